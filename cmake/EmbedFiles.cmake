@@ -1,0 +1,16 @@
+# Writes OUT: one `extern const unsigned char resource_<stem>[]` and its size
+# per file in FILES; a name lookup table lists them all.
+set(body "// Generated from resources/: do not edit.\n#include <cstddef>\n#include \"runtime/ui/resources.h\"\n\n")
+set(table "")
+foreach(f ${FILES})
+  get_filename_component(stem ${f} NAME_WE)
+  string(MAKE_C_IDENTIFIER ${stem} id)
+  file(READ ${f} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(APPEND body "static const unsigned char resource_${id}[] = {${bytes}};\n")
+  string(APPEND table "    {\"${stem}\", resource_${id}, ${size}},\n")
+endforeach()
+string(APPEND body "\nconst EmbeddedResource embedded_resources[] = {\n${table}    {nullptr, nullptr, 0},\n};\n")
+file(WRITE ${OUT} "${body}")
