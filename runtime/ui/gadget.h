@@ -1,0 +1,127 @@
+/** @file gadget.h
+ * Gadgets: numbered native controls inside toolkit windows, their records and per-kind tables of
+ * operations, the four kinds the program uses, text, font, data and colour operations, and the
+ * per-window gadget lists. */
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/types.h"
+#include "runtime/ui/window.h"
+
+struct ObjectRegistry;
+
+inline constexpr int GADGET_KIND_BUTTON = 1;
+inline constexpr int GADGET_KIND_STRING = 2;
+inline constexpr int GADGET_KIND_TEXT = 3;
+inline constexpr int GADGET_KIND_EDITOR = 22;
+inline constexpr int GADGET_KIND_CODE_EDITOR = 31;
+
+inline constexpr int COLOR_FRONT = 1;
+inline constexpr int COLOR_BACK = 2;
+
+// Creation flag of text and string gadgets: a sunken border for a label, none for a field.
+inline constexpr int GADGET_BORDER_FLAG = 0x20000;
+
+struct GadgetKindTable;
+
+struct GadgetRecord {
+    NativeHandle handle;              // the control widget; zero = free
+    GadgetKindTable* kind_table;
+    std::intptr_t user_data;
+    void* previous_procedure;
+    std::intptr_t back_color;         // text, string: background; editor: line state; code editor: its callback
+    std::intptr_t front_color;        // text, string: text colour; editor: background
+    std::intptr_t brush;              // text, string: cached brush of back_color; editor: text colour
+};
+
+// Answers NOT_HANDLED (event.h) for a message it leaves alone.
+using GadgetParentHandler = std::intptr_t (*)(GadgetRecord* gadget, NativeHandle parent, unsigned message,
+                                              std::uintptr_t wparam, std::intptr_t lparam);
+using GadgetFreeHandler = void (*)(GadgetRecord* gadget);
+using GadgetGetText = char16_t* (*)(GadgetRecord* gadget, std::int32_t at);
+using GadgetSetText = void (*)(GadgetRecord* gadget, const char16_t* text);
+using GadgetSetColor = void (*)(GadgetRecord* gadget, int color_kind, std::intptr_t color);
+using GadgetGetColor = std::intptr_t (*)(GadgetRecord* gadget, int color_kind);
+
+// One table per kind, 38 pointer-wide slots; an empty slot means the generic behaviour.
+struct GadgetKindTable {
+    std::intptr_t kind;                            // 0
+    std::intptr_t size;                            // 1: sizeof(GadgetKindTable)
+    GadgetParentHandler parent_message;            // 2: WM_COMMAND, WM_NOTIFY, scroll, WM_CTLCOLOR...
+    GadgetFreeHandler free;                        // 3: the control is being destroyed
+    std::intptr_t (*get_state)(GadgetRecord*);     // 4
+    void (*set_state)(GadgetRecord*, std::intptr_t);   // 5
+    GadgetGetText get_text;                        // 6
+    GadgetSetText set_text;                        // 7
+    void* item_operations[22];                     // 8 to 29: not used by this program
+    GadgetSetColor set_color;                      // 30
+    GadgetGetColor get_color;                      // 31
+    void* reserved[6];                             // 32 to 37
+};
+static_assert(sizeof(GadgetKindTable) == 38 * sizeof(void*), "38 slots");
+
+// ---------------------------------------------------------------------------------------------
+// Creation: the dynamic number for ANY_NUMBER, otherwise the control handle; 0 on failure (also when
+// no window is the current gadget list). x, y are client coordinates of the current gadget list window.
+ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                int flags = 0);
+ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                  int flags = 0);
+ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, int height, int flags = 0);
+ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                  int flags = 0);
+
+// Binds a control (a widget created as a child of gadget_list_parent()) to a record from
+// registry_obtain(gadget_registry(), number): identifier, "QZ_ID", default font, and the cleanup when the
+// control is destroyed. The code editor registers its own kind through it.
+ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control,
+                             GadgetKindTable* kind_table);
+
+// Operations; an invalid gadget number does nothing and returns 0.
+void gadget_set_text(ObjectNumber gadget, const char16_t* text);
+// The text as a temporary string at `at` (normally temp_position()); null for an invalid gadget.
+char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at);
+// font: a font handle (font_handle), or -1 for the default GUI font; gadget -1 sets the default font
+// of gadgets created afterwards.
+int gadget_set_font(ObjectNumber gadget, NativeHandle font);
+int gadget_set_font(ObjectNumber gadget, int font_minus_one);
+void gadget_set_data(ObjectNumber gadget, std::intptr_t data);
+std::intptr_t gadget_get_data(ObjectNumber gadget);
+int gadget_exists(ObjectNumber gadget);
+int gadget_kind(ObjectNumber gadget);
+// color_kind COLOR_FRONT or COLOR_BACK; color -1 = the system colour.
+void gadget_set_color(ObjectNumber gadget, int color_kind, std::intptr_t color);
+std::intptr_t gadget_get_color(ObjectNumber gadget, int color_kind);
+inline constexpr std::intptr_t rgb(int red, int green, int blue) {
+    return std::intptr_t(red) + std::intptr_t(green) * 256 + std::intptr_t(blue) * 65536;
+}
+
+// The live record, or null.
+GadgetRecord* gadget_lookup(ObjectNumber gadget);
+ObjectRegistry* gadget_registry();
+// The gadget whose control is this native handle (its "QZ_ID" equals its identifier), or null.
+GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number = nullptr);
+
+// Makes the window the current gadget list and returns the previous current one; null only returns it.
+NativeHandle gadget_list_use(NativeHandle window);
+// The window gadgets are created in now (null when no window is current).
+NativeHandle gadget_list_current();
+// Called when a window is destroyed: forgets its gadget list, clearing the current one if it was.
+void gadget_list_forget(NativeHandle window);
+
+// The default font of gadgets created next: null stands for the default GUI font.
+NativeHandle gadget_default_font();
+
+// Brush cache (the toolkit's one lock): a shared brush per colour, counted.
+struct GadgetBrush {
+    std::intptr_t color;
+    int references;
+};
+GadgetBrush* gadget_brush_acquire(std::intptr_t color);
+void gadget_brush_release(GadgetBrush* brush);
+int gadget_brush_cache_size();
+
+// Gadget start-up (the registry, the state, the default font) and end (destroys every gadget).
+void gadget_start();
+void gadget_end();
