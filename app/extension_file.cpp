@@ -1,0 +1,204 @@
+/** @file extension_file.cpp
+ * Writer and reader of the extension file format. */
+#include "app/extension_file.h"
+
+#include <string>
+#include <unistd.h>
+
+#include "runtime/files/files.h"
+#include "runtime/files/filesystem.h"
+
+namespace {
+
+const char16_t* const MARKERS[5] = {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"};
+
+// How many unique temporary names a save tries before it gives up.
+constexpr int TEMPORARY_NAME_TRIES = 32;
+
+std::u16string copy_of(const char16_t* text) {
+    return text ? std::u16string(text) : std::u16string();
+}
+
+// The decimal digits of a non-negative value.
+std::u16string digits(unsigned long value) {
+    std::u16string out;
+    do {
+        out.insert(out.begin(), static_cast<char16_t>(u'0' + value % 10));
+        value /= 10;
+    } while (value);
+    return out;
+}
+
+// Writes text and CR LF; true only when every byte of both went out.
+bool write_line_whole(ObjectNumber file, const char16_t* text) {
+    std::int64_t expected = string_byte_length(text, TEXT_UTF8);
+    std::int64_t written = file_write_text(file, text, TEXT_UTF8);
+    return written == expected && file_write_text(file, u"\r\n", TEXT_UTF8) == 2;
+}
+
+bool write_sections(ObjectNumber file, const ExtensionTexts& texts) {
+    const char16_t* members[5] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
+    bool whole = true;
+    for (int i = 0; i < 5; ++i) {
+        whole = write_line_whole(file, MARKERS[i]) && whole;
+        whole = write_line_whole(file, members[i]) && whole;
+        whole = write_line_whole(file, u"") && whole;
+    }
+    return whole;
+}
+
+// One member being read back. A multi-line member holds back its blank lines until a
+// non-blank line follows, so the blank line that closes a section can be dropped.
+struct MemberReader {
+    std::u16string text;
+    bool multi_line = false;
+    long lines = 0;            // lines taken so far, across repeated sections
+    long held_blanks = 0;
+
+    void add_line(const char16_t* line, std::size_t length) {
+        if (!multi_line) {
+            text.append(line, length);
+            return;
+        }
+        if (length == 0) {
+            ++held_blanks;
+            return;
+        }
+        release_blanks(held_blanks);
+        append_line(line, length);
+    }
+
+    // At the end of a section: its last blank line was the writer's closing line.
+    void end_section() {
+        if (multi_line && held_blanks > 0)
+            release_blanks(held_blanks - 1);
+        held_blanks = 0;
+    }
+
+    void release_blanks(long count) {
+        for (long i = 0; i < count; ++i)
+            append_line(u"", 0);
+        held_blanks = 0;
+    }
+
+    void append_line(const char16_t* line, std::size_t length) {
+        if (lines++ > 0)
+            text.append(u"\r\n");
+        text.append(line, length);
+    }
+};
+
+int marker_index(const char16_t* line, std::size_t length) {
+    if (length < 6 || line[0] != u'[' || line[length - 1] != u']')
+        return -1;
+    for (int i = 0; i < 5; ++i)
+        if (std::char_traits<char16_t>::length(MARKERS[i]) == length &&
+            std::char_traits<char16_t>::compare(MARKERS[i], line, length) == 0)
+            return i;
+    return -1;
+}
+
+void take_text(StringVar* var, const std::u16string& text) {
+    if (!text.empty())
+        string_var_assign(var, text.c_str());
+}
+
+}  // namespace
+
+void extension_texts_free(ExtensionTexts* texts) {
+    for (StringVar* var : {&texts->extension, &texts->author, &texts->description, &texts->help, &texts->code}) {
+        string_var_free(*var);
+        *var = nullptr;
+    }
+}
+
+char16_t* extension_file_path(const char16_t* name, std::int32_t at) {
+    std::u16string held = copy_of(name);  // the name may lie in the area at `at`
+    temp_reset(at);
+    if (!held.empty() && !file_name_is_valid(held.c_str()))
+        return temp_address(at);
+    temp_append(u"Extensions/");
+    temp_append(held.c_str());
+    temp_append(u".qex");
+    return temp_address(at);
+}
+
+char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
+    char16_t* part = path_file_part(path, at);
+    return string_replace(part, u".qex", u"", 0, 0, at);
+}
+
+int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
+    std::u16string target = copy_of(path);
+    std::size_t slash = target.find_last_of(u'/');
+    std::u16string folder = slash == std::u16string::npos ? u"" : target.substr(0, slash + 1);
+    std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
+    if (!file_name_is_valid(name.c_str()))
+        return 0;
+
+    // A unique name in the same folder, so that the rename stays on one file system; it does not
+    // grow with the target's name, which may already be as long as the system allows.
+    static unsigned long save_counter = 0;
+    std::u16string temporary;
+    ObjectNumber file = 0;
+    for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES && !file; ++attempt) {
+        temporary = folder + u".qem-save-" + digits(static_cast<unsigned long>(::getpid())) + u"-" +
+                    digits(++save_counter) + u".tmp";
+        file = file_create_new(ANY_NUMBER, temporary.c_str());
+        if (!file && path_size(temporary.c_str()) == -1)
+            return 0;  // not a name clash: the folder cannot take a new file at all
+    }
+    if (!file)
+        return 0;
+
+    bool whole = write_sections(file, texts);
+    bool synced = file_sync(file) == 1;
+    file_close(file);
+    if (!whole || !synced || !path_rename(temporary.c_str(), target.c_str())) {
+        file_delete(temporary.c_str());
+        return 0;
+    }
+    return path_size(target.c_str()) > 0 ? 1 : 0;
+}
+
+ExtensionTexts read_extension_texts(const char16_t* path) {
+    ExtensionTexts texts{};
+    ObjectNumber file = file_read(ANY_NUMBER, path);
+    if (!file)
+        return texts;
+
+    MemberReader members[5];
+    members[2].multi_line = members[3].multi_line = members[4].multi_line = true;
+    int section = -1;
+    bool first_line = true;
+    std::int32_t p0 = temp_position();
+    while (!file_at_end(file)) {
+        file_read_line(file, TEXT_UTF8, p0);
+        const char16_t* line = temp_address(p0);
+        std::size_t length = static_cast<std::size_t>(temp_position() - p0) / 2;
+        if (first_line && length > 0 && line[0] == 0xFEFF) {
+            ++line;
+            --length;
+        }
+        first_line = false;
+        int marker = marker_index(line, length);
+        if (marker >= 0) {
+            if (section >= 0)
+                members[section].end_section();
+            section = marker;
+        } else if (section >= 0) {
+            members[section].add_line(line, length);
+        }
+        temp_reset(p0);
+    }
+    if (section >= 0)
+        members[section].end_section();
+    file_close(file);
+
+    take_text(&texts.extension, members[0].text);
+    take_text(&texts.author, members[1].text);
+    take_text(&texts.description, members[2].text);
+    take_text(&texts.help, members[3].text);
+    take_text(&texts.code, members[4].text);
+    return texts;
+}

@@ -1,0 +1,42 @@
+/** @file extension_file.h
+ * The extension file: five texts in a sectioned UTF-8 file with CR LF line ends, the path an
+ * extension is saved under, and the name taken from the path of an opened file. */
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/strings.h"
+
+// The five texts of one extension, each a string variable (null = empty) owned by the record.
+struct ExtensionTexts {
+    StringVar extension;
+    StringVar author;
+    StringVar description;
+    StringVar help;
+    StringVar code;
+};
+
+// Frees the five variables and sets them null.
+void extension_texts_free(ExtensionTexts* texts);
+
+// "Extensions/" + name + ".qex" as a temporary string at `at`. A non-empty name that is no valid
+// file name ("a|b", "a/b", "../x") gives "" instead, which no write accepts, so no name can lead
+// outside the folder.
+char16_t* extension_file_path(const char16_t* name, std::int32_t at);
+
+// The file part of the path with every ".qex" removed (exact case), as a temporary string at `at`.
+char16_t* extension_name_from_path(const char16_t* path, std::int32_t at);
+
+// Writes the five sections (marker, text, blank line, each ended by CR LF) to a new file beside
+// the target, syncs it to disk and renames it over the target. Returns 1 when all of that
+// succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at the
+// path untouched and no temporary file left. A path whose file name is not valid fails before
+// anything is touched.
+int write_extension_texts(const char16_t* path, const ExtensionTexts& texts);
+
+// Reads the file at the path read-only. Missing or unreadable: five empty texts, and nothing is
+// created. A UTF-8 byte-order mark at the start is skipped. Name and author join their lines
+// without separator; description, help and code keep their lines (blank ones included) joined
+// by CR LF, dropping only the blank line that closes each section, so that what was written
+// reads back as it was. The caller frees the result with extension_texts_free.
+ExtensionTexts read_extension_texts(const char16_t* path);

@@ -1,0 +1,401 @@
+/** @file files.cpp
+ * Buffered numbered files over POSIX descriptors. */
+#include "runtime/files/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "runtime/core/memory.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/strings.h"
+#include "runtime/files/filesystem.h"
+
+namespace {
+
+ObjectRegistry* file_registry = nullptr;
+Heap* registry_heap = nullptr;  // the runtime heap the registry lives in
+
+enum OpenMode { MODE_READ = 1, MODE_OPEN = 2, MODE_CREATE = 3, MODE_CREATE_NEW = 4 };
+
+FileRecord* lookup(ObjectNumber file) {
+    if (!file_registry)
+        return nullptr;
+    return static_cast<FileRecord*>(registry_lookup(file_registry, file));
+}
+
+// ---- the system calls, with EINTR retried and short transfers continued
+
+// Writes all n bytes unless the system refuses; returns the bytes that were written.
+std::int64_t os_write(FileRecord* record, const unsigned char* source, std::int64_t n) {
+    std::int64_t done = 0;
+    while (done < n) {
+        ssize_t got = ::write(static_cast<int>(record->handle), source + done,
+                              static_cast<std::size_t>(n - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    if (done < n)
+        record->write_failed = 1;
+    return done;
+}
+
+// Reads up to n bytes, stopping early only at the end of the file or on an error.
+std::int64_t os_read(FileRecord* record, unsigned char* target, std::int64_t n) {
+    std::int64_t done = 0;
+    while (done < n) {
+        ssize_t got = ::read(static_cast<int>(record->handle), target + done,
+                             static_cast<std::size_t>(n - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+void os_seek_back(FileRecord* record, std::int64_t n) {
+    if (n > 0)
+        ::lseek(static_cast<int>(record->handle), -static_cast<off_t>(n), SEEK_CUR);
+}
+
+// ---- buffer states
+
+std::int64_t flush(FileRecord* record) {
+    if (!record->buffer || record->reading)
+        return 0;
+    std::int64_t pending = record->buffer_size - record->remaining;
+    std::int64_t written = pending > 0 ? os_write(record, record->buffer, pending) : 0;
+    record->remaining = record->buffer_size;
+    return written;
+}
+
+void enter_read_state(FileRecord* record) {
+    if (!record->reading) {
+        flush(record);
+        record->reading = 1;
+        record->remaining = 0;
+        record->fill = 0;
+    }
+}
+
+std::int64_t write_bytes(FileRecord* record, const unsigned char* source, std::int64_t n) {
+    if (!record->buffer)
+        return os_write(record, source, n);
+    if (record->reading) {
+        // The system's position is ahead by the read-ahead; writing goes where reading stopped.
+        os_seek_back(record, record->remaining);
+        record->reading = 0;
+        record->remaining = record->buffer_size;
+    }
+    if (n < record->remaining) {
+        std::memcpy(record->buffer + record->buffer_size - record->remaining, source,
+                    static_cast<std::size_t>(n));
+        record->remaining -= static_cast<std::int32_t>(n);
+        return n;
+    }
+    flush(record);
+    if (n >= record->buffer_size)
+        return os_write(record, source, n);
+    std::memcpy(record->buffer, source, static_cast<std::size_t>(n));
+    record->remaining -= static_cast<std::int32_t>(n);
+    return n;
+}
+
+std::int64_t read_bytes(FileRecord* record, unsigned char* target, std::int64_t n) {
+    if (!record->buffer)
+        return os_read(record, target, n);
+    enter_read_state(record);
+    const unsigned char* next = record->buffer + record->fill - record->remaining;
+    if (record->remaining >= n) {
+        std::memcpy(target, next, static_cast<std::size_t>(n));
+        record->remaining -= static_cast<std::int32_t>(n);
+        return n;
+    }
+    std::int64_t taken = record->remaining;
+    std::memcpy(target, next, static_cast<std::size_t>(taken));
+    record->remaining = 0;
+    std::int64_t need = n - taken;
+    if (need >= record->buffer_size) {
+        record->fill = 0;
+        return taken + os_read(record, target + taken, need);
+    }
+    std::int64_t got = os_read(record, record->buffer, record->buffer_size);
+    record->fill = record->remaining = static_cast<std::int32_t>(got);
+    std::int64_t more = std::min(need, got);
+    std::memcpy(target + taken, record->buffer, static_cast<std::size_t>(more));
+    record->remaining -= static_cast<std::int32_t>(more);
+    return taken + more;
+}
+
+// Makes the last n bytes read unread again, so they start the next read.
+void give_back(FileRecord* record, std::int32_t n) {
+    if (!record->buffer) {
+        os_seek_back(record, n);
+    } else if (record->remaining + n <= record->fill) {
+        record->remaining += n;
+    } else {
+        // The bytes straddled a refill and are no longer all buffered: reposition the system.
+        os_seek_back(record, record->remaining + n);
+        record->remaining = 0;
+        record->fill = 0;
+    }
+}
+
+// ---- lines
+
+// Raw bytes of the line being read; kept between calls so reading a file costs no allocation
+// per line.
+std::vector<unsigned char>& line_bytes() {
+    static std::vector<unsigned char> bytes;
+    return bytes;
+}
+
+// One-byte units from the buffer: scans whole runs instead of byte by byte.
+void collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>& line) {
+    enter_read_state(record);
+    for (;;) {
+        if (record->remaining == 0) {
+            std::int64_t got = os_read(record, record->buffer, record->buffer_size);
+            record->fill = record->remaining = static_cast<std::int32_t>(got);
+            if (got == 0)
+                return;
+        }
+        const unsigned char* start = record->buffer + record->fill - record->remaining;
+        const unsigned char* end = start + record->remaining;
+        const unsigned char* stop = start;
+        while (stop < end && *stop != '\n' && *stop != '\r' && *stop != 0)
+            ++stop;
+        line.insert(line.end(), start, stop);
+        if (stop == end) {
+            record->remaining = 0;
+            continue;
+        }
+        record->remaining -= static_cast<std::int32_t>(stop - start + 1);
+        if (*stop == '\r') {
+            unsigned char after;
+            if (read_bytes(record, &after, 1) == 1 && after != '\n')
+                give_back(record, 1);
+        }
+        return;
+    }
+}
+
+// Any unit size, buffered or not: one unit at a time.
+void collect_units(FileRecord* record, std::vector<unsigned char>& line, std::int32_t unit) {
+    unsigned char value[2];
+    auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[0] == code && value[1] == 0); };
+    for (;;) {
+        if (read_bytes(record, value, unit) != unit)
+            return;
+        if (is(0) || is('\n'))
+            return;
+        if (is('\r')) {
+            if (read_bytes(record, value, unit) == unit && !is('\n'))
+                give_back(record, unit);
+            return;
+        }
+        line.insert(line.end(), value, value + unit);
+    }
+}
+
+ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode) {
+    if (!file_registry)
+        return 0;
+    ObjectNumber id = number;
+    auto* record = static_cast<FileRecord*>(registry_obtain(file_registry, number, &id));
+    if (!record)
+        return 0;
+    std::string system = path_to_system(path);
+    int fd = -1;
+    if (!system.empty()) {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+            case MODE_READ: flags |= O_RDONLY; break;
+            case MODE_OPEN: flags |= O_RDWR | O_CREAT; break;
+            case MODE_CREATE: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+            case MODE_CREATE_NEW: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        }
+        do {
+            fd = ::open(system.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && mode == MODE_CREATE) {
+            // A file that may be written but not read can still be emptied and written.
+            do {
+                fd = ::open(system.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            } while (fd < 0 && errno == EINTR);
+        }
+        struct stat info;
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
+            ::close(fd);
+            fd = -1;
+        }
+        if (fd == 0) {
+            // Descriptor 0 would read as a free record.
+            int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
+            ::close(fd);
+            fd = moved;
+        }
+    }
+    if (fd < 0) {
+        registry_release(file_registry, id);
+        return 0;
+    }
+    record->buffer = static_cast<unsigned char*>(heap_alloc(runtime_heap(), FILE_BUFFER_SIZE));
+    record->handle = fd;
+    record->buffer_size = FILE_BUFFER_SIZE;
+    record->remaining = 0;
+    record->fill = 0;
+    record->reading = 1;
+    record->write_failed = 0;
+    return number == ANY_NUMBER ? id : fd;
+}
+
+}  // namespace
+
+void files_init() {
+    if (file_registry && registry_heap == runtime_heap())
+        return;
+    // A file that grows past the process's size limit must fail its write, not end the program
+    // with the user's unsaved texts.
+    std::signal(SIGXFSZ, SIG_IGN);
+    file_registry = registry_create(sizeof(FileRecord), 16, file_close);
+    registry_heap = runtime_heap();
+}
+
+void files_close_all() {
+    if (file_registry)
+        registry_free_all(file_registry);
+}
+
+void files_end() {
+    files_close_all();
+    registry_destroy(file_registry);
+    file_registry = nullptr;
+    registry_heap = nullptr;
+}
+
+ObjectNumber file_create(ObjectNumber number, const char16_t* path) {
+    return open_file(number, path, MODE_CREATE);
+}
+
+ObjectNumber file_open(ObjectNumber number, const char16_t* path) {
+    return open_file(number, path, MODE_OPEN);
+}
+
+ObjectNumber file_read(ObjectNumber number, const char16_t* path) {
+    return open_file(number, path, MODE_READ);
+}
+
+ObjectNumber file_create_new(ObjectNumber number, const char16_t* path) {
+    return open_file(number, path, MODE_CREATE_NEW);
+}
+
+std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format) {
+    FileRecord* record = lookup(file);
+    if (!record || !text || !text[0])
+        return 0;
+    if (format == TEXT_UTF16) {
+        std::size_t units = std::char_traits<char16_t>::length(text);
+        std::vector<unsigned char> bytes(units * 2);
+        for (std::size_t i = 0; i < units; ++i) {
+            bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
+            bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+        }
+        return write_bytes(record, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    }
+    std::int64_t length = string_byte_length(text, format);
+    if (length <= 0)
+        return 0;
+    auto* block = static_cast<unsigned char*>(heap_alloc(runtime_heap(), static_cast<std::size_t>(length) + 1));
+    if (!block)
+        return 0;
+    std::int64_t encoded = string_to_memory(block, text, -1, format);
+    std::int64_t written = write_bytes(record, block, encoded);
+    heap_free(runtime_heap(), block);
+    return written;
+}
+
+std::int64_t file_write_line(ObjectNumber file, const char16_t* text, int format) {
+    file_write_text(file, text, format);
+    return file_write_text(file, u"\r\n", format);
+}
+
+int file_read_line(ObjectNumber file, int format, std::int32_t at) {
+    FileRecord* record = lookup(file);
+    if (!record)
+        return 0;
+    std::vector<unsigned char>& line = line_bytes();
+    line.clear();
+    std::int32_t unit = format == TEXT_UTF16 ? 2 : 1;
+    if (record->buffer && unit == 1)
+        collect_buffered_bytes(record, line);
+    else
+        collect_units(record, line, unit);
+    if (format == TEXT_UTF16) {
+        std::size_t units = line.size() / 2;
+        char16_t* target = temp_reserve(static_cast<std::int32_t>(units), at);
+        for (std::size_t i = 0; i < units; ++i)
+            target[i] = static_cast<char16_t>(line[2 * i] | (line[2 * i + 1] << 8));
+        target[units] = 0;
+    } else {
+        string_from_memory(line.data(), static_cast<std::int32_t>(line.size()), format, at);
+    }
+    // A very long line should not pin its memory for the rest of the run.
+    if (line.capacity() > (1u << 20))
+        std::vector<unsigned char>().swap(line);
+    return 1;
+}
+
+int file_at_end(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    if (!record)
+        return 0;
+    unsigned char probe;
+    if (record->buffer) {
+        if (read_bytes(record, &probe, 1) == 1) {
+            give_back(record, 1);
+            return 0;
+        }
+        return 1;
+    }
+    if (os_read(record, &probe, 1) != 1)
+        return -1;
+    os_seek_back(record, 1);
+    return 0;
+}
+
+int file_sync(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    if (!record)
+        return 0;
+    flush(record);
+    int fd = static_cast<int>(record->handle);
+    int synced;
+    do {
+        synced = ::fsync(fd);
+    } while (synced != 0 && errno == EINTR);
+    return synced == 0 && !record->write_failed ? 1 : 0;
+}
+
+void file_close(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    if (!record)
+        return;
+    if (record->buffer) {
+        flush(record);
+        heap_free(runtime_heap(), record->buffer);
+    }
+    // close is not retried on EINTR: on Linux the descriptor is gone either way.
+    ::close(static_cast<int>(record->handle));
+    registry_release(file_registry, file);
+}

@@ -1,0 +1,68 @@
+/** @file files.h
+ * Numbered files with a 4096-byte buffer each: text writing and line reading in three text
+ * formats, an end-of-file test, and the flush-to-disk the atomic save needs. */
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/types.h"
+
+inline constexpr std::int32_t FILE_BUFFER_SIZE = 4096;
+
+// One open file, held by the file registry. The descriptor comes first because the registry
+// treats a record whose first word is zero as free; descriptor 0 is moved elsewhere at open so
+// that an open file never looks free.
+struct FileRecord {
+    std::intptr_t handle;         // file descriptor, non-zero while open
+    unsigned char* buffer;        // FILE_BUFFER_SIZE bytes from the runtime heap, or null
+    std::int32_t buffer_size;     // FILE_BUFFER_SIZE, copied at open
+    std::int32_t remaining;       // read state: unread buffered bytes; write state: free space
+    std::int32_t fill;            // read state: bytes the last refill delivered
+    std::int32_t reading;         // 1 read state, 0 write state
+    std::int32_t write_failed;    // 1 once a write to the system came up short (kept until close)
+};
+
+// Creates the file registry (16 slots, file_close as free callback). Calling it again while
+// the registry exists does nothing. Needs runtime_core_start() first.
+void files_init();
+// file_close for every open file: pending output reaches the system. Called at program end.
+void files_close_all();
+// files_close_all, then frees the registry; files_init may follow again.
+void files_end();
+
+// Open modes. All four return, for ANY_NUMBER, the file's identifier; for a number 0 and up,
+// the non-zero descriptor (the caller keeps naming the file by its number); 0 on failure.
+// Paths are runtime strings, passed to the system as UTF-8 and never shortened.
+
+// Creates the file or empties an existing one; read and write.
+ObjectNumber file_create(ObjectNumber number, const char16_t* path);
+// Opens for read and write, creating an empty file when missing; position at the start.
+ObjectNumber file_open(ObjectNumber number, const char16_t* path);
+// Opens an existing file for reading only; never creates or changes anything.
+ObjectNumber file_read(ObjectNumber number, const char16_t* path);
+// Creates a file that must not exist yet (exclusive creation); read and write.
+ObjectNumber file_create_new(ObjectNumber number, const char16_t* path);
+
+// Writes the text without terminator in the format (TEXT_UTF8, TEXT_UTF16, else the narrow
+// code page); no byte-order mark. Returns the bytes written: 0 for a null or empty text or a
+// file that is not open.
+std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format);
+// file_write_text of the text, then of "\r\n"; returns the byte count of the second write.
+std::int64_t file_write_line(ObjectNumber file, const char16_t* text, int format);
+
+// Reads one line (ended by LF, CR LF, a lone CR, a NUL unit or the end of the file; the ending
+// is consumed, never returned), converts it and places it, terminated, in the temporary string
+// area at byte offset `at`; the area's position then stands at its terminator. Returns 1, or 0
+// when the file is not open (no string is produced then).
+int file_read_line(ObjectNumber file, int format, std::int32_t at);
+
+// 0 while at least one more byte can be read; non-zero at the end (also 0 for a file that is
+// not open, as the runtime has always answered).
+int file_at_end(ObjectNumber file);
+
+// Writes pending output and asks the system to put the file on disk (fsync). Returns 1 when
+// every write since the file was opened was complete and the sync succeeded, else 0.
+int file_sync(ObjectNumber file);
+
+// Flushes, closes and frees the file. ANY_NUMBER and numbers of files not open do nothing.
+void file_close(ObjectNumber file);

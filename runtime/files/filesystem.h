@@ -1,0 +1,33 @@
+/** @file filesystem.h
+ * Stateless path operations: size or kind of a path, directories, deletion, renaming,
+ * the file part of a path and the file-name character test. */
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Paths are runtime strings. They go to the system as UTF-8, whole: a path too long for the
+// system fails like any other failing path instead of being cut short.
+
+// Size in bytes (0 and up); -1 when missing or not a valid path; -2 for a directory.
+// Trailing backslashes are removed first, as the Windows form of a folder name allows.
+std::int64_t path_size(const char16_t* path);
+// 1 when the directory was created (only the last level; trailing spaces, slashes and
+// backslashes are removed first), 0 on failure or a null path.
+int directory_create(const char16_t* path);
+// 1 when the file was deleted, 0 on failure or a null path.
+int file_delete(const char16_t* path);
+// Renames `from` to `to`, replacing a file at `to` in one step, then syncs the folder so the
+// new name survives a crash. 1 on success, 0 otherwise (both names unchanged then).
+int path_rename(const char16_t* from, const char16_t* to);
+
+// The part after the last "/" or "\" (a leading double quote is skipped and the part ends at the
+// next one), placed as a temporary string at byte offset `at` of the area; returns its address.
+// The path may itself lie in the temporary area.
+char16_t* path_file_part(const char16_t* path, std::int32_t at);
+
+// 1 when the name is non-empty and has no unit below U+0020 and none of " * / : < > ? \ |.
+int file_name_is_valid(const char16_t* name);
+
+// The path as the system takes it: UTF-8, lone surrogates as U+FFFD. Null gives "".
+std::string path_to_system(const char16_t* path);
