@@ -29,6 +29,9 @@ TempStringArea& temp_area();
 // Creates the area in the string heap (start state: position 0, capacity 16); called by
 // runtime_core_start().
 void temp_area_start();
+// Forgets the area (its block goes with the string heap) and releases the text converters;
+// called by runtime_core_end().
+void temp_area_end();
 
 std::int32_t temp_position();
 // Ensures room for n units at `at`, returns base + at and sets position = at + 2n.
