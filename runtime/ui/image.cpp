@@ -1,0 +1,125 @@
+/** @file image.cpp
+ * The images registry, image_catch over the bitmap, icon and registered decoder formats, and
+ * the decoder table. */
+#include "runtime/ui/image.h"
+
+#include "runtime/core/registry.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+ObjectRegistry* images = nullptr;
+const ImageDecoder* decoders[IMAGE_DECODER_MAX];
+int decoder_count = 0;
+ImageDecodeContext decode_context;
+
+void free_callback(ObjectNumber number) { image_free(number); }
+
+// The decoders in registration order; the first whose check accepts the data decodes it.
+NativeImage* catch_with_decoders(const std::uint8_t* data, std::size_t size, int* source_depth) {
+    ImageDecodeContext& context = decode_context;
+    std::memset(&context, 0, sizeof context);
+    context.data = data;
+    context.size = size;
+    context.source_kind = IMAGE_SOURCE_MEMORY;
+    for (int i = 0; i < decoder_count; ++i) {
+        std::memset(context.private_area, 0, sizeof context.private_area);
+        if (decoders[i]->check(&context)) {
+            context.decoder = decoders[i];
+            break;
+        }
+    }
+    if (!context.decoder) return nullptr;
+    NativeImage* image = image_bitmap_create(context.width, context.height, context.depth);
+    if (!image) {
+        context.decoder->close(&context);
+        return nullptr;
+    }
+    const int ok = context.decoder->decode(&context, image->bits.data(), image->pitch, IMAGE_DECODE_BOTTOM_UP);
+    context.decoder->close(&context);
+    if (!ok) {
+        delete image;
+        return nullptr;
+    }
+    *source_depth = context.source_depth;
+    return image;
+}
+
+}  // namespace
+
+int image_decoder_register(const ImageDecoder* decoder) {
+    if (!decoder || decoder_count >= IMAGE_DECODER_MAX) return 0;
+    decoders[decoder_count++] = decoder;
+    return 1;
+}
+
+bool image_decoder_is_registered(const ImageDecoder* decoder) {
+    for (int i = 0; i < decoder_count; ++i)
+        if (decoders[i] == decoder) return true;
+    return false;
+}
+
+ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size) {
+    if (!images || !data) return 0;
+    ObjectNumber id = 0;
+    auto* record = static_cast<ImageRecord*>(registry_obtain(images, number, &id));
+    if (!record) return 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    int source_depth = 0;
+    NativeImage* image = nullptr;
+    if (size >= 2 && bytes[0] == 0x42 && bytes[1] == 0x4D)
+        image = image_from_bitmap_file(bytes, size, &source_depth);
+    else if (size >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0)
+        image = image_from_icon_file(bytes, size, &source_depth);
+    else
+        image = catch_with_decoders(bytes, size, &source_depth);
+    if (!image) {
+        if (number == ANY_NUMBER) registry_release(images, id);
+        return 0;
+    }
+    record->handle = image;
+    record->width = std::uint16_t(image->width);
+    record->height = std::uint16_t(image->height);
+    record->depth = std::uint8_t(image->depth);
+    record->source_depth = std::uint8_t(source_depth);
+    return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(image);
+}
+
+ImageHandle image_handle(ObjectNumber number) {
+    if (!images) return nullptr;
+    auto* record = static_cast<ImageRecord*>(registry_lookup(images, number));
+    return record ? record->handle : nullptr;
+}
+
+const ImageRecord* image_record(ObjectNumber number) {
+    if (!images) return nullptr;
+    return static_cast<const ImageRecord*>(registry_lookup(images, number));
+}
+
+int image_free(ObjectNumber number) {
+    if (!images || number == ANY_NUMBER) return 0;
+    auto* record = static_cast<ImageRecord*>(registry_lookup(images, number));
+    if (!record) return 0;
+    delete record->handle;
+    record->handle = nullptr;
+    registry_release(images, number);
+    return 1;
+}
+
+void image_start() {
+    if (!images) images = registry_create(sizeof(ImageRecord), 16, free_callback);
+    decoder_count = 0;
+    std::memset(&decode_context, 0, sizeof decode_context);
+    image_alpha_blend_available = true;
+    png_decoder_use();
+}
+
+void image_end() {
+    if (!images) return;
+    registry_free_all(images);
+    registry_destroy(images);
+    images = nullptr;
+    decoder_count = 0;
+}
