@@ -1,0 +1,38 @@
+/** @file application.h
+ * The main window: start-up, the event loop that runs the commands, and shut-down. */
+#pragma once
+
+#include "runtime/core/types.h"
+
+// Fixed object numbers; everything else is created with ANY_NUMBER.
+inline constexpr ObjectNumber WINDOW_MAIN = 0;
+inline constexpr ObjectNumber MENU_MAIN = 1;
+inline constexpr ObjectNumber MENU_NEW = 2;
+inline constexpr ObjectNumber MENU_OPEN = 3;
+inline constexpr ObjectNumber MENU_SAVE = 4;
+inline constexpr ObjectNumber MENU_SAVE_AS = 5;
+inline constexpr ObjectNumber MENU_EXIT = 6;
+inline constexpr ObjectNumber GADGET_NAME = 7;
+inline constexpr ObjectNumber GADGET_AUTHOR = 8;
+inline constexpr ObjectNumber GADGET_DESCRIPTION = 9;
+inline constexpr ObjectNumber GADGET_HELP = 10;
+inline constexpr ObjectNumber GADGET_CODE = 11;
+inline constexpr ObjectNumber IMAGE_NEW = 12;
+inline constexpr ObjectNumber IMAGE_OPEN = 13;
+inline constexpr ObjectNumber IMAGE_SAVE = 14;
+inline constexpr ObjectNumber IMAGE_SAVE_AS = 15;
+inline constexpr ObjectNumber IMAGE_EXIT = 16;
+
+inline constexpr int MAIN_WINDOW_FLAGS = 0xC80001;  // caption, system menu, screen-centred
+
+// Brings the runtime up and builds the main window, its menu and shortcuts.
+void application_start();
+
+// Runs the event loop until the user confirms Exit (menu, Ctrl+X or close box).
+void application_run();
+
+// Shuts the runtime down: gadgets, windows, images, fonts, files, heap.
+void application_end();
+
+// The whole program; the process's exit code (always 0).
+int application_main();

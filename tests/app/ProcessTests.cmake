@@ -1,0 +1,21 @@
+# Tests of the whole program as a process: the real executable under Xvfb,
+# typed at by xdotool, and the install rules. Included from tests/CMakeLists.txt.
+if(NOT TARGET quorval-extension-maker)
+  return()
+endif()
+find_program(XVFB_RUN xvfb-run)
+find_program(XDOTOOL xdotool)
+if(XVFB_RUN AND XDOTOOL)
+  add_test(NAME app.xvfb_save_and_exit
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_save_and_exit.sh
+                   $<TARGET_FILE:quorval-extension-maker>)
+  set_tests_properties(app.xvfb_save_and_exit PROPERTIES TIMEOUT 180)
+endif()
+add_test(NAME app.install_layout
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_layout.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(app.install_layout PROPERTIES TIMEOUT 180)
+
+# Takes a picture of the X screen; the Xvfb test uses it when asked for pictures.
+find_package(Qt6 REQUIRED COMPONENTS Gui)
+add_executable(qem_x_screenshot ${CMAKE_CURRENT_LIST_DIR}/tools/x_screenshot.cpp)
+target_link_libraries(qem_x_screenshot PRIVATE Qt6::Gui)

@@ -1,0 +1,45 @@
+#!/bin/bash
+# `cmake --install` into a scratch prefix: the program, its menu entry, its icon and the
+# .qex file type land where desktops look, and the MIME database learns *.qex.
+# Usage: install_layout.sh <build folder>
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" > "$prefix/install.log" 2>&1 \
+  || { cat "$prefix/install.log" >&2; fail "cmake --install failed"; }
+
+exe=$prefix/bin/quorval-extension-maker
+desktop=$prefix/share/applications/quorval-extension-maker.desktop
+icon=$prefix/share/icons/hicolor/32x32/apps/quorval-extension-maker.png
+mime=$prefix/share/mime/packages/quorval-extension-maker.xml
+
+[ -x "$exe" ] || fail "no executable at $exe"
+[ -f "$desktop" ] || fail "no menu entry at $desktop"
+[ -f "$icon" ] || fail "no icon at $icon"
+[ -f "$mime" ] || fail "no MIME package at $mime"
+
+# The menu entry starts the installed program by name and names the installed icon.
+grep -qx 'Exec=quorval-extension-maker' "$desktop" || fail "Exec does not name the program"
+grep -qx 'Icon=quorval-extension-maker' "$desktop" || fail "Icon does not name the icon"
+grep -qx 'Type=Application' "$desktop" || fail "not an application entry"
+if command -v desktop-file-validate > /dev/null; then
+  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
+fi
+
+# The icon is a 32 x 32 PNG, as hicolor/32x32 promises.
+sig=$(od -An -tx1 -N8 "$icon" | tr -d ' \n')
+[ "$sig" = 89504e470d0a1a0a ] || fail "the icon is not a PNG"
+size=$(od -An -tu1 -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')
+[ "$size" = "0 0 0 32 0 0 0 32" ] || fail "the icon is not 32 x 32 (IHDR: $size)"
+
+# The install ran update-mime-database on the scratch prefix: *.qex is now a known type.
+if command -v update-mime-database > /dev/null; then
+  grep -q 'application/x-quorval-extension:\*\.qex' "$prefix/share/mime/globs2" \
+    || fail "the MIME database does not map *.qex"
+  grep -q 'application/x-quorval-extension' "$prefix/share/mime/types" \
+    || fail "the MIME database does not list the type"
+fi
+echo "PASS: installed layout is complete"
