@@ -7,6 +7,7 @@ function(qem_embed_resources target)
     COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${files}"
             -P ${CMAKE_SOURCE_DIR}/cmake/EmbedFiles.cmake
     DEPENDS ${files} ${CMAKE_SOURCE_DIR}/cmake/EmbedFiles.cmake
-    COMMENT "Embedding resources")
+    COMMENT "Embedding resources"
+    VERBATIM)
   target_sources(${target} PRIVATE ${out})
 endfunction()
