@@ -1,0 +1,256 @@
+/** @file code_editor.cpp
+ * Creation of a code editor with its record, the whole-text operations, and the colour,
+ * font, margin, tab, option and line-styler settings. */
+#include <cstring>
+
+#include "editor/editor_internal.h"
+#include "runtime/core/memory.h"
+#include "runtime/core/strings.h"
+
+namespace {
+
+constexpr std::uint32_t kRestyleOptions = OPTION_STYLING | OPTION_FOLDING | OPTION_FOLD_ANY_LINE;
+
+std::intptr_t send(ObjectNumber gadget, unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
+    return scintilla_send(gadget, message, static_cast<std::uintptr_t>(wparam), lparam);
+}
+
+void release_record(EditorRecord* record) {
+    if (!record) return;
+    editor_word_table_free(record);
+    editor_acceleration_free(record);
+    if (record->separators) string_var_free(record->separators);
+    heap_free(runtime_heap(), record);
+}
+
+// The record leaves with its gadget: the wrapper calls this when the component goes.
+void free_record_data(std::intptr_t data) { release_record(reinterpret_cast<EditorRecord*>(data)); }
+
+void define_marker(ObjectNumber gadget, int marker, int symbol) { send(gadget, SCI_MARKERDEFINE, marker, symbol); }
+
+}  // namespace
+
+EditorRecord* editor_record_of(ObjectNumber gadget) {
+    if (!gadget_exists(gadget) || gadget_kind(gadget) != GADGET_KIND_CODE_EDITOR) return nullptr;
+    return reinterpret_cast<EditorRecord*>(gadget_get_data(gadget));
+}
+
+EditorRecord* code_editor_record(ObjectNumber gadget) { return editor_record_of(gadget); }
+
+bool editor_acceleration_create(EditorRecord* record) {
+    record->acceleration = static_cast<EditorAcceleration*>(heap_alloc_zeroed(runtime_heap(), sizeof(EditorAcceleration)));
+    return record->acceleration != nullptr;
+}
+
+void editor_acceleration_free(EditorRecord* record) {
+    EditorAcceleration* acc = record->acceleration;
+    if (!acc) return;
+    heap_free(runtime_heap(), acc->styles);
+    heap_free(runtime_heap(), acc->line);
+    heap_free(runtime_heap(), acc->key);
+    heap_free(runtime_heap(), acc);
+    record->acceleration = nullptr;
+}
+
+ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, int height,
+                                EditorNotifyCallback notify_callback, std::uint32_t flags) {
+    auto* record = static_cast<EditorRecord*>(heap_alloc_zeroed(runtime_heap(), sizeof(EditorRecord)));
+    if (!record) return 0;
+    if (!editor_acceleration_create(record) || !editor_word_table_create(record)) {
+        release_record(record);
+        return 0;
+    }
+    ObjectNumber result = scintilla_gadget_create(gadget, x, y, width, height, on_editor_notification);
+    if (result == 0) {
+        release_record(record);
+        return 0;
+    }
+    if (gadget == ANY_NUMBER) gadget = result;
+    record->gadget = gadget;
+    record->notify_callback = notify_callback;
+    record->flags = flags;
+    record->options = OPTION_STYLING | OPTION_FOLDING;
+    record->separators = nullptr;
+    record->number_style = STYLE_DEFAULT;
+    record->completion_threshold = 3;
+    editor_tables_rebuild(record);
+
+    send(gadget, SCI_SETCODEPAGE, 65001);
+    send(gadget, SCI_SETLEXER, 0);
+    send(gadget, SCI_SETMARGINWIDTHN, 1, 0);
+    send(gadget, SCI_SETMARGINSENSITIVEN, 2, 1);
+    send(gadget, SCI_SETMARGINMASKN, 2, static_cast<std::intptr_t>(0xFE000000u));
+    define_marker(gadget, 31, 14);
+    send(gadget, SCI_MARKERSETFORE, 31, 0xFFFFFF);
+    send(gadget, SCI_MARKERSETBACK, 31, 0);
+    define_marker(gadget, 30, 12);
+    send(gadget, SCI_MARKERSETFORE, 30, 0xFFFFFF);
+    send(gadget, SCI_MARKERSETBACK, 30, 0);
+    define_marker(gadget, 29, 9);
+    send(gadget, SCI_MARKERSETBACK, 29, 0);
+    define_marker(gadget, 28, 10);
+    send(gadget, SCI_MARKERSETBACK, 28, 0);
+    define_marker(gadget, 25, 13);
+    send(gadget, SCI_MARKERSETBACK, 25, 0);
+    send(gadget, SCI_MARKERSETFORE, 25, 0xFFFFFF);
+    define_marker(gadget, 26, 15);
+    send(gadget, SCI_MARKERSETBACK, 26, 0);
+    send(gadget, SCI_MARKERSETFORE, 26, 0xFFFFFF);
+    define_marker(gadget, 27, 11);
+    send(gadget, SCI_MARKERSETBACK, 27, 0);
+    send(gadget, SCI_STYLECLEARALL);
+    send(gadget, SCI_AUTOCSETIGNORECASE, (flags & EDITOR_CASE_SENSITIVE) ? 0 : 1);
+    send(gadget, SCI_CALLTIPUSESTYLE, 0);
+    send(gadget, SCI_SETMARGINMASKN, 1, 1);
+    define_marker(gadget, 0, 4);
+
+    gadget_set_data(gadget, reinterpret_cast<std::intptr_t>(record));
+    scintilla_set_data_release(gadget, free_record_data);
+    code_editor_update_line_numbers(gadget);
+    return result;
+}
+
+void code_editor_update_line_numbers(ObjectNumber gadget) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record || !(record->flags & EDITOR_LINE_NUMBERS)) return;
+    const std::intptr_t lines = send(gadget, SCI_GETLINECOUNT);
+    char sample[32];
+    int digits = 0;
+    for (std::intptr_t n = lines; ; n /= 10) {
+        sample[digits++] = '9';
+        if (n < 10) break;
+    }
+    sample[digits] = 0;
+    const std::intptr_t width = send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + 10;
+    send(gadget, SCI_SETMARGINWIDTHN, 0, width);
+}
+
+void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
+    if (!editor_record_of(gadget)) return;
+    switch (attribute) {
+    case COLOR_BACKGROUND:
+        send(gadget, SCI_STYLESETBACK, STYLE_DEFAULT, color);
+        send(gadget, SCI_STYLECLEARALL);
+        break;
+    case COLOR_FOREGROUND:
+        send(gadget, SCI_STYLESETFORE, STYLE_DEFAULT, color);
+        send(gadget, SCI_STYLECLEARALL);
+        break;
+    case COLOR_SELECTION_BACK: send(gadget, SCI_SETSELBACK, 1, color); break;
+    case COLOR_SELECTION_FRONT: send(gadget, SCI_SETSELFORE, 1, color); break;
+    case COLOR_LINE_NUMBER_BACK: send(gadget, SCI_STYLESETBACK, STYLE_LINENUMBER, color); break;
+    case COLOR_LINE_NUMBER_FRONT: send(gadget, SCI_STYLESETFORE, STYLE_LINENUMBER, color); break;
+    case COLOR_CURRENT_LINE:
+        if (color == -1) {
+            send(gadget, SCI_SETCARETLINEVISIBLE, 0);
+        } else {
+            send(gadget, SCI_SETCARETLINEBACK, color);
+            send(gadget, SCI_SETCARETLINEVISIBLE, 1);
+        }
+        break;
+    case COLOR_CARET: send(gadget, SCI_SETCARETFORE, color); break;
+    case COLOR_CALLTIP_BACK: send(gadget, SCI_STYLESETBACK, STYLE_CALLTIP, color); break;
+    case COLOR_CALLTIP_FRONT: send(gadget, SCI_STYLESETFORE, STYLE_CALLTIP, color); break;
+    case COLOR_CALLTIP_HIGHLIGHT: send(gadget, SCI_CALLTIPSETFOREHLT, color); break;
+    case COLOR_MARKER_BACK: send(gadget, SCI_MARKERSETBACK, 0, color); break;
+    case COLOR_MARKER_FRONT: send(gadget, SCI_MARKERSETFORE, 0, color); break;
+    case COLOR_FOLD_MARGIN: send(gadget, SCI_SETFOLDMARGINCOLOUR, 1, color); break;
+    case COLOR_FOLD_MARGIN_HIGHLIGHT: send(gadget, SCI_SETFOLDMARGINHICOLOUR, 1, color); break;
+    case COLOR_FOLD_MARKER_BACK:
+        for (int marker : {31, 30, 29, 28, 25, 26, 27}) send(gadget, SCI_MARKERSETBACK, marker, color);
+        break;
+    case COLOR_FOLD_MARKER_FRONT:
+        for (int marker : {31, 30, 25, 26}) send(gadget, SCI_MARKERSETFORE, marker, color);
+        break;
+    default:
+        break;
+    }
+}
+
+void code_editor_set_font(ObjectNumber gadget, const char16_t* name, int size, int font_flags) {
+    if (!editor_record_of(gadget)) return;
+    code_editor_set_style_font(gadget, STYLE_DEFAULT, name, size, font_flags);
+    send(gadget, SCI_STYLECLEARALL);
+    code_editor_update_line_numbers(gadget);
+}
+
+void code_editor_set_style_font(ObjectNumber gadget, int style, const char16_t* name, int size, int font_flags) {
+    if (!editor_record_of(gadget)) return;
+    if (string_len(name) != 0) {
+        const std::int32_t bytes = string_byte_length(name, TEXT_ANSI);
+        char* buffer = static_cast<char*>(memory_allocate(bytes + 1));
+        if (buffer) {
+            string_to_memory(buffer, name, -1, TEXT_ANSI);
+            send(gadget, SCI_STYLESETFONT, style, reinterpret_cast<std::intptr_t>(buffer));
+            memory_free(buffer);
+        }
+    }
+    if (size != -1) send(gadget, SCI_STYLESETSIZE, style, size);
+    if (font_flags != -1) {
+        send(gadget, SCI_STYLESETBOLD, style, (font_flags & EDITOR_FONT_BOLD) ? 1 : 0);
+        send(gadget, SCI_STYLESETITALIC, style, (font_flags & EDITOR_FONT_ITALIC) ? 1 : 0);
+        send(gadget, SCI_STYLESETUNDERLINE, style, (font_flags & EDITOR_FONT_UNDERLINE) ? 1 : 0);
+    }
+    if (style == STYLE_LINENUMBER) code_editor_update_line_numbers(gadget);
+}
+
+void code_editor_set_style_color(ObjectNumber gadget, int style, int foreground, int background) {
+    if (!editor_record_of(gadget)) return;
+    if (foreground != -1) send(gadget, SCI_STYLESETFORE, style, foreground);
+    if (background != -1) send(gadget, SCI_STYLESETBACK, style, background);
+}
+
+void code_editor_set_margin_width(ObjectNumber gadget, int margin, int width) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return;
+    if (width < 0) width = 0;
+    if (margin == 0 && (record->flags & EDITOR_LINE_NUMBERS)) return;
+    send(gadget, SCI_SETMARGINWIDTHN, margin, width);
+}
+
+void code_editor_set_tabs(ObjectNumber gadget, int tab_width, int indent_with_spaces) {
+    if (!editor_record_of(gadget)) return;
+    send(gadget, SCI_SETTABWIDTH, tab_width);
+    send(gadget, SCI_SETUSETABS, indent_with_spaces ? 0 : 1);
+}
+
+void code_editor_set_options(ObjectNumber gadget, std::uint32_t options) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return;
+    const std::uint32_t old = record->options;
+    record->options = options;
+    if ((old ^ options) & kRestyleOptions) editor_restyle_all(gadget);
+}
+
+LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return nullptr;
+    LineStyler previous = record->line_styler;
+    record->line_styler = styler;
+    editor_restyle_all(gadget);
+    return previous;
+}
+
+void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo) {
+    if (!editor_record_of(gadget)) return;
+    const std::int32_t bytes = string_byte_length(text, TEXT_UTF8);
+    char* buffer = static_cast<char*>(memory_allocate(bytes + 1));
+    if (!buffer) return;
+    string_to_memory(buffer, text, -1, TEXT_UTF8);
+    send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(buffer));
+    memory_free(buffer);
+    if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);
+    editor_restyle_all(gadget);
+}
+
+char16_t* code_editor_get_text(ObjectNumber gadget) {
+    const std::int32_t at = temp_position();
+    if (!editor_record_of(gadget)) return string_from_memory(nullptr, 0, TEXT_UTF8, at);
+    const std::intptr_t length = send(gadget, SCI_GETLENGTH);
+    char* buffer = length > 0 ? static_cast<char*>(memory_allocate(length + 1)) : nullptr;
+    if (!buffer) return string_from_memory(nullptr, 0, TEXT_UTF8, at);
+    send(gadget, SCI_GETTEXT, length + 1, reinterpret_cast<std::intptr_t>(buffer));
+    char16_t* text = string_from_memory(buffer, -1, TEXT_UTF8, at);
+    memory_free(buffer);
+    return text;
+}

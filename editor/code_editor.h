@@ -1,0 +1,163 @@
+/** @file code_editor.h
+ * The code editor gadget: creation and configuration, word tables, the highlighting
+ * engine, the JavaScript line styler and configuration, notifications and completion. */
+#pragma once
+
+#include <cstdint>
+
+#include "editor/scintilla.h"
+#include "runtime/core/list.h"
+#include "runtime/core/map.h"
+#include "runtime/core/types.h"
+#include "runtime/ui/gadget.h"  // GADGET_KIND_CODE_EDITOR
+
+// Creation flags.
+inline constexpr std::uint32_t EDITOR_LINE_NUMBERS = 1;
+inline constexpr std::uint32_t EDITOR_CASE_SENSITIVE = 2;
+
+// Option bits, set whole by code_editor_set_options.
+inline constexpr std::uint32_t OPTION_STYLING = 1;
+inline constexpr std::uint32_t OPTION_AUTOCOMPLETE = 2;
+inline constexpr std::uint32_t OPTION_FOLDING = 4;
+inline constexpr std::uint32_t OPTION_FOLD_ANY_LINE = 8;
+inline constexpr std::uint32_t OPTION_CALLTIPS = 16;
+inline constexpr std::uint32_t OPTION_AUTO_INDENT = 32;
+
+// Flag bits of a word-table entry.
+inline constexpr std::uint32_t WORD_SPAN = 0x1;
+inline constexpr std::uint32_t WORD_TO_LINE_END = 0x2;
+inline constexpr std::uint32_t WORD_STYLE_NEXT = 0x4;
+inline constexpr std::uint32_t WORD_STYLE_NEXT_ADJACENT = 0x8;
+inline constexpr std::uint32_t WORD_STYLE_BEFORE = 0x10;
+inline constexpr std::uint32_t WORD_STYLE_BEFORE_ADJACENT = 0x20;
+inline constexpr std::uint32_t WORD_NOT_SEPARATOR = 0x10000;
+inline constexpr std::uint32_t WORD_FOLD_OPEN = 0x100000;
+inline constexpr std::uint32_t WORD_FOLD_OPEN_ONCE = 0x200000;
+inline constexpr std::uint32_t WORD_FOLD_CLOSE = 0x400000;
+inline constexpr std::uint32_t WORD_AUTOCOMPLETE = 0x800000;
+
+// Attributes of code_editor_set_color.
+enum : int {
+    COLOR_BACKGROUND = 1,
+    COLOR_FOREGROUND,
+    COLOR_SELECTION_BACK,
+    COLOR_SELECTION_FRONT,
+    COLOR_LINE_NUMBER_BACK,
+    COLOR_LINE_NUMBER_FRONT,
+    COLOR_CURRENT_LINE,
+    COLOR_CARET,
+    COLOR_CALLTIP_BACK,
+    COLOR_CALLTIP_FRONT,
+    COLOR_CALLTIP_HIGHLIGHT,
+    COLOR_MARKER_BACK,
+    COLOR_MARKER_FRONT,
+    COLOR_FOLD_MARGIN,
+    COLOR_FOLD_MARGIN_HIGHLIGHT,
+    COLOR_FOLD_MARKER_BACK,
+    COLOR_FOLD_MARKER_FRONT,
+};
+
+// Attributes of code_editor_set_attribute.
+inline constexpr int ATTRIBUTE_SEPARATORS = 1;
+inline constexpr int ATTRIBUTE_NUMBER_STYLE = 2;
+
+// The JavaScript styler's comment style.
+inline constexpr int STYLE_COMMENT = 3;
+
+// One word-table entry. `word` is a runtime string variable (UTF-16, owned).
+struct WordEntry {
+    char16_t* word;
+    std::int32_t style;
+    std::uint32_t flags;
+    std::uint8_t close_char;
+};
+
+// A line styler: (gadget, line text with its line end and a NUL, bytes to style, line,
+// first line of the run, last line of the run) -> 1 when the line's end state changed.
+using LineStyler = int (*)(ObjectNumber gadget, const char* text, int length, int line,
+                           int first_line, int last_line);
+
+// The owner's notify callback; its result is ignored.
+using EditorNotifyCallback = std::intptr_t (*)(ObjectNumber gadget, const SCNotification* notification);
+
+struct EditorAcceleration;
+
+// One per editor, attached as the gadget's data.
+struct EditorRecord {
+    ObjectNumber gadget;
+    EditorNotifyCallback notify_callback;
+    std::uint32_t flags;
+    std::uint32_t options;
+    LineStyler line_styler;
+    char16_t* separators;       // runtime string variable; null is empty
+    std::int32_t number_style;
+    ListVariable word_list;     // WordEntry elements, in the order of addition (or sorted)
+    HashMap* word_index;        // lookup key -> WordEntry* (an element of word_list)
+    std::int32_t fold_delta;
+    std::int32_t fold_level;
+    std::int32_t pending_style;
+    const char* last_token_end;
+    std::int32_t completion_threshold;
+    // Lookup tables and scratch buffers that keep styling free of per-token allocation.
+    EditorAcceleration* acceleration;
+};
+
+// --- Creation and configuration ---------------------------------------------------------
+
+// Creates a code editor gadget; non-zero on success (the dynamic number for ANY_NUMBER).
+ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, int height,
+                                EditorNotifyCallback notify_callback, std::uint32_t flags);
+
+// The editor record of a code editor gadget, or null when the gadget is none.
+EditorRecord* code_editor_record(ObjectNumber gadget);
+
+void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo);
+// The whole text as a temporary string (runtime string area); "" for no editor.
+char16_t* code_editor_get_text(ObjectNumber gadget);
+void code_editor_update_line_numbers(ObjectNumber gadget);
+void code_editor_set_color(ObjectNumber gadget, int attribute, int color);
+void code_editor_set_font(ObjectNumber gadget, const char16_t* name, int size, int font_flags);
+void code_editor_set_style_font(ObjectNumber gadget, int style, const char16_t* name, int size,
+                                int font_flags);
+void code_editor_set_style_color(ObjectNumber gadget, int style, int foreground, int background);
+void code_editor_set_margin_width(ObjectNumber gadget, int margin, int width);
+void code_editor_set_tabs(ObjectNumber gadget, int tab_width, int indent_with_spaces);
+void code_editor_set_options(ObjectNumber gadget, std::uint32_t options);
+LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler);
+
+// --- Word tables ------------------------------------------------------------------------
+
+int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags);
+void code_editor_add_keywords(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags,
+                              int sort);
+// Note the argument order: flags before style.
+void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const char16_t* close,
+                               std::uint32_t flags, int style);
+WordEntry* code_editor_find_word(ObjectNumber gadget, const char16_t* text);
+void code_editor_set_attribute(ObjectNumber gadget, int attribute, std::intptr_t value);
+
+// --- Highlighting engine ----------------------------------------------------------------
+
+void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_line, std::intptr_t end_position);
+int default_line_styler(ObjectNumber gadget, const char* text, int length);
+int code_editor_style_token(ObjectNumber gadget, const char* text, int length);
+int style_next_token(EditorRecord* record, const char* text, int length, bool measure_only);
+// Whether the byte separates words; `entry` receives its one-character entry when it does.
+bool is_separator(EditorRecord* record, unsigned char byte, WordEntry** entry);
+// Length of the number at the start of the text (0 when it is none); `digits` receives
+// the digit count.
+int scan_number(EditorRecord* record, const char* text, int length, int* digits);
+
+// --- JavaScript -------------------------------------------------------------------------
+
+int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int first_line,
+                           int last_line);
+int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment);
+int code_editor_get_line_state(ObjectNumber gadget, int line);
+int code_editor_set_line_state(ObjectNumber gadget, int line, int state);
+void code_editor_configure_javascript(ObjectNumber gadget);
+
+// --- Notifications and completion -------------------------------------------------------
+
+std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* notification);
+void update_completion(EditorRecord* record);

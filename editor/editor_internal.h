@@ -1,0 +1,71 @@
+/** @file editor_internal.h
+ * What the editor's modules share beyond the public interface: the lookup tables that keep
+ * styling free of per-token allocation, and the batching of style runs. */
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "editor/code_editor.h"
+
+// The toolkit's font flag values, as code_editor_set_style_font reads them.
+inline constexpr int EDITOR_FONT_UNDERLINE = 0x4;
+inline constexpr int EDITOR_FONT_BOLD = 0x100;
+inline constexpr int EDITOR_FONT_ITALIC = 0x200;
+
+// Per-editor acceleration, rebuilt whenever the word table or the separator characters
+// change. Every answer equals the one the plain lookups would give.
+struct EditorAcceleration {
+    // One-character entry of each byte value, as a lookup of the one-unit text of that
+    // value would find it.
+    WordEntry* byte_entry[256];
+    // is_separator's answer for each byte value.
+    std::uint8_t byte_separator[256];
+
+    // Style runs of the current restyle run, sent in one message when the run ends. Only
+    // while `batching` is set; otherwise every run is sent at once.
+    char* styles;
+    std::size_t styles_length;
+    std::size_t styles_capacity;
+    bool batching;
+    bool batch_failed;  // a buffer could not grow: runs are sent one by one from then on
+
+    // Line count of the document during a restyle run (0 outside one), so that line-state
+    // access in the run need not ask for it line by line.
+    int run_line_count;
+
+    // Reused line buffer of the restyle run.
+    char* line;
+    std::size_t line_capacity;
+
+    // Reused UTF-16 lookup key for words made of ASCII bytes.
+    char16_t* key;
+    std::size_t key_capacity;
+};
+
+// The record of a gadget when it is a code editor with one attached, else null.
+EditorRecord* editor_record_of(ObjectNumber gadget);
+
+// Allocation of the record's acceleration; false when memory runs out.
+bool editor_acceleration_create(EditorRecord* record);
+void editor_acceleration_free(EditorRecord* record);
+
+// The word list and its index; false when memory runs out (nothing is left allocated).
+bool editor_word_table_create(EditorRecord* record);
+void editor_word_table_free(EditorRecord* record);
+
+// Recomputes the byte tables from the word table and the separator characters.
+void editor_tables_rebuild(EditorRecord* record);
+
+// The entry of a word given as UTF-8 bytes (decoded, case-folded unless case-sensitive),
+// or null. No heap allocation.
+WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int length);
+
+// Styles the next `length` bytes with `style`: appended to the batch while batching,
+// otherwise sent as SCI_SETSTYLING.
+void editor_set_styling(EditorRecord* record, int length, int style);
+// Sends the batched styles (if any) and stops batching.
+void editor_flush_styles(EditorRecord* record);
+
+// Restyles the whole document (first line 0, last line -1, no end position).
+inline void editor_restyle_all(ObjectNumber gadget) { code_editor_restyle_lines(gadget, 0, -1, -1); }

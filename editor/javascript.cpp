@@ -1,0 +1,148 @@
+/** @file javascript.cpp
+ * The JavaScript line styler (line and block comments, with the open-comment state kept in
+ * the component's line states) and the JavaScript configuration of an editor. */
+#include "editor/editor_internal.h"
+#include "runtime/core/strings.h"
+
+namespace {
+
+bool is_line_end(unsigned char byte) { return byte == '\r' || byte == '\n'; }
+
+// The line count, from the running restyle when there is one.
+int line_count(EditorRecord* record) {
+    if (record->acceleration && record->acceleration->run_line_count > 0) return record->acceleration->run_line_count;
+    return static_cast<int>(scintilla_send(record->gadget, SCI_GETLINECOUNT));
+}
+
+int get_line_state(EditorRecord* record, int line) {
+    if (line < 0 || line >= line_count(record)) return 0;
+    return static_cast<int>(scintilla_send(record->gadget, SCI_GETLINESTATE, line));
+}
+
+int set_line_state(EditorRecord* record, int line, int state) {
+    if (line < 0 || line >= line_count(record)) return 0;
+    int old = static_cast<int>(scintilla_send(record->gadget, SCI_GETLINESTATE, line));
+    scintilla_send(record->gadget, SCI_SETLINESTATE, line, state);
+    return old;
+}
+
+int block_comment_end(EditorRecord* record, const char* text, int length, bool* in_comment) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    int i = 0;
+    while (i < length) {
+        ++i;
+        if (p[i - 1] == '*' && i < length && p[i] == '/') {
+            ++i;
+            *in_comment = false;
+            break;
+        }
+    }
+    if (i == 0) return 0;
+    int m = i;
+    while (m > 0 && is_line_end(p[m - 1])) --m;
+    if (m > 0) editor_set_styling(record, m, STYLE_COMMENT);
+    return m;
+}
+
+}  // namespace
+
+int code_editor_get_line_state(ObjectNumber gadget, int line) {
+    EditorRecord* record = editor_record_of(gadget);
+    return record ? get_line_state(record, line) : 0;
+}
+
+int code_editor_set_line_state(ObjectNumber gadget, int line, int state) {
+    EditorRecord* record = editor_record_of(gadget);
+    return record ? set_line_state(record, line, state) : 0;
+}
+
+int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record || !in_comment) return 0;
+    return block_comment_end(record, text, length, in_comment);
+}
+
+int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int, int) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    int result = 0;
+    bool comment_allowed = true;
+    bool in_comment = line > 0 && get_line_state(record, line - 1) != 0;
+    while (length > 0) {
+        if (in_comment) {
+            int m = block_comment_end(record, reinterpret_cast<const char*>(p), length, &in_comment);
+            p += m;
+            length -= m;
+        }
+        comment_allowed = true;
+        while (length > 0) {
+            int t = 0;
+            unsigned char probe = p[0];
+            if (p[0] == '/' && length > 1) {
+                probe = p[1];
+                if (comment_allowed && p[1] == '/') {
+                    t = length;
+                    while (t > 0 && is_line_end(p[t - 1])) --t;
+                    editor_set_styling(record, t, STYLE_COMMENT);
+                } else if (p[1] == '*') {
+                    editor_set_styling(record, 2, STYLE_COMMENT);
+                    p += 2;
+                    length -= 2;
+                    in_comment = true;
+                    break;
+                }
+            }
+            if (t == 0) {
+                comment_allowed = probe == '\t' || probe == ' ' || probe == ';';
+                t = code_editor_style_token(gadget, reinterpret_cast<const char*>(p), length);
+                if (t <= 0) return result;  // cannot happen with length > 0; never loop forever
+            }
+            p += t;
+            length -= t;
+        }
+    }
+    int stored = get_line_state(record, line);
+    if (stored != (in_comment ? 1 : 0)) {
+        set_line_state(record, line, in_comment ? 1 : 0);
+        result = 1;
+    }
+    return result;
+}
+
+void code_editor_configure_javascript(ObjectNumber gadget) {
+    code_editor_set_color(gadget, COLOR_FOREGROUND, 0x000000);
+    code_editor_set_color(gadget, COLOR_SELECTION_BACK, 0x400000);
+    code_editor_set_color(gadget, COLOR_SELECTION_FRONT, 0xFFFFFF);
+    code_editor_set_color(gadget, COLOR_CURRENT_LINE, 0xF0F0FF);
+    code_editor_set_font(gadget, u"Consolas", 11, -1);
+    code_editor_set_tabs(gadget, 4, 0);
+    code_editor_set_margin_width(gadget, 2, 24);
+    code_editor_set_style_color(gadget, 2, 0xE32D36, -1);
+    code_editor_set_style_font(gadget, 3, u"", -1, EDITOR_FONT_ITALIC);
+    code_editor_set_style_color(gadget, 3, 0xA0A0A0, -1);
+    code_editor_set_style_color(gadget, 8, 0x226A20, -1);
+    code_editor_set_style_color(gadget, 9, 0x135051, -1);
+    code_editor_set_style_color(gadget, 10, 0x3C3C3C, -1);
+    code_editor_set_style_color(gadget, 7, 0xBBAA31, -1);
+    code_editor_set_style_color(gadget, 4, 0xC600C6, -1);
+    code_editor_set_style_color(gadget, 5, 0x4040D0, -1);
+    code_editor_set_style_color(gadget, 6, 0x23A323, -1);
+    code_editor_set_style_font(gadget, 11, u"", -1, EDITOR_FONT_BOLD);
+    code_editor_set_style_color(gadget, 11, 0x0000FF, -1);
+    code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, 4);
+    code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, 4);
+    code_editor_add_delimiter(gadget, u"(", u"", WORD_STYLE_BEFORE, 6);
+    code_editor_add_delimiter(gadget, u")", u"", 0, 6);
+    code_editor_add_keywords(gadget,
+                             u"break case catch continue debugger default delete do else finally for function if in "
+                             u"instanceof new return switch this throw try typeof var void while with true false null "
+                             u"undefined",
+                             2, WORD_AUTOCOMPLETE, 1);
+    code_editor_add_keywords(gadget, u"{", 2, WORD_FOLD_OPEN, 0);
+    code_editor_add_keywords(gadget, u"}", 2, WORD_FOLD_CLOSE, 0);
+    code_editor_set_attribute(gadget, ATTRIBUTE_SEPARATORS, reinterpret_cast<std::intptr_t>(u"=+-*/%()[],."));
+    code_editor_set_attribute(gadget, ATTRIBUTE_NUMBER_STYLE, 5);
+    code_editor_set_options(gadget, OPTION_STYLING | OPTION_AUTOCOMPLETE | OPTION_FOLDING | OPTION_AUTO_INDENT);
+    code_editor_set_line_styler(gadget, javascript_line_styler);
+}

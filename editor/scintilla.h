@@ -1,0 +1,175 @@
+/** @file scintilla.h
+ * The editing component's message interface: message and notification numbers, the
+ * notification record, and the thin wrapper that creates the component as a gadget. */
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/types.h"
+#include "runtime/ui/gadget.h"
+
+// Component messages used by the code editor (the component's published numbers).
+enum : unsigned {
+    SCI_GETLENGTH = 2006,
+    SCI_GETCURRENTPOS = 2008,
+    SCI_GETSTYLEAT = 2010,
+    SCI_UNDO = 2176,
+    SCI_GOTOPOS = 2025,
+    SCI_GETCURLINE = 2027,
+    SCI_GETENDSTYLED = 2028,
+    SCI_STARTSTYLING = 2032,
+    SCI_SETSTYLING = 2033,
+    SCI_SETTABWIDTH = 2036,
+    SCI_SETCODEPAGE = 2037,
+    SCI_MARKERDEFINE = 2040,
+    SCI_MARKERSETFORE = 2041,
+    SCI_MARKERSETBACK = 2042,
+    SCI_SETMARGINWIDTHN = 2242,
+    SCI_GETMARGINWIDTHN = 2243,
+    SCI_SETMARGINMASKN = 2244,
+    SCI_SETMARGINSENSITIVEN = 2246,
+    SCI_STYLECLEARALL = 2050,
+    SCI_STYLESETFORE = 2051,
+    SCI_STYLESETBACK = 2052,
+    SCI_STYLESETBOLD = 2053,
+    SCI_STYLESETITALIC = 2054,
+    SCI_STYLESETSIZE = 2055,
+    SCI_STYLESETFONT = 2056,
+    SCI_STYLESETUNDERLINE = 2059,
+    SCI_STYLEGETFORE = 2481,
+    SCI_STYLEGETBACK = 2482,
+    SCI_STYLEGETBOLD = 2483,
+    SCI_STYLEGETITALIC = 2484,
+    SCI_STYLEGETSIZE = 2485,
+    SCI_STYLEGETUNDERLINE = 2488,
+    SCI_SETSELFORE = 2067,
+    SCI_SETSELBACK = 2068,
+    SCI_SETCARETFORE = 2069,
+    SCI_SETSTYLINGEX = 2073,
+    SCI_SETLINESTATE = 2092,
+    SCI_GETLINESTATE = 2093,
+    SCI_GETCARETLINEVISIBLE = 2095,
+    SCI_SETCARETLINEVISIBLE = 2096,
+    SCI_GETCARETLINEBACK = 2097,
+    SCI_SETCARETLINEBACK = 2098,
+    SCI_AUTOCSHOW = 2100,
+    SCI_AUTOCCANCEL = 2101,
+    SCI_AUTOCACTIVE = 2102,
+    SCI_AUTOCSETIGNORECASE = 2115,
+    SCI_AUTOCGETIGNORECASE = 2116,
+    SCI_GETUSETABS = 2125,
+    SCI_SETUSETABS = 2124,
+    SCI_GETTABWIDTH = 2121,
+    SCI_SETLINEINDENTATION = 2126,
+    SCI_GETLINEINDENTATION = 2127,
+    SCI_GETLINEINDENTPOSITION = 2128,
+    SCI_GETLINE = 2153,
+    SCI_GETLINECOUNT = 2154,
+    SCI_LINEFROMPOSITION = 2166,
+    SCI_POSITIONFROMLINE = 2167,
+    SCI_EMPTYUNDOBUFFER = 2175,
+    SCI_SETTEXT = 2181,
+    SCI_GETTEXT = 2182,
+    SCI_GETCODEPAGE = 2137,
+    SCI_CALLTIPSETFOREHLT = 2207,
+    SCI_CALLTIPUSESTYLE = 2212,
+    SCI_VISIBLEFROMDOCLINE = 2220,
+    SCI_SETFOLDLEVEL = 2222,
+    SCI_GETFOLDLEVEL = 2223,
+    SCI_GETLINEVISIBLE = 2228,
+    SCI_GETFOLDEXPANDED = 2230,
+    SCI_TOGGLEFOLD = 2231,
+    SCI_ENSUREVISIBLE = 2232,
+    SCI_TEXTWIDTH = 2276,
+    SCI_SETFOLDMARGINCOLOUR = 2290,
+    SCI_SETFOLDMARGINHICOLOUR = 2291,
+    SCI_LINELENGTH = 2350,
+    SCI_COLOURISE = 4003,
+    SCI_SETLEXER = 4001,
+    SCI_GETLEXER = 4002,
+};
+
+// Notification codes the editor acts on.
+enum : unsigned {
+    SCN_STYLENEEDED = 2000,
+    SCN_CHARADDED = 2001,
+    SCN_MODIFIED = 2008,
+    SCN_MARGINCLICK = 2010,
+    SCN_NEEDSHOWN = 2011,
+};
+
+inline constexpr int SC_MOD_INSERTTEXT = 0x1;
+inline constexpr int SC_MOD_DELETETEXT = 0x2;
+
+inline constexpr int SC_FOLDLEVELBASE = 0x400;
+inline constexpr int SC_FOLDLEVELNUMBERMASK = 0xFFF;
+inline constexpr int SC_FOLDLEVELHEADERFLAG = 0x2000;
+
+inline constexpr int STYLE_DEFAULT = 32;
+inline constexpr int STYLE_LINENUMBER = 33;
+inline constexpr int STYLE_CALLTIP = 38;
+
+// The notification record in the component's published layout: the common header,
+// then the fields in their published order. Our own declaration of it.
+struct SciNotifyHeader {
+    void* hwndFrom;
+    std::uintptr_t idFrom;
+    unsigned int code;
+};
+
+struct SCNotification {
+    SciNotifyHeader nmhdr;
+    std::intptr_t position;
+    int ch;
+    int modifiers;
+    int modificationType;
+    const char* text;
+    std::intptr_t length;
+    std::intptr_t linesAdded;
+    int message;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+    std::intptr_t line;
+    int foldLevelNow;
+    int foldLevelPrev;
+    int margin;
+    int listType;
+    int x;
+    int y;
+    int token;
+    std::intptr_t annotationLinesAdded;
+    int updated;
+    int listCompletionMethod;
+    int characterSource;
+};
+
+// A code editor's notification function: (gadget, notification record) -> result.
+using ScintillaNotifyHandler = std::intptr_t (*)(ObjectNumber gadget, const SCNotification* notification);
+
+// Makes the component available; with QScintilla linked in there is nothing to load,
+// so this only reports success (the result is ignored by its callers).
+int scintilla_load();
+
+// Creates the component as gadget `gadget` (or ANY_NUMBER) in the current gadget list;
+// returns the gadget's identifier (non-zero) or 0.
+ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int width, int height,
+                                     ScintillaNotifyHandler handler);
+
+// Sends one message synchronously; 0 when the gadget does not exist. The two
+// shorthands of the message interface are the default arguments.
+std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr_t wParam = 0,
+                             std::intptr_t lParam = 0);
+
+// The parent-message handler of gadget kind 31: hands WM_NOTIFY to the gadget's handler
+// (kept in the record's back_color field) and answers NOT_HANDLED to everything else.
+std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, unsigned message,
+                                    std::uintptr_t wParam, std::intptr_t lParam);
+
+// What frees a component gadget's data (its user_data) when the component is destroyed;
+// one function serves every gadget of the kind.
+using ScintillaDataRelease = void (*)(std::intptr_t data);
+void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release);
+
+// The component's widget behind a gadget (a QsciScintillaBase*, as an opaque pointer for
+// code without Qt), or null. Tests and benchmarks use it to drive the real widget.
+void* scintilla_widget(ObjectNumber gadget);

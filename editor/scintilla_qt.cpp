@@ -1,0 +1,167 @@
+/** @file scintilla_qt.cpp
+ * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
+ * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MODIFIED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [ ] other notifications: the editor acts on none of them, so none are delivered. */
+// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
+#include "editor/scintilla.h"
+#include "runtime/core/registry.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/window_qt.h"
+
+#include <Qsci/qsciscintillabase.h>
+#include <QWidget>
+
+namespace {
+
+// Our message numbers must be the component's.
+static_assert(int(SCI_SETSTYLINGEX) == int(QsciScintillaBase::SCI_SETSTYLINGEX));
+static_assert(int(SCI_GETCURLINE) == int(QsciScintillaBase::SCI_GETCURLINE));
+static_assert(int(SCI_AUTOCSHOW) == int(QsciScintillaBase::SCI_AUTOCSHOW));
+static_assert(int(SCI_TEXTWIDTH) == int(QsciScintillaBase::SCI_TEXTWIDTH));
+static_assert(int(SCI_LINELENGTH) == int(QsciScintillaBase::SCI_LINELENGTH));
+static_assert(int(SCI_SETFOLDMARGINHICOLOUR) == int(QsciScintillaBase::SCI_SETFOLDMARGINHICOLOUR));
+static_assert(int(SCI_STYLEGETUNDERLINE) == int(QsciScintillaBase::SCI_STYLEGETUNDERLINE));
+static_assert(int(SCI_GETUSETABS) == int(QsciScintillaBase::SCI_GETUSETABS));
+static_assert(int(SCI_GETTABWIDTH) == int(QsciScintillaBase::SCI_GETTABWIDTH));
+static_assert(int(SCI_UNDO) == int(QsciScintillaBase::SCI_UNDO));
+static_assert(int(SCI_GETCODEPAGE) == int(QsciScintillaBase::SCI_GETCODEPAGE));
+static_assert(int(SCI_COLOURISE) == int(QsciScintillaBase::SCI_COLOURISE));
+static_assert(int(SCI_GETCARETLINEVISIBLE) == int(QsciScintillaBase::SCI_GETCARETLINEVISIBLE));
+static_assert(int(SCI_GETLINEVISIBLE) == int(QsciScintillaBase::SCI_GETLINEVISIBLE));
+static_assert(int(SCI_GETFOLDEXPANDED) == int(QsciScintillaBase::SCI_GETFOLDEXPANDED));
+static_assert(int(SCI_AUTOCGETIGNORECASE) == int(QsciScintillaBase::SCI_AUTOCGETIGNORECASE));
+static_assert(int(SCI_GETMARGINWIDTHN) == int(QsciScintillaBase::SCI_GETMARGINWIDTHN));
+static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
+
+GadgetKindTable code_editor_kind{};
+ScintillaDataRelease data_release = nullptr;
+
+void release_data(GadgetRecord* record) {
+    if (record && record->user_data && data_release) data_release(record->user_data);
+    if (record) record->user_data = 0;
+}
+
+QsciScintillaBase* widget_of(GadgetRecord* record) {
+    if (!record || !record->handle || record->kind_table != &code_editor_kind) return nullptr;
+    return static_cast<QsciScintillaBase*>(static_cast<QWidget*>(record->handle));
+}
+
+// Hands a notification to the parent window as WM_NOTIFY, as the component does, so that
+// the toolkit's window procedure offers it to the kind's handler. Synchronous, also when
+// the signal comes from inside a message the editor sent.
+void deliver(QsciScintillaBase* widget, SCNotification& notification) {
+    NativeHandle control = static_cast<QWidget*>(widget);
+    notification.nmhdr.hwndFrom = control;
+    const WindowHost* host = window_host();
+    ObjectNumber id = host && host->control_identifier ? host->control_identifier(control) : -1;
+    notification.nmhdr.idFrom = static_cast<std::uintptr_t>(id);
+    auto lparam = reinterpret_cast<std::intptr_t>(&notification);
+    if (NativeHandle window = window_of_widget(widget)) {
+        window_procedure(window, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
+        return;
+    }
+    // A component outside any toolkit window still reaches its handler.
+    if (GadgetRecord* record = gadget_from_control(control)) scintilla_notify_hook(record, nullptr, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
+}
+
+void connect_notifications(QsciScintillaBase* widget) {
+    QObject::connect(widget, &QsciScintillaBase::SCN_STYLENEEDED, widget, [widget](int position) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_STYLENEEDED;
+        n.position = position;
+        deliver(widget, n);
+    });
+    QObject::connect(widget, &QsciScintillaBase::SCN_CHARADDED, widget, [widget](int ch) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_CHARADDED;
+        n.ch = ch;
+        deliver(widget, n);
+    });
+    QObject::connect(widget, &QsciScintillaBase::SCN_MODIFIED, widget,
+                     [widget](int position, int modification_type, const char* text, int length, int lines_added,
+                              int line, int fold_level_now, int fold_level_previous, int token,
+                              int annotation_lines_added) {
+                         SCNotification n{};
+                         n.nmhdr.code = SCN_MODIFIED;
+                         n.position = position;
+                         n.modificationType = modification_type;
+                         n.text = text;
+                         n.length = length;
+                         n.linesAdded = lines_added;
+                         n.line = line;
+                         n.foldLevelNow = fold_level_now;
+                         n.foldLevelPrev = fold_level_previous;
+                         n.token = token;
+                         n.annotationLinesAdded = annotation_lines_added;
+                         deliver(widget, n);
+                     });
+    QObject::connect(widget, &QsciScintillaBase::SCN_MARGINCLICK, widget, [widget](int position, int modifiers, int margin) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_MARGINCLICK;
+        n.position = position;
+        n.modifiers = modifiers;
+        n.margin = margin;
+        deliver(widget, n);
+    });
+    QObject::connect(widget, &QsciScintillaBase::SCN_NEEDSHOWN, widget, [widget](int position, int length) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_NEEDSHOWN;
+        n.position = position;
+        n.length = length;
+        deliver(widget, n);
+    });
+}
+
+}  // namespace
+
+int scintilla_load() { return 1; }
+
+std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle, unsigned message, std::uintptr_t,
+                                    std::intptr_t lParam) {
+    if (message != WM_NOTIFY || !record || !record->back_color) return NOT_HANDLED;
+    auto handler = reinterpret_cast<ScintillaNotifyHandler>(record->back_color);
+    const WindowHost* host = window_host();
+    ObjectNumber gadget = host && host->control_identifier ? host->control_identifier(record->handle) : -1;
+    return handler(gadget, reinterpret_cast<const SCNotification*>(lParam));
+}
+
+ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int width, int height,
+                                     ScintillaNotifyHandler handler) {
+    NativeHandle parent_window = gadget_list_current();
+    if (!parent_window) return 0;
+    if (code_editor_kind.kind == 0) {
+        code_editor_kind.kind = 31;
+        code_editor_kind.size = sizeof(GadgetKindTable);
+        code_editor_kind.parent_message = scintilla_notify_hook;
+        // The editor's record belongs to its gadget and leaves with it.
+        code_editor_kind.free = release_data;
+    }
+    QWidget* parent = window_client_widget(parent_window);
+    if (!parent) return 0;
+    auto* widget = new QsciScintillaBase(parent);
+    widget->setGeometry(x, y, width, height);
+    widget->show();
+    ObjectNumber id = 0;
+    auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), gadget, &id));
+    if (!record) {
+        delete widget;
+        return 0;
+    }
+    record->back_color = reinterpret_cast<std::intptr_t>(handler);
+    connect_notifications(widget);
+    return gadget_register(gadget, record, static_cast<QWidget*>(widget), &code_editor_kind);
+}
+
+std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    QsciScintillaBase* widget = widget_of(gadget_lookup(gadget));
+    if (!widget) return 0;
+    return widget->SendScintilla(message, static_cast<unsigned long>(wParam), static_cast<long>(lParam));
+}
+
+void* scintilla_widget(ObjectNumber gadget) { return widget_of(gadget_lookup(gadget)); }
+
+void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release) {
+    if (widget_of(gadget_lookup(gadget))) data_release = release;
+}
