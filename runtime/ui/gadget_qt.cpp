@@ -1,0 +1,345 @@
+/** @file gadget_qt.cpp
+ * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
+ * QPushButton, children of the client area of the current gadget list window. Produces WM_COMMAND
+ * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields) and the focus events of
+ * string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
+// The runtime's headers come first: Qt's `slots` macro would break their record fields.
+#include "runtime/core/registry.h"
+#include "runtime/core/strings.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/gadget_qt.h"
+#include "runtime/ui/window_qt.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVariant>
+
+namespace {
+
+QWidget* control_widget(const GadgetRecord* record) { return static_cast<QWidget*>(record->handle); }
+
+ObjectNumber identifier_of(const QObject* control) {
+    QVariant value = control->property("QZ_Identifier");
+    return value.isValid() ? ObjectNumber(value.toLongLong()) : -1;
+}
+
+// The font a handle stands for: null or -1 is the default GUI font.
+QFont font_of(NativeHandle font) {
+    if (!font || font == reinterpret_cast<NativeHandle>(-1)) return QApplication::font();
+    return *static_cast<const QFont*>(font);
+}
+
+// Sends a control's WM_COMMAND to its toolkit window, as a control notifies its parent.
+void notify_parent(QWidget* control, int code) {
+    NativeHandle window = window_of_widget(control);
+    ObjectNumber id = identifier_of(control);
+    if (!window || id < 0) return;
+    window_send_message(window, WM_COMMAND, make_wparam(unsigned(id), unsigned(code)),
+                        reinterpret_cast<std::intptr_t>(control));
+}
+
+// The focus procedure of string fields: focus changes become gadget events.
+class StringFocusFilter : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut) return false;
+        ObjectNumber id = identifier_of(object);
+        if (id < 0) return false;
+        ObjectNumber window = window_find_toolkit(static_cast<QWidget*>(object), nullptr);
+        event_enqueue(EVENT_GADGET, id, window, event->type() == QEvent::FocusIn ? GADGET_EVENT_FOCUS : GADGET_EVENT_LOST_FOCUS);
+        return false;
+    }
+};
+
+StringFocusFilter* the_focus_filter = nullptr;
+
+// ---------------------------------------------------------------------------------------------
+// Colours of text and string gadgets.
+
+void apply_palette(GadgetRecord* record) {
+    QWidget* w = control_widget(record);
+    const bool label = record->kind_table->kind == GADGET_KIND_TEXT;
+    QPalette palette = QApplication::palette(w);
+    const QPalette::ColorRole text_role = label ? QPalette::WindowText : QPalette::Text;
+    const QPalette::ColorRole back_role = label ? QPalette::Window : QPalette::Base;
+    auto qcolor = [](std::intptr_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); };
+    if (record->front_color != -1) palette.setColor(text_role, qcolor(record->front_color));
+    if (record->back_color != -1) palette.setColor(back_role, qcolor(record->back_color));
+    w->setPalette(palette);
+    w->setAutoFillBackground(label && record->back_color != -1);
+    w->update();
+}
+
+void text_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
+    if (kind == COLOR_FRONT) {
+        record->front_color = color;
+    } else if (kind == COLOR_BACK) {
+        gadget_brush_release(reinterpret_cast<GadgetBrush*>(record->brush));
+        record->brush = color == -1 ? 0 : reinterpret_cast<std::intptr_t>(gadget_brush_acquire(color));
+        record->back_color = color;
+    } else {
+        return;
+    }
+    apply_palette(record);
+}
+
+std::intptr_t text_get_color(GadgetRecord* record, int kind) {
+    if (kind == COLOR_FRONT) return record->front_color;
+    if (kind == COLOR_BACK) return record->back_color;
+    return -1;
+}
+
+void text_free(GadgetRecord* record) {
+    gadget_brush_release(reinterpret_cast<GadgetBrush*>(record->brush));
+    record->brush = 0;
+}
+
+// The parent-message handler of text and string gadgets answers only WM_CTLCOLOR..., which Qt
+// never sends: colours are applied to the palette when they are set.
+std::intptr_t text_parent_message(GadgetRecord*, NativeHandle, unsigned, std::uintptr_t, std::intptr_t) {
+    return NOT_HANDLED;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editor: plain text, read with CR LF line breaks.
+
+char16_t* editor_get_text(GadgetRecord* record, std::int32_t at) {
+    QString text = static_cast<QPlainTextEdit*>(control_widget(record))->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const auto length = std::int32_t(text.size());
+    char16_t* out = temp_reserve(length, at);
+    std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), length, out);
+    out[length] = 0;
+    return out;
+}
+
+void editor_set_text(GadgetRecord* record, const char16_t* text) {
+    auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
+    if (!text || !*text) {
+        editor->setPlainText(QString());
+        record->back_color = 0;   // the line state used when text is appended
+        return;
+    }
+    QString value = QString::fromUtf16(text);
+    value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    value.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    editor->setPlainText(value);
+}
+
+void editor_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
+    auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
+    if (kind == COLOR_BACK) record->front_color = color;
+    else if (kind == COLOR_FRONT) record->brush = color;
+    else return;
+    QPalette palette = QApplication::palette(editor);
+    auto qcolor = [](std::intptr_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); };
+    if (record->front_color != -1) palette.setColor(QPalette::Base, qcolor(record->front_color));
+    if (record->brush != -1) palette.setColor(QPalette::Text, qcolor(record->brush));
+    editor->setPalette(palette);
+}
+
+std::intptr_t editor_get_color(GadgetRecord* record, int kind) {
+    if (kind == COLOR_BACK) return record->front_color;
+    if (kind == COLOR_FRONT) return record->brush;
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Button state (checkable buttons).
+
+std::intptr_t button_get_state(GadgetRecord* record) {
+    return static_cast<QPushButton*>(control_widget(record))->isChecked() ? 1 : 0;
+}
+
+void button_set_state(GadgetRecord* record, std::intptr_t state) {
+    static_cast<QPushButton*>(control_widget(record))->setChecked(state != 0);
+}
+
+GadgetKindTable* kind_table(int kind) {
+    // Filled on the first creation of the kind.
+    static GadgetKindTable text{}, string{}, editor{}, button{};
+    GadgetKindTable* table = kind == GADGET_KIND_TEXT     ? &text
+                             : kind == GADGET_KIND_STRING ? &string
+                             : kind == GADGET_KIND_EDITOR ? &editor
+                                                          : &button;
+    if (table->kind) return table;
+    table->kind = kind;
+    table->size = sizeof(GadgetKindTable);
+    switch (kind) {
+    case GADGET_KIND_TEXT:
+    case GADGET_KIND_STRING:
+        table->parent_message = text_parent_message;
+        table->free = text_free;
+        table->set_color = text_set_color;
+        table->get_color = text_get_color;
+        break;
+    case GADGET_KIND_EDITOR:
+        table->get_text = editor_get_text;
+        table->set_text = editor_set_text;
+        table->set_color = editor_set_color;
+        table->get_color = editor_get_color;
+        break;
+    default:
+        table->get_state = button_get_state;
+        table->set_state = button_set_state;
+        break;
+    }
+    return table;
+}
+
+// Steps 2 to 4 of every creation, after the control exists.
+ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, int x, int y, int width, int height) {
+    control->setGeometry(x, y, width, height);
+    control->setProperty("QZ_Identifier", qlonglong(-1));
+    auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), number));
+    if (!record) {
+        delete control;
+        return 0;
+    }
+    if (kind == GADGET_KIND_TEXT || kind == GADGET_KIND_STRING) {
+        record->back_color = -1;
+        record->front_color = -1;
+    } else if (kind == GADGET_KIND_EDITOR) {
+        record->front_color = -1;
+        record->brush = -1;
+    }
+    ObjectNumber result = gadget_register(number, record, control, kind_table(kind));
+    control->show();
+    return result;
+}
+
+QWidget* creation_parent() { return window_client_widget(gadget_list_current()); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control, GadgetKindTable* kind_table) {
+    if (!record || !control || !gadget_registry()) return 0;
+    ObjectNumber id = number == ANY_NUMBER ? registry_dynamic_id(record) : number;
+    auto* widget = static_cast<QWidget*>(control);
+    record->handle = control;
+    record->kind_table = kind_table;
+    record->previous_procedure = nullptr;
+    widget->setProperty("QZ_Identifier", qlonglong(id));
+    widget->setProperty("QZ_ID", qlonglong(id));
+    widget->setFont(font_of(gadget_default_font()));
+    QObject::connect(widget, &QObject::destroyed, [id, control] { gadget_control_destroyed(id, control); });
+    return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(control);
+}
+
+void gadget_control_destroy(NativeHandle control) { delete static_cast<QWidget*>(control); }
+
+ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (flags & GADGET_BORDER_FLAG) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setText(text ? QString::fromUtf16(text) : QString());
+    return finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height);
+}
+
+ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* field = new QLineEdit(parent);
+    field->setFrame(!(flags & GADGET_BORDER_FLAG));
+    field->setText(text ? QString::fromUtf16(text) : QString());
+    if (!the_focus_filter) the_focus_filter = new StringFocusFilter;
+    field->installEventFilter(the_focus_filter);
+    ObjectNumber result = finish_creation(number, field, GADGET_KIND_STRING, x, y, width, height);
+    if (result) {
+        QObject::connect(field, &QLineEdit::textChanged, field, [field] {
+            notify_parent(field, EN_UPDATE);
+            notify_parent(field, EN_CHANGE);
+        });
+    }
+    return result;
+}
+
+ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, int height, int) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* editor = new QPlainTextEdit(parent);
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor->setTabChangesFocus(false);
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height);
+    // Notifications caused by the creation must not surface as events.
+    if (EventRecord* record = event_record()) record->working.pending_event = 0;
+    return result;
+}
+
+ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* button = new QPushButton(text ? QString::fromUtf16(text) : QString(), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    ObjectNumber result = finish_creation(number, button, GADGET_KIND_BUTTON, x, y, width, height);
+    if (result) QObject::connect(button, &QPushButton::clicked, button, [button] { notify_parent(button, BN_CLICKED); });
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void gadget_set_text(ObjectNumber gadget, const char16_t* text) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return;
+    static const char16_t empty[1] = {0};
+    if (!text) text = empty;
+    if (record->kind_table && record->kind_table->set_text) {
+        record->kind_table->set_text(record, text);
+        return;
+    }
+    QWidget* w = control_widget(record);
+    QString value = QString::fromUtf16(text);
+    if (auto* label = qobject_cast<QLabel*>(w)) label->setText(value);
+    else if (auto* field = qobject_cast<QLineEdit*>(w)) field->setText(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(value);
+    else w->setWindowTitle(value);
+}
+
+char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return nullptr;
+    if (record->kind_table && record->kind_table->get_text) return record->kind_table->get_text(record, at);
+    QWidget* w = control_widget(record);
+    QString value;
+    if (auto* label = qobject_cast<QLabel*>(w)) value = label->text();
+    else if (auto* field = qobject_cast<QLineEdit*>(w)) value = field->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) value = button->text();
+    else value = w->windowTitle();
+    const auto length = std::int32_t(value.size());
+    char16_t* out = temp_reserve(length, at);
+    std::copy_n(reinterpret_cast<const char16_t*>(value.utf16()), length, out);
+    out[length] = 0;
+    return out;
+}
+
+int gadget_set_font(ObjectNumber gadget, NativeHandle font) {
+    const bool default_font = font == reinterpret_cast<NativeHandle>(-1);
+    if (gadget == -1) {
+        gadget_set_default_font(default_font ? nullptr : font);
+        return 1;
+    }
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return 0;
+    control_widget(record)->setFont(font_of(default_font ? nullptr : font));
+    return 1;
+}
+
+int gadget_set_font(ObjectNumber gadget, int font_minus_one) {
+    if (font_minus_one != -1) return 0;
+    return gadget_set_font(gadget, reinterpret_cast<NativeHandle>(-1));
+}

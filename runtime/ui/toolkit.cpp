@@ -1,0 +1,49 @@
+/** @file toolkit.cpp
+ * Start-up and shutdown of the toolkit's parts in the program's order. */
+#include "runtime/ui/toolkit.h"
+
+#include <QApplication>
+
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/image.h"
+#include "runtime/ui/window.h"
+
+namespace {
+bool started = false;
+QApplication* own_application = nullptr;
+int fallback_argc = 1;
+char fallback_name[] = "quorval-extension-maker";
+char* fallback_argv[] = {fallback_name, nullptr};
+}  // namespace
+
+int toolkit_start(int* argc, char** argv) {
+    if (started) return 1;
+    if (!QApplication::instance()) {
+        if (!argc || !argv) {
+            argc = &fallback_argc;
+            argv = fallback_argv;
+        }
+        own_application = new QApplication(*argc, argv);
+    }
+    // TODO(fonts): font_start() once the fonts layer is in.
+    image_start();
+    window_start();
+    gadget_start();
+    // TODO(menus, requesters): menu_start() and requester_start() once those layers are in.
+    png_decoder_use();
+    started = true;
+    return 1;
+}
+
+void toolkit_end() {
+    if (!started) return;
+    gadget_end();
+    window_end();
+    image_end();
+    // TODO(fonts): font_end() once the fonts layer is in.
+    started = false;
+    delete own_application;
+    own_application = nullptr;
+}
+
+int toolkit_started() { return started ? 1 : 0; }
