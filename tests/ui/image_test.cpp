@@ -2,7 +2,7 @@
 // bitmap and icon files, the decoder table, and the pixel formulas of menu images.
 #include "runtime/ui/image.h"
 
-#include "runtime/core/registry.h"
+#include "runtime/core/memory.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -65,7 +65,10 @@ std::vector<int> pixel_of(ObjectNumber number, int x, int y) {
 
 class ImageTest : public ::testing::Test {
 protected:
-    void SetUp() override { image_start(); }
+    void SetUp() override {
+        runtime_core_start();
+        image_start();
+    }
     void TearDown() override { image_end(); }
 };
 
