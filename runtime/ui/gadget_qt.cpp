@@ -7,6 +7,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
+#include "runtime/ui/font_qt.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/gadget_qt.h"
 #include "runtime/ui/window_qt.h"
@@ -33,7 +34,8 @@ ObjectNumber identifier_of(const QObject* control) {
 // The font a handle stands for: null or -1 is the default GUI font.
 QFont font_of(NativeHandle font) {
     if (!font || font == reinterpret_cast<NativeHandle>(-1)) return QApplication::font();
-    return *static_cast<const QFont*>(font);
+    const QFont* qfont = font_qfont(font);
+    return qfont ? *qfont : QApplication::font();
 }
 
 // Sends a control's WM_COMMAND to its toolkit window, as a control notifies its parent.

@@ -4,8 +4,10 @@
 
 #include <QApplication>
 
+#include "runtime/ui/font.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/image.h"
+#include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
 
 namespace {
@@ -25,11 +27,12 @@ int toolkit_start(int* argc, char** argv) {
         }
         own_application = new QApplication(*argc, argv);
     }
-    // TODO(fonts): font_start() once the fonts layer is in.
+    font_start();
     image_start();
     window_start();
     gadget_start();
-    // TODO(menus, requesters): menu_start() and requester_start() once those layers are in.
+    menu_start();
+    // TODO(requesters): requester_start() once the requesters are in.
     png_decoder_use();
     started = true;
     return 1;
@@ -38,9 +41,11 @@ int toolkit_start(int* argc, char** argv) {
 void toolkit_end() {
     if (!started) return;
     gadget_end();
+    // Menus before their windows, so that each bar is taken off a live window.
+    menu_end();
     window_end();
     image_end();
-    // TODO(fonts): font_end() once the fonts layer is in.
+    font_end();
     started = false;
     delete own_application;
     own_application = nullptr;
