@@ -187,9 +187,9 @@ void code_editor_set_style_font(ObjectNumber gadget, int style, const char16_t* 
     }
     if (size != -1) send(gadget, SCI_STYLESETSIZE, style, size);
     if (font_flags != -1) {
-        send(gadget, SCI_STYLESETBOLD, style, (font_flags & EDITOR_FONT_BOLD) ? 1 : 0);
-        send(gadget, SCI_STYLESETITALIC, style, (font_flags & EDITOR_FONT_ITALIC) ? 1 : 0);
-        send(gadget, SCI_STYLESETUNDERLINE, style, (font_flags & EDITOR_FONT_UNDERLINE) ? 1 : 0);
+        send(gadget, SCI_STYLESETBOLD, style, (font_flags & FONT_BOLD) ? 1 : 0);
+        send(gadget, SCI_STYLESETITALIC, style, (font_flags & FONT_ITALIC) ? 1 : 0);
+        send(gadget, SCI_STYLESETUNDERLINE, style, (font_flags & FONT_UNDERLINE) ? 1 : 0);
     }
     if (style == STYLE_LINENUMBER) code_editor_update_line_numbers(gadget);
 }

@@ -7,11 +7,7 @@
 #include <cstdint>
 
 #include "editor/code_editor.h"
-
-// The toolkit's font flag values, as code_editor_set_style_font reads them.
-inline constexpr int EDITOR_FONT_UNDERLINE = 0x4;
-inline constexpr int EDITOR_FONT_BOLD = 0x100;
-inline constexpr int EDITOR_FONT_ITALIC = 0x200;
+#include "runtime/ui/font.h"  // FONT_BOLD, FONT_ITALIC, FONT_UNDERLINE
 
 // Per-editor acceleration, rebuilt whenever the word table or the separator characters
 // change. Every answer equals the one the plain lookups would give.

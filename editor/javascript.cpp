@@ -119,7 +119,7 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_tabs(gadget, 4, 0);
     code_editor_set_margin_width(gadget, 2, 24);
     code_editor_set_style_color(gadget, 2, 0xE32D36, -1);
-    code_editor_set_style_font(gadget, 3, u"", -1, EDITOR_FONT_ITALIC);
+    code_editor_set_style_font(gadget, 3, u"", -1, FONT_ITALIC);
     code_editor_set_style_color(gadget, 3, 0xA0A0A0, -1);
     code_editor_set_style_color(gadget, 8, 0x226A20, -1);
     code_editor_set_style_color(gadget, 9, 0x135051, -1);
@@ -128,7 +128,7 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_style_color(gadget, 4, 0xC600C6, -1);
     code_editor_set_style_color(gadget, 5, 0x4040D0, -1);
     code_editor_set_style_color(gadget, 6, 0x23A323, -1);
-    code_editor_set_style_font(gadget, 11, u"", -1, EDITOR_FONT_BOLD);
+    code_editor_set_style_font(gadget, 11, u"", -1, FONT_BOLD);
     code_editor_set_style_color(gadget, 11, 0x0000FF, -1);
     code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, 4);
     code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, 4);

@@ -1,0 +1,62 @@
+// Shared fixture of the code editor tests: a toolkit window holding one code editor on the
+// real component, and readers of its styles, fold levels and line states.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/code_editor.h"
+
+class QsciScintillaBase;
+
+// The gadget number every test's editor gets.
+inline constexpr ObjectNumber kEditor = 11;
+
+struct EditorSnapshot {
+    std::vector<int> styles;       // per byte
+    std::vector<int> fold_levels;  // per line
+    std::vector<int> line_states;  // per line
+    bool operator==(const EditorSnapshot&) const = default;
+};
+
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates kEditor (replacing any earlier one) with the given flags, optionally set up
+    // for JavaScript.
+    void create_editor(std::uint32_t flags, bool javascript);
+
+    QsciScintillaBase* widget() const;
+    std::intptr_t send(unsigned message, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) const;
+
+    void set_utf8(const std::string& text, int empty_undo = 1);
+    std::string text_utf8() const;
+    int length() const;
+    int line_count() const;
+    // Asks the component to have everything styled (it sends the styling requests).
+    void ensure_styled() const;
+    EditorSnapshot snapshot() const;
+    int style_at(int position) const;
+    int fold_level(int line) const;
+    int line_state(int line) const;
+    // The styles of the bytes of `text` found at its first occurrence in the document.
+    std::vector<int> styles_of(const std::string& text) const;
+    // Position of the first occurrence (byte offset), -1 when absent.
+    int find(const std::string& text) const;
+
+    ObjectNumber window_ = 0;
+};
+
+// Lexilla's readable form: the text with "{style}" wherever the style changes.
+std::string format_styled(const std::string& text, const std::vector<int>& styles);
+// One line per document line: fold level (hex, flags included), line state, the text.
+std::string format_folded(const std::string& text, const std::vector<int>& levels, const std::vector<int>& states);
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
+std::u16string utf16(const std::string& utf8);
+std::string utf8(const char16_t* text);

@@ -1,0 +1,11 @@
+}
+function f() {
+    if (a) {
+        b();
+    } else {
+        c();
+    }else{
+    x = {x
+}
+}
+function g() { return 1; }
