@@ -373,7 +373,10 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int heigh
     if (window->fixed_size) window->setFixedSize(client_width, client_height);
     else window->resize(client_width, client_height);
     window->lay_out();
-    if (place.x != CW_USEDEFAULT) window->move(place.x + screen.left(), place.y + screen.top());
+    // An ignored coordinate left as passed (parent-centred with nothing to centre on) is the
+    // system's choice too, never a window placed 65535 pixels off the screen.
+    const bool system_place = place.x == CW_USEDEFAULT || place.x == COORD_IGNORE || place.y == COORD_IGNORE;
+    if (!system_place) window->move(place.x + screen.left(), place.y + screen.top());
     window->setWindowTitle(title ? QString::fromUtf16(title) : QString());
     window->setWindowIcon(window_program_icon());
     window->setProperty("QZ_WindowID", qlonglong(id + 1));
