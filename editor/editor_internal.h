@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "editor/code_editor.h"
+#include "runtime/core/strings.h"
 #include "runtime/ui/font.h"  // FONT_BOLD, FONT_ITALIC, FONT_UNDERLINE
 
 // Per-editor acceleration, rebuilt whenever the word table or the separator characters
@@ -62,6 +63,13 @@ WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int le
 void editor_set_styling(EditorRecord* record, int length, int style);
 // Sends the batched styles (if any) and stops batching.
 void editor_flush_styles(EditorRecord* record);
+
+// The position for a new temporary string that must not join the one just built: string
+// operations write at the position, which is the previous result's terminator.
+inline std::int32_t temp_next_string() {
+    temp_reserve(1, temp_position());
+    return temp_position();
+}
 
 // Restyles the whole document (first line 0, last line -1, no end position).
 inline void editor_restyle_all(ObjectNumber gadget) { code_editor_restyle_lines(gadget, 0, -1, -1); }

@@ -115,7 +115,7 @@ void update_completion(EditorRecord* record) {
     if (typed >= record->completion_threshold && (record->options & OPTION_AUTOCOMPLETE) && record->word_list.header) {
         std::int32_t key_at = p0;
         if (fold) {
-            key_at = temp_position();
+            key_at = temp_next_string();
             string_lower(temp_address(p0), key_at);
         }
         std::u16string list_text;
@@ -123,7 +123,7 @@ void update_completion(EditorRecord* record) {
         list_reset(list);
         while (auto* entry = static_cast<WordEntry*>(list_next(list))) {
             if (!(entry->flags & WORD_AUTOCOMPLETE)) continue;
-            const std::int32_t scratch = temp_position();
+            const std::int32_t scratch = temp_next_string();
             const char16_t* candidate = entry->word ? entry->word : u"";
             if (fold) candidate = string_lower(candidate, scratch);
             const bool match = string_len(candidate) >= typed &&
@@ -134,7 +134,7 @@ void update_completion(EditorRecord* record) {
             list_text += entry->word ? entry->word : u"";
         }
         if (!list_text.empty()) {
-            const std::int32_t lowered_at = temp_position();
+            const std::int32_t lowered_at = temp_next_string();
             const char16_t* compared = fold ? string_lower(list_text.c_str(), lowered_at) : list_text.c_str();
             const bool differs = !string_equal(compared, temp_address(key_at));
             temp_reset(lowered_at);

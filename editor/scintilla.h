@@ -10,6 +10,7 @@
 
 // Component messages used by the code editor (the component's published numbers).
 enum : unsigned {
+    SCI_INSERTTEXT = 2003,
     SCI_GETLENGTH = 2006,
     SCI_GETCURRENTPOS = 2008,
     SCI_GETSTYLEAT = 2010,
@@ -84,6 +85,10 @@ enum : unsigned {
     SCI_SETFOLDMARGINCOLOUR = 2290,
     SCI_SETFOLDMARGINHICOLOUR = 2291,
     SCI_LINELENGTH = 2350,
+    SCI_AUTOCPOSSTART = 2103,
+    SCI_TEXTHEIGHT = 2279,
+    SCI_AUTOCGETCURRENTTEXT = 2610,
+    SCI_DELETERANGE = 2645,
     SCI_COLOURISE = 4003,
     SCI_SETLEXER = 4001,
     SCI_GETLEXER = 4002,

@@ -33,6 +33,11 @@ static_assert(int(SCI_GETLINEVISIBLE) == int(QsciScintillaBase::SCI_GETLINEVISIB
 static_assert(int(SCI_GETFOLDEXPANDED) == int(QsciScintillaBase::SCI_GETFOLDEXPANDED));
 static_assert(int(SCI_AUTOCGETIGNORECASE) == int(QsciScintillaBase::SCI_AUTOCGETIGNORECASE));
 static_assert(int(SCI_GETMARGINWIDTHN) == int(QsciScintillaBase::SCI_GETMARGINWIDTHN));
+static_assert(int(SCI_INSERTTEXT) == int(QsciScintillaBase::SCI_INSERTTEXT));
+static_assert(int(SCI_AUTOCPOSSTART) == int(QsciScintillaBase::SCI_AUTOCPOSSTART));
+static_assert(int(SCI_TEXTHEIGHT) == int(QsciScintillaBase::SCI_TEXTHEIGHT));
+static_assert(int(SCI_AUTOCGETCURRENTTEXT) == int(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT));
+static_assert(int(SCI_DELETERANGE) == int(QsciScintillaBase::SCI_DELETERANGE));
 static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
 
 GadgetKindTable code_editor_kind{};

@@ -20,7 +20,7 @@ bool case_sensitive(const EditorRecord* record) { return (record->flags & EDITOR
 // The lookup key of a text, built at the current temporary position.
 const char16_t* lookup_key(const EditorRecord* record, const char16_t* text) {
     if (case_sensitive(record)) return text ? text : u"";
-    return string_lower(text, temp_position());
+    return string_lower(text, temp_next_string());
 }
 
 WordEntry* find_key(const EditorRecord* record, const char16_t* key) {
@@ -112,7 +112,7 @@ WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int le
     }
     std::int32_t p0 = temp_position();
     string_from_memory(text, length, TEXT_UTF8, p0);
-    std::int32_t trimmed_at = temp_position();
+    std::int32_t trimmed_at = temp_next_string();
     string_trim(temp_address(p0), nullptr, trimmed_at);
     WordEntry* entry = find_key(record, lookup_key(record, temp_address(trimmed_at)));
     temp_reset(p0);
@@ -122,20 +122,25 @@ WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int le
 int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record || !record->word_list.header || !record->word_index) return 0;
-    std::int32_t p0 = temp_position();
+    // The words may be a temporary string that ends at the current position.
+    const std::int32_t saved = temp_position();
+    const std::int32_t p0 = temp_next_string();
     string_trim(words, nullptr, p0);
     if (string_len(temp_address(p0)) == 0) {
-        temp_reset(p0);
+        temp_reset(saved);
         return 0;
     }
     std::int32_t fields = string_count(temp_address(p0), u" ") + 1;
     LinkedList* list = record->word_list.header;
     int count = 0;
     for (std::int32_t i = 1; i <= fields; ++i) {
-        std::int32_t field_at = temp_position();
+        std::int32_t field_at = temp_next_string();
         string_field(temp_address(p0), i, u" ", field_at);
-        std::int32_t key_at = case_sensitive(record) ? field_at : temp_position();
-        lookup_key(record, temp_address(field_at));
+        std::int32_t key_at = field_at;
+        if (!case_sensitive(record)) {
+            key_at = temp_next_string();
+            string_lower(temp_address(field_at), key_at);
+        }
 
         auto* slot = static_cast<WordEntry**>(map_find(record->word_index, temp_address(key_at)));
         WordEntry* entry = slot ? *slot : nullptr;
@@ -160,7 +165,7 @@ int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style,
         ++count;
         temp_reset(field_at);
     }
-    temp_reset(p0);
+    temp_reset(saved);
     editor_tables_rebuild(record);
     return count;
 }
@@ -184,9 +189,9 @@ void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const 
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return;
     if (flags & WORD_SPAN) {
-        std::int32_t p0 = temp_position();
+        const std::int32_t saved = temp_position();
         WordEntry* entry = find_key(record, lookup_key(record, open));
-        temp_reset(p0);
+        temp_reset(saved);
         if (entry) entry->close_char = static_cast<std::uint8_t>(string_first_code(close) & 0xFF);
         editor_tables_rebuild(record);
     }
@@ -196,14 +201,15 @@ void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const 
 WordEntry* code_editor_find_word(ObjectNumber gadget, const char16_t* text) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return nullptr;
-    std::int32_t p0 = temp_position();
+    const std::int32_t saved = temp_position();
+    const std::int32_t p0 = temp_next_string();
     string_trim(text, nullptr, p0);
     WordEntry* entry = nullptr;
     if (string_len(temp_address(p0)) != 0) {
         const char16_t* key = lookup_key(record, temp_address(p0));
         entry = find_key(record, key);
     }
-    temp_reset(p0);
+    temp_reset(saved);
     return entry;
 }
 
