@@ -1,0 +1,293 @@
+// Gadgets on real (offscreen) Qt: the four kinds, numbers and handles, text in and out (the editor
+// with CR LF), fonts and their -1 forms, data, colours and the brush cache, events from clicks and
+// typing, destruction and its queued events, and the per-window gadget lists.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "runtime/core/strings.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/font.h"
+#include "runtime/ui/font_qt.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/window.h"
+#include "runtime/ui/window_qt.h"
+
+namespace {
+
+struct Seen {
+    int code;
+    ObjectNumber object;
+    ObjectNumber window;
+    std::intptr_t type;
+};
+
+std::vector<Seen> collect() {
+    QCoreApplication::processEvents();
+    std::vector<Seen> seen;
+    while (int code = event_wait(0)) seen.push_back({code, event_object(), event_window(), event_type()});
+    return seen;
+}
+
+int count(const std::vector<Seen>& seen, int code, ObjectNumber object, std::intptr_t type) {
+    int n = 0;
+    for (const Seen& s : seen)
+        if (s.code == code && s.object == object && s.type == type) ++n;
+    return n;
+}
+
+std::u16string text_of(ObjectNumber gadget) {
+    std::int32_t p0 = temp_position();
+    char16_t* text = gadget_get_text(gadget, p0);
+    std::u16string result = text ? std::u16string(text) : u"<null>";
+    temp_reset(p0);
+    return result;
+}
+
+QWidget* control(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    return record ? static_cast<QWidget*>(record->handle) : nullptr;
+}
+
+constexpr ObjectNumber WINDOW = 60;
+
+class GadgetQt : public testing::Test {
+protected:
+    void SetUp() override {
+        window_open(WINDOW, 0, 0, 400, 300, u"Gadgets", 0xC80001);
+        collect();
+    }
+    void TearDown() override {
+        window_close(WINDOW);
+        window_close(WINDOW + 1);
+        gadget_set_font(-1, -1);
+        collect();
+    }
+};
+
+TEST_F(GadgetQt, FourKindsAreChildrenOfTheClientAreaAtTheirPlace) {
+    ObjectNumber label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
+    ObjectNumber handle = string_gadget_create(7, 10, 35, 200, 22, u"");
+    editor_gadget_create(9, 10, 60, 200, 80);
+    button_gadget_create(12, 220, 10, 80, 25, u"OK");
+    EXPECT_GT(label, 0);
+    EXPECT_EQ(handle, reinterpret_cast<ObjectNumber>(control(7)));
+    EXPECT_EQ(gadget_kind(label), GADGET_KIND_TEXT);
+    EXPECT_EQ(gadget_kind(7), GADGET_KIND_STRING);
+    EXPECT_EQ(gadget_kind(9), GADGET_KIND_EDITOR);
+    EXPECT_EQ(gadget_kind(12), GADGET_KIND_BUTTON);
+    EXPECT_EQ(gadget_kind(13), 0);
+    QWidget* client = window_client_widget(window_handle(WINDOW));
+    EXPECT_EQ(control(7)->parentWidget(), client);
+    EXPECT_EQ(control(7)->geometry(), QRect(10, 35, 200, 22));
+    EXPECT_EQ(control(9)->geometry(), QRect(10, 60, 200, 80));
+    EXPECT_NE(qobject_cast<QLabel*>(control(label)), nullptr);
+    EXPECT_NE(qobject_cast<QLineEdit*>(control(7)), nullptr);
+    EXPECT_NE(qobject_cast<QPlainTextEdit*>(control(9)), nullptr);
+    auto* button = qobject_cast<QPushButton*>(control(12));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->autoDefault());
+    EXPECT_TRUE(gadget_exists(label));
+    EXPECT_TRUE(gadget_exists(7));
+    EXPECT_FALSE(gadget_exists(8));
+}
+
+TEST_F(GadgetQt, TextRoundTripsAndNullClears) {
+    ObjectNumber label = text_gadget_create(ANY_NUMBER, 0, 0, 100, 20, u"Author");
+    string_gadget_create(7, 0, 30, 100, 20, u"start");
+    button_gadget_create(12, 0, 60, 100, 20, u"Go");
+    EXPECT_EQ(text_of(label), u"Author");
+    EXPECT_EQ(text_of(7), u"start");
+    EXPECT_EQ(text_of(12), u"Go");
+    gadget_set_text(7, u"Zo\u00eb \U0001F600");
+    EXPECT_EQ(text_of(7), u"Zo\u00eb \U0001F600");
+    gadget_set_text(7, nullptr);
+    EXPECT_EQ(text_of(7), u"");
+    gadget_set_text(label, u"<b>not rich</b>");
+    EXPECT_EQ(qobject_cast<QLabel*>(control(label))->text(), QStringLiteral("<b>not rich</b>"));
+    EXPECT_EQ(qobject_cast<QLabel*>(control(label))->textFormat(), Qt::PlainText);
+    EXPECT_EQ(gadget_get_text(99, temp_position()), nullptr);
+    gadget_set_text(99, u"nothing");   // invalid: nothing happens
+}
+
+TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {
+    editor_gadget_create(9, 0, 0, 200, 100);
+    EXPECT_EQ(text_of(9), u"");
+    gadget_set_text(9, u"one\r\ntwo\nthree\rfour");
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control(9))->blockCount(), 4);
+    EXPECT_EQ(text_of(9), u"one\r\ntwo\r\nthree\r\nfour");
+    // Typed lines as well.
+    gadget_set_text(9, nullptr);
+    auto* editor = qobject_cast<QPlainTextEdit*>(control(9));
+    QTest::keyClicks(editor, QStringLiteral("ab"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, QStringLiteral("c"));
+    EXPECT_EQ(text_of(9), u"ab\r\nc");
+}
+
+TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
+    editor_gadget_create(9, 0, 0, 200, 100);
+    gadget_set_text(9, u"x");
+    gadget_lookup(9)->back_color = 5;
+    gadget_set_text(9, u"y");
+    EXPECT_EQ(gadget_lookup(9)->back_color, 5);
+    gadget_set_text(9, nullptr);
+    EXPECT_EQ(gadget_lookup(9)->back_color, 0);
+}
+
+TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
+    ObjectNumber font = font_load(ANY_NUMBER, u"Arial", 20, FONT_BOLD);
+    ASSERT_NE(font, 0);
+    const QFont* qfont = font_qfont(font_handle(font));
+    ASSERT_NE(qfont, nullptr);
+    ObjectNumber before = text_gadget_create(ANY_NUMBER, 0, 0, 100, 20, u"before");
+    EXPECT_EQ(gadget_set_font(-1, font_handle(font)), 1);
+    ObjectNumber after = text_gadget_create(ANY_NUMBER, 0, 30, 100, 20, u"after");
+    EXPECT_EQ(control(before)->font(), QApplication::font());
+    EXPECT_EQ(control(after)->font(), *qfont);
+    // -1 as the font: the default GUI font again.
+    EXPECT_EQ(gadget_set_font(after, -1), 1);
+    EXPECT_EQ(control(after)->font(), QApplication::font());
+    // A dynamic number is a number gadget_set_font accepts.
+    EXPECT_EQ(gadget_set_font(before, font_handle(font)), 1);
+    EXPECT_EQ(control(before)->font(), *qfont);
+    EXPECT_EQ(gadget_set_font(4444, font_handle(font)), 0);
+    gadget_set_font(-1, -1);
+    ObjectNumber last = text_gadget_create(ANY_NUMBER, 0, 60, 100, 20, u"last");
+    EXPECT_EQ(control(last)->font(), QApplication::font());
+    font_free(font);
+}
+
+TEST_F(GadgetQt, DataBelongsToTheGadget) {
+    string_gadget_create(7, 0, 0, 100, 20, nullptr);
+    EXPECT_EQ(gadget_get_data(7), 0);
+    gadget_set_data(7, 123456789);
+    EXPECT_EQ(gadget_get_data(7), 123456789);
+    gadget_set_data(70, 5);
+    EXPECT_EQ(gadget_get_data(70), 0);
+    EXPECT_EQ(rgb(1, 2, 3), 0x030201);
+    EXPECT_EQ(rgb(255, 255, 255), 0xFFFFFF);
+}
+
+TEST_F(GadgetQt, ColoursReachThePaletteAndShareCachedBrushes) {
+    ObjectNumber a = text_gadget_create(ANY_NUMBER, 0, 0, 100, 20, u"a");
+    string_gadget_create(7, 0, 30, 100, 20, u"b");
+    int cached = gadget_brush_cache_size();
+    EXPECT_EQ(gadget_get_color(a, COLOR_BACK), -1);
+    gadget_set_color(a, COLOR_BACK, rgb(255, 0, 0));
+    gadget_set_color(7, COLOR_BACK, rgb(255, 0, 0));
+    EXPECT_EQ(gadget_brush_cache_size(), cached + 1);
+    auto* brush = reinterpret_cast<GadgetBrush*>(gadget_lookup(a)->brush);
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(brush->references, 2);
+    gadget_set_color(a, COLOR_FRONT, rgb(0, 0, 255));
+    EXPECT_EQ(gadget_get_color(a, COLOR_FRONT), rgb(0, 0, 255));
+    EXPECT_EQ(control(a)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(control(a)->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(control(7)->palette().color(QPalette::Base), QColor(255, 0, 0));
+    // Back to the system colour releases the brush; destroying the other gadget releases the last.
+    gadget_set_color(a, COLOR_BACK, -1);
+    EXPECT_EQ(gadget_lookup(a)->brush, 0);
+    EXPECT_EQ(brush->references, 1);
+    window_close(WINDOW);
+    EXPECT_EQ(gadget_brush_cache_size(), cached);
+}
+
+TEST_F(GadgetQt, ButtonClickGivesGadgetEventWithClicked) {
+    button_gadget_create(12, 10, 10, 80, 25, u"Press");
+    collect();
+    QTest::mouseClick(control(12), Qt::LeftButton);
+    auto seen = collect();
+    ASSERT_EQ(count(seen, EVENT_GADGET, 12, BN_CLICKED), 1);
+    for (const Seen& s : seen)
+        if (s.code == EVENT_GADGET) EXPECT_EQ(s.window, WINDOW);
+}
+
+TEST_F(GadgetQt, TypingInAFieldGivesUpdateAndChange) {
+    string_gadget_create(7, 10, 10, 100, 22, nullptr);
+    collect();
+    QTest::keyClick(control(7), Qt::Key_A);
+    auto seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, EN_UPDATE), 1);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, EN_CHANGE), 1);
+    EXPECT_EQ(text_of(7), u"a");
+}
+
+TEST_F(GadgetQt, FieldFocusChangesAreGadgetEvents) {
+    string_gadget_create(7, 10, 10, 100, 22, nullptr);
+    string_gadget_create(8, 10, 40, 100, 22, nullptr);
+    QWidget* window = window_widget(window_handle(WINDOW));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    control(7)->setFocus();
+    collect();
+    control(8)->setFocus();
+    auto seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_LOST_FOCUS), 1);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 8, GADGET_EVENT_FOCUS), 1);
+}
+
+TEST_F(GadgetQt, DestroyingAGadgetDropsOnlyItsOwnQueuedEvents) {
+    string_gadget_create(7, 0, 0, 100, 20, nullptr);
+    string_gadget_create(8, 0, 30, 100, 20, nullptr);
+    collect();
+    event_enqueue(EVENT_GADGET, 7, WINDOW, EN_CHANGE);
+    event_enqueue(EVENT_GADGET, 8, WINDOW, EN_CHANGE);
+    event_enqueue(EVENT_GADGET, 7, WINDOW, GADGET_EVENT_FOCUS);
+    event_enqueue(EVENT_WINDOW_SIZED, 0, WINDOW, 0);
+    QPointer<QWidget> old = control(7);
+    // Re-creating the number destroys the old control first.
+    text_gadget_create(7, 0, 60, 100, 20, u"new");
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(gadget_kind(7), GADGET_KIND_TEXT);
+    auto seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, EN_CHANGE), 0);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_FOCUS), 0);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 8, EN_CHANGE), 1);
+    EXPECT_EQ(count(seen, EVENT_WINDOW_SIZED, 0, 0), 1);
+}
+
+TEST_F(GadgetQt, AGadgetGoesWhenItsControlIsDeleted) {
+    ObjectNumber dynamic = string_gadget_create(ANY_NUMBER, 0, 0, 100, 20, nullptr);
+    string_gadget_create(7, 0, 30, 100, 20, nullptr);
+    EXPECT_TRUE(gadget_exists(dynamic));
+    delete control(7);
+    EXPECT_FALSE(gadget_exists(7));
+    EXPECT_EQ(gadget_lookup(7), nullptr);
+    window_close(WINDOW);
+    EXPECT_FALSE(gadget_exists(dynamic));
+}
+
+TEST_F(GadgetQt, SecondWindowBecomesTheGadgetListAndClosingItLeavesNone) {
+    NativeHandle first = window_handle(WINDOW);
+    EXPECT_EQ(gadget_list_current(), first);
+    window_open(WINDOW + 1, 0, 0, 200, 100, u"Second", 0xC80001);
+    NativeHandle second = window_handle(WINDOW + 1);
+    EXPECT_EQ(gadget_list_current(), second);
+    string_gadget_create(7, 0, 0, 100, 20, nullptr);
+    EXPECT_EQ(control(7)->window(), window_widget(second));
+    window_close(WINDOW + 1);
+    EXPECT_EQ(gadget_list_current(), nullptr);
+    EXPECT_EQ(string_gadget_create(8, 0, 0, 100, 20, nullptr), 0);
+    EXPECT_FALSE(gadget_exists(8));
+    EXPECT_EQ(gadget_list_use(first), nullptr);
+    EXPECT_NE(string_gadget_create(8, 0, 0, 100, 20, nullptr), 0);
+    EXPECT_EQ(control(8)->window(), window_widget(first));
+    // Switching back and forth returns the previous list each time.
+    window_open(WINDOW + 1, 0, 0, 200, 100, u"Second", WINDOW_NO_GADGETS | 1);
+    EXPECT_EQ(gadget_list_current(), first);
+    EXPECT_EQ(gadget_list_use(window_handle(WINDOW + 1)), first);
+    EXPECT_EQ(gadget_list_use(first), window_handle(WINDOW + 1));
+    EXPECT_EQ(gadget_list_use(nullptr), first);
+}
+
+}  // namespace
