@@ -28,16 +28,18 @@ BlockHeader* header_of(void* block) { return static_cast<BlockHeader*>(block) - 
 
 }  // namespace
 
+// Serialised like the system heaps it stands for: a locked pool or the shared-pool registry may
+// allocate from another thread.
 struct Heap {
     BlockHeader ring;  // sentinel of a circular list of blocks
-    std::size_t count;
+    std::size_t count = 0;
+    mutable std::mutex lock;
 };
 
 Heap* heap_create() {
-    Heap* heap = static_cast<Heap*>(std::malloc(sizeof(Heap)));
+    Heap* heap = new (std::nothrow) Heap;
     if (!heap) return nullptr;
     heap->ring.previous = heap->ring.next = &heap->ring;
-    heap->count = 0;
     return heap;
 }
 
@@ -49,10 +51,11 @@ void heap_destroy(Heap* heap) {
         std::free(node);
         node = next;
     }
-    std::free(heap);
+    delete heap;
 }
 
 static void* link_block(Heap* heap, BlockHeader* header) {
+    std::lock_guard guard(heap->lock);
     header->next = heap->ring.next;
     header->previous = &heap->ring;
     heap->ring.next->previous = header;
@@ -81,6 +84,7 @@ void* heap_realloc(Heap* heap, void* block, std::size_t size) {
     if (!block) return heap_alloc(heap, size);
     if (!heap || !heap_size_ok(size)) return nullptr;
     BlockHeader* old_header = header_of(block);
+    std::lock_guard guard(heap->lock);
     auto* header = static_cast<BlockHeader*>(std::realloc(old_header, sizeof(BlockHeader) + size));
     if (!header) return nullptr;
     // The neighbours still point at the old address when the block moved.
@@ -92,13 +96,18 @@ void* heap_realloc(Heap* heap, void* block, std::size_t size) {
 void heap_free(Heap* heap, void* block) {
     if (!heap || !block) return;
     BlockHeader* header = header_of(block);
+    std::lock_guard guard(heap->lock);
     header->previous->next = header->next;
     header->next->previous = header->previous;
     --heap->count;
     std::free(header);
 }
 
-std::size_t heap_block_count(const Heap* heap) { return heap ? heap->count : 0; }
+std::size_t heap_block_count(const Heap* heap) {
+    if (!heap) return 0;
+    std::lock_guard guard(heap->lock);
+    return heap->count;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Start-up and shut-down

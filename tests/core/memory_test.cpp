@@ -77,6 +77,27 @@ TEST(HeapTest, ZeroedAllocationAndNullHandling) {
     heap_destroy(heap);
 }
 
+TEST(HeapTest, ConcurrentUseKeepsTheBlockRingConsistent) {
+    Heap* heap = heap_create();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([heap] {
+            std::vector<void*> mine;
+            for (int i = 0; i < 5000; ++i) {
+                mine.push_back(heap_alloc(heap, 24));
+                if (i % 4 == 3) {
+                    mine[i / 2] = heap_realloc(heap, mine[i / 2], 64);
+                    heap_free(heap, mine.back());
+                    mine.pop_back();
+                }
+            }
+            for (void* block : mine) heap_free(heap, block);
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(heap_block_count(heap), 0u);
+    heap_destroy(heap);
+}
+
 TEST(RuntimeCoreTest, EndAndRestartGiveFreshHeapsAndArea) {
     runtime_core_start();
     BlockPool* shared = pool_create(24, 16, 65536, POOL_SHARED);
