@@ -157,7 +157,9 @@ std::int32_t string_var_assign(StringVar* var, const char16_t* text) {
     char16_t* block = *var;
     // A text taken from the variable's own block (a = mid(a, ...)) moves to the block's start
     // first, since shrinking the block could cut it off.
-    if (block && text >= block && text <= block + units_of(block)) {
+    const auto address = reinterpret_cast<std::uintptr_t>(text);
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    if (block && address >= start && address <= start + static_cast<std::uintptr_t>(units_of(block)) * 2) {
         std::memmove(block, text, static_cast<std::size_t>(n) * 2);
         block[n] = 0;
         text = nullptr;
