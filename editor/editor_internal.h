@@ -27,6 +27,10 @@ struct EditorAcceleration {
     bool batching;
     bool batch_failed;  // a buffer could not grow: runs are sent one by one from then on
 
+    // Bytes styled since the current restyle run began: a run must style every byte of its
+    // range exactly once (checked by the tests and the fuzz target).
+    std::size_t run_styled_bytes;
+
     // Line count of the document during a restyle run (0 outside one), so that line-state
     // access in the run need not ask for it line by line.
     int run_line_count;

@@ -48,6 +48,7 @@ void send_batch(EditorRecord* record) {
 void editor_set_styling(EditorRecord* record, int length, int style) {
     if (length <= 0) return;
     EditorAcceleration* acc = record->acceleration;
+    if (acc) acc->run_styled_bytes += static_cast<std::size_t>(length);
     if (acc && acc->batching) {
         if (grow_styles(acc, acc->styles_length + static_cast<std::size_t>(length))) {
             std::memset(acc->styles + acc->styles_length, style, static_cast<std::size_t>(length));
@@ -262,6 +263,7 @@ void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_lin
     const LineStyler styler = record->line_styler;
     acc->batching = !nested && (styler == nullptr || styler == javascript_line_styler);
     acc->run_line_count = count;
+    acc->run_styled_bytes = 0;
 
     const bool folding = (record->options & (OPTION_FOLDING | OPTION_FOLD_ANY_LINE)) != 0;
     int styler_result = 0;
