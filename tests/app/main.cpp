@@ -1,11 +1,15 @@
 /** @file main.cpp
- * Main of the application's tests: a QApplication first, as the widgets need one. */
+ * Main of the application's tests: a QApplication first (on the offscreen platform unless one is
+ * chosen), as the widgets need one. Each end-to-end test starts and ends the runtime itself. */
 #include <QApplication>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

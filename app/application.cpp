@@ -1,0 +1,173 @@
+/** @file application.cpp
+ * Start-up of the runtime and the main window, the event loop, and shut-down. */
+#include "app/application.h"
+
+#include "app/commands.h"
+#include "app/name_prompt.h"
+#include "editor/code_editor.h"
+#include "editor/scintilla.h"
+#include "runtime/core/memory.h"
+#include "runtime/files/files.h"
+#include "runtime/files/filesystem.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/font.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/image.h"
+#include "runtime/ui/menu.h"
+#include "runtime/ui/resources.h"
+#include "runtime/ui/shortcut.h"
+#include "runtime/ui/toolkit.h"
+#include "runtime/ui/window.h"
+
+namespace {
+
+struct MenuEntry {
+    ObjectNumber item;
+    const char16_t* text;
+    ObjectNumber image;
+    const char* resource;     // name of the PNG in resources/
+    bool separator_before;
+};
+
+// The "File" menu in its order; a separator stands before Open and before Exit.
+constexpr MenuEntry file_menu[] = {
+    {MENU_NEW, u"New\tCtrl+N", IMAGE_NEW, "new", false},
+    {MENU_OPEN, u"Open...\tCtrl+O", IMAGE_OPEN, "open", true},
+    {MENU_SAVE, u"Save\tCtrl+S", IMAGE_SAVE, "save", false},
+    {MENU_SAVE_AS, u"Save as...", IMAGE_SAVE_AS, "saveas", false},
+    {MENU_EXIT, u"Exit\tCtrl+X", IMAGE_EXIT, "exit", true},
+};
+
+struct ShortcutEntry {
+    int value;
+    ObjectNumber item;
+};
+
+// Save as has no shortcut.
+constexpr ShortcutEntry main_shortcuts[] = {
+    {SHORTCUT_CONTROL + 0x4E, MENU_NEW},
+    {SHORTCUT_CONTROL + 0x4F, MENU_OPEN},
+    {SHORTCUT_CONTROL + 0x53, MENU_SAVE},
+    {SHORTCUT_CONTROL + 0x58, MENU_EXIT},
+};
+
+void ensure_extensions_folder() {
+    // A file of that name makes the folder impossible; the program still runs and every
+    // save then reports its failure.
+    if (path_size(u"Extensions") != -2) directory_create(u"Extensions");
+}
+
+void catch_menu_images() {
+    for (const MenuEntry& entry : file_menu) {
+        const EmbeddedResource* png = embedded_resource(entry.resource);
+        if (png) image_catch(entry.image, png->data, png->size);
+    }
+}
+
+void build_file_menu() {
+    image_menu_create(MENU_MAIN, window_handle(WINDOW_MAIN));
+    menu_title(u"File");
+    for (const MenuEntry& entry : file_menu) {
+        if (entry.separator_before) menu_separator();
+        menu_item(entry.item, entry.text, image_handle(entry.image));
+    }
+}
+
+}  // namespace
+
+void application_start() {
+    // Heap and string area, files, the toolkit's parts, and last the editing component.
+    runtime_core_start();
+    files_init();
+    toolkit_start();
+    scintilla_load();
+
+    set_current_extension_name(u"");
+    ensure_extensions_folder();
+
+    ObjectNumber code_font = font_load(ANY_NUMBER, u"Courier", 10, FONT_HIGH_QUALITY);
+    ObjectNumber field_font = font_load(ANY_NUMBER, u"Arial", 10, FONT_HIGH_QUALITY);
+    ObjectNumber label_font = font_load(ANY_NUMBER, u"Arial", 10, FONT_HIGH_QUALITY | FONT_BOLD);
+
+    catch_menu_images();
+
+    window_open(WINDOW_MAIN, 0, 0, 1024, 768, u"Quorval Extension Maker", MAIN_WINDOW_FLAGS);
+
+    ObjectNumber name_label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
+    string_gadget_create(GADGET_NAME, 10, 35, 200, 22, u"");
+    ObjectNumber author_label = text_gadget_create(ANY_NUMBER, 10, 65, 200, 22, u"Author");
+    string_gadget_create(GADGET_AUTHOR, 10, 90, 200, 22, u"");
+    ObjectNumber description_label = text_gadget_create(ANY_NUMBER, 10, 120, 200, 22, u"Description");
+    editor_gadget_create(GADGET_DESCRIPTION, 10, 145, 200, 80);
+    ObjectNumber help_label = text_gadget_create(ANY_NUMBER, 10, 245, 200, 22, u"Help");
+    editor_gadget_create(GADGET_HELP, 10, 270, 200, 300);
+    ObjectNumber code_label = text_gadget_create(ANY_NUMBER, 220, 10, 200, 22, u"Code");
+
+    // Line numbers alone: keyword matching then ignores case.
+    code_editor_create(GADGET_CODE, 220, 35, 794, 703, nullptr, EDITOR_LINE_NUMBERS);
+    code_editor_configure_javascript(GADGET_CODE);
+
+    // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
+    shortcut_remove(WINDOW_MAIN, SHORTCUT_ALL);
+    code_editor_set_text(GADGET_CODE, u"", 0);
+
+    gadget_set_font(name_label, font_handle(label_font));
+    gadget_set_font(GADGET_NAME, font_handle(field_font));
+    gadget_set_font(author_label, font_handle(label_font));
+    gadget_set_font(GADGET_AUTHOR, font_handle(field_font));
+    gadget_set_font(description_label, font_handle(label_font));
+    gadget_set_font(GADGET_DESCRIPTION, font_handle(field_font));
+    gadget_set_font(help_label, font_handle(label_font));
+    gadget_set_font(GADGET_HELP, font_handle(field_font));
+    gadget_set_font(code_label, font_handle(label_font));
+    gadget_set_font(GADGET_CODE, font_handle(code_font));
+
+    build_file_menu();
+    for (const ShortcutEntry& shortcut : main_shortcuts)
+        shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+}
+
+void application_run() {
+    for (;;) {
+        int event = event_wait(-1);
+        if (event == EVENT_CLOSE_WINDOW) {
+            if (confirm_exit()) return;
+        } else if (event == EVENT_MENU) {
+            switch (event_object()) {
+            case MENU_NEW:
+                if (confirm_new_extension()) new_extension();
+                break;
+            case MENU_OPEN:
+                open_extension_file();
+                break;
+            case MENU_SAVE:
+                save_extension();
+                break;
+            case MENU_SAVE_AS:
+                ask_extension_name();
+                break;
+            case MENU_EXIT:
+                if (confirm_exit()) return;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+}
+
+void application_end() {
+    // The name lives in the string heap, which goes with the runtime.
+    set_current_extension_name(nullptr);
+    // Gadgets, windows, images and fonts; then the files, their pending output written; then the heaps.
+    toolkit_end();
+    files_end();
+    runtime_core_end();
+}
+
+int application_main() {
+    application_start();
+    application_run();
+    application_end();
+    return 0;
+}

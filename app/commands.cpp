@@ -1,0 +1,117 @@
+/** @file commands.cpp
+ * New, Open, Save and the outcome message of a save; the current extension name. */
+#include "app/commands.h"
+
+#include "app/application.h"
+#include "app/extension_file.h"
+#include "app/name_prompt.h"
+#include "editor/code_editor.h"
+#include "runtime/core/strings.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/requester.h"
+
+namespace {
+
+StringVar current_name = nullptr;   // null is the empty string
+
+bool confirm(const char16_t* question) {
+    return requester_message(u"Confirm", question, MB_YESNO) == IDYES;
+}
+
+void clear_fields() {
+    gadget_set_text(GADGET_NAME, u"");
+    gadget_set_text(GADGET_AUTHOR, u"");
+    gadget_set_text(GADGET_DESCRIPTION, u"");
+    gadget_set_text(GADGET_HELP, u"");
+    // The undo history is kept, so the editor's own undo can bring the old code back.
+    code_editor_set_text(GADGET_CODE, u"", 0);
+}
+
+}  // namespace
+
+const char16_t* current_extension_name() {
+    return current_name ? current_name : u"";
+}
+
+void set_current_extension_name(const char16_t* name) {
+    string_var_assign(&current_name, name);
+}
+
+bool confirm_new_extension() {
+    return confirm(u"Create a new extension?");
+}
+
+bool confirm_exit() {
+    return confirm(u"Exit from Quorval Extension Maker?");
+}
+
+void new_extension() {
+    set_current_extension_name(u"");
+    clear_fields();
+}
+
+void open_extension_file() {
+    int p0 = temp_position();
+    const char16_t* path = requester_open_file(u"Select a Quorval Extension...", nullptr,
+                                               u"Quorval Extensions (*.qex)|*.qex", 0, p0);
+    if (!path || !*path) {
+        temp_reset(p0);
+        return;
+    }
+    StringVar chosen = nullptr;
+    string_var_take_temp(&chosen, p0);
+
+    extension_name_from_path(chosen, p0);
+    string_var_take_temp(&current_name, p0);
+
+    // Cleared first, so a file that cannot be read leaves five empty fields.
+    clear_fields();
+    ExtensionTexts texts = read_extension_texts(chosen);
+    gadget_set_text(GADGET_NAME, texts.extension);
+    gadget_set_text(GADGET_AUTHOR, texts.author);
+    gadget_set_text(GADGET_DESCRIPTION, texts.description);
+    gadget_set_text(GADGET_HELP, texts.help);
+    code_editor_set_text(GADGET_CODE, texts.code, 0);
+    extension_texts_free(&texts);
+    string_var_free(chosen);
+}
+
+void save_extension() {
+    if (*current_extension_name() == u'\0')
+        ask_extension_name();
+    else
+        write_extension_file();
+}
+
+void write_extension_file() {
+    ExtensionTexts texts{};
+    int p0 = temp_position();
+    // Each text is taken into its own variable: later reads would overwrite the temporary area.
+    gadget_get_text(GADGET_NAME, p0);
+    string_var_take_temp(&texts.extension, p0);
+    gadget_get_text(GADGET_AUTHOR, p0);
+    string_var_take_temp(&texts.author, p0);
+    gadget_get_text(GADGET_DESCRIPTION, p0);
+    string_var_take_temp(&texts.description, p0);
+    gadget_get_text(GADGET_HELP, p0);
+    string_var_take_temp(&texts.help, p0);
+    code_editor_get_text(GADGET_CODE);
+    string_var_take_temp(&texts.code, p0);
+
+    extension_file_path(current_extension_name(), p0);
+    StringVar path = nullptr;
+    string_var_take_temp(&path, p0);
+    int saved = write_extension_texts(path, texts);
+    string_var_free(path);
+    extension_texts_free(&texts);
+
+    if (saved) {
+        temp_append(u"Extension: ");
+        temp_append(current_extension_name());
+        temp_append(u" successfully saved.");
+        requester_message(u"Quorval Extension Maker", temp_address(p0), MB_OK);
+        temp_reset(p0);
+    } else {
+        requester_message(u"Error", u"Failed. Please try again.", MB_OK);
+    }
+}

@@ -1,0 +1,43 @@
+/** @file name_prompt.cpp
+ * The extension-name prompt: a small window of our own with its own wait loop. */
+#include "app/name_prompt.h"
+
+#include "app/application.h"
+#include "app/commands.h"
+#include "runtime/core/strings.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/window.h"
+
+void ask_extension_name() {
+    ObjectNumber prompt = window_open(ANY_NUMBER, 0, 0, 400, 100, u"Enter the extension name",
+                                      WINDOW_SCREEN_CENTERED);
+    window_disable(WINDOW_MAIN, 1);
+    window_set_topmost(prompt, 1);
+
+    // Neither button is a default button, so Enter in the field saves nothing.
+    ObjectNumber cancel_button = button_gadget_create(ANY_NUMBER, 10, 65, 100, 25, u"Cancel");
+    ObjectNumber ok_button = button_gadget_create(ANY_NUMBER, 290, 65, 100, 25, u"OK");
+    ObjectNumber name_field = string_gadget_create(ANY_NUMBER, 10, 10, 380, 25, current_extension_name());
+
+    // Close requests, the main window's shortcuts and everything but the two buttons are ignored.
+    for (bool done = false; !done;) {
+        if (event_wait(-1) != EVENT_GADGET) continue;
+        ObjectNumber gadget = event_object();
+        if (gadget == ok_button) {
+            int p0 = temp_position();
+            gadget_get_text(name_field, p0);
+            set_current_extension_name(temp_address(p0));
+            temp_reset(p0);
+            write_extension_file();
+            done = true;
+        } else if (gadget == cancel_button) {
+            done = true;
+        }
+    }
+
+    window_set_topmost(prompt, 0);
+    window_disable(WINDOW_MAIN, 0);
+    window_close(prompt);
+    window_activate(WINDOW_MAIN);
+}

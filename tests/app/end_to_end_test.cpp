@@ -1,0 +1,591 @@
+/** @file end_to_end_test.cpp
+ * The whole program on Qt's offscreen platform: its own start-up and loop, driven by key presses,
+ * clicks and answered message boxes, with the files it writes checked byte for byte. */
+#include "app_driver.h"
+
+#include "app/application.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/image.h"
+#include "runtime/ui/menu.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString PROGRAM = QStringLiteral("Quorval Extension Maker");
+const QString CONFIRM = QStringLiteral("Confirm");
+const QString EXIT_QUESTION = QStringLiteral("Exit from Quorval Extension Maker?");
+const QString NEW_QUESTION = QStringLiteral("Create a new extension?");
+const QString FAILED = QStringLiteral("Failed. Please try again.");
+
+QString saved(const QString& name) {
+    return QStringLiteral("Extension: ") + name + QStringLiteral(" successfully saved.");
+}
+
+// The bytes the program writes for five texts (each non-empty text followed by CR LF).
+std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
+                           const std::string& help, const std::string& code) {
+    auto section = [](const std::string& marker, const std::string& text) {
+        return marker + "\r\n" + text + "\r\n\r\n";
+    };
+    return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
+           section("[HELP]", help) + section("[CODE]", code);
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void start() {
+        application_start();
+        started_ = true;
+        QWidget* window = main_window();
+        ASSERT_NE(window, nullptr);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+
+    void TearDown() override {
+        if (started_) application_end();
+    }
+
+    // Types a text into each of the five fields.
+    AppDriver& fill(AppDriver& driver, const QString& name, const QString& author, const QString& description,
+                    const QString& help, const QString& code) {
+        return driver.then("fill the five fields", [=] {
+            type_into(gadget_widget(GADGET_NAME), name);
+            type_into(gadget_widget(GADGET_AUTHOR), author);
+            type_into(gadget_widget(GADGET_DESCRIPTION), description);
+            type_into(gadget_widget(GADGET_HELP), help);
+            type_into(gadget_widget(GADGET_CODE), code);
+            return true;
+        });
+    }
+
+    // Types into the prompt's field and clicks one of its buttons.
+    AppDriver& prompt_answer(AppDriver& driver, const QString& typed, const QString& button) {
+        return driver.then("type \"" + typed.toStdString() + "\" in the prompt, click " + button.toStdString(),
+                           [=] {
+                               QWidget* field = prompt_field();
+                               if (!field) return false;
+                               auto* line = qobject_cast<QLineEdit*>(field);
+                               click(field);
+                               field->window()->activateWindow();
+                               field->setFocus(Qt::MouseFocusReason);
+                               if (line) line->selectAll();
+                               QTest::keyClicks(field, typed);
+                               click(prompt_button(button));
+                               return true;
+                           });
+    }
+
+    // After OK or Cancel: the prompt is gone, the main window takes input and is active again.
+    AppDriver& expect_main_window_back(AppDriver& driver) {
+        return driver.then("the main window is enabled and active again", [] {
+            if (name_prompt() || open_message()) return false;
+            EXPECT_TRUE(main_window()->isEnabled());
+            return QApplication::activeWindow() == main_window();
+        });
+    }
+
+    ScratchDirectory scratch_;
+    bool started_ = false;
+};
+
+// --- Start-up ---------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
+    start();
+    EXPECT_TRUE(fs::is_directory("Extensions"));
+
+    QWidget* window = main_window();
+    EXPECT_EQ(window->windowTitle(), PROGRAM);
+    // A fixed window: not resizable, no minimise or maximise box.
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    // The labels stand above their fields, in the bold label font.
+    QStringList labels;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        labels << label->text();
+        EXPECT_TRUE(label->font().bold()) << label->text().toStdString();
+    }
+    labels.sort();
+    EXPECT_EQ(labels.join("|").toStdString(), "Author|Code|Description|Extension name|Help");
+
+    // Every field starts empty, the code editor included.
+    for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP}) {
+        ASSERT_NE(gadget_widget(gadget), nullptr) << gadget;
+        EXPECT_EQ(field_text(gadget), u"") << gadget;
+    }
+    EXPECT_EQ(code_text(), u"");
+    QWidget* code = gadget_widget(GADGET_CODE);
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->size(), QSize(794, 703));
+    EXPECT_EQ(gadget_widget(GADGET_NAME)->size(), QSize(200, 22));
+    EXPECT_EQ(gadget_widget(GADGET_HELP)->size(), QSize(200, 300));
+    // The code editor ends 10 pixels from the right edge of the 1024-pixel client area.
+    EXPECT_EQ(code->geometry().right() + 1 + 10, 1024);
+
+    // One "File" menu: five items with their images, and two separators.
+    QMenuBar* bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    EXPECT_EQ(bar->actions().first()->text(), "File");
+    QMenu* menu = bar->actions().first()->menu();
+    ASSERT_NE(menu, nullptr);
+    QStringList items;
+    std::vector<ImageHandle> images;
+    for (QAction* action : menu->actions()) {
+        auto* item = reinterpret_cast<MenuItemRecord*>(action->property("qz_item").value<quintptr>());
+        ASSERT_NE(item, nullptr) << "an item of the image menu without its record";
+        items << (action->isSeparator() ? QStringLiteral("-") : QString::fromUtf16(item->text));
+        if (!action->isSeparator()) images.push_back(item->image);
+    }
+    EXPECT_EQ(items.join("|").toStdString(), "New\tCtrl+N|-|Open...\tCtrl+O|Save\tCtrl+S|Save as...|-|Exit\tCtrl+X");
+    const std::vector<ImageHandle> expected_images = {image_handle(IMAGE_NEW), image_handle(IMAGE_OPEN),
+                                                      image_handle(IMAGE_SAVE), image_handle(IMAGE_SAVE_AS),
+                                                      image_handle(IMAGE_EXIT)};
+    EXPECT_EQ(images, expected_images);
+    for (ImageHandle image : expected_images) {
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, 16);
+        EXPECT_EQ(image->height, 16);
+    }
+}
+
+// --- Save -------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, FirstSaveAsksForTheNameAndWritesTheFileByteForByte) {
+    start();
+    AppDriver driver;
+    fill(driver, "Sparkle", "Ann", "Adds sparkles.\nTwo kinds.", "Call sparkle().", "x = 1;");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "Sparkle", "OK");
+    driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    expect_main_window_back(driver);
+    driver.then("the fields are unchanged", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"Sparkle");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"Adds sparkles.\r\nTwo kinds.");
+        EXPECT_EQ(code_text(), u"x = 1;");
+        return true;
+    });
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Sparkle.qex"),
+              extension_file("Sparkle", "Ann", "Adds sparkles.\r\nTwo kinds.", "Call sparkle().", "x = 1;"));
+}
+
+TEST_F(EndToEnd, SecondSaveWritesAtOnceUnderTheSameName) {
+    start();
+    AppDriver driver;
+    fill(driver, "Shown", "Ann", "", "", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "Stored", "OK");
+    driver.answer(PROGRAM, saved("Stored"), "OK");
+    // The name field and the file name are separate: editing the field does not rename the file.
+    driver.then("change the name field and the author", [] {
+        type_into(gadget_widget(GADGET_NAME), "2");
+        type_into(gadget_widget(GADGET_AUTHOR), "e");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Stored"), "OK");
+    driver.then("no prompt opened", [] { return name_prompt() == nullptr; });
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Stored.qex"), extension_file("Shown2", "Anne", "", "", ""));
+    EXPECT_FALSE(fs::exists("Extensions/Shown2.qex"));
+}
+
+TEST_F(EndToEnd, OkWithAnEmptyNameSavesDotQexAndTheNextSaveAsksAgain) {
+    start();
+    AppDriver driver;
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "", "OK");
+    driver.answer(PROGRAM, saved(""), "OK");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "", "Cancel");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/.qex"), extension_file("", "", "", "", ""));
+    EXPECT_EQ(file_bytes("Extensions/.qex").size(), 74u);
+}
+
+TEST_F(EndToEnd, SaveAsCancelledWritesNothingAndKeepsTheName) {
+    start();
+    AppDriver driver;
+    fill(driver, "First", "Ann", "", "", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "First", "OK");
+    driver.answer(PROGRAM, saved("First"), "OK");
+    // Save as is reached through the menu only; the prompt starts with the current name.
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    driver.expect_prompt("First");
+    prompt_answer(driver, "Second", "Cancel");
+    expect_main_window_back(driver);
+    driver.then("change the author", [] {
+        type_into(gadget_widget(GADGET_AUTHOR), "e");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("First"), "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_FALSE(fs::exists("Extensions/Second.qex"));
+    EXPECT_EQ(file_bytes("Extensions/First.qex"), extension_file("First", "Anne", "", "", ""));
+}
+
+TEST_F(EndToEnd, SaveAsWithOkWritesUnderTheNewNameAndKeepsIt) {
+    start();
+    AppDriver driver;
+    fill(driver, "One", "", "", "", "");
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    driver.expect_prompt("");
+    prompt_answer(driver, "Two", "OK");
+    driver.answer(PROGRAM, saved("Two"), "OK");
+    driver.then("choose File > Save", [] { return choose_menu_item("Save\tCtrl+S"); });
+    driver.answer(PROGRAM, saved("Two"), "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Two.qex"), extension_file("One", "", "", "", ""));
+    EXPECT_EQ(driver.messages_seen().size(), 3u);   // two saves and the exit question
+}
+
+// --- Failing saves ----------------------------------------------------------------------------
+
+TEST_F(EndToEnd, AFileNamedExtensionsMakesEverySaveFail) {
+    write_file("Extensions", "not a folder");
+    start();
+    AppDriver driver;
+    fill(driver, "Sparkle", "", "", "", "x");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "Sparkle", "OK");
+    driver.answer("Error", FAILED, "OK");
+    expect_main_window_back(driver);
+    // The name was taken all the same: the next Save tries it again without asking.
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    prompt_answer(driver, "Other", "OK");
+    driver.answer("Error", FAILED, "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions"), "not a folder");
+}
+
+TEST_F(EndToEnd, ANameWithABarFailsAndWritesNothing) {
+    start();
+    AppDriver driver;
+    fill(driver, "x", "", "", "", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "a|b", "OK");
+    driver.answer("Error", FAILED, "OK");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
+    // A name that would lead out of the folder fails the same way.
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    driver.expect_prompt("a|b");
+    prompt_answer(driver, "../escape", "OK");
+    driver.answer("Error", FAILED, "OK");
+    driver.exit_program().run_application();
+    EXPECT_TRUE(fs::is_empty("Extensions"));
+    EXPECT_FALSE(fs::exists("escape.qex"));
+}
+
+// --- New --------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {
+    start();
+    AppDriver driver;
+    fill(driver, "Kept", "Ann", "About", "Help me", "var a;");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "Kept", "OK");
+    driver.answer(PROGRAM, saved("Kept"), "OK");
+
+    driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, NEW_QUESTION, "No");
+    driver.then("every field keeps its text", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"Kept");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Ann");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"About");
+        EXPECT_EQ(field_text(GADGET_HELP), u"Help me");
+        EXPECT_EQ(code_text(), u"var a;");
+        return true;
+    });
+    // The name is kept too: Save writes at once.
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Kept"), "OK");
+
+    driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, NEW_QUESTION, "Yes");
+    driver.then("every field is empty", [] {
+        for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP})
+            EXPECT_EQ(field_text(gadget), u"") << gadget;
+        EXPECT_EQ(code_text(), u"");
+        return true;
+    });
+    // ... and the name is gone: Save asks for one, starting empty.
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "", "Cancel");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Kept.qex"), extension_file("Kept", "Ann", "About", "Help me", "var a;"));
+}
+
+// --- Open -------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
+    fs::create_directory("elsewhere");
+    const std::string outside = extension_file("Shown Name", "Bea", "Line one\r\nLine two", "Usage", "y = 2;");
+    write_file("elsewhere/Outside.qex", outside);
+    // Typed as a person would, relative to the folder the requester opens in (the current one).
+    const QString path = QStringLiteral("elsewhere/Outside.qex");
+    start();
+    AppDriver driver;
+    fill(driver, "old", "old", "old", "old", "old");
+    driver.key(Qt::Key_O, Qt::ControlModifier);
+    driver.then("choose the file in the requester", [path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return false;
+        EXPECT_EQ(dialog->windowTitle().toStdString(), "Select a Quorval Extension...");
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        EXPECT_NE(name, nullptr);
+        if (!name) return false;
+        type_into(name, path);
+        return true;
+    });
+    driver.then("press Enter until the requester closes", [] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return true;
+        // The first Enter may only take the completion that typing the path offered.
+        if (QWidget* popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Return);
+        else if (QWidget* focus = QApplication::focusWidget())
+            QTest::keyClick(focus, Qt::Key_Return);
+        return false;
+    });
+    driver.then("the fields hold the file's texts", [] {
+        if (QApplication::activeModalWidget()) return false;
+        EXPECT_EQ(field_text(GADGET_NAME), u"Shown Name");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Bea");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"Line one\r\nLine two");
+        EXPECT_EQ(field_text(GADGET_HELP), u"Usage");
+        EXPECT_EQ(code_text(), u"y = 2;");
+        return true;
+    });
+    // The current name comes from the file name, so Save needs no prompt.
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Outside"), "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Outside.qex"), outside);
+    EXPECT_EQ(file_bytes("elsewhere/Outside.qex"), outside);
+}
+
+TEST_F(EndToEnd, OpenCancelledKeepsTheFieldsAndTheName) {
+    start();
+    AppDriver driver;
+    fill(driver, "a", "b", "c", "d", "e");
+    driver.key(Qt::Key_O, Qt::ControlModifier);
+    driver.then("cancel the requester", [] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return false;
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        return true;
+    });
+    driver.then("every field keeps its text", [] {
+        if (QApplication::activeModalWidget()) return false;
+        EXPECT_EQ(field_text(GADGET_NAME), u"a");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"b");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"c");
+        EXPECT_EQ(field_text(GADGET_HELP), u"d");
+        EXPECT_EQ(code_text(), u"e");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "", "Cancel");
+    driver.exit_program().run_application();
+    EXPECT_TRUE(fs::is_empty("Extensions"));
+}
+
+// --- Exit -------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, CtrlXInEveryFieldAsksToExitAndCutsNothing) {
+    start();
+    AppDriver driver;
+    fill(driver, "name", "author", "description", "help", "code");
+    for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP, GADGET_CODE}) {
+        driver.then("select everything in field " + std::to_string(gadget), [gadget] {
+            click(gadget_widget(gadget));
+            press(Qt::Key_A, Qt::ControlModifier);
+            return true;
+        });
+        driver.key(Qt::Key_X, Qt::ControlModifier).answer(CONFIRM, EXIT_QUESTION, "No");
+    }
+    driver.then("nothing was cut", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"name");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"author");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"description");
+        EXPECT_EQ(field_text(GADGET_HELP), u"help");
+        EXPECT_EQ(code_text(), u"code");
+        return true;
+    });
+    driver.then("choose File > Exit", [] { return choose_menu_item("Exit\tCtrl+X"); });
+    driver.answer(CONFIRM, EXIT_QUESTION, "Yes");
+    driver.run_application();
+    EXPECT_EQ(driver.messages_seen().size(), 6u);
+}
+
+TEST_F(EndToEnd, TheCloseBoxAsksTheSameQuestion) {
+    start();
+    AppDriver driver;
+    fill(driver, "still here", "", "", "", "");
+    driver.then("click the close box", [] {
+        main_window()->windowHandle()->close();
+        return true;
+    });
+    driver.answer(CONFIRM, EXIT_QUESTION, "No");
+    driver.then("the window is still open with its text", [] {
+        EXPECT_TRUE(main_window()->isVisible());
+        EXPECT_EQ(field_text(GADGET_NAME), u"still here");
+        return true;
+    });
+    driver.then("click the close box again", [] {
+        main_window()->windowHandle()->close();
+        return true;
+    });
+    driver.answer(CONFIRM, EXIT_QUESTION, "Yes");
+    driver.run_application();
+}
+
+TEST_F(EndToEnd, OtherMenuNumbersAndOtherEventsDoNothing) {
+    start();
+    AppDriver driver;
+    driver.then("raise events that are not commands", [] {
+        // Item numbers outside 2..6, and a gadget event that carries a command's number.
+        event_enqueue(EVENT_MENU, 1, WINDOW_MAIN, 0);
+        event_enqueue(EVENT_MENU, 7, WINDOW_MAIN, 0);
+        event_enqueue(EVENT_MENU, 0, WINDOW_MAIN, 0);
+        event_enqueue(EVENT_GADGET, MENU_SAVE, WINDOW_MAIN, 0);
+        event_enqueue(EVENT_WINDOW_ACTIVATED, MENU_EXIT, WINDOW_MAIN, 0);
+        return true;
+    });
+    driver.pause(200);
+    driver.then("no question, message or prompt appeared", [] {
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_EQ(name_prompt(), nullptr);
+        return true;
+    });
+    driver.exit_program().run_application();
+    EXPECT_EQ(driver.messages_seen().size(), 1u);
+}
+
+// --- Keys in the main window ------------------------------------------------------------------
+
+TEST_F(EndToEnd, TabStaysInOneLineFieldsAndInsertsATabInTheEditors) {
+    start();
+    AppDriver driver;
+    driver.then("Tab in the name field", [] {
+        type_into(gadget_widget(GADGET_NAME), "a");
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_NAME));
+        return true;
+    });
+    driver.then("Tab in the description", [] {
+        type_into(gadget_widget(GADGET_DESCRIPTION), "a");
+        press(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), "b");
+        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_DESCRIPTION));
+        return true;
+    });
+    driver.then("Tab in the code editor", [] {
+        type_into(gadget_widget(GADGET_CODE), "a");
+        press(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), "b");
+        return true;
+    });
+    driver.pause(50);
+    driver.then("the texts", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"a");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"a\tb");
+        EXPECT_EQ(code_text(), u"a\tb");
+        return true;
+    });
+    driver.exit_program().run_application();
+}
+
+// --- The name prompt --------------------------------------------------------------------------
+
+TEST_F(EndToEnd, ThePromptIgnoresEnterEscapeCloseAndCtrlSAndTabsAmongItsGadgets) {
+    start();
+    AppDriver driver;
+    fill(driver, "Kept", "", "", "", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    driver.then("type a name, then Enter, Escape, Ctrl+S and a close request", [] {
+        QWidget* field = prompt_field();
+        click(field);
+        field->window()->activateWindow();
+        field->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(field, "Typed");
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTest::keyClick(field, Qt::Key_S, Qt::ControlModifier);
+        name_prompt()->windowHandle()->close();
+        return true;
+    });
+    driver.pause(200);
+    driver.then("the prompt is still there, alone, and nothing was saved", [] {
+        EXPECT_EQ(name_prompt_count(), 1);
+        EXPECT_EQ(open_message(), nullptr);
+        EXPECT_FALSE(main_window()->isEnabled());
+        EXPECT_TRUE(fs::is_empty("Extensions"));
+        return true;
+    });
+    driver.then("Tab moves from the field to Cancel, OK and back", [] {
+        QWidget* field = prompt_field();
+        QWidget* cancel = prompt_button("Cancel");
+        QWidget* ok = prompt_button("OK");
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), cancel);
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), ok);
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), ok);
+        return true;
+    });
+    // Space on the focused OK button saves.
+    driver.key(Qt::Key_Space);
+    driver.answer(PROGRAM, saved("Typed"), "OK");
+    expect_main_window_back(driver);
+    driver.then("the main window's fields are unchanged", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"Kept");
+        return true;
+    });
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Typed.qex"), extension_file("Kept", "", "", "", ""));
+}
+
+TEST_F(EndToEnd, AfterCancelTheMainWindowIsEnabledActiveAndUnchanged) {
+    start();
+    AppDriver driver;
+    fill(driver, "n", "a", "d", "h", "c");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "Never", "Cancel");
+    expect_main_window_back(driver);
+    driver.then("typing reaches the main window again", [] {
+        type_into(gadget_widget(GADGET_AUTHOR), "b");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"ab");
+        EXPECT_EQ(field_text(GADGET_NAME), u"n");
+        return true;
+    });
+    driver.exit_program().run_application();
+    EXPECT_TRUE(fs::is_empty("Extensions"));
+}
+
+}  // namespace
