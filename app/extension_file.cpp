@@ -2,9 +2,12 @@
  * Writer and reader of the extension file format. */
 #include "app/extension_file.h"
 
+#include <algorithm>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include "runtime/core/memory.h"
 #include "runtime/files/files.h"
 #include "runtime/files/filesystem.h"
 
@@ -29,11 +32,11 @@ std::u16string digits(unsigned long value) {
     return out;
 }
 
-// Writes text and CR LF; true only when every byte of both went out.
+// Writes text and CR LF. A write that comes up short or a text that cannot be converted marks
+// the file, and file_sync reports it; this only catches a text that wrote nothing at all.
 bool write_line_whole(ObjectNumber file, const char16_t* text) {
-    std::int64_t expected = string_byte_length(text, TEXT_UTF8);
-    std::int64_t written = file_write_text(file, text, TEXT_UTF8);
-    return written == expected && file_write_text(file, u"\r\n", TEXT_UTF8) == 2;
+    bool wrote_text = file_write_text(file, text, TEXT_UTF8) > 0 || !text || !text[0];
+    return file_write_text(file, u"\r\n", TEXT_UTF8) == 2 && wrote_text;
 }
 
 bool write_sections(ObjectNumber file, const ExtensionTexts& texts) {
@@ -47,25 +50,62 @@ bool write_sections(ObjectNumber file, const ExtensionTexts& texts) {
     return whole;
 }
 
-// One member being read back. A multi-line member holds back its blank lines until a
-// non-blank line follows, so the blank line that closes a section can be dropped.
+// A large text is written into fresh memory page by page; asking for large pages saves most
+// of the page faults, which cost more than the copying itself.
+void advise_large(void* block, std::size_t bytes) {
+    constexpr std::uintptr_t large_page = 2u << 20;
+    if (bytes < 4 * large_page)
+        return;
+    auto start = (reinterpret_cast<std::uintptr_t>(block) + large_page - 1) & ~(large_page - 1);
+    auto end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(large_page - 1);
+    if (end > start)
+        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+// One member being read back, built straight into a block of the string heap, which becomes
+// the member's string variable: a large code text is then copied once, not three times. A
+// multi-line member holds back its blank lines until a non-blank line follows, so the blank
+// line that closes a section can be dropped.
 struct MemberReader {
-    std::u16string text;
+    char16_t* block = nullptr;
+    std::size_t length = 0;
+    std::size_t capacity = 0;  // units, the terminator not counted
     bool multi_line = false;
     long lines = 0;            // lines taken so far, across repeated sections
     long held_blanks = 0;
+    std::size_t first_capacity = 4096;
 
-    void add_line(const char16_t* line, std::size_t length) {
+    MemberReader() = default;
+    MemberReader(const MemberReader&) = delete;  // owns its block
+    MemberReader& operator=(const MemberReader&) = delete;
+    ~MemberReader() { heap_free(string_heap(), block); }
+
+    void append(const char16_t* text, std::size_t n) {
+        if (length + n > capacity) {
+            std::size_t wanted = std::max({capacity * 2, length + n, first_capacity});
+            // The terminator and the variable's spare bytes come on top, as for every variable.
+            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+            if (!grown)
+                return;  // memory ran out: the text stays as far as it got
+            block = grown;
+            capacity = wanted;
+            advise_large(block, wanted * 2);
+        }
+        std::char_traits<char16_t>::copy(block + length, text, n);
+        length += n;
+    }
+
+    void add_line(const char16_t* line, std::size_t n) {
         if (!multi_line) {
-            text.append(line, length);
+            append(line, n);
             return;
         }
-        if (length == 0) {
+        if (n == 0) {
             ++held_blanks;
             return;
         }
         release_blanks(held_blanks);
-        append_line(line, length);
+        append_line(line, n);
     }
 
     // At the end of a section: its last blank line was the writer's closing line.
@@ -81,10 +121,22 @@ struct MemberReader {
         held_blanks = 0;
     }
 
-    void append_line(const char16_t* line, std::size_t length) {
+    void append_line(const char16_t* line, std::size_t n) {
         if (lines++ > 0)
-            text.append(u"\r\n");
-        text.append(line, length);
+            append(u"\r\n", 2);
+        append(line, n);
+    }
+
+    // Hands the text over as a string variable (null when empty).
+    StringVar take() {
+        if (length == 0)
+            return nullptr;
+        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + 10));
+        char16_t* text = fitted ? fitted : block;
+        text[length] = 0;
+        block = nullptr;
+        length = capacity = 0;
+        return text;
     }
 };
 
@@ -98,10 +150,6 @@ int marker_index(const char16_t* line, std::size_t length) {
     return -1;
 }
 
-void take_text(StringVar* var, const std::u16string& text) {
-    if (!text.empty())
-        string_var_assign(var, text.c_str());
-}
 
 }  // namespace
 
@@ -168,7 +216,15 @@ ExtensionTexts read_extension_texts(const char16_t* path) {
         return texts;
 
     MemberReader members[5];
-    members[2].multi_line = members[3].multi_line = members[4].multi_line = true;
+    // A large file is mostly one big text. Decoded it takes at most one unit per byte plus one
+    // more per line end (LF becomes CR LF), so room for twice the byte count is never regrown;
+    // the pages that are not written are never touched.
+    std::int64_t size = path_size(path);
+    for (int i = 2; i < 5; ++i) {
+        members[i].multi_line = true;
+        if (size > (1 << 16))
+            members[i].first_capacity = static_cast<std::size_t>(size) * 2;
+    }
     int section = -1;
     bool first_line = true;
     std::int32_t p0 = temp_position();
@@ -195,10 +251,10 @@ ExtensionTexts read_extension_texts(const char16_t* path) {
         members[section].end_section();
     file_close(file);
 
-    take_text(&texts.extension, members[0].text);
-    take_text(&texts.author, members[1].text);
-    take_text(&texts.description, members[2].text);
-    take_text(&texts.help, members[3].text);
-    take_text(&texts.code, members[4].text);
+    texts.extension = members[0].take();
+    texts.author = members[1].take();
+    texts.description = members[2].take();
+    texts.help = members[3].take();
+    texts.code = members[4].take();
     return texts;
 }

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include <unicode/ustring.h>
+
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
@@ -160,33 +162,49 @@ std::vector<unsigned char>& line_bytes() {
     return bytes;
 }
 
-// One-byte units from the buffer: scans whole runs instead of byte by byte.
-void collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>& line) {
+struct LineBytes {
+    const unsigned char* data;
+    std::size_t size;
+};
+
+// One-byte units from the buffer, scanned in whole runs. A line that lies wholly in the buffer
+// is returned where it lies (the common case: no copy); others are gathered in `line`.
+LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>& line) {
     enter_read_state(record);
+    bool gathered = false;
     for (;;) {
         if (record->remaining == 0) {
             std::int64_t got = os_read(record, record->buffer, record->buffer_size);
             record->fill = record->remaining = static_cast<std::int32_t>(got);
             if (got == 0)
-                return;
+                return {line.data(), line.size()};
         }
         const unsigned char* start = record->buffer + record->fill - record->remaining;
         const unsigned char* end = start + record->remaining;
         const unsigned char* stop = start;
         while (stop < end && *stop != '\n' && *stop != '\r' && *stop != 0)
             ++stop;
-        line.insert(line.end(), start, stop);
         if (stop == end) {
+            line.insert(line.end(), start, stop);
+            gathered = true;
             record->remaining = 0;
             continue;
         }
+        bool carriage_return = *stop == '\r';
         record->remaining -= static_cast<std::int32_t>(stop - start + 1);
-        if (*stop == '\r') {
+        // Looking behind a CR that ends the buffer refills it, over the line's bytes.
+        if (gathered || (carriage_return && record->remaining == 0)) {
+            line.insert(line.end(), start, stop);
+            gathered = true;
+        }
+        if (carriage_return) {
             unsigned char after;
             if (read_bytes(record, &after, 1) == 1 && after != '\n')
                 give_back(record, 1);
         }
-        return;
+        if (gathered)
+            return {line.data(), line.size()};
+        return {start, static_cast<std::size_t>(stop - start)};
     }
 }
 
@@ -206,6 +224,33 @@ void collect_units(FileRecord* record, std::vector<unsigned char>& line, std::in
         }
         line.insert(line.end(), value, value + unit);
     }
+}
+
+// Units converted per piece when a long text is written.
+constexpr std::size_t ENCODE_PIECE = 32768;
+
+// Bytes of the text being written; kept between calls like the line bytes.
+std::vector<unsigned char>& encode_bytes() {
+    static std::vector<unsigned char> bytes;
+    return bytes;
+}
+
+bool bytes_capacity_too_large() { return encode_bytes().capacity() > (1u << 20); }
+
+// The narrow code page goes through the runtime's converter, whole.
+std::int64_t write_narrow(FileRecord* record, const char16_t* text) {
+    std::int32_t length = string_byte_length(text, TEXT_ANSI);
+    if (length <= 0)
+        return 0;
+    auto* block = static_cast<unsigned char*>(heap_alloc(runtime_heap(), static_cast<std::size_t>(length) + 1));
+    if (!block) {
+        record->write_failed = 1;
+        return 0;
+    }
+    std::int64_t encoded = string_to_memory(block, text, -1, TEXT_ANSI);
+    std::int64_t written = write_bytes(record, block, encoded);
+    heap_free(runtime_heap(), block);
+    return written;
 }
 
 ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode) {
@@ -304,24 +349,46 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
     FileRecord* record = lookup(file);
     if (!record || !text || !text[0])
         return 0;
+    std::size_t units = std::char_traits<char16_t>::length(text);
     if (format == TEXT_UTF16) {
-        std::size_t units = std::char_traits<char16_t>::length(text);
-        std::vector<unsigned char> bytes(units * 2);
+        std::vector<unsigned char>& bytes = encode_bytes();
+        bytes.resize(units * 2);
         for (std::size_t i = 0; i < units; ++i) {
             bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
             bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
         }
-        return write_bytes(record, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        std::int64_t written = write_bytes(record, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        if (bytes_capacity_too_large())
+            std::vector<unsigned char>().swap(bytes);
+        return written;
     }
-    std::int64_t length = string_byte_length(text, format);
-    if (length <= 0)
-        return 0;
-    auto* block = static_cast<unsigned char*>(heap_alloc(runtime_heap(), static_cast<std::size_t>(length) + 1));
-    if (!block)
-        return 0;
-    std::int64_t encoded = string_to_memory(block, text, -1, format);
-    std::int64_t written = write_bytes(record, block, encoded);
-    heap_free(runtime_heap(), block);
+    if (format != TEXT_UTF8)
+        return write_narrow(record, text);
+    // A long text is converted and written in pieces, so saving a large text needs no second
+    // copy of it in memory. Every piece is at least ENCODE_PIECE units, so each goes out
+    // directly, exactly as one large write would.
+    std::int64_t written = 0;
+    std::size_t done = 0;
+    while (done < units) {
+        std::size_t piece = units - done < 2 * ENCODE_PIECE ? units - done : ENCODE_PIECE;
+        if (done + piece < units && text[done + piece - 1] >= 0xD800 && text[done + piece - 1] <= 0xDBFF)
+            --piece;  // keep a surrogate pair together
+        std::vector<unsigned char>& bytes = encode_bytes();
+        bytes.resize(piece * 3);
+        std::int32_t length = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strToUTF8WithSub(reinterpret_cast<char*>(bytes.data()), static_cast<std::int32_t>(bytes.size()), &length,
+                           reinterpret_cast<const UChar*>(text + done), static_cast<std::int32_t>(piece), 0xFFFD,
+                           nullptr, &status);
+        if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) {
+            record->write_failed = 1;
+            break;
+        }
+        written += write_bytes(record, bytes.data(), length);
+        done += piece;
+    }
+    if (bytes_capacity_too_large())
+        std::vector<unsigned char>().swap(encode_bytes());
     return written;
 }
 
@@ -334,25 +401,39 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
     FileRecord* record = lookup(file);
     if (!record)
         return 0;
-    std::vector<unsigned char>& line = line_bytes();
-    line.clear();
-    std::int32_t unit = format == TEXT_UTF16 ? 2 : 1;
-    if (record->buffer && unit == 1)
-        collect_buffered_bytes(record, line);
-    else
-        collect_units(record, line, unit);
-    if (format == TEXT_UTF16) {
-        std::size_t units = line.size() / 2;
-        char16_t* target = temp_reserve(static_cast<std::int32_t>(units), at);
-        for (std::size_t i = 0; i < units; ++i)
-            target[i] = static_cast<char16_t>(line[2 * i] | (line[2 * i + 1] << 8));
-        target[units] = 0;
+    std::vector<unsigned char>& gathered = line_bytes();
+    gathered.clear();
+    LineBytes line;
+    if (record->buffer && format != TEXT_UTF16) {
+        line = collect_buffered_bytes(record, gathered);
     } else {
-        string_from_memory(line.data(), static_cast<std::int32_t>(line.size()), format, at);
+        collect_units(record, gathered, format == TEXT_UTF16 ? 2 : 1);
+        line = {gathered.data(), gathered.size()};
+    }
+    std::int32_t size = static_cast<std::int32_t>(line.size);
+    if (format == TEXT_UTF16) {
+        std::int32_t units = size / 2;
+        char16_t* target = temp_reserve(units, at);
+        for (std::int32_t i = 0; i < units; ++i)
+            target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
+        target[units] = 0;
+    } else if (format == TEXT_UTF8 && size > 0) {
+        // Decoded in one pass: UTF-8 never needs more units than bytes; the rest is given back.
+        char16_t* target = temp_reserve(size, at);
+        std::int32_t units = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target), size, &units,
+                             reinterpret_cast<const char*>(line.data), size, 0xFFFD, nullptr, &status);
+        if (U_FAILURE(status))
+            units = 0;
+        target[units] = 0;
+        temp_give_back(size - units);
+    } else {
+        string_from_memory(line.data, size, format, at);
     }
     // A very long line should not pin its memory for the rest of the run.
-    if (line.capacity() > (1u << 20))
-        std::vector<unsigned char>().swap(line);
+    if (gathered.capacity() > (1u << 20))
+        std::vector<unsigned char>().swap(gathered);
     return 1;
 }
 

@@ -279,8 +279,9 @@ TEST_F(ExtensionFile, RandomTextsReadBackAsTheReaderMust) {
         ASSERT_EQ(read_texts(u"Extensions/Again.qex"), back) << "round " << round;
         ASSERT_EQ(write_texts(u"Extensions/Third.qex", read_texts(u"Extensions/Again.qex")), 1);
         ASSERT_EQ(read_bytes("Extensions/Third.qex"), read_bytes("Extensions/Again.qex"));
-        if (texts == back)
+        if (texts == back) {
             ASSERT_EQ(read_bytes("Extensions/Again.qex"), first);
+        }
         ++compared;
     }
     EXPECT_GT(compared, 200);
@@ -373,4 +374,23 @@ TEST_F(ExtensionFile, WriteThatFailsHalfWayKeepsThePreviousFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(read_bytes("Extensions/Big.qex"), previous);
     EXPECT_EQ(listing("Extensions"), std::vector<std::string>{"Big.qex"});
+}
+
+TEST_F(ExtensionFile, LargeTextsReadBackWhole) {
+    // Short LF lines make the text longer than the file in units; two large members share a file.
+    std::u16string code, expected_code;
+    for (int i = 0; i < 120000; ++i) {
+        code += (i % 7 == 0) ? u"\n" : u"y\n";
+        expected_code += (i % 7 == 0) ? u"\r\n" : u"y\r\n";
+    }
+    std::u16string description;
+    for (int i = 0; i < 30000; ++i)
+        description += u"\u00e9t\u00e9 \U0001F600 line\r\n";
+    Texts texts{u"Large", u"Ann", description, u"", code};
+    ASSERT_EQ(write_texts(u"Extensions/Large.qex", texts), 1);
+    Texts back = read_texts(u"Extensions/Large.qex");
+    EXPECT_EQ(back.description, description);
+    EXPECT_EQ(back.code.size(), expected_code.size());
+    EXPECT_TRUE(back.code == expected_code);
+    EXPECT_EQ(back.extension, u"Large");
 }

@@ -382,3 +382,23 @@ TEST_F(Files, FileSizeLimitFailsTheWriteInsteadOfEndingTheProcess) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_LE(path_size(u"limited.bin"), 1000);
 }
+
+TEST_F(Files, LongTextsAreConvertedInPiecesWithoutSplittingACharacter) {
+    // Pieces of 32768 units: put a surrogate pair and a lone surrogate across the first seams.
+    std::u16string text = repeated(u'a', 32767) + u"\U0001F600" + repeated(u'b', 32766) + u"\xD800" +
+                          repeated(u'c', 40000);
+    std::string expected = std::string(32767, 'a') + "\xF0\x9F\x98\x80" + std::string(32766, 'b') + "\xEF\xBF\xBD" +
+                           std::string(40000, 'c');
+    ObjectNumber file = file_create(ANY_NUMBER, u"pieces.txt");
+    file_write_text(file, u"x", TEXT_UTF8);
+    EXPECT_EQ(file_write_text(file, text.c_str(), TEXT_UTF8), static_cast<std::int64_t>(expected.size()));
+    // Like one large write: nothing of it waits in the buffer.
+    EXPECT_EQ(path_size(u"pieces.txt"), static_cast<std::int64_t>(expected.size()) + 1);
+    file_close(file);
+    EXPECT_EQ(read_bytes("pieces.txt"), "x" + expected);
+    std::vector<std::u16string> lines = lines_of("x" + expected);
+    ASSERT_EQ(lines.size(), 1u);
+    std::u16string back = text;
+    back[32767 + 2 + 32766] = u'\ufffd';
+    EXPECT_EQ(lines[0], u"x" + back);
+}

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Fetches typescript@5.4.5 into bench/.cache (once), builds the extension I/O benchmark in an
+# optimised build of its own and runs it in a scratch folder (SCRATCH, default a new folder in
+# /tmp, so the disk is the one the program would save to).
+set -e
+SCRATCH=${SCRATCH:-}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cache="$root/bench/.cache"
+script="$cache/typescript-5.4.5/package/lib/typescript.js"
+if [ ! -f "$script" ]; then
+  mkdir -p "$cache/typescript-5.4.5"
+  (cd "$cache" && [ -f typescript-5.4.5.tgz ] || npm pack typescript@5.4.5 >/dev/null)
+  tar -xzf "$cache/typescript-5.4.5.tgz" -C "$cache/typescript-5.4.5" package/lib/typescript.js
+fi
+build=${BUILD_DIR:-$root/build-bench-extension-io}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEM_BUILD_TESTS=OFF -DQEM_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target bench_extension_io
+if [ -n "$SCRATCH" ]; then
+  cd "$SCRATCH"
+  exec "$build/bench/extension_io/bench_extension_io" "$script" "${RUNS:-3}"
+fi
+scratch=$(mktemp -d /tmp/qem-bench-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+"$build/bench/extension_io/bench_extension_io" "$script" "${RUNS:-3}"
