@@ -69,7 +69,11 @@ protected:
         runtime_core_start();
         image_start();
     }
-    void TearDown() override { image_end(); }
+    // Every image goes, and the toolkit's images registry is back for the suites that follow.
+    void TearDown() override {
+        image_end();
+        image_start();
+    }
 };
 
 // 3 x 2 RGBA: red, green, blue / white half-transparent, black transparent, grey opaque.
