@@ -19,6 +19,10 @@ void ask_extension_name() {
     ObjectNumber cancel_button = button_gadget_create(ANY_NUMBER, 10, 65, 100, 25, u"Cancel");
     ObjectNumber ok_button = button_gadget_create(ANY_NUMBER, 290, 65, 100, 25, u"OK");
     ObjectNumber name_field = string_gadget_create(ANY_NUMBER, 10, 10, 380, 25, current_extension_name());
+    // The caret starts in the name field: whoever opens the prompt means to type a name, and a
+    // prompt with no focused gadget swallows the first keys typed.
+    if (GadgetRecord* field = gadget_lookup(name_field); field && window_host())
+        window_host()->set_focus(field->handle);
 
     // Close requests, the main window's shortcuts and everything but the two buttons are ignored.
     for (bool done = false; !done;) {

@@ -571,6 +571,26 @@ TEST_F(EndToEnd, ThePromptIgnoresEnterEscapeCloseAndCtrlSAndTabsAmongItsGadgets)
     EXPECT_EQ(file_bytes("Extensions/Typed.qex"), extension_file("Kept", "", "", "", ""));
 }
 
+TEST_F(EndToEnd, ThePromptOpensWithTheCaretInItsFieldSoTheNameCanBeTypedAtOnce) {
+    start();
+    AppDriver driver;
+    fill(driver, "Body", "", "", "", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    driver.then("type into the prompt window without clicking", [] {
+        QWidget* prompt = name_prompt();
+        EXPECT_EQ(prompt->focusWidget(), prompt_field());
+        for (char c : std::string("Quick")) QTest::keyClick(prompt->windowHandle(), c);
+        return true;
+    });
+    driver.then("click OK", [] {
+        click(prompt_button("OK"));
+        return true;
+    });
+    driver.answer(PROGRAM, saved("Quick"), "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Quick.qex"), extension_file("Body", "", "", "", ""));
+}
+
 TEST_F(EndToEnd, AfterCancelTheMainWindowIsEnabledActiveAndUnchanged) {
     start();
     AppDriver driver;

@@ -24,7 +24,8 @@ trap cleanup EXIT
 cd "$work"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-shot() { if [ -n "$shooter" ]; then "$shooter" "$pictures/$1.png"; fi; }
+# A picture of the screen, or of one window when its id follows the name.
+shot() { if [ -n "$shooter" ]; then "$shooter" "$pictures/$1.png" ${2:-} 2>/dev/null; fi; }
 
 # Waits for a visible window whose title matches, not counting the windows listed after the
 # pattern; prints its id.
@@ -75,12 +76,19 @@ click_at "$main" 600 400         # Code
 xdotool type --delay 20 'var x = 1;'
 sleep 0.3
 shot main-window
+shot main-window-alone "$main"
+
+# The File menu opens on a click and closes with Escape, changing nothing.
+click_at "$main" 20 8
+shot menu-open
+xdotool key Escape
+sleep 0.2
 
 xdotool key ctrl+s
 prompt=$(new_window '^Enter the extension name$') || fail "Ctrl+S did not open the name prompt"
 focus "$prompt"
 shot name-prompt-empty
-click_at "$prompt" 200 22        # the name field
+# The caret is in the name field already.
 xdotool type --delay 20 'Sparkle'
 # Focus order is Cancel, OK, field: from the field, two Tabs reach OK.
 xdotool key Tab Tab space
