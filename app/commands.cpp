@@ -109,8 +109,11 @@ void write_extension_file() {
         temp_append(u"Extension: ");
         temp_append(current_extension_name());
         temp_append(u" successfully saved.");
-        requester_message(u"Quorval Extension Maker", temp_address(p0), MB_OK);
-        temp_reset(p0);
+        // Held in a variable: the message box may build strings of its own in the area.
+        StringVar message = nullptr;
+        string_var_take_temp(&message, p0);
+        requester_message(u"Quorval Extension Maker", message, MB_OK);
+        string_var_free(message);
     } else {
         requester_message(u"Error", u"Failed. Please try again.", MB_OK);
     }
