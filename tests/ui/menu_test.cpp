@@ -4,6 +4,8 @@
 
 #include "runtime/core/memory.h"
 #include "runtime/ui/event.h"
+#include "runtime/ui/font.h"
+#include "runtime/ui/gadget.h"
 #include "runtime/ui/image.h"
 #include "runtime/ui/image_qt.h"
 #include "runtime/ui/resources.h"
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -341,6 +344,49 @@ TEST_F(MenuTest, PlainMenusKeepTheirTextsWhole) {
     menu->actions()[0]->trigger();
     EXPECT_EQ(event_wait(0), EVENT_MENU);
     EXPECT_EQ(event_object(), 7);
+}
+
+TEST_F(MenuTest, WindowWithTheMenuOpenAndItsGadgets) {
+    // The application's layout in small: labels and fields in its fonts, the menu open below "File".
+    const ObjectNumber label_font = font_load(ANY_NUMBER, u"Arial", 10, FONT_BOLD | FONT_HIGH_QUALITY);
+    const ObjectNumber field_font = font_load(ANY_NUMBER, u"Arial", 10, FONT_HIGH_QUALITY);
+    const ObjectNumber label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
+    string_gadget_create(7, 10, 35, 200, 22, u"demo");
+    editor_gadget_create(9, 10, 65, 200, 80);
+    button_gadget_create(20, 220, 35, 100, 24, u"Button");
+    gadget_set_font(label, font_handle(label_font));
+    gadget_set_font(7, font_handle(field_font));
+    build_file_menu();
+    QWidget* window = window_widget(window_handle(0));
+    QMenuBar* bar = window_menu_bar(window_handle(0));
+    ASSERT_NE(bar, nullptr);
+    QApplication::processEvents();
+    // A click on the title opens the drop-down right below it.
+    const QRect title = bar->actionGeometry(bar->actions().first());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, title.center());
+    QMenu* menu = file_menu();
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 1000));
+    menu->setActiveAction(menu->actions()[2]);
+    QApplication::processEvents();
+    const QPoint menu_at = window->mapFromGlobal(menu->pos());
+    EXPECT_EQ(menu_at.x(), bar->mapTo(window, title.bottomLeft()).x());
+    EXPECT_EQ(menu_at.y(), bar->mapTo(window, title.bottomLeft()).y() + 1);
+    // The bar lies above the client area: the gadgets' client coordinates start below it.
+    EXPECT_GE(window_client_widget(window_handle(0))->mapTo(window, QPoint(0, 0)).y(), bar->height());
+
+    QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    {
+        QPainter painter(&shot);
+        painter.drawPixmap(menu_at, menu->grab());
+    }
+    if (const char* folder = std::getenv("QEM_SCREENSHOT_DIR")) shot.save(QString(folder) + "/window_menu_open.png");
+    // The highlighted "Open..." item shows in the composed picture where the drop-down lies.
+    const QRect open = menu->actionGeometry(menu->actions()[2]).translated(menu_at);
+    EXPECT_EQ(shot.pixel(open.right() - 2, open.top() + 1), menu->palette().color(QPalette::Highlight).rgb());
+    menu->hide();
+    QTest::keyClick(bar, Qt::Key_Escape);
+    font_free(label_font);
+    font_free(field_font);
 }
 
 }  // namespace
