@@ -10,6 +10,7 @@ namespace {
 struct Chain {
     ListNode* head;
     ListNode* tail;
+    ListNode* rest;  // the node that followed the n sorted nodes before sorting
 };
 
 inline char16_t fold(char16_t unit) { return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit; }
@@ -66,24 +67,24 @@ inline bool before(const Key& key, const ListNode* a, const ListNode* b) {
 
 // Sorts the chain of n nodes starting at head (the links beyond the n-th node are ignored
 // and not touched) and returns its new ends; the tail's next and the head's previous are
-// left for the caller to set.
+// left for the caller to set. Each part reports the node behind it, which is where the second
+// part starts, so the halves are found without walking the chain a second time.
 template <typename Key, bool Descending>
 Chain sort_chain(const Key& key, ListNode* head, std::int32_t n) {
-    if (n < 2) return {head, head};
+    if (n < 2) return {head, head, head->next};
     if (n == 2) {
         ListNode* second = head->next;
+        ListNode* rest = second->next;
         if (before<Key, Descending>(key, head, second)) {
             second->next = head;
             head->previous = second;
-            return {second, head};
+            return {second, head, rest};
         }
-        return {head, second};
+        return {head, second, rest};
     }
     const std::int32_t h = n / 2;
-    ListNode* right_start = head;
-    for (std::int32_t i = 0; i < h; ++i) right_start = right_start->next;
     Chain left = sort_chain<Key, Descending>(key, head, h);
-    Chain right = sort_chain<Key, Descending>(key, right_start, n - h);
+    Chain right = sort_chain<Key, Descending>(key, left.rest, n - h);
 
     ListNode* a = left.head;
     ListNode* b = right.head;
@@ -91,6 +92,7 @@ Chain sort_chain(const Key& key, ListNode* head, std::int32_t n) {
     std::int32_t nb = n - h;
     ListNode* tail;
     Chain merged;
+    merged.rest = right.rest;
     if (before<Key, Descending>(key, a, b)) {
         merged.head = b;
         b = b->next;
@@ -187,7 +189,7 @@ void list_sort_structured(LinkedList* list, int options, std::intptr_t offset, i
     ListNode* after_range = tail->next;
 
     Chain sorted;
-    if (!sort_typed(type, options, offset, head, count, &sorted)) sorted = {head, tail};
+    if (!sort_typed(type, options, offset, head, count, &sorted)) sorted = {head, tail, after_range};
 
     sorted.head->previous = before_range;
     if (before_range)
