@@ -120,11 +120,18 @@ TEST_F(ShortcutKeys, MenuChoiceAndShortcutGiveTheSameEvent) {
     auto by_menu = collect();
     QTest::keyClick(control(7), Qt::Key_S, Qt::ControlModifier);
     auto by_key = collect();
-    ASSERT_EQ(by_menu.size(), 1u);
-    ASSERT_EQ(by_key.size(), 1u);
-    EXPECT_EQ(by_menu[0].code, EVENT_MENU);
-    EXPECT_EQ(by_key[0].code, by_menu[0].code);
-    EXPECT_EQ(by_key[0].object, by_menu[0].object);
+    // Repaints may come along; the menu events are one each, with the same object.
+    auto menu_only = [](const std::vector<Seen>& seen) {
+        std::vector<Seen> menus;
+        for (const Seen& s : seen)
+            if (s.code == EVENT_MENU) menus.push_back(s);
+        return menus;
+    };
+    auto menu = menu_only(by_menu), key = menu_only(by_key);
+    ASSERT_EQ(menu.size(), 1u);
+    ASSERT_EQ(key.size(), 1u);
+    EXPECT_EQ(menu[0].object, 4);
+    EXPECT_EQ(key[0].object, menu[0].object);
 }
 
 TEST_F(ShortcutKeys, AHotkeyControlKeepsItsKeys) {
