@@ -375,16 +375,25 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
             --piece;  // keep a surrogate pair together
         std::vector<unsigned char>& bytes = encode_bytes();
         bytes.resize(piece * 3);
+        // Code is mostly ASCII: that run is narrowed directly, the converter takes the rest.
+        const char16_t* source = text + done;
+        std::size_t ascii = 0;
+        while (ascii < piece && source[ascii] < 0x80)
+            ++ascii;
+        for (std::size_t i = 0; i < ascii; ++i)
+            bytes[i] = static_cast<unsigned char>(source[i]);
         std::int32_t length = 0;
         UErrorCode status = U_ZERO_ERROR;
-        u_strToUTF8WithSub(reinterpret_cast<char*>(bytes.data()), static_cast<std::int32_t>(bytes.size()), &length,
-                           reinterpret_cast<const UChar*>(text + done), static_cast<std::int32_t>(piece), 0xFFFD,
-                           nullptr, &status);
+        if (ascii < piece)
+            u_strToUTF8WithSub(reinterpret_cast<char*>(bytes.data() + ascii),
+                               static_cast<std::int32_t>(bytes.size() - ascii), &length,
+                               reinterpret_cast<const UChar*>(source + ascii), static_cast<std::int32_t>(piece - ascii),
+                               0xFFFD, nullptr, &status);
         if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) {
             record->write_failed = 1;
             break;
         }
-        written += write_bytes(record, bytes.data(), length);
+        written += write_bytes(record, bytes.data(), static_cast<std::int64_t>(ascii) + length);
         done += piece;
     }
     if (bytes_capacity_too_large())
@@ -420,12 +429,20 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
     } else if (format == TEXT_UTF8 && size > 0) {
         // Decoded in one pass: UTF-8 never needs more units than bytes; the rest is given back.
         char16_t* target = temp_reserve(size, at);
-        std::int32_t units = 0;
-        UErrorCode status = U_ZERO_ERROR;
-        u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target), size, &units,
-                             reinterpret_cast<const char*>(line.data), size, 0xFFFD, nullptr, &status);
-        if (U_FAILURE(status))
-            units = 0;
+        std::int32_t ascii = 0;
+        while (ascii < size && line.data[ascii] < 0x80)
+            ++ascii;
+        for (std::int32_t i = 0; i < ascii; ++i)
+            target[i] = line.data[i];
+        std::int32_t units = ascii;
+        if (ascii < size) {
+            std::int32_t rest = 0;
+            UErrorCode status = U_ZERO_ERROR;
+            u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target + ascii), size - ascii, &rest,
+                                 reinterpret_cast<const char*>(line.data + ascii), size - ascii, 0xFFFD, nullptr,
+                                 &status);
+            units = U_FAILURE(status) ? ascii : ascii + rest;
+        }
         target[units] = 0;
         temp_give_back(size - units);
     } else {
