@@ -8,6 +8,7 @@
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/image.h"
 #include "runtime/ui/menu.h"
+#include "runtime/ui/requester.h"
 #include "runtime/ui/window.h"
 
 namespace {
@@ -32,7 +33,7 @@ int toolkit_start(int* argc, char** argv) {
     window_start();
     gadget_start();
     menu_start();
-    // TODO(requesters): requester_start() once the requesters are in.
+    requester_start();
     png_decoder_use();
     started = true;
     return 1;
