@@ -265,7 +265,8 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
     if (!system.empty()) {
         int flags = O_CLOEXEC;
         switch (mode) {
-            case MODE_READ: flags |= O_RDONLY; break;
+            // Not blocking: opening a pipe to read would otherwise wait for a writer.
+            case MODE_READ: flags |= O_RDONLY | O_NONBLOCK; break;
             case MODE_OPEN: flags |= O_RDWR | O_CREAT; break;
             case MODE_CREATE: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
             case MODE_CREATE_NEW: flags |= O_RDWR | O_CREAT | O_EXCL; break;
@@ -279,11 +280,16 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
                 fd = ::open(system.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
             } while (fd < 0 && errno == EINTR);
         }
+        // Only regular files are read: a pipe or a device such as /dev/zero could keep a reader
+        // waiting or reading for ever. A folder is never a file.
         struct stat info;
-        if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+                        (mode == MODE_READ && !S_ISREG(info.st_mode)))) {
             ::close(fd);
             fd = -1;
         }
+        if (fd >= 0 && mode == MODE_READ)
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         if (fd == 0) {
             // Descriptor 0 would read as a free record.
             int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);

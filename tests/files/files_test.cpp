@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "runtime/files/filesystem.h"
@@ -309,6 +310,19 @@ TEST_F(Files, FoldersAreNotFiles) {
     EXPECT_EQ(file_create(ANY_NUMBER, u""), 0);
     EXPECT_EQ(file_create(ANY_NUMBER, nullptr), 0);
     EXPECT_EQ(path_size(u"folder"), -2);
+}
+
+TEST_F(Files, ReadingTakesOnlyRegularFiles) {
+    ASSERT_EQ(::mkfifo("pipe", 0666), 0);
+    ::alarm(20);  // a reader waiting for the pipe's writer would hang here
+    EXPECT_EQ(file_read(ANY_NUMBER, u"pipe"), 0);
+    ::alarm(0);
+    EXPECT_EQ(file_read(ANY_NUMBER, u"/dev/zero"), 0);
+    write_raw("plain.txt", "ok");
+    ObjectNumber file = file_read(ANY_NUMBER, u"plain.txt");
+    ASSERT_NE(file, 0);
+    EXPECT_EQ(all_lines(file, TEXT_UTF8), std::vector<std::u16string>{u"ok"});
+    file_close(file);
 }
 
 TEST_F(Files, FailedOpenKeepsNoRecord) {
