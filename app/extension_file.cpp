@@ -85,6 +85,11 @@ struct MemberReader {
             std::size_t wanted = std::max({capacity * 2, length + n, first_capacity});
             // The terminator and the variable's spare bytes come on top, as for every variable.
             auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+            if (!grown && wanted > length + n) {
+                // A generous reservation the system refused: ask for only what is needed.
+                wanted = length + n;
+                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+            }
             if (!grown)
                 return;  // memory ran out: the text stays as far as it got
             block = grown;
