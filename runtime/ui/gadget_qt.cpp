@@ -274,8 +274,9 @@ ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, 
     auto* editor = new QPlainTextEdit(parent);
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor->setTabChangesFocus(false);
-    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A rich-edit control shows its scroll bars only when the text needs them.
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height);
     // Notifications caused by the creation must not surface as events.
     if (EventRecord* record = event_record()) record->working.pending_event = 0;

@@ -244,4 +244,22 @@ TEST_F(WindowQt, MinimiseAndRestoreGiveTheirEvents) {
     EXPECT_LT(restored, sized);
 }
 
+TEST_F(WindowQt, MaximiseMinimiseAndToolBitsChooseHowTheWindowIsShown) {
+    ObjectNumber big = open(58, 200, 100, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WINDOW_MAXIMIZE);
+    EXPECT_TRUE(widget(big)->isMaximized());
+    EXPECT_EQ(window_lookup(big)->min_or_max, 1);
+    ObjectNumber small = open(59, 200, 100, WS_CAPTION | WS_SYSMENU | WINDOW_MINIMIZE);
+    EXPECT_TRUE(widget(small)->isMinimized());
+    EXPECT_EQ(window_lookup(small)->min_or_max, 1);
+    // A tool window loses the maximise box even when asked for it.
+    ObjectNumber tool = open(61, 200, 100, WINDOW_TOOL | WS_MAXIMIZEBOX | WS_SYSMENU);
+    QWidget* w = widget(tool);
+    EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowTitleHint);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
+    // A plain window has neither state.
+    EXPECT_EQ(window_lookup(open(62, 50, 50, 0))->min_or_max, 0);
+}
+
 }  // namespace
