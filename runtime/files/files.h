@@ -27,7 +27,8 @@ struct FileRecord {
 void files_init();
 // file_close for every open file: pending output reaches the system. Called at program end.
 void files_close_all();
-// files_close_all, then frees the registry; files_init may follow again.
+// files_close_all, then frees the registry; files_init may follow again. Call it before
+// runtime_core_end(), which frees the heap the registry lives in.
 void files_end();
 
 // Open modes. All four return, for ANY_NUMBER, the file's identifier; for a number 0 and up,

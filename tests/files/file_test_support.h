@@ -59,7 +59,7 @@ protected:
         std::filesystem::current_path(folder_);
     }
     void TearDown() override {
-        files_close_all();
+        files_end();
         std::filesystem::current_path(previous_);
         std::filesystem::remove_all(folder_);
     }
