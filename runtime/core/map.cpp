@@ -105,7 +105,13 @@ void* map_find(HashMap* map, const char16_t* key) {
     MapNode* previous;
     MapNode* node = locate(map, key, &bucket, &previous);
     if (!node) {
-        set_current(map, nullptr, nullptr, -1);
+        // No element is current, but an iteration that was under way goes on behind the
+        // element it stood on, so a failed look-up inside a map_next loop cannot restart it.
+        if (map->current) {
+            map->previous = map->current;
+            map->resume = 1;
+            map->current = nullptr;
+        }
         return nullptr;
     }
     set_current(map, node, previous, bucket);

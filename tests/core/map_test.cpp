@@ -186,8 +186,18 @@ TEST_F(MapTest, DeletingDuringAnIterationVisitsEveryElement) {
         EXPECT_EQ(visited.size(), 40u) << buckets << " buckets";
         EXPECT_EQ(map_count(map), 0);
 
-        // Deleting some other key keeps the walk going behind the current element.
+        // A failed look-up inside the walk neither restarts nor ends it.
         for (int i = 0; i < 40; ++i) *static_cast<int*>(map_add(map, keys[static_cast<std::size_t>(i)].c_str())) = i;
+        std::size_t steps = 0;
+        map_reset(map);
+        while (map_next(map)) {
+            ASSERT_EQ(map_find(map, u"absent"), nullptr);
+            EXPECT_EQ(map_current(map), nullptr);
+            ASSERT_LE(++steps, 40u);
+        }
+        EXPECT_EQ(steps, 40u);
+
+        // Deleting some other key keeps the walk going behind the current element.
         const auto before = iterate(map);
         std::vector<std::u16string> walked;
         map_reset(map);
