@@ -223,7 +223,11 @@ NativeHandle host_focus_in_window(NativeHandle window) {
 }
 
 void host_set_focus(NativeHandle native) {
-    if (native) static_cast<QWidget*>(native)->setFocus(Qt::OtherFocusReason);
+    // A saved focus ("QZ_Focus") may name a control destroyed while its window was inactive; a
+    // stale window handle is harmless to SetFocus, a stale widget pointer is not.
+    if (!native) return;
+    auto* widget = static_cast<QWidget*>(native);
+    if (QApplication::allWidgets().contains(widget)) widget->setFocus(Qt::OtherFocusReason);
 }
 
 std::intptr_t host_default_procedure(NativeHandle, unsigned, std::uintptr_t, std::intptr_t) { return 0; }

@@ -121,4 +121,21 @@ TEST_F(FocusTab, FocusComesBackToItsControlWhenTheWindowIsActivatedAgain) {
     window_close(WINDOW + 1);
 }
 
+TEST_F(FocusTab, ASavedFocusWhoseControlWasDestroyedIsForgotten) {
+    control(8)->setFocus();
+    QCoreApplication::processEvents();
+    window_open(WINDOW + 1, 0, 0, 200, 100, u"Other", 0xC80001);
+    QWidget* other = window_widget(window_handle(WINDOW + 1));
+    other->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(other));
+    // The control that had the focus goes while its window is inactive.
+    delete control(8);
+    EXPECT_FALSE(gadget_exists(8));
+    window_activate(WINDOW);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == nullptr || focus->window() == window);
+    window_close(WINDOW + 1);
+}
+
 }  // namespace
