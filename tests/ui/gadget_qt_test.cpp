@@ -290,4 +290,22 @@ TEST_F(GadgetQt, SecondWindowBecomesTheGadgetListAndClosingItLeavesNone) {
     EXPECT_EQ(gadget_list_use(nullptr), first);
 }
 
+TEST_F(GadgetQt, EditorColoursSurviveAFontChange) {
+    editor_gadget_create(9, 0, 0, 200, 100);
+    EXPECT_EQ(gadget_get_color(9, COLOR_FRONT), -1);
+    EXPECT_EQ(gadget_get_color(9, COLOR_BACK), -1);
+    ObjectNumber font = font_load(ANY_NUMBER, u"Courier", 12, 0);
+    gadget_set_font(9, font_handle(font));
+    // The text colour stays automatic: the system's.
+    EXPECT_EQ(gadget_get_color(9, COLOR_FRONT), -1);
+    EXPECT_EQ(control(9)->palette().color(QPalette::Text), QApplication::palette(control(9)).color(QPalette::Text));
+    gadget_set_color(9, COLOR_FRONT, rgb(0, 128, 0));
+    gadget_set_color(9, COLOR_BACK, rgb(250, 250, 200));
+    gadget_set_font(9, -1);
+    EXPECT_EQ(control(9)->palette().color(QPalette::Text), QColor(0, 128, 0));
+    EXPECT_EQ(control(9)->palette().color(QPalette::Base), QColor(250, 250, 200));
+    EXPECT_EQ(gadget_get_color(9, COLOR_FRONT), rgb(0, 128, 0));
+    font_free(font);
+}
+
 }  // namespace
