@@ -64,7 +64,7 @@ void concatenation() {
     for (int n : {25000, 50000, 100000}) {
         // Both keep their buffer between runs: the area is reused by design, the anchor
         // reuses its string's capacity.
-        const Best best = interleaved(7, [&] {
+        const Best best = interleaved(25, [&] {
             return timed([&] {
                 StringVar text = nullptr;
                 const std::int32_t p0 = temp_position();
