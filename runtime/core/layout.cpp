@@ -32,6 +32,7 @@ int entry_words(LayoutEntry kind) {
 // Gives every string and container field of the destination its own copy of the source's,
 // assuming the destination's field words currently hold nothing it owns.
 void copy_fields(void* destination, const LayoutEntry* table, const void* source) {
+    if (!table) return;
     for (const LayoutEntry* e = table; int words = entry_words(*e); e += words) {
         const LayoutEntry kind = e[0];
         if (kind >= 0) {

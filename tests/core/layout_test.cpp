@@ -224,6 +224,13 @@ TEST_F(LayoutTest, CopyWithoutATableCopiesBytesAndCopyOntoItselfChangesNothing) 
     double a[3] = {1, 2, 3}, b[3] = {};
     layout_copy(b, sizeof b, nullptr, a);
     EXPECT_EQ(b[2], 3.0);
+    // A nested entry without a table describes plain bytes.
+    static const LayoutEntry plain_nested[] = {LAYOUT_STRUCTURE, 0, 16, 0, LAYOUT_FIXED_ARRAY, 1, 16, 8, 0, LAYOUT_END};
+    double c[3] = {};
+    layout_initialise(c, plain_nested);
+    layout_copy(c, sizeof c, plain_nested, a);
+    EXPECT_EQ(c[1], 2.0);
+    layout_clear(c, plain_nested);
     Outer o{};
     layout_initialise(&o, OUTER_LAYOUT);
     fill(&o, u"self");
