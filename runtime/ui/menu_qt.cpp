@@ -185,10 +185,9 @@ void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_me
     auto* parent_widget = static_cast<QWidget*>(parent);
     if (!parent_widget) return nullptr;
     QMenu* dropdown = image_menu ? new ImageMenuPopup(text_of(text), parent_widget) : new QMenu(text_of(text), parent_widget);
-    if (image_menu) {
-        dropdown->setStyle(image_menu_style());
-        dropdown->setFont(QApplication::font("QMenu"));
-    }
+    // The menu font is Qt's font for menus, left unset on the widget so that it follows the
+    // system's settings when they change.
+    if (image_menu) dropdown->setStyle(image_menu_style());
     if (auto* bar = qobject_cast<QMenuBar*>(parent_widget)) {
         bar->addMenu(dropdown);
     } else if (auto* menu = qobject_cast<QMenu*>(parent_widget)) {
