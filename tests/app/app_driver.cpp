@@ -112,12 +112,17 @@ void click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
 }
 
-void type_into(QWidget* field, const QString& text) {
+void focus_on(QWidget* field) {
     if (!field) return;
     click(field);
     // A person's click focuses the field; the offscreen platform needs the window activated first.
     field->window()->activateWindow();
     field->setFocus(Qt::MouseFocusReason);
+}
+
+void type_into(QWidget* field, const QString& text) {
+    if (!field) return;
+    focus_on(field);
     // A line break is the Enter key, which keyClicks does not type.
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {

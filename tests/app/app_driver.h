@@ -39,6 +39,8 @@ QMessageBox* open_message();
 
 // Input as a person gives it.
 void click(QWidget* widget);
+// A click into a field, which takes the keyboard focus.
+void focus_on(QWidget* field);
 // A click into a field, then the keys of the text.
 void type_into(QWidget* field, const QString& text);
 // One key (with modifiers) to the widget that has the keyboard focus in the active window.

@@ -411,6 +411,53 @@ TEST_F(EndToEnd, OpenCancelledKeepsTheFieldsAndTheName) {
     EXPECT_TRUE(fs::is_empty("Extensions"));
 }
 
+TEST_F(EndToEnd, OpenOfAMissingFileEmptiesTheFieldsTakesItsNameAndCreatesNothing) {
+    start();
+    AppDriver driver;
+    fill(driver, "a", "b", "c", "d", "e");
+    driver.key(Qt::Key_O, Qt::ControlModifier);
+    driver.then("type the name of a file that does not exist", [] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return false;
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        EXPECT_NE(name, nullptr);
+        if (!name) return false;
+        type_into(name, "Missing.qex");
+        QTest::keyClick(name, Qt::Key_Return);
+        return true;
+    });
+    driver.then("the fields are empty", [] {
+        if (QApplication::activeModalWidget()) return false;
+        for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP})
+            EXPECT_EQ(field_text(gadget), u"") << gadget;
+        EXPECT_EQ(code_text(), u"");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Missing"), "OK");
+    driver.exit_program().run_application();
+    // Opening only reads: no empty file was left where the requester pointed.
+    EXPECT_FALSE(fs::exists("Missing.qex"));
+    EXPECT_EQ(file_bytes("Extensions/Missing.qex"), extension_file("", "", "", "", ""));
+}
+
+TEST_F(EndToEnd, NewKeepsTheCodeEditorsUndoHistory) {
+    start();
+    AppDriver driver;
+    fill(driver, "", "", "", "", "let kept = 1;");
+    driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, NEW_QUESTION, "Yes");
+    driver.then("click into the code editor", [] {
+        focus_on(gadget_widget(GADGET_CODE));
+        return QApplication::focusWidget() == gadget_widget(GADGET_CODE);
+    });
+    driver.then("undo in the code editor", [] {
+        EXPECT_EQ(code_text(), u"");
+        press(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(code_text(), u"let kept = 1;");
+        return true;
+    });
+    driver.exit_program().run_application();
+}
+
 // --- Exit -------------------------------------------------------------------------------------
 
 TEST_F(EndToEnd, CtrlXInEveryFieldAsksToExitAndCutsNothing) {
@@ -418,11 +465,11 @@ TEST_F(EndToEnd, CtrlXInEveryFieldAsksToExitAndCutsNothing) {
     AppDriver driver;
     fill(driver, "name", "author", "description", "help", "code");
     for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP, GADGET_CODE}) {
-        driver.then("select everything in field " + std::to_string(gadget), [gadget] {
-            click(gadget_widget(gadget));
-            press(Qt::Key_A, Qt::ControlModifier);
-            return true;
+        driver.then("click into field " + std::to_string(gadget), [gadget] {
+            focus_on(gadget_widget(gadget));
+            return QApplication::focusWidget() == gadget_widget(gadget);
         });
+        driver.key(Qt::Key_A, Qt::ControlModifier);
         driver.key(Qt::Key_X, Qt::ControlModifier).answer(CONFIRM, EXIT_QUESTION, "No");
     }
     driver.then("nothing was cut", [] {
