@@ -289,6 +289,45 @@ TEST_F(MenuTest, LabelsAndShortcutTextsSitInTheTextRectangle) {
     EXPECT_LT(inked(save_as, 18, save_as.width() - 1).second, save_as.width() - 30);
 }
 
+TEST_F(MenuTest, AnItemWithoutImageDrawsOnlyItsTextAtTheSamePlace) {
+    ASSERT_NE(image_menu_create(1, window_handle(0)), 0);
+    menu_title(u"File");
+    menu_item(2, u"New", image_handle(12));
+    menu_item(3, u"New", nullptr);
+    QMenu* menu = open_file_menu();
+    ASSERT_NE(menu, nullptr);
+    const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb menu_colour = menu->palette().color(QPalette::Active, QPalette::Window).rgb();
+    const QRect with = menu->actionGeometry(menu->actions()[0]);
+    const QRect without = menu->actionGeometry(menu->actions()[1]);
+    int image_ink = 0;
+    for (int y = 0; y < without.height(); ++y)
+        for (int x = 0; x < 28; ++x) {
+            if (shot.pixel(without.left() + x, without.top() + y) != menu_colour) ++image_ink;
+        }
+    // The labels are the same pixels in both items.
+    EXPECT_EQ(image_ink, 0);
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 28; x < with.width(); ++x)
+            ASSERT_EQ(shot.pixel(with.left() + x, with.top() + y), shot.pixel(without.left() + x, without.top() + y))
+                << x << "," << y;
+}
+
+TEST_F(MenuTest, AMenuWithoutWindowBuildsAndChoosingFromItDoesNothing) {
+    const ObjectNumber id = image_menu_create(ANY_NUMBER, nullptr);
+    ASSERT_NE(id, 0);
+    // Without a window the title itself is one of the image menu's items.
+    EXPECT_EQ(menu_title(u"Loose"), 1);
+    EXPECT_EQ(menu_item(8, u"Item\tCtrl+I", image_handle(12)), 1);
+    auto* bar = static_cast<QMenuBar*>(menu_lookup(id)->menu);
+    ASSERT_EQ(bar->actions().size(), 1);
+    QMenu* dropdown = bar->actions().first()->menu();
+    ASSERT_NE(dropdown, nullptr);
+    dropdown->actions().first()->trigger();
+    EXPECT_EQ(event_wait(0), 0);
+    EXPECT_EQ(menu_free(id), 1);
+}
+
 TEST_F(MenuTest, FreeingTheMenuOrClosingTheWindowReleasesItsRecords) {
     build_file_menu();
     ASSERT_NE(menu_lookup(1), nullptr);
