@@ -384,10 +384,8 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
         // Code is mostly ASCII: that run is narrowed directly, the converter takes the rest.
         const char16_t* source = text + done;
         std::size_t ascii = 0;
-        while (ascii < piece && source[ascii] < 0x80)
-            ++ascii;
-        for (std::size_t i = 0; i < ascii; ++i)
-            bytes[i] = static_cast<unsigned char>(source[i]);
+        for (; ascii < piece && source[ascii] < 0x80; ++ascii)
+            bytes[ascii] = static_cast<unsigned char>(source[ascii]);
         std::int32_t length = 0;
         UErrorCode status = U_ZERO_ERROR;
         if (ascii < piece)

@@ -24,7 +24,7 @@ TEST_F(ExtensionCorpus, EverySavedInputReadsAndRoundTrips) {
     EXPECT_GE(replayed, 17);
 }
 
-TEST_F(ExtensionCorpus, TheCheckItselfNoticesAChangedText) {
+TEST_F(ExtensionCorpus, TheCheckReportsAWriteThatFails) {
     ASSERT_EQ(directory_create(u"Extensions"), 1);
     // A target folder that cannot take the file makes the check report, so it can fail at all.
     std::filesystem::remove("Extensions");
