@@ -332,6 +332,8 @@ TEST_F(Files, FailedOpenKeepsNoRecord) {
     EXPECT_EQ(heap_block_count(runtime_heap()), blocks);
     EXPECT_EQ(file_create(5, u"nowhere/x.txt"), 0);
     EXPECT_EQ(file_write_text(5, u"x", TEXT_UTF8), 0);  // the slot holds a free record
+    EXPECT_EQ(file_create(-5, u"negative.txt"), 0);      // no such number: nothing is created
+    EXPECT_EQ(path_size(u"negative.txt"), -1);
 }
 
 TEST_F(Files, NumberedFilesAndReuseOfANumber) {
