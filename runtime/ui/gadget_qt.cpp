@@ -196,9 +196,18 @@ GadgetKindTable* kind_table(int kind) {
     return table;
 }
 
+// Style bits of the creation flags that Qt can show.
+constexpr int ES_CENTER = 0x1;
+constexpr int ES_RIGHT = 0x2;
+constexpr int ES_PASSWORD = 0x20;
+constexpr int ES_READONLY = 0x800;
+constexpr int WS_DISABLED = 0x08000000;
+
 // Steps 2 to 4 of every creation, after the control exists.
-ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, int x, int y, int width, int height) {
+ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, int x, int y, int width, int height,
+                             int flags) {
     control->setGeometry(x, y, width, height);
+    if (flags & WS_DISABLED) control->setEnabled(false);
     control->setProperty("QZ_Identifier", qlonglong(-1));
     auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), number));
     if (!record) {
@@ -247,7 +256,7 @@ ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, in
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (flags & GADGET_BORDER_FLAG) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setText(text ? QString::fromUtf16(text) : QString());
-    return finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height);
+    return finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height, flags);
 }
 
 ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
@@ -256,9 +265,13 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
     auto* field = new QLineEdit(parent);
     field->setFrame(!(flags & GADGET_BORDER_FLAG));
     field->setText(text ? QString::fromUtf16(text) : QString());
+    field->setReadOnly(flags & ES_READONLY);
+    if (flags & ES_PASSWORD) field->setEchoMode(QLineEdit::Password);
+    if (flags & ES_CENTER) field->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    else if (flags & ES_RIGHT) field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (!the_focus_filter) the_focus_filter = new StringFocusFilter;
     field->installEventFilter(the_focus_filter);
-    ObjectNumber result = finish_creation(number, field, GADGET_KIND_STRING, x, y, width, height);
+    ObjectNumber result = finish_creation(number, field, GADGET_KIND_STRING, x, y, width, height, flags);
     if (result) {
         QObject::connect(field, &QLineEdit::textChanged, field, [field] {
             notify_parent(field, EN_UPDATE);
@@ -268,28 +281,29 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
     return result;
 }
 
-ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, int height, int) {
+ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, int height, int flags) {
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* editor = new QPlainTextEdit(parent);
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor->setTabChangesFocus(false);
+    editor->setReadOnly(flags & ES_READONLY);
     // A rich-edit control shows its scroll bars only when the text needs them.
     editor->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height);
+    ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height, flags);
     // Notifications caused by the creation must not surface as events.
     if (EventRecord* record = event_record()) record->working.pending_event = 0;
     return result;
 }
 
-ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int) {
+ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* button = new QPushButton(text ? QString::fromUtf16(text) : QString(), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
-    ObjectNumber result = finish_creation(number, button, GADGET_KIND_BUTTON, x, y, width, height);
+    ObjectNumber result = finish_creation(number, button, GADGET_KIND_BUTTON, x, y, width, height, flags);
     if (result) QObject::connect(button, &QPushButton::clicked, button, [button] { notify_parent(button, BN_CLICKED); });
     return result;
 }

@@ -209,7 +209,9 @@ TEST_F(GadgetQt, ButtonClickGivesGadgetEventWithClicked) {
     auto seen = collect();
     ASSERT_EQ(count(seen, EVENT_GADGET, 12, BN_CLICKED), 1);
     for (const Seen& s : seen)
-        if (s.code == EVENT_GADGET) EXPECT_EQ(s.window, WINDOW);
+        if (s.code == EVENT_GADGET) {
+            EXPECT_EQ(s.window, WINDOW);
+        }
 }
 
 TEST_F(GadgetQt, TypingInAFieldGivesUpdateAndChange) {
@@ -306,6 +308,25 @@ TEST_F(GadgetQt, EditorColoursSurviveAFontChange) {
     EXPECT_EQ(control(9)->palette().color(QPalette::Base), QColor(250, 250, 200));
     EXPECT_EQ(gadget_get_color(9, COLOR_FRONT), rgb(0, 128, 0));
     font_free(font);
+}
+
+TEST_F(GadgetQt, CreationFlagsReadOnlyPasswordDisabledAndBorders) {
+    string_gadget_create(7, 0, 0, 100, 20, u"secret", 0x20 | 0x800);
+    editor_gadget_create(9, 0, 30, 100, 60, 0x800);
+    button_gadget_create(12, 0, 100, 80, 25, u"Off", 0x08000000);
+    string_gadget_create(8, 0, 130, 100, 20, u"flat", GADGET_BORDER_FLAG);
+    ObjectNumber sunken = text_gadget_create(ANY_NUMBER, 0, 160, 100, 20, u"sunken", GADGET_BORDER_FLAG);
+    auto* field = qobject_cast<QLineEdit*>(control(7));
+    EXPECT_TRUE(field->isReadOnly());
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(control(9))->isReadOnly());
+    EXPECT_FALSE(control(12)->isEnabled());
+    EXPECT_FALSE(qobject_cast<QLineEdit*>(control(8))->hasFrame());
+    EXPECT_NE(qobject_cast<QLabel*>(control(sunken))->frameStyle(), 0);
+    // Defaults: writable, framed field; frameless label.
+    ObjectNumber plain = string_gadget_create(ANY_NUMBER, 0, 190, 100, 20, u"");
+    EXPECT_FALSE(qobject_cast<QLineEdit*>(control(plain))->isReadOnly());
+    EXPECT_TRUE(qobject_cast<QLineEdit*>(control(plain))->hasFrame());
 }
 
 }  // namespace
