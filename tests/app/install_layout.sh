@@ -5,7 +5,15 @@
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+# cmake --install rewrites the build folder's install_manifest.txt; a real install's list (what
+# an uninstall removes) must survive this test.
+manifest=$build/install_manifest.txt
+[ -f "$manifest" ] && cp "$manifest" "$prefix/manifest.kept"
+restore() {
+  if [ -f "$prefix/manifest.kept" ]; then cp "$prefix/manifest.kept" "$manifest"; else rm -f "$manifest"; fi
+  rm -rf "$prefix"
+}
+trap restore EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" > "$prefix/install.log" 2>&1 \
