@@ -32,7 +32,7 @@ shot() { if [ -n "$shooter" ]; then "$shooter" "$pictures/$1.png" ${2:-} 2>/dev/
 new_window() {
   local pattern=$1; shift
   local tries=0 id
-  while [ $tries -lt 200 ]; do
+  while [ $tries -lt 600 ]; do
     for id in $(xdotool search --onlyvisible --name "$pattern" 2>/dev/null); do
       case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
     done
@@ -45,7 +45,7 @@ new_window() {
 # Waits until the window is gone (unmapped or destroyed).
 window_gone() {
   local tries=0
-  while [ $tries -lt 200 ]; do
+  while [ $tries -lt 600 ]; do
     xdotool search --onlyvisible --name "$2" 2>/dev/null | grep -qx "$1" || return 0
     sleep 0.05
     tries=$((tries + 1))
@@ -114,7 +114,7 @@ shot exit-question
 xdotool key Return
 
 status=0
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
