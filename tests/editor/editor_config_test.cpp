@@ -5,6 +5,7 @@
 #include "editor/editor_internal.h"
 #include "editor_support.h"
 #include "runtime/core/strings.h"
+#include "runtime/ui/event.h"
 
 namespace {
 
@@ -278,6 +279,60 @@ TEST_F(EditorConfig, LineStatesOnlyForLinesInRange) {
     EXPECT_EQ(code_editor_get_line_state(kEditor, 3), 0);
     EXPECT_EQ(code_editor_set_line_state(kEditor, -1, 1), 0);
     EXPECT_EQ(code_editor_get_line_state(kEditor, -1), 0);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<unsigned> owner_codes;
+int owner_saw_margin = -1;
+std::intptr_t owner_callback(ObjectNumber gadget, const SCNotification* notification) {
+    EXPECT_EQ(gadget, kEditor);
+    owner_codes.push_back(notification->nmhdr.code);
+    // The editor has done its own handling first: the margin already fits the line count.
+    if (notification->nmhdr.code == SCN_MODIFIED && notification->linesAdded != 0)
+        owner_saw_margin = static_cast<int>(scintilla_send(gadget, SCI_GETMARGINWIDTHN, 0));
+    return 12345;
+}
+
+class Notifications : public EditorTest {};
+
+TEST_F(Notifications, TheOwnersCallbackFollowsTheEditorsOwnHandling) {
+    ASSERT_NE(code_editor_create(kEditor, 0, 0, 400, 300, owner_callback, EDITOR_LINE_NUMBERS), 0);
+    owner_codes.clear();
+    set_utf8("1\n2\n3\n4\n5\n6\n7\n8\n9\n10");
+    EXPECT_NE(std::find(owner_codes.begin(), owner_codes.end(), SCN_MODIFIED), owner_codes.end());
+    EXPECT_EQ(owner_saw_margin, static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10));
+    // Notifications reach the handler through the toolkit's WM_NOTIFY, synchronously.
+    GadgetRecord* record = gadget_lookup(kEditor);
+    SCNotification n{};
+    n.nmhdr.code = SCN_CHARADDED;
+    n.ch = 'a';
+    owner_codes.clear();
+    EXPECT_EQ(scintilla_notify_hook(record, nullptr, WM_NOTIFY, 0, reinterpret_cast<std::intptr_t>(&n)), 0);
+    EXPECT_EQ(owner_codes, std::vector<unsigned>{SCN_CHARADDED});
+    EXPECT_EQ(scintilla_notify_hook(record, nullptr, WM_COMMAND, 0, reinterpret_cast<std::intptr_t>(&n)), NOT_HANDLED);
+    EXPECT_EQ(owner_codes.size(), 1u);
+    EXPECT_EQ(record->kind_table->parent_message, scintilla_notify_hook);
+    EXPECT_EQ(record->kind_table->kind, GADGET_KIND_CODE_EDITOR);
+}
+
+TEST_F(Notifications, StylingRequestsStyleFromTheLineAboveTheFirstUnstyledOne) {
+    create_editor(EDITOR_LINE_NUMBERS, true);
+    set_utf8("a\nb\nvar c\nvar d\nvar e\n");
+    ensure_styled();
+    // Paint lines 2 to 4 over, mark the text from line 3 on as unstyled, then ask up to line 3.
+    send(SCI_STARTSTYLING, static_cast<std::uintptr_t>(send(SCI_POSITIONFROMLINE, 2)), 31);
+    send(SCI_SETSTYLING, static_cast<std::uintptr_t>(length() - send(SCI_POSITIONFROMLINE, 2)), 7);
+    send(SCI_STARTSTYLING, static_cast<std::uintptr_t>(send(SCI_POSITIONFROMLINE, 3)), 31);
+    SCNotification n{};
+    n.nmhdr.code = SCN_STYLENEEDED;
+    n.position = send(SCI_POSITIONFROMLINE, 4) - 1;
+    on_editor_notification(kEditor, &n);
+    EXPECT_EQ(style_at(static_cast<int>(send(SCI_POSITIONFROMLINE, 2))), 2);  // one line above
+    EXPECT_EQ(style_at(static_cast<int>(send(SCI_POSITIONFROMLINE, 3))), 2);
+    EXPECT_EQ(style_at(static_cast<int>(send(SCI_POSITIONFROMLINE, 4))), 7);  // not asked for
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+// The token rules beyond what the JavaScript set-up uses: spans that nest, spans to the line
+// end, styles passed to the next word or taken from a word's first or last character or from
+// the separator behind it, fold-once entries, and measuring without side effects.
+#include "editor/editor_internal.h"
+#include "editor_support.h"
+
+namespace {
+
+class TokenRules : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        create_editor(0, false);
+    }
+    // The style of each byte of the document, as a string of style numbers per character.
+    void styled(const std::string& text) {
+        set_utf8(text);
+        ensure_styled();
+    }
+    std::vector<int> run(int style, std::size_t n) const { return std::vector<int>(n, style); }
+};
+
+TEST_F(TokenRules, SpanToLineEndStopsBeforeTheLineEnd) {
+    code_editor_add_delimiter(kEditor, u"#", u"", WORD_TO_LINE_END, 7);
+    styled("a # rest\r\nb");
+    EXPECT_EQ(styles_of("# rest"), run(7, 6));
+    EXPECT_EQ(styles_of("\r\nb"), run(STYLE_DEFAULT, 3));
+    EXPECT_EQ(style_at(0), STYLE_DEFAULT);
+}
+
+TEST_F(TokenRules, SpansWithOtherClosingCharactersNest) {
+    code_editor_add_delimiter(kEditor, u"(", u")", WORD_SPAN, 4);
+    styled("x(a(b)c)d (open\nnext");
+    EXPECT_EQ(styles_of("(a(b)c)"), run(4, 7));
+    EXPECT_EQ(styles_of("d "), run(STYLE_DEFAULT, 2));
+    EXPECT_EQ(styles_of("(open"), run(4, 5));
+    EXPECT_EQ(styles_of("\nnext"), run(STYLE_DEFAULT, 5));
+}
+
+TEST_F(TokenRules, StyleNextPassesAcrossBlanksToTheNextWord) {
+    code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
+    styled("@  name other");
+    EXPECT_EQ(styles_of("@  name"), run(8, 7));
+    EXPECT_EQ(styles_of(" other"), run(STYLE_DEFAULT, 6));
+}
+
+TEST_F(TokenRules, StyleNextAdjacentOnlyWithoutABlankBehind) {
+    code_editor_add_words(kEditor, u"&", 9, WORD_STYLE_NEXT_ADJACENT);
+    styled("& x &y");
+    EXPECT_EQ(styles_of("& x "), (std::vector<int>{9, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT}));
+    EXPECT_EQ(styles_of("&y"), run(9, 2));
+}
+
+TEST_F(TokenRules, AWordTakesTheStyleOfItsFirstOrLastCharacter) {
+    code_editor_add_words(kEditor, u"$", 10, WORD_STYLE_NEXT | WORD_NOT_SEPARATOR);
+    code_editor_add_words(kEditor, u":", 11, WORD_STYLE_BEFORE_ADJACENT | WORD_NOT_SEPARATOR);
+    code_editor_add_words(kEditor, u"~", 12, 0);
+    styled("$foo bar label: ~x: y");
+    EXPECT_EQ(styles_of("$foo"), run(10, 4));
+    EXPECT_EQ(styles_of(" bar "), run(STYLE_DEFAULT, 5));
+    EXPECT_EQ(styles_of("label:"), run(11, 6));
+    // A first character with an entry but no passing flag ends the word rules: default.
+    EXPECT_EQ(styles_of("~x:"), run(STYLE_DEFAULT, 3));
+}
+
+TEST_F(TokenRules, TheSeparatorBehindAWordStylesItWhenAdjacentOnlyIfSoFlagged) {
+    code_editor_add_words(kEditor, u"[", 12, WORD_STYLE_BEFORE_ADJACENT);
+    code_editor_add_words(kEditor, u"<", 13, WORD_STYLE_BEFORE);
+    styled("arr[0] arr [1] t <x> u\t\t<");
+    EXPECT_EQ(styles_of("arr[0]"), (std::vector<int>{12, 12, 12, 12, STYLE_DEFAULT, STYLE_DEFAULT}));
+    EXPECT_EQ(styles_of("arr [1]"), (std::vector<int>{STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, 12,
+                                                      STYLE_DEFAULT, STYLE_DEFAULT}));
+    // With WORD_STYLE_BEFORE the blanks between join the word.
+    EXPECT_EQ(styles_of("t <"), run(13, 3));
+    EXPECT_EQ(styles_of("u\t\t<"), run(13, 4));
+}
+
+TEST_F(TokenRules, FoldOpenOnceCountsOncePerLine) {
+    code_editor_add_words(kEditor, u"begin", 2, WORD_FOLD_OPEN_ONCE);
+    code_editor_add_words(kEditor, u"end", 2, WORD_FOLD_CLOSE);
+    code_editor_add_words(kEditor, u"both", 2, WORD_FOLD_OPEN | WORD_FOLD_CLOSE);
+    styled("begin begin\nx\nend\nend\nbegin end begin\nboth\ny\n");
+    EXPECT_EQ(fold_level(0), SC_FOLDLEVELBASE | SC_FOLDLEVELHEADERFLAG);
+    EXPECT_EQ(fold_level(1), SC_FOLDLEVELBASE + 1);
+    EXPECT_EQ(fold_level(2), SC_FOLDLEVELBASE + 1);
+    EXPECT_EQ(fold_level(3), SC_FOLDLEVELBASE);  // cannot close below the base
+    // "begin" opens, "end" closes, the second "begin" opens again (the change is 0 again).
+    EXPECT_EQ(fold_level(4), SC_FOLDLEVELBASE | SC_FOLDLEVELHEADERFLAG);
+    EXPECT_EQ(fold_level(5), SC_FOLDLEVELBASE + 1);
+    EXPECT_EQ(fold_level(6), SC_FOLDLEVELBASE + 1);  // an entry with both flags does both
+}
+
+TEST_F(TokenRules, MeasuringSendsNothingAndChangesNothing) {
+    code_editor_add_words(kEditor, u"(", 6, WORD_STYLE_BEFORE);
+    code_editor_add_words(kEditor, u"{", 2, WORD_FOLD_OPEN);
+    code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
+    styled("0123456789");
+    EditorRecord* record = code_editor_record(kEditor);
+    record->pending_style = STYLE_DEFAULT;
+    record->fold_delta = 0;
+    const EditorSnapshot before = snapshot();
+    const std::intptr_t end_styled = send(SCI_GETENDSTYLED);
+    EXPECT_EQ(style_next_token(record, "foo (", 5, true), 4);
+    EXPECT_EQ(style_next_token(record, "{ x", 3, true), 1);
+    EXPECT_EQ(style_next_token(record, "@ x", 3, true), 1);
+    EXPECT_EQ(style_next_token(record, " \t x", 4, true), 3);
+    EXPECT_EQ(style_next_token(record, "12 x", 4, true), 2);
+    EXPECT_EQ(record->pending_style, STYLE_DEFAULT);
+    EXPECT_EQ(record->fold_delta, 0);
+    EXPECT_EQ(send(SCI_GETENDSTYLED), end_styled);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(style_next_token(record, "x", 0, true), 0);
+    EXPECT_EQ(style_next_token(nullptr, "x", 1, true), 0);
+}
+
+TEST_F(TokenRules, StyleTokenForgetsThePendingStyleAfterAGap) {
+    code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
+    set_utf8("@ab cd");
+    // A line styler that styles "@" through the engine, then a byte itself, then a word.
+    EditorRecord* record = code_editor_record(kEditor);
+    const char* line = "@ab cd";
+    send(SCI_STARTSTYLING, 0, 31);
+    record->last_token_end = nullptr;
+    EXPECT_EQ(code_editor_style_token(kEditor, line, 6), 1);
+    EXPECT_EQ(record->pending_style, 8);
+    send(SCI_SETSTYLING, 1, 3);  // "a" styled by the caller: the pending style must not reach "b"
+    EXPECT_EQ(code_editor_style_token(kEditor, line + 2, 4), 1);
+    EXPECT_EQ(style_at(2), STYLE_DEFAULT);
+    EXPECT_EQ(code_editor_style_token(kEditor, line + 3, 0), 0);
+}
+
+TEST_F(TokenRules, WithoutALineStylerTheDefaultStylerTokenisesWholeLines) {
+    code_editor_add_keywords(kEditor, u"if", 2, 0, 0);
+    code_editor_set_attribute(kEditor, ATTRIBUTE_NUMBER_STYLE, 5);
+    styled("if x 12\n// if");
+    EXPECT_EQ(styles_of("if x 12"), (std::vector<int>{2, 2, 32, 32, 32, 5, 5}));
+    EXPECT_EQ(styles_of("// if"), (std::vector<int>{32, 32, 32, 2, 2}));  // no comments without the JavaScript styler
+}
+
+}  // namespace
