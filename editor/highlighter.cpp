@@ -299,6 +299,9 @@ void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_lin
             scintilla_send(gadget, SCI_SETFOLDLEVEL, line, level);
             record->fold_level += record->fold_delta;
             if (record->fold_level < SC_FOLDLEVELBASE) record->fold_level = SC_FOLDLEVELBASE;
+            // Beyond the level number's 12 bits a level would run into the flag bits, and a
+            // later run, re-seeded from the stored number, would disagree with this one.
+            if (record->fold_level > SC_FOLDLEVELNUMBERMASK) record->fold_level = SC_FOLDLEVELNUMBERMASK;
         } else {
             scintilla_send(gadget, SCI_SETFOLDLEVEL, line, 0);
         }

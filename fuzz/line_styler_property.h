@@ -57,7 +57,10 @@ inline std::string check(ObjectNumber gadget, const std::uint8_t* data, std::siz
     const int lines = static_cast<int>(full.levels.size());
     for (int line = 0; line < lines; ++line) {
         const int number = full.levels[line] & SC_FOLDLEVELNUMBERMASK;
-        if (number < SC_FOLDLEVELBASE || number > SC_FOLDLEVELBASE + line) return "fold level out of range";
+        // Each opening takes at least one byte of the text above the line.
+        const auto above = scintilla_send(gadget, SCI_POSITIONFROMLINE, line);
+        if (number < SC_FOLDLEVELBASE || number > SC_FOLDLEVELBASE + above || (full.levels[line] & 0x1000))
+            return "fold level out of range";
         if (full.states[line] != 0 && full.states[line] != 1) return "line state out of range";
     }
 

@@ -90,6 +90,22 @@ TEST_F(TokenRules, FoldOpenOnceCountsOncePerLine) {
     EXPECT_EQ(fold_level(6), SC_FOLDLEVELBASE + 1);  // an entry with both flags does both
 }
 
+TEST_F(TokenRules, FoldLevelsStopAtTheLevelNumbersLimit) {
+    code_editor_add_words(kEditor, u"{", 2, WORD_FOLD_OPEN);
+    code_editor_add_words(kEditor, u"}", 2, WORD_FOLD_CLOSE);
+    std::string deep;
+    for (int i = 0; i < 3100; ++i) deep += "{ ";
+    styled(deep + "\nx\n}\ny\n");
+    EXPECT_EQ(fold_level(0), SC_FOLDLEVELBASE | SC_FOLDLEVELHEADERFLAG);
+    EXPECT_EQ(fold_level(1), SC_FOLDLEVELNUMBERMASK);
+    EXPECT_EQ(fold_level(2), SC_FOLDLEVELNUMBERMASK);
+    EXPECT_EQ(fold_level(3), SC_FOLDLEVELNUMBERMASK - 1);
+    // A run that starts below the deep line agrees with the full one.
+    const EditorSnapshot full = snapshot();
+    code_editor_restyle_lines(kEditor, 3, -1, -1);
+    EXPECT_EQ(snapshot(), full);
+}
+
 TEST_F(TokenRules, MeasuringSendsNothingAndChangesNothing) {
     code_editor_add_words(kEditor, u"(", 6, WORD_STYLE_BEFORE);
     code_editor_add_words(kEditor, u"{", 2, WORD_FOLD_OPEN);
