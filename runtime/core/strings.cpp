@@ -363,28 +363,12 @@ char16_t* string_replace(const char16_t* text, const char16_t* search, const cha
     return target;
 }
 
-char16_t* string_from_int(std::int32_t value, std::int32_t at) {
-    char16_t* target = temp_reserve(32, at);
-    // The magnitude as unsigned, so the most negative value needs no special text.
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    char16_t digits[16];
-    std::int32_t count = 0;
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    std::int32_t written = 0;
-    if (value < 0) target[written++] = u'-';
-    while (count) target[written++] = digits[--count];
-    target[written] = 0;
-    temp_give_back(32 - written);
-    return target;
-}
+namespace {
 
-char16_t* string_from_int64(std::int64_t value, std::int32_t at) {
-    if (value >= INT32_MIN && value <= INT32_MAX) return string_from_int(static_cast<std::int32_t>(value), at);
-    char16_t* target = temp_reserve(64, at);
-    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+// Writes the decimal digits of a magnitude, behind a minus sign when asked, with a terminator;
+// returns the units written. The magnitude is unsigned so the most negative value needs no
+// special text.
+std::int32_t write_decimal(char16_t* target, std::uint64_t magnitude, bool negative) {
     char16_t digits[24];
     std::int32_t count = 0;
     do {
@@ -392,9 +376,25 @@ char16_t* string_from_int64(std::int64_t value, std::int32_t at) {
         magnitude /= 10;
     } while (magnitude);
     std::int32_t written = 0;
-    if (value < 0) target[written++] = u'-';
+    if (negative) target[written++] = u'-';
     while (count) target[written++] = digits[--count];
     target[written] = 0;
-    temp_give_back(64 - written);
+    return written;
+}
+
+}  // namespace
+
+char16_t* string_from_int(std::int32_t value, std::int32_t at) {
+    char16_t* target = temp_reserve(32, at);
+    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    temp_give_back(32 - write_decimal(target, magnitude, value < 0));
+    return target;
+}
+
+char16_t* string_from_int64(std::int64_t value, std::int32_t at) {
+    if (value >= INT32_MIN && value <= INT32_MAX) return string_from_int(static_cast<std::int32_t>(value), at);
+    char16_t* target = temp_reserve(64, at);
+    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    temp_give_back(64 - write_decimal(target, magnitude, value < 0));
     return target;
 }

@@ -2,6 +2,8 @@
 // strings, fixed arrays, embedded structures, dynamic arrays, lists and maps.
 #include <gtest/gtest.h>
 
+#include "core/heap_balance.h"
+
 #include <cstring>
 
 #include "runtime/core/layout.h"
@@ -12,20 +14,7 @@
 
 namespace {
 
-class LayoutTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_core_start();
-        runtime_blocks_ = heap_block_count(runtime_heap());
-        string_blocks_ = heap_block_count(string_heap());
-    }
-    void TearDown() override {
-        EXPECT_EQ(heap_block_count(runtime_heap()), runtime_blocks_) << "runtime heap blocks left behind";
-        EXPECT_EQ(heap_block_count(string_heap()), string_blocks_) << "strings left behind";
-    }
-    std::size_t runtime_blocks_ = 0;
-    std::size_t string_blocks_ = 0;
-};
+class LayoutTest : public HeapBalanceTest {};
 
 struct Inner {
     StringVar text;

@@ -2,6 +2,8 @@
 // rely on, and elements whose strings and containers must be released.
 #include <gtest/gtest.h>
 
+#include "core/heap_balance.h"
+
 #include <random>
 #include <vector>
 
@@ -12,20 +14,7 @@
 
 namespace {
 
-class ListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_core_start();
-        runtime_blocks_ = heap_block_count(runtime_heap());
-        string_blocks_ = heap_block_count(string_heap());
-    }
-    void TearDown() override {
-        EXPECT_EQ(heap_block_count(runtime_heap()), runtime_blocks_) << "runtime heap blocks left behind";
-        EXPECT_EQ(heap_block_count(string_heap()), string_blocks_) << "strings left behind";
-    }
-    std::size_t runtime_blocks_ = 0;
-    std::size_t string_blocks_ = 0;
-};
+class ListTest : public HeapBalanceTest {};
 
 // Walks the chain both ways and checks it against count, first, last and the variable.
 void expect_links_sound(const LinkedList* list) {

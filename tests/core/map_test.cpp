@@ -2,6 +2,8 @@
 // key first in each chain), the hash itself, and the release of keys and element strings.
 #include <gtest/gtest.h>
 
+#include "core/heap_balance.h"
+
 #include <deque>
 #include <random>
 #include <string>
@@ -14,20 +16,7 @@
 
 namespace {
 
-class MapTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_core_start();
-        runtime_blocks_ = heap_block_count(runtime_heap());
-        string_blocks_ = heap_block_count(string_heap());
-    }
-    void TearDown() override {
-        EXPECT_EQ(heap_block_count(runtime_heap()), runtime_blocks_) << "runtime heap blocks left behind";
-        EXPECT_EQ(heap_block_count(string_heap()), string_blocks_) << "strings left behind";
-    }
-    std::size_t runtime_blocks_ = 0;
-    std::size_t string_blocks_ = 0;
-};
+class MapTest : public HeapBalanceTest {};
 
 // The hash written out independently with 64-bit arithmetic reduced modulo 2^32.
 std::uint32_t reference_hash(const std::u16string& key) {

@@ -2,6 +2,8 @@
 // dynamic arrays and run_once.
 #include <gtest/gtest.h>
 
+#include "core/heap_balance.h"
+
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -17,23 +19,7 @@
 
 namespace {
 
-class MemoryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_core_start();
-        runtime_blocks_ = heap_block_count(runtime_heap());
-        string_blocks_ = heap_block_count(string_heap());
-        memory_blocks_ = heap_block_count(memory_block_heap());
-    }
-    void TearDown() override {
-        EXPECT_EQ(heap_block_count(runtime_heap()), runtime_blocks_) << "runtime heap blocks left behind";
-        EXPECT_EQ(heap_block_count(string_heap()), string_blocks_) << "strings left behind";
-        EXPECT_EQ(heap_block_count(memory_block_heap()), memory_blocks_) << "memory blocks left behind";
-    }
-    std::size_t runtime_blocks_ = 0;
-    std::size_t string_blocks_ = 0;
-    std::size_t memory_blocks_ = 0;
-};
+class MemoryTest : public HeapBalanceTest {};
 
 // ---------------------------------------------------------------------------------------------
 // Heaps
@@ -131,6 +117,7 @@ TEST(RuntimeCoreTest, EndAndRestartGiveFreshHeapsAndArea) {
 TEST_F(MemoryTest, MemoryBlocks) {
     EXPECT_EQ(memory_allocate(0), nullptr);
     EXPECT_EQ(memory_allocate(-5), nullptr);
+    const std::size_t blocks_before = heap_block_count(memory_block_heap());
     auto* block = static_cast<unsigned char*>(memory_allocate(300));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 300; ++i) ASSERT_EQ(block[i], 0);
@@ -141,7 +128,7 @@ TEST_F(MemoryTest, MemoryBlocks) {
     EXPECT_EQ(block[110], 0);
     memory_fill(block, -1, 7);
     EXPECT_EQ(block[0], 0);
-    EXPECT_EQ(heap_block_count(memory_block_heap()), memory_blocks_ + 1);
+    EXPECT_EQ(heap_block_count(memory_block_heap()), blocks_before + 1);
     memory_free(block);
     memory_free(nullptr);
 }

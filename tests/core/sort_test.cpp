@@ -2,6 +2,8 @@
 // both directions and both string modes, whole lists and ranges, with the links checked.
 #include <gtest/gtest.h>
 
+#include "core/heap_balance.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,20 +18,7 @@
 
 namespace {
 
-class SortTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_core_start();
-        runtime_blocks_ = heap_block_count(runtime_heap());
-        string_blocks_ = heap_block_count(string_heap());
-    }
-    void TearDown() override {
-        EXPECT_EQ(heap_block_count(runtime_heap()), runtime_blocks_) << "runtime heap blocks left behind";
-        EXPECT_EQ(heap_block_count(string_heap()), string_blocks_) << "strings left behind";
-    }
-    std::size_t runtime_blocks_ = 0;
-    std::size_t string_blocks_ = 0;
-};
+class SortTest : public HeapBalanceTest {};
 
 // The key sits behind a sequence number, so the offset handling is exercised too.
 struct Item {

@@ -13,7 +13,7 @@
 
 namespace {
 
-struct PngSpec {
+struct PngPicture {
     int width = 0;
     int height = 0;
     int colour_type = PNG_COLOR_TYPE_RGBA;
@@ -30,7 +30,7 @@ void append_bytes(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-std::vector<std::uint8_t> encode_png(const PngSpec& spec) {
+std::vector<std::uint8_t> encode_png(const PngPicture& picture) {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -40,14 +40,14 @@ std::vector<std::uint8_t> encode_png(const PngSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, append_bytes, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.colour_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, picture.width, picture.height, picture.bit_depth, picture.colour_type,
+                 picture.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.transparency.empty())
-        png_set_tRNS(png, info, spec.transparency.data(), int(spec.transparency.size()), nullptr);
+    if (!picture.palette.empty()) png_set_PLTE(png, info, picture.palette.data(), int(picture.palette.size()));
+    if (!picture.transparency.empty())
+        png_set_tRNS(png, info, picture.transparency.data(), int(picture.transparency.size()), nullptr);
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+    for (const auto& row : picture.rows) rows.push_back(const_cast<png_bytep>(row.data()));
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -77,13 +77,13 @@ protected:
 };
 
 // 3 x 2 RGBA: red, green, blue / white half-transparent, black transparent, grey opaque.
-PngSpec rgba_spec() {
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.rows = {{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255},
+PngPicture rgba_spec() {
+    PngPicture picture;
+    picture.width = 3;
+    picture.height = 2;
+    picture.rows = {{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255},
                  {255, 255, 255, 128, 0, 0, 0, 0, 100, 110, 120, 255}};
-    return spec;
+    return picture;
 }
 
 TEST_F(ImageTest, RgbaPngGivesStraightBgraBottomUp) {
@@ -110,12 +110,12 @@ TEST_F(ImageTest, RgbaPngGivesStraightBgraBottomUp) {
 }
 
 TEST_F(ImageTest, RgbPngGives24BitsWithPaddedRows) {
-    PngSpec spec;
-    spec.colour_type = PNG_COLOR_TYPE_RGB;
-    spec.width = 3;
-    spec.height = 1;
-    spec.rows = {{10, 20, 30, 40, 50, 60, 70, 80, 90}};
-    const auto png = encode_png(spec);
+    PngPicture picture;
+    picture.colour_type = PNG_COLOR_TYPE_RGB;
+    picture.width = 3;
+    picture.height = 1;
+    picture.rows = {{10, 20, 30, 40, 50, 60, 70, 80, 90}};
+    const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
     EXPECT_EQ(image_record(id)->depth, 24);
@@ -125,15 +125,15 @@ TEST_F(ImageTest, RgbPngGives24BitsWithPaddedRows) {
     EXPECT_EQ(pixel_of(id, 2, 0), (std::vector<int>{90, 80, 70}));
 }
 
-PngSpec palette4_spec() {
-    PngSpec spec;
-    spec.colour_type = PNG_COLOR_TYPE_PALETTE;
-    spec.bit_depth = 4;
-    spec.width = 3;
-    spec.height = 1;
-    spec.palette = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}};
-    spec.rows = {{0x21, 0x00}};   // indices 2, 1, 0
-    return spec;
+PngPicture palette4_spec() {
+    PngPicture picture;
+    picture.colour_type = PNG_COLOR_TYPE_PALETTE;
+    picture.bit_depth = 4;
+    picture.width = 3;
+    picture.height = 1;
+    picture.palette = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}};
+    picture.rows = {{0x21, 0x00}};   // indices 2, 1, 0
+    return picture;
 }
 
 TEST_F(ImageTest, FourBitPalettePngGives24BitsAndSourceDepth4) {
@@ -148,9 +148,9 @@ TEST_F(ImageTest, FourBitPalettePngGives24BitsAndSourceDepth4) {
 }
 
 TEST_F(ImageTest, FourBitPalettePngWithTransparencyGives32Bits) {
-    PngSpec spec = palette4_spec();
-    spec.transparency = {0, 128};   // entry 2 stays opaque
-    const auto png = encode_png(spec);
+    PngPicture picture = palette4_spec();
+    picture.transparency = {0, 128};   // entry 2 stays opaque
+    const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
     EXPECT_EQ(image_record(id)->depth, 32);
@@ -161,13 +161,13 @@ TEST_F(ImageTest, FourBitPalettePngWithTransparencyGives32Bits) {
 }
 
 TEST_F(ImageTest, SixteenBitPngIsReducedToEightBitsPerChannel) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bit_depth = 16;
-    spec.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x01,   // r g b a
+    PngPicture picture;
+    picture.width = 2;
+    picture.height = 1;
+    picture.bit_depth = 16;
+    picture.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x01,   // r g b a
                   0x00, 0x10, 0x7F, 0xFF, 0x01, 0x00, 0x00, 0x00}};
-    const auto png = encode_png(spec);
+    const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
     EXPECT_EQ(image_record(id)->depth, 32);
@@ -178,22 +178,22 @@ TEST_F(ImageTest, SixteenBitPngIsReducedToEightBitsPerChannel) {
 }
 
 TEST_F(ImageTest, InterlacedPngDecodesToTheSamePixelsAsItsTwin) {
-    PngSpec spec;
-    spec.width = 11;
-    spec.height = 9;
-    for (int y = 0; y < spec.height; ++y) {
+    PngPicture picture;
+    picture.width = 11;
+    picture.height = 9;
+    for (int y = 0; y < picture.height; ++y) {
         std::vector<std::uint8_t> row;
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < picture.width; ++x) {
             row.push_back(std::uint8_t(x * 23));
             row.push_back(std::uint8_t(y * 29));
             row.push_back(std::uint8_t((x * y * 7) & 0xFF));
             row.push_back(std::uint8_t(255 - x - y));
         }
-        spec.rows.push_back(row);
+        picture.rows.push_back(row);
     }
-    const auto plain = encode_png(spec);
-    spec.interlaced = true;
-    const auto interlaced = encode_png(spec);
+    const auto plain = encode_png(picture);
+    picture.interlaced = true;
+    const auto interlaced = encode_png(picture);
     ASSERT_NE(plain, interlaced);
     const ObjectNumber a = image_catch(ANY_NUMBER, plain.data(), plain.size());
     const ObjectNumber b = image_catch(ANY_NUMBER, interlaced.data(), interlaced.size());
@@ -204,7 +204,7 @@ TEST_F(ImageTest, InterlacedPngDecodesToTheSamePixelsAsItsTwin) {
 }
 
 TEST_F(ImageTest, GreyPngsExpandToColour) {
-    PngSpec grey;
+    PngPicture grey;
     grey.colour_type = PNG_COLOR_TYPE_GRAY;
     grey.bit_depth = 2;
     grey.width = 4;
@@ -218,7 +218,7 @@ TEST_F(ImageTest, GreyPngsExpandToColour) {
     EXPECT_EQ(pixel_of(id, 1, 0), (std::vector<int>{85, 85, 85}));
     EXPECT_EQ(pixel_of(id, 3, 0), (std::vector<int>{255, 255, 255}));
 
-    PngSpec grey_alpha;
+    PngPicture grey_alpha;
     grey_alpha.colour_type = PNG_COLOR_TYPE_GRAY_ALPHA;
     grey_alpha.width = 1;
     grey_alpha.height = 1;
