@@ -27,6 +27,13 @@ struct EditorAcceleration {
     bool batching;
     bool batch_failed;  // a buffer could not grow: runs are sent one by one from then on
 
+    // A restyle run is in progress; requests made meanwhile wait, merged into one range.
+    bool running;
+    bool deferred;
+    int deferred_first;
+    int deferred_last;
+    std::intptr_t deferred_end;
+
     // Bytes styled since the current restyle run began: a run must style every byte of its
     // range exactly once (checked by the tests and the fuzz target).
     std::size_t run_styled_bytes;

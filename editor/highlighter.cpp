@@ -1,6 +1,7 @@
 /** @file highlighter.cpp
  * The highlighting engine: restyling line ranges, the token rules, fold levels, and the
  * batching that sends a run's styles to the component in one message. */
+#include <algorithm>
 #include <cstring>
 
 #include "editor/editor_internal.h"
@@ -235,9 +236,11 @@ int default_line_styler(ObjectNumber gadget, const char* text, int length) {
     return 0;
 }
 
-void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_line, std::intptr_t end_position) {
-    EditorRecord* record = editor_record_of(gadget);
-    if (!record || !record->acceleration) return;
+namespace {
+
+// One run over lines first to last (see code_editor_restyle_lines).
+void restyle_run(EditorRecord* record, int first_line, int last_line, std::intptr_t end_position) {
+    const ObjectNumber gadget = record->gadget;
     EditorAcceleration* acc = record->acceleration;
     const int count = static_cast<int>(scintilla_send(gadget, SCI_GETLINECOUNT));
     if (last_line == -1 || last_line >= count) last_line = count - 1;
@@ -253,15 +256,11 @@ void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_lin
     const std::intptr_t start = scintilla_send(gadget, SCI_POSITIONFROMLINE, first_line);
     std::intptr_t remaining = end_position - start;
 
-    // A run inside a run (an owner's callback restyling from a notification) sends its
-    // styles directly, after the outer run's batch.
-    const bool nested = acc->batching;
-    if (nested) send_batch(record);
     scintilla_send(gadget, SCI_STARTSTYLING, static_cast<std::uintptr_t>(start), kStylingMask);
     // Our own stylers style only through the engine, so their runs can be batched; a
     // foreign styler may send SCI_SETSTYLING itself and is served run by run.
     const LineStyler styler = record->line_styler;
-    acc->batching = !nested && (styler == nullptr || styler == javascript_line_styler);
+    acc->batching = styler == nullptr || styler == javascript_line_styler;
     acc->run_line_count = count;
     acc->run_styled_bytes = 0;
 
@@ -306,6 +305,37 @@ void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_lin
             scintilla_send(gadget, SCI_SETFOLDLEVEL, line, 0);
         }
     }
-    if (!nested) editor_flush_styles(record);
+    editor_flush_styles(record);
     acc->run_line_count = 0;
+}
+
+}  // namespace
+
+void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_line, std::intptr_t end_position) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record || !record->acceleration) return;
+    EditorAcceleration* acc = record->acceleration;
+    // A request from inside a run (an owner's callback restyling from a notification that the
+    // run raised) would move the styling position under the running one: it waits until the
+    // run ends, merged with any other request made meanwhile.
+    if (acc->running) {
+        if (!acc->deferred) {
+            acc->deferred = true;
+            acc->deferred_first = first_line;
+            acc->deferred_last = last_line;
+            acc->deferred_end = end_position;
+        } else {
+            acc->deferred_first = std::min(acc->deferred_first, first_line);
+            acc->deferred_last = (acc->deferred_last == -1 || last_line == -1) ? -1 : std::max(acc->deferred_last, last_line);
+            acc->deferred_end = (acc->deferred_end == -1 || end_position == -1) ? -1 : std::max(acc->deferred_end, end_position);
+        }
+        return;
+    }
+    acc->running = true;
+    restyle_run(record, first_line, last_line, end_position);
+    while (acc->deferred) {
+        acc->deferred = false;
+        restyle_run(record, acc->deferred_first, acc->deferred_last, acc->deferred_end);
+    }
+    acc->running = false;
 }

@@ -154,3 +154,51 @@ TEST_F(TokenRules, WithoutALineStylerTheDefaultStylerTokenisesWholeLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// An owner that restyles from inside a notification raised while the editor styles.
+int nested_runs = 0;
+bool owner_armed = false;
+std::intptr_t restyling_owner(ObjectNumber gadget, const SCNotification* notification) {
+    static bool inside = false;
+    if (owner_armed && notification->nmhdr.code == SCN_MODIFIED && !inside && nested_runs < 50) {
+        inside = true;
+        ++nested_runs;
+        code_editor_restyle_lines(gadget, 0, -1, -1);
+        inside = false;
+    }
+    return 0;
+}
+
+class NestedRuns : public EditorTest {};
+
+TEST_F(NestedRuns, AnOwnerRestylingInsideARunLeavesTheSameResult) {
+    ASSERT_NE(code_editor_create(kEditor, 0, 0, 400, 300, nullptr, EDITOR_LINE_NUMBERS), 0);
+    code_editor_configure_javascript(kEditor);
+    const std::string text = "/* a\nb */ function f() {\n  return \"x\"; // y\n}\n";
+    set_utf8(text);
+    ensure_styled();
+    const EditorSnapshot expected = snapshot();
+
+    ASSERT_NE(code_editor_create(kEditor, 0, 0, 400, 300, restyling_owner, EDITOR_LINE_NUMBERS), 0);
+    code_editor_configure_javascript(kEditor);
+    set_utf8(text);
+    ensure_styled();
+    // Stale line states and levels make the run raise notifications from inside the styler.
+    // (The empty last line is never handed to a styler, so its state is left alone.)
+    for (int line = 0; line < line_count() - 1; ++line) {
+        send(SCI_SETLINESTATE, line, 5);
+        send(SCI_SETFOLDLEVEL, line, 0);
+    }
+    nested_runs = 0;
+    owner_armed = true;
+    code_editor_restyle_lines(kEditor, 0, -1, -1);
+    ensure_styled();
+    owner_armed = false;
+    EXPECT_GT(nested_runs, 0);
+    code_editor_restyle_lines(kEditor, 0, -1, -1);
+    EXPECT_EQ(snapshot(), expected);
+}
+
+}  // namespace
