@@ -9,3 +9,5 @@ function f() {
 }
 }
 function g() { return 1; }
+} else {
+}
