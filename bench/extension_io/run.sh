@@ -5,13 +5,7 @@
 set -e
 SCRATCH=${SCRATCH:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-cache="$root/bench/.cache"
-script="$cache/typescript-5.4.5/package/lib/typescript.js"
-if [ ! -f "$script" ]; then
-  mkdir -p "$cache/typescript-5.4.5"
-  (cd "$cache" && [ -f typescript-5.4.5.tgz ] || npm pack typescript@5.4.5 >/dev/null)
-  tar -xzf "$cache/typescript-5.4.5.tgz" -C "$cache/typescript-5.4.5" package/lib/typescript.js
-fi
+script=$("$root/bench/fetch_typescript.sh")
 build=${BUILD_DIR:-$root/build-bench-extension-io}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQEM_BUILD_TESTS=OFF -DQEM_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_extension_io
