@@ -132,8 +132,11 @@ void check_real_file(LazyRestyle& test, ObjectNumber gadget, const std::string& 
             ASSERT_NE(close, std::string::npos) << line + 1 << ": " << content;
             EXPECT_EQ(p.styles[line_start + close + 1], 3) << line + 1;
         }
-        if (p.states[line] == 1 && before)
-            for (std::size_t i = 0; i < content.size() && content[i] != '\r'; ++i) ASSERT_EQ(p.styles[line_start + i], 3) << line + 1;
+        if (p.states[line] == 1 && before) {
+            for (std::size_t i = 0; i < content.size() && content[i] != '\r'; ++i) {
+                ASSERT_EQ(p.styles[line_start + i], 3) << line + 1;
+            }
+        }
         line_start = end + 1;
     }
     (void)test;
