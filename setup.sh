@@ -18,7 +18,7 @@ if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y $missing
 fi
 
 BUILD="${BUILD_DIR:-build}"
