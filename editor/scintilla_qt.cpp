@@ -146,6 +146,9 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;
     auto* widget = new QsciScintillaBase(parent);
+    // The component ends new lines with LF on Linux; the extension file and every text of the
+    // program use CR LF, the component's own default on the system it was made for.
+    widget->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, static_cast<unsigned long>(QsciScintillaBase::SC_EOL_CRLF));
     widget->setGeometry(x, y, width, height);
     widget->show();
     ObjectNumber id = 0;

@@ -190,6 +190,21 @@ TEST_F(EndToEnd, FirstSaveAsksForTheNameAndWritesTheFileByteForByte) {
               extension_file("Sparkle", "Ann", "Adds sparkles.\r\nTwo kinds.", "Call sparkle().", "x = 1;"));
 }
 
+// Lines typed in the code editor end in CR LF like every other line of the file, so the file
+// reads back and saves again to the same bytes.
+TEST_F(EndToEnd, CodeTypedOverSeveralLinesIsSavedWithCrLf) {
+    start();
+    AppDriver driver;
+    fill(driver, "Lines", "", "", "", "function f() {\nreturn 1;\n}");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "Lines", "OK");
+    driver.answer(PROGRAM, saved("Lines"), "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Lines.qex"),
+              extension_file("Lines", "", "", "", "function f() {\r\nreturn 1;\r\n}"));
+}
+
 TEST_F(EndToEnd, SecondSaveWritesAtOnceUnderTheSameName) {
     start();
     AppDriver driver;

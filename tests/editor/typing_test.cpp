@@ -128,19 +128,20 @@ TEST_F(Typing, DeletingBackToThreeCharactersReopensTheList) {
     EXPECT_EQ(choose(), "function");
 }
 
+// Enter ends lines with CR LF, as the extension file's lines are ended.
 TEST_F(Typing, EnterCopiesThePreviousLinesIndentation) {
     set_utf8("\tif (a) {");
     send(SCI_GOTOPOS, static_cast<std::uintptr_t>(length()));
     press(Qt::Key_Return);
-    EXPECT_EQ(text_utf8(), "\tif (a) {\n\t");
+    EXPECT_EQ(text_utf8(), "\tif (a) {\r\n\t");
     EXPECT_EQ(send(SCI_GETCURRENTPOS), length());
     type("x");
-    EXPECT_EQ(text_utf8(), "\tif (a) {\n\tx");
+    EXPECT_EQ(text_utf8(), "\tif (a) {\r\n\tx");
 
     set_utf8("plain");
     send(SCI_GOTOPOS, static_cast<std::uintptr_t>(length()));
     press(Qt::Key_Return);
-    EXPECT_EQ(text_utf8(), "plain\n");
+    EXPECT_EQ(text_utf8(), "plain\r\n");
     EXPECT_EQ(send(SCI_GETCURRENTPOS), length());
 }
 
@@ -149,7 +150,7 @@ TEST_F(Typing, AutoIndentIsAnOption) {
     set_utf8("\tx");
     send(SCI_GOTOPOS, static_cast<std::uintptr_t>(length()));
     press(Qt::Key_Return);
-    EXPECT_EQ(text_utf8(), "\tx\n");
+    EXPECT_EQ(text_utf8(), "\tx\r\n");
 }
 
 TEST_F(Typing, MarginClickFoldsOnAHeaderLineOnly) {
