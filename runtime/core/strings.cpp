@@ -301,7 +301,8 @@ char16_t* string_replace(const char16_t* text, const char16_t* search, const cha
         // Never writes past the match, so a longer replacement cannot run over the text's end.
         const std::int32_t replace_length = units_of(replacement) < search_length ? units_of(replacement) : search_length;
         if (search_length == 0) return writable;
-        for (std::int32_t i = start - 1; i + search_length <= length;) {
+        // Written as a difference: start - 1 + search_length may overflow for a start near the limit.
+        for (std::int32_t i = start - 1; i <= length - search_length;) {
             if (units_match(writable + i, search, search_length, ignore_case)) {
                 std::memmove(writable + i, replacement, static_cast<std::size_t>(replace_length) * 2);
                 i += search_length;
@@ -329,7 +330,7 @@ char16_t* string_replace(const char16_t* text, const char16_t* search, const cha
     const std::int32_t replace_length = units_of(replacement);
     std::int64_t matches = 0;
     if (search_length > 0) {
-        for (std::int32_t i = start - 1; i + search_length <= length;) {
+        for (std::int32_t i = start - 1; i <= length - search_length;) {
             if ((ignore_case || text[i] == search[0]) && units_match(text + i, search, search_length, ignore_case)) {
                 ++matches;
                 i += search_length;

@@ -2,6 +2,8 @@
 // variables, every string operation against reference implementations on random UTF-16, and
 // the conversions to and from UTF-8 and the narrow code page.
 #include <gtest/gtest.h>
+
+#include <cstdint>
 #include <unicode/uchar.h>
 
 #include <clocale>
@@ -491,6 +493,7 @@ TEST_F(StringsTest, ReplaceCases) {
     EXPECT_EQ(area_text(string_replace(u"xxxx", u"x", u"y", 0, 3, p0)), Text(u"xxyy"));
     EXPECT_EQ(area_text(string_replace(u"abc", u"", u"y", 0, 0, p0)), Text(u"abc"));
     EXPECT_EQ(area_text(string_replace(u"abc", u"c", u"y", 0, 4, p0)), Text(u"abc"));
+    EXPECT_EQ(area_text(string_replace(u"abc", u"bc", u"x", 0, INT32_MAX, p0)), Text(u"abc"));
     EXPECT_EQ(area_text(string_replace(nullptr, u"c", u"y", 0, 0, p0)), Text());
     EXPECT_EQ(area_text(string_replace(u"abc", u"b", nullptr, 0, 0, p0)), Text(u"ac"));
     EXPECT_EQ(temp_position(), p0 + 4);
@@ -509,6 +512,9 @@ TEST_F(StringsTest, ReplaceCases) {
     char16_t shorter[] = u"aXYb";
     string_replace(shorter, u"xy", u"1", REPLACE_IN_PLACE | REPLACE_NO_CASE, 0, p0);
     EXPECT_EQ(Text(shorter), Text(u"a1Yb"));
+    char16_t far[] = u"abc";
+    string_replace(far, u"bc", u"x", REPLACE_IN_PLACE, INT32_MAX, p0);
+    EXPECT_EQ(Text(far), Text(u"abc"));
     temp_reset(p0);
 }
 
