@@ -97,6 +97,10 @@ int path_rename(const char16_t* from, const char16_t* to) {
     std::string target = path_to_system(to);
     if (source.empty() || target.empty())
         return 0;
+    // The replacement keeps the replaced file's permission bits: a private file stays private.
+    struct stat replaced;
+    if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+        ::chmod(source.c_str(), replaced.st_mode & 07777);
     if (::rename(source.c_str(), target.c_str()) != 0)
         return 0;
     // The rename itself is done; a folder that cannot be synced only weakens crash safety.

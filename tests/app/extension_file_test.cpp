@@ -294,6 +294,16 @@ TEST_F(ExtensionFile, ReplacingAFileLeavesNoTemporaryFile) {
     EXPECT_EQ(listing("Extensions"), std::vector<std::string>{"Sparkle.qex"});
 }
 
+TEST_F(ExtensionFile, ReplacingAFileKeepsItsPermissionBits) {
+    namespace fs = std::filesystem;
+    ASSERT_EQ(write_texts(u"Extensions/Private.qex", Texts{u"old", u"", u"", u"", u""}), 1);
+    fs::permissions("Extensions/Private.qex", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(write_texts(u"Extensions/Private.qex", SPARKLE), 1);
+    EXPECT_EQ(read_texts(u"Extensions/Private.qex"), SPARKLE);
+    EXPECT_EQ(fs::status("Extensions/Private.qex").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(ExtensionFile, ExtensionsIsAFileInsteadOfAFolder) {
     std::filesystem::remove("Extensions");
     write_raw("Extensions", "not a folder");
