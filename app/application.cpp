@@ -7,6 +7,7 @@
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
+#include "runtime/core/strings.h"
 #include "runtime/files/files.h"
 #include "runtime/files/filesystem.h"
 #include "runtime/ui/event.h"
@@ -73,6 +74,13 @@ void build_file_menu() {
     }
 }
 
+// A screen reader announces a field by the text of the label above it.
+void name_after_label(ObjectNumber field, ObjectNumber label) {
+    std::int32_t p0 = temp_position();
+    gadget_set_accessible_name(field, gadget_get_text(label, p0));
+    temp_reset(p0);
+}
+
 }  // namespace
 
 void application_start() {
@@ -121,6 +129,12 @@ void application_start() {
     gadget_set_font(GADGET_HELP, font_handle(field_font));
     gadget_set_font(code_label, font_handle(label_font));
     gadget_set_font(GADGET_CODE, font_handle(code_font));
+
+    name_after_label(GADGET_NAME, name_label);
+    name_after_label(GADGET_AUTHOR, author_label);
+    name_after_label(GADGET_DESCRIPTION, description_label);
+    name_after_label(GADGET_HELP, help_label);
+    name_after_label(GADGET_CODE, code_label);
 
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts)

@@ -356,6 +356,11 @@ int gadget_set_font(ObjectNumber gadget, NativeHandle font) {
     return 1;
 }
 
+void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (record) control_widget(record)->setAccessibleName(name ? QString::fromUtf16(name) : QString());
+}
+
 int gadget_set_font(ObjectNumber gadget, int font_minus_one) {
     if (font_minus_one != -1) return 0;
     return gadget_set_font(gadget, reinterpret_cast<NativeHandle>(-1));
