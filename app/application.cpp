@@ -2,6 +2,7 @@
  * Start-up of the runtime and the main window, the event loop, and shut-down. */
 #include "app/application.h"
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/name_prompt.h"
 #include "editor/code_editor.h"
@@ -79,6 +80,15 @@ void name_after_label(ObjectNumber field, ObjectNumber label) {
     std::int32_t p0 = temp_position();
     gadget_set_accessible_name(field, gadget_get_text(label, p0));
     temp_reset(p0);
+}
+
+void open_start_file(const char* file) {
+    std::int32_t p0 = temp_position();
+    string_from_memory(file, -1, TEXT_UTF8, p0);
+    StringVar path = nullptr;
+    string_var_take_temp(&path, p0);
+    open_extension_path(path);
+    string_var_free(path);
 }
 
 }  // namespace
@@ -179,8 +189,11 @@ void application_end() {
     runtime_core_end();
 }
 
-int application_main() {
+int application_main(int argc, char** argv) {
+    const char* file = nullptr;
+    if (int exit_code = command_line_read(argc, argv, &file); exit_code >= 0) return exit_code;
     application_start();
+    if (file) open_start_file(file);
     application_run();
     application_end();
     return 0;

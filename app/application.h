@@ -34,5 +34,6 @@ void application_run();
 // Shuts the runtime down: gadgets, windows, images, fonts, files, heap.
 void application_end();
 
-// The whole program; the process's exit code (always 0).
-int application_main();
+// The whole program: reads the arguments (--help, --version, an extension file to open), starts,
+// runs the loop and ends. The process's exit code: 0, or 2 for arguments it does not take.
+int application_main(int argc, char** argv);

@@ -60,20 +60,25 @@ void open_extension_file() {
     }
     StringVar chosen = nullptr;
     string_var_take_temp(&chosen, p0);
+    open_extension_path(chosen);
+    string_var_free(chosen);
+}
 
-    extension_name_from_path(chosen, p0);
+bool open_extension_path(const char16_t* path) {
+    int p0 = temp_position();
+    extension_name_from_path(path, p0);
     string_var_take_temp(&current_name, p0);
 
     // Cleared first, so a file that cannot be read leaves five empty fields.
     clear_fields();
-    ExtensionTexts texts = read_extension_texts(chosen);
+    ExtensionTexts texts = read_extension_texts(path);
     gadget_set_text(GADGET_NAME, texts.extension);
     gadget_set_text(GADGET_AUTHOR, texts.author);
     gadget_set_text(GADGET_DESCRIPTION, texts.description);
     gadget_set_text(GADGET_HELP, texts.help);
     code_editor_set_text(GADGET_CODE, texts.code, 0);
     extension_texts_free(&texts);
-    string_var_free(chosen);
+    return true;
 }
 
 void save_extension() {

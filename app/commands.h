@@ -10,9 +10,13 @@ void set_current_extension_name(const char16_t* name);
 // Empties the four fields, the code editor and the current name. No file is touched.
 void new_extension();
 
-// Asks for a file; when one is chosen, replaces the fields with its texts and
-// takes the current name from its file name.
+// Asks for a file; when one is chosen, opens it with open_extension_path.
 void open_extension_file();
+
+// Opens the extension file at the path as File > Open does once a file is chosen: replaces the
+// fields with its texts and takes the current name from its file name. true when the fields now
+// hold the file's texts.
+bool open_extension_path(const char16_t* path);
 
 // Writes at once when a name is set, else asks for one first.
 void save_extension();

@@ -11,6 +11,8 @@ if(XVFB_RUN AND XDOTOOL)
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_save_and_exit PROPERTIES TIMEOUT 180)
 endif()
+add_test(NAME app.command_line
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/command_line.sh $<TARGET_FILE:quorval-extension-maker>)
 add_test(NAME app.install_layout
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_layout.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(app.install_layout PROPERTIES TIMEOUT 180)

@@ -29,13 +29,13 @@ mime=$prefix/share/mime/packages/quorval-extension-maker.xml
 [ -f "$icon" ] || fail "no icon at $icon"
 [ -f "$mime" ] || fail "no MIME package at $mime"
 
-# The menu entry starts the installed program by name and names the installed icon.
-grep -qx 'Exec=quorval-extension-maker' "$desktop" || fail "Exec does not name the program"
+# The menu entry starts the installed program by name on the file a file manager hands it, for
+# .qex files, and names the installed icon.
+grep -qx 'Exec=quorval-extension-maker %f' "$desktop" || fail "Exec does not name the program and its file"
+grep -qx 'MimeType=application/x-quorval-extension;' "$desktop" || fail "the entry does not open .qex files"
 grep -qx 'Icon=quorval-extension-maker' "$desktop" || fail "Icon does not name the icon"
 grep -qx 'Type=Application' "$desktop" || fail "not an application entry"
-if command -v desktop-file-validate > /dev/null; then
-  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
-fi
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
 
 # The icon is a 32 x 32 PNG, as hicolor/32x32 promises.
 sig=$(od -An -tx1 -N8 "$icon" | tr -d ' \n')
