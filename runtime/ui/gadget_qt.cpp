@@ -1,8 +1,8 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
  * QPushButton, children of the client area of the current gadget list window. Produces WM_COMMAND
- * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields) and the focus events of
- * string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
+ * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of editors)
+ * and the focus events of string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
 // The runtime's headers come first: Qt's `slots` macro would break their record fields.
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
@@ -294,6 +294,8 @@ ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, 
     ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height, flags);
     // Notifications caused by the creation must not surface as events.
     if (EventRecord* record = event_record()) record->working.pending_event = 0;
+    // A change of its text is EN_CHANGE, as from a rich-edit control that asks for change events.
+    if (result) QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] { notify_parent(editor, EN_CHANGE); });
     return result;
 }
 

@@ -10,6 +10,10 @@ if(XVFB_RUN AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_save_and_exit.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_save_and_exit PROPERTIES TIMEOUT 180)
+  add_test(NAME app.xvfb_recover_after_kill
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_recover_after_kill.sh
+                   $<TARGET_FILE:quorval-extension-maker>)
+  set_tests_properties(app.xvfb_recover_after_kill PROPERTIES TIMEOUT 180)
 endif()
 add_test(NAME app.command_line
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/command_line.sh $<TARGET_FILE:quorval-extension-maker>)
