@@ -52,6 +52,13 @@ double ms_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+// CPU time of the calling thread: what the main thread itself spends, apart from the machine's load.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 // The five texts as a copy holds them: the sections up to the code's marker (UTF-8, small), and
 // the code in the component's own bytes (UTF-8), shared so that unchanged code is copied once.
 struct Texts {
@@ -197,6 +204,9 @@ struct Recovery {
     std::unique_ptr<Writer> writer;
     Texts reference;                        // what was last saved, opened or started with
     std::shared_ptr<std::string> code_copy; // the code last read; the component's text while !code_changed
+    // Memory for the next copy of the code, made ready while nobody types (at start, after a save
+    // or an open), so that the first copy while typing pays for no fresh pages.
+    std::shared_ptr<std::string> spare;
     bool code_changed = true;
     bool pending = false;                   // changes that no copy holds yet
     Clock::time_point first_change, last_change, last_copy, retry_at;
@@ -236,16 +246,22 @@ std::string read_sections() {
     return sections + "[CODE]\r\n";
 }
 
-// The code in the component's bytes: one copy of its buffer, into the previous copy's memory when
-// nothing else holds that any more.
+// The code in the component's bytes, copied straight out of its buffer: the parts before and
+// after its gap, so that the gap stays where the caret is (moving it costs the next keystroke),
+// into the previous copy's memory when nothing else holds that any more.
 std::shared_ptr<const std::string> read_code(Recovery& r) {
     if (!r.code_changed && r.code_copy) return r.code_copy;
-    if (!r.code_copy || r.code_copy.use_count() > 1) r.code_copy = std::make_shared<std::string>();
-    const auto length = static_cast<std::size_t>(std::max<std::intptr_t>(0, scintilla_send(GADGET_CODE, SCI_GETLENGTH)));
-    r.code_copy->resize(length);
-    // The component writes the text and its terminator, which the string keeps room for.
-    if (length > 0)
-        scintilla_send(GADGET_CODE, SCI_GETTEXT, length + 1, reinterpret_cast<std::intptr_t>(r.code_copy->data()));
+    if (!r.code_copy || r.code_copy.use_count() > 1)
+        r.code_copy = r.spare ? std::move(r.spare) : std::make_shared<std::string>();
+    const std::intptr_t length = std::max<std::intptr_t>(0, scintilla_send(GADGET_CODE, SCI_GETLENGTH));
+    const std::intptr_t gap = std::clamp<std::intptr_t>(scintilla_send(GADGET_CODE, SCI_GETGAPPOSITION), 0, length);
+    r.code_copy->resize(static_cast<std::size_t>(length));
+    char* out = r.code_copy->data();
+    for (auto [start, count] : {std::pair{std::intptr_t(0), gap}, std::pair{gap, length - gap}}) {
+        if (count <= 0) continue;
+        auto* part = reinterpret_cast<const char*>(scintilla_send(GADGET_CODE, SCI_GETRANGEPOINTER, static_cast<std::uintptr_t>(start), count));
+        if (part) std::copy_n(part, count, out + start);
+    }
     r.code_changed = false;
     return r.code_copy;
 }
@@ -261,6 +277,14 @@ std::string read_name_line() {
     }
     line += u"\r\n";
     return utf8_of(line.c_str());
+}
+
+// The texts as they stand become the reference; the code's copy is now shared with it.
+void take_reference(Recovery& r) {
+    r.reference = {read_sections(), read_code(r)};
+    constexpr std::size_t growth_room = 64 * 1024;
+    const std::size_t wanted = r.reference.code->size() + growth_room;
+    if (!r.spare || r.spare->capacity() < wanted) r.spare = std::make_shared<std::string>(wanted, '\0');
 }
 
 void mark_changed(Recovery& r) {
@@ -400,7 +424,7 @@ bool recovery_start() {
         lock_file_release(r->lock);
         return false;
     }
-    r->reference = {read_sections(), read_code(*r)};
+    take_reference(*r);
     the_recovery = std::move(r);
     return true;
 }
@@ -448,7 +472,7 @@ std::intptr_t recovery_code_notification(ObjectNumber, const SCNotification* not
 void recovery_texts_settled() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
-    r.reference = {read_sections(), read_code(r)};
+    take_reference(r);
     r.pending = false;
     r.writer->post(Job{Job::REMOVE, {}, {}, {}});
 }
@@ -470,8 +494,10 @@ void recovery_tick() {
         r.retry_at = now + WRITER_BUSY_RETRY;
         return;
     }
+    const double cpu_before = thread_cpu_ms();
     Job job{Job::WRITE, read_name_line(), {read_sections(), read_code(r)}, r.reference};
     r.figures.longest_read_ms = std::max(r.figures.longest_read_ms, ms_between(now, Clock::now()));
+    r.figures.longest_read_cpu_ms = std::max(r.figures.longest_read_cpu_ms, thread_cpu_ms() - cpu_before);
     ++r.figures.copies;
     r.writer->post(std::move(job));
     r.pending = false;

@@ -50,11 +50,13 @@ struct RecoveryTiming {
 RecoveryTiming recovery_timing();
 void recovery_set_timing(const RecoveryTiming& timing);
 
-// Figures of the copies taken since start-up: how many, and the longest time the main thread
-// spent reading the texts and the writer spent writing one copy.
+// Figures of the copies taken since start-up: how many, the longest time the main thread spent
+// reading the texts for one (on the clock, and its own CPU time), and the longest time the writer
+// spent writing one.
 struct RecoveryFigures {
     int copies;
     double longest_read_ms;
+    double longest_read_cpu_ms;
     double longest_write_ms;
 };
 RecoveryFigures recovery_figures();
