@@ -320,8 +320,11 @@ std::vector<FoundCopy> find_orphaned_copies(const Recovery& r) {
         if (stem == r.stem) continue;
         int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
         if (lock < 0) continue;   // its instance runs
+        // A copy this user cannot read (left by another user) is not offered: recovering it would
+        // show empty texts and then replace it with them.
+        const std::string path = r.path_of(stem, COPY_ENDING);
         struct stat info;
-        if (::stat(r.path_of(stem, COPY_ENDING).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0) {
             lock_file_release(lock);
             continue;
         }
@@ -331,6 +334,21 @@ std::vector<FoundCopy> find_orphaned_copies(const Recovery& r) {
         return a.modified != b.modified ? a.modified > b.modified : a.stem > b.stem;
     });
     return found;
+}
+
+// A lock with no copy beside it whose instance is gone (it ended before its first copy, or
+// crashed then) is only litter.
+void remove_orphaned_locks(const Recovery& r) {
+    const std::size_t ending = std::char_traits<char>::length(LOCK_ENDING);
+    for (const std::string& name : folder_names_ending(r.folder, LOCK_ENDING)) {
+        const std::string stem = name.substr(0, name.size() - ending);
+        if (stem == r.stem || ::access(r.path_of(stem, COPY_ENDING).c_str(), F_OK) == 0) continue;
+        int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
+        if (lock < 0) continue;
+        ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
+        ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
+        lock_file_release(lock);
+    }
 }
 
 bool ask_to_recover(std::time_t modified) {
@@ -410,12 +428,15 @@ bool recovery_start() {
     auto r = std::make_unique<Recovery>();
     r->folder = state_folder(PROGRAM_FOLDER);
     if (r->folder.empty() || !folder_make_private(r->folder)) return false;
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    r->stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +
-              std::to_string(now.tv_nsec);
-    // Taking the lock also proves that the folder takes new files.
-    r->lock = lock_file_take(r->path_of(r->stem, LOCK_ENDING));
+    // Taking the lock also proves that the folder takes new files. Another instance starting at
+    // the same moment may hold a new lock briefly, while it sees whether its owner is gone.
+    for (int attempt = 0; attempt < 3 && r->lock < 0; ++attempt) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        r->stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +
+                  std::to_string(now.tv_nsec);
+        r->lock = lock_file_take(r->path_of(r->stem, LOCK_ENDING));
+    }
     if (r->lock < 0) return false;
     try {
         r->writer = std::make_unique<Writer>(r->folder, r->stem);
@@ -432,6 +453,7 @@ bool recovery_start() {
 void recovery_offer() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
+    remove_orphaned_locks(r);
     bool recovered = false;
     for (const FoundCopy& copy : find_orphaned_copies(r)) {
         if (!recovered) {

@@ -60,18 +60,27 @@ std::vector<std::string> folder_names_ending(const std::string& folder, const ch
 }
 
 int lock_file_take(const std::string& path) {
-    // Close-on-exec: a program started from this one must not keep the lock after it ends.
-    int lock = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock < 0) return -1;
-    int taken;
-    do {
-        taken = ::flock(lock, LOCK_EX | LOCK_NB);
-    } while (taken != 0 && errno == EINTR);
-    if (taken != 0) {
+    // Someone who takes a free lock may remove its file; a lock taken on a file that is no longer
+    // at the path guards nothing, so then the file that is there now is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        // Close-on-exec: a program started from this one must not keep the lock after it ends.
+        int lock = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (lock < 0) return -1;
+        int taken;
+        do {
+            taken = ::flock(lock, LOCK_EX | LOCK_NB);
+        } while (taken != 0 && errno == EINTR);
+        if (taken != 0) {
+            ::close(lock);
+            return -1;
+        }
+        struct stat held, named;
+        if (::fstat(lock, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return lock;
         ::close(lock);
-        return -1;
     }
-    return lock;
+    return -1;
 }
 
 void lock_file_release(int lock) {

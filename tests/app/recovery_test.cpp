@@ -171,6 +171,7 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
           now - 7200);
     write_file(folder_ + "/instance-old.lock", "");
     place("instance-new", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
+    write_file(folder_ + "/instance-ended-before-a-copy.lock", "");
     // A running instance holds its lock: its copy is not offered.
     place("instance-live", "; current name: Live\r\n" + extension_file("Live", "", "", "", ""), now);
     const int live_lock = lock_file_take(folder_ + "/instance-live.lock");
@@ -194,7 +195,7 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
         EXPECT_EQ(std::u16string(current_extension_name()), u"Old\nName");
         return true;
     });
-    driver.then("the offered copies are gone, the running instance's stays, the recovered work has one", [&] {
+    driver.then("the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one", [&] {
         std::vector<std::string> names = folder_names_ending(folder_, "");
         std::sort(names.begin(), names.end());
         if (names.size() != 4) return false;   // this instance's lock and copy, and the live ones
