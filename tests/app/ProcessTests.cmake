@@ -3,13 +3,20 @@
 if(NOT TARGET quorval-extension-maker)
   return()
 endif()
-find_program(XVFB_RUN xvfb-run)
+find_program(XVFB Xvfb)
 find_program(XDOTOOL xdotool)
-if(XVFB_RUN AND XDOTOOL)
+find_program(SETXKBMAP setxkbmap)
+if(XVFB AND XDOTOOL)
   add_test(NAME app.xvfb_save_and_exit
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_save_and_exit.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_save_and_exit PROPERTIES TIMEOUT 180)
+  if(SETXKBMAP)
+    add_test(NAME app.xvfb_keyboard_layout
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_keyboard_layout.sh
+                     $<TARGET_FILE:quorval-extension-maker>)
+    set_tests_properties(app.xvfb_keyboard_layout PROPERTIES TIMEOUT 180)
+  endif()
 endif()
 add_test(NAME app.install_layout
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_layout.sh ${CMAKE_BINARY_DIR})
