@@ -353,9 +353,12 @@ TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {
 
 // --- Open -------------------------------------------------------------------------------------
 
+// The texts hold what a field could lose: no-break spaces, line and paragraph separators, and an
+// author longer than a line edit holds by default; the save gives the opened bytes back.
 TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
     fs::create_directory("elsewhere");
-    const std::string outside = extension_file("Shown Name", "Bea", "Line one\r\nLine two", "Usage", "y = 2;");
+    const std::string outside = extension_file("Shown\u00A0Name", "Bea" + std::string(40000, 'x'),
+                                               "Line one\u2028still one\r\nLine\u00A0two\u2029", "Usage\u2029x", "y = 2;");
     write_file("elsewhere/Outside.qex", outside);
     // Typed as a person would, relative to the folder the requester opens in (the current one).
     const QString path = QStringLiteral("elsewhere/Outside.qex");
@@ -385,10 +388,10 @@ TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
     });
     driver.then("the fields hold the file's texts", [] {
         if (QApplication::activeModalWidget()) return false;
-        EXPECT_EQ(field_text(GADGET_NAME), u"Shown Name");
-        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Bea");
-        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"Line one\r\nLine two");
-        EXPECT_EQ(field_text(GADGET_HELP), u"Usage");
+        EXPECT_EQ(field_text(GADGET_NAME), u"Shown\u00A0Name");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Bea" + std::u16string(40000, u'x'));
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"Line one\u2028still one\r\nLine\u00A0two\u2029");
+        EXPECT_EQ(field_text(GADGET_HELP), u"Usage\u2029x");
         EXPECT_EQ(code_text(), u"y = 2;");
         return true;
     });
