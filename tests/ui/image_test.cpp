@@ -1,12 +1,17 @@
 // Images: PNG decoding of every colour type we meet (test images made with libpng here),
-// bitmap and icon files, the decoder table, and the pixel formulas of menu images.
+// bitmap and icon files, the decoder table, hostile data (reads bounded by the data), and the
+// pixel formulas of menu images.
 #include "runtime/ui/image.h"
 
 #include "runtime/core/memory.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -471,6 +476,86 @@ TEST_F(ImageTest, IconEntryPointingOutsideTheFileIsRefused) {
     auto file = icon_file({{2, 32, icon_image(32, 1, 255, 0)}});
     put32(file, 6 + 12, 100000);
     EXPECT_EQ(image_catch(ANY_NUMBER, file.data(), file.size()), 0);
+}
+
+// Hostile data ----------------------------------------------------------------------------
+
+// Exit codes of the children below.
+constexpr int REFUSED = 10;
+constexpr int CAUGHT = 11;
+constexpr int THREW = 13;
+
+// Runs body(data, size) in a child process on a copy of the bytes that ends right where an
+// unreadable page begins, so that a read past the end crashes for real, and only the child.
+// Gives the child's exit code, or 128 + the signal that ended it.
+template <typename Body>
+int run_at_page_end(const std::vector<std::uint8_t>& bytes, Body body) {
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t readable = (bytes.size() + page - 1) / page * page + page;
+    void* map = mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return -1;
+    auto* guard = static_cast<std::uint8_t*>(map) + readable;
+    mprotect(guard, page, PROT_NONE);
+    std::uint8_t* data = guard - bytes.size();
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Nothing may leave the child but its exit: an exception would run the rest of the suite.
+        int code = THREW;
+        try {
+            code = body(data, bytes.size());
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    munmap(map, readable + page);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int catch_result(const std::uint8_t* data, std::size_t size) {
+    return image_catch(ANY_NUMBER, data, size) ? CAUGHT : REFUSED;
+}
+
+// A 1 x 1 16-bit bitmap info header of header_size bytes whose pixels are given by bit fields.
+std::vector<std::uint8_t> bit_field_header(std::uint32_t header_size, int rows) {
+    std::vector<std::uint8_t> v(header_size, 0);
+    put32(v, 0, header_size);
+    put32(v, 4, 1);
+    put32(v, 8, std::uint32_t(rows));
+    put16(v, 12, 1);
+    put16(v, 14, 16);
+    put32(v, 16, 3);   // BI_BITFIELDS
+    return v;
+}
+
+TEST_F(ImageTest, BitFieldHeadersNeverReadPastTheData) {
+    // Headers of 41 to 51 bytes are too short to hold their masks, which would then be read
+    // from past the end of data that ends with the header.
+    for (std::uint32_t size = 41; size <= 51; ++size) {
+        std::vector<std::uint8_t> file(14, 0);
+        file[0] = 'B';
+        file[1] = 'M';
+        const auto header = bit_field_header(size, 1);
+        file.insert(file.end(), header.begin(), header.end());
+        put32(file, 10, std::uint32_t(file.size()));
+        EXPECT_EQ(run_at_page_end(file, catch_result), REFUSED) << "bitmap file, header of " << size;
+        const auto icon = icon_file({{1, 16, bit_field_header(size, 2)}});
+        EXPECT_EQ(run_at_page_end(icon, catch_result), REFUSED) << "icon, header of " << size;
+    }
+    // A 40-byte header followed by its three masks (5-6-5) and one pixel reads to the last byte.
+    auto header = bit_field_header(40, 1);
+    for (std::uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
+        header.resize(header.size() + 4);
+        put32(header, header.size() - 4, mask);
+    }
+    const auto file = bitmap_file(header, {0x00, 0xF8, 0, 0});   // pure red
+    EXPECT_EQ(run_at_page_end(file, [](const std::uint8_t* data, std::size_t size) {
+        const ObjectNumber id = image_catch(ANY_NUMBER, data, size);
+        return id && pixel_of(id, 0, 0) == std::vector<int>{0, 0, 255} ? CAUGHT : REFUSED;
+    }), CAUGHT);
 }
 
 // Pixel formulas -------------------------------------------------------------------------
