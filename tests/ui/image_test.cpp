@@ -1,6 +1,6 @@
 // Images: PNG decoding of every colour type we meet (test images made with libpng here),
-// bitmap and icon files, the decoder table, hostile data (reads bounded by the data), and the
-// pixel formulas of menu images.
+// bitmap and icon files, the decoder table, hostile data (reads bounded by the data, memory by
+// a pixel limit), and the pixel formulas of menu images.
 #include "runtime/ui/image.h"
 
 #include "runtime/core/memory.h"
@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -483,6 +485,7 @@ TEST_F(ImageTest, IconEntryPointingOutsideTheFileIsRefused) {
 // Exit codes of the children below.
 constexpr int REFUSED = 10;
 constexpr int CAUGHT = 11;
+constexpr int PROPERTY_BROKEN = 12;
 constexpr int THREW = 13;
 
 // Runs body(data, size) in a child process on a copy of the bytes that ends right where an
@@ -556,6 +559,73 @@ TEST_F(ImageTest, BitFieldHeadersNeverReadPastTheData) {
         const ObjectNumber id = image_catch(ANY_NUMBER, data, size);
         return id && pixel_of(id, 0, 0) == std::vector<int>{0, 0, 255} ? CAUGHT : REFUSED;
     }), CAUGHT);
+}
+
+void put_chunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& body) {
+    const std::size_t at = png.size();
+    png.resize(at + 8);
+    for (int i = 0; i < 4; ++i) png[at + std::size_t(i)] = std::uint8_t(body.size() >> (24 - 8 * i));
+    std::memcpy(&png[at + 4], type, 4);
+    png.insert(png.end(), body.begin(), body.end());
+    const uLong crc = crc32(0, &png[at + 4], uInt(4 + body.size()));
+    for (int i = 0; i < 4; ++i) png.push_back(std::uint8_t(crc >> (24 - 8 * i)));
+}
+
+// A PNG of a few dozen bytes that declares width x height RGBA pixels: its header reads, and
+// its one row of pixel data is far too little.
+std::vector<std::uint8_t> png_declaring(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<std::uint8_t> header(13, 0);
+    for (int i = 0; i < 4; ++i) {
+        header[std::size_t(i)] = std::uint8_t(width >> (24 - 8 * i));
+        header[std::size_t(4 + i)] = std::uint8_t(height >> (24 - 8 * i));
+    }
+    header[8] = 8;
+    header[9] = PNG_COLOR_TYPE_RGBA;
+    put_chunk(png, "IHDR", header);
+    std::vector<std::uint8_t> row(64, 0), packed(128);
+    uLongf packed_size = packed.size();
+    compress(packed.data(), &packed_size, row.data(), row.size());
+    packed.resize(packed_size);
+    put_chunk(png, "IDAT", packed);
+    put_chunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(ImageTest, PngSizesAreLimitedAndMemoryRunningOutIsARefusal) {
+    auto checks = [](const std::vector<std::uint8_t>& png) {
+        ImageDecodeContext context{};
+        context.data = png.data();
+        context.size = png.size();
+        context.source_kind = IMAGE_SOURCE_MEMORY;
+        const int accepted = png_decoder()->check(&context);
+        if (accepted) png_decoder()->close(&context);
+        return accepted;
+    };
+    // The decoder refuses more than 2^26 pixels from the header alone, before any allocation.
+    EXPECT_EQ(checks(png_declaring(32767, 32767)), 0);
+    EXPECT_EQ(checks(png_declaring(8193, 8192)), 0);
+    EXPECT_EQ(checks(png_declaring(8192, 8192)), 1);
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than a limit would leave";
+#else
+    // With little address space left, the 256 MB that 8192 x 8192 pixels need cannot be had:
+    // image_catch answers 0 instead of letting std::bad_alloc end the program.
+    const auto within_limit = png_declaring(8192, 8192);
+    const auto huge = png_declaring(32767, 32767);
+    EXPECT_EQ(run_at_page_end(within_limit, [&huge](const std::uint8_t* data, std::size_t size) {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit address_space = {limit, limit};
+        if (pages <= 0 || setrlimit(RLIMIT_AS, &address_space) != 0) return PROPERTY_BROKEN;
+        const bool refused = image_catch(ANY_NUMBER, data, size) == 0 && image_catch(5, huge.data(), huge.size()) == 0;
+        return refused ? REFUSED : CAUGHT;
+    }), REFUSED);
+#endif
 }
 
 // Pixel formulas -------------------------------------------------------------------------
