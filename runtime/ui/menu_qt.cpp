@@ -170,10 +170,10 @@ void send_command(NativeHandle owner, ObjectNumber identifier) {
 
 }  // namespace
 
-void* menu_native_create_bar() {
+void* menu_native_create_bar(ObjectNumber id) {
     auto* bar = new QMenuBar;
     // A bar destroyed with its window takes its records with it.
-    QObject::connect(bar, &QObject::destroyed, [bar] { menu_bar_destroyed(bar); });
+    QObject::connect(bar, &QObject::destroyed, [bar, id] { menu_bar_destroyed(bar, id); });
     return bar;
 }
 

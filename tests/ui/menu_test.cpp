@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -348,6 +349,23 @@ TEST_F(MenuTest, FreeingTheMenuOrClosingTheWindowReleasesItsRecords) {
     // Building on a released menu does nothing rather than touch freed records.
     EXPECT_EQ(menu_item(3, u"Open", nullptr), 0);
     EXPECT_EQ(menu_separator(), 0);
+}
+
+TEST_F(MenuTest, MenuEndFreesEveryMenu) {
+    QPointer<QMenuBar> bars[4];
+    for (int i = 0; i < 3; ++i) {
+        const ObjectNumber id = image_menu_create(ANY_NUMBER, nullptr);
+        ASSERT_NE(id, 0);
+        menu_title(u"Loose");
+        menu_item(2, u"New", image_handle(12));
+        bars[i] = static_cast<QMenuBar*>(menu_lookup(id)->menu);
+    }
+    build_file_menu();
+    bars[3] = window_menu_bar(window_handle(0));
+    menu_end();
+    for (const QPointer<QMenuBar>& bar : bars) EXPECT_TRUE(bar.isNull());
+    EXPECT_EQ(window_menu_bar(window_handle(0)), nullptr);
+    menu_start();
 }
 
 TEST_F(MenuTest, ExplicitNumbersReturnTheBarAndReCreatingReplaces) {
