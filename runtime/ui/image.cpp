@@ -4,6 +4,7 @@
 #include "runtime/ui/image.h"
 
 #include "runtime/core/registry.h"
+#include "runtime/ui/free_listeners.h"
 
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@ ObjectRegistry* images = nullptr;
 const ImageDecoder* decoders[IMAGE_DECODER_MAX];
 int decoder_count = 0;
 ImageDecodeContext decode_context;
+FreeListeners<ImageHandle> free_listeners;
 
 void free_callback(ObjectNumber number) { image_free(number); }
 
@@ -105,11 +107,14 @@ int image_free(ObjectNumber number) {
     if (!images || number == ANY_NUMBER) return 0;
     auto* record = static_cast<ImageRecord*>(registry_lookup(images, number));
     if (!record) return 0;
+    free_listeners.tell(record->handle);
     delete record->handle;
     record->handle = nullptr;
     registry_release(images, number);
     return 1;
 }
+
+int image_listen_for_free(ImageFreeListener listener) { return free_listeners.add(listener); }
 
 void image_start() {
     if (!images) images = registry_create(sizeof(ImageRecord), 16, free_callback);

@@ -102,6 +102,10 @@ const ImageDecoder* png_decoder();
 ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size = 10000000);
 ImageHandle image_handle(ObjectNumber number);
 int image_free(ObjectNumber number);
+// Whoever keeps image handles (menu items) hears of an image's end before its handle is deleted,
+// and lets go of it. Listeners stay for the program's life; adding one twice adds it once.
+using ImageFreeListener = void (*)(ImageHandle image);
+int image_listen_for_free(ImageFreeListener listener);
 // The record of a live image (width, height, depth, source_depth), or null.
 const ImageRecord* image_record(ObjectNumber number);
 

@@ -186,6 +186,8 @@ void menu_bar_destroyed(void* bar, ObjectNumber id) {
 
 void menu_start() {
     if (!menus) menus = registry_create(sizeof(MenuRecord), 16, free_callback);
+    // An item whose image is freed draws without one, as an item given none.
+    image_listen_for_free(menu_native_forget_image);
     if (!state) state = static_cast<MenuBuildState*>(heap_alloc_zeroed(runtime_heap(), sizeof(MenuBuildState)));
 }
 

@@ -101,6 +101,8 @@ void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_
 void menu_native_add_separator(void* dropdown, MenuItemRecord* item);
 // Shows the bar in the owner window (null bar: removes it).
 void menu_native_set_bar(NativeHandle owner, void* bar);
+// Every image-menu item that shows this image lets go of it (and is drawn again).
+void menu_native_forget_image(ImageHandle image);
 // Whether the native menu is a bar (else a drop-down).
 bool menu_native_is_bar(void* menu);
 

@@ -179,6 +179,22 @@ void* menu_native_create_bar(ObjectNumber id) {
 
 void menu_native_delete_bar(void* bar) { delete static_cast<QMenuBar*>(bar); }
 
+void menu_native_forget_image(ImageHandle image) {
+    if (!qApp || !image) return;
+    // Every item record hangs on an action of a live drop-down, so the drop-downs find them all.
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* popup = dynamic_cast<ImageMenuPopup*>(widget);
+        if (!popup) continue;
+        for (QAction* action : popup->actions()) {
+            MenuItemRecord* item = item_of(action);
+            if (item && item->image == image) {
+                item->image = nullptr;
+                popup->update();
+            }
+        }
+    }
+}
+
 bool menu_native_is_bar(void* menu) { return qobject_cast<QMenuBar*>(static_cast<QWidget*>(menu)) != nullptr; }
 
 void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item) {

@@ -176,6 +176,21 @@ TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
     font_free(font);
 }
 
+TEST_F(GadgetQt, AFreedFontIsNoLongerTheDefaultAndGadgetsKeepTheirCopy) {
+    ObjectNumber font = font_load(ANY_NUMBER, u"Arial", 20, FONT_BOLD);
+    ASSERT_NE(font, 0);
+    const QFont loaded = *font_qfont(font_handle(font));
+    gadget_set_font(-1, font_handle(font));
+    ObjectNumber given = text_gadget_create(ANY_NUMBER, 0, 0, 100, 20, u"given");
+    EXPECT_EQ(font_free(font), 1);
+    // A font loaded now may take the freed one's memory; gadgets created next get neither.
+    ObjectNumber other = font_load(ANY_NUMBER, u"Courier", 7, FONT_ITALIC);
+    ObjectNumber later = text_gadget_create(ANY_NUMBER, 0, 30, 100, 20, u"later");
+    EXPECT_EQ(control(given)->font(), loaded);
+    EXPECT_EQ(control(later)->font(), QApplication::font());
+    font_free(other);
+}
+
 TEST_F(GadgetQt, DataBelongsToTheGadget) {
     string_gadget_create(7, 0, 0, 100, 20, nullptr);
     EXPECT_EQ(gadget_get_data(7), 0);

@@ -22,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -366,6 +368,33 @@ TEST_F(MenuTest, MenuEndFreesEveryMenu) {
     for (const QPointer<QMenuBar>& bar : bars) EXPECT_TRUE(bar.isNull());
     EXPECT_EQ(window_menu_bar(window_handle(0)), nullptr);
     menu_start();
+}
+
+TEST_F(MenuTest, AFreedImageLeavesItsItemsWhichThenDrawWithoutIt) {
+    ASSERT_NE(image_menu_create(1, window_handle(0)), 0);
+    menu_title(u"File");
+    menu_item(2, u"New", image_handle(12));
+    menu_item(3, u"New", nullptr);
+    QMenu* menu = open_file_menu();
+    ASSERT_NE(menu, nullptr);
+    const QRgb menu_colour = menu->palette().color(QPalette::Active, QPalette::Window).rgb();
+    const QRect with = menu->actionGeometry(menu->actions()[0]);
+    auto image_ink = [&] {
+        const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int ink = 0;
+        for (int y = 0; y < with.height(); ++y)
+            for (int x = 0; x < 28; ++x) ink += shot.pixel(with.left() + x, with.top() + y) != menu_colour;
+        return ink;
+    };
+    ASSERT_GT(image_ink(), 0);
+    // Images made right after are likely to take the freed one's memory; the item shows none.
+    EXPECT_EQ(image_free(12), 1);
+    std::vector<std::unique_ptr<NativeImage>> dark;
+    for (int i = 0; i < 32; ++i) {
+        dark.emplace_back(image_bitmap_create(16, 16, 32));
+        for (std::size_t b = 0; b < dark.back()->bits.size(); ++b) dark.back()->bits[b] = b % 4 == 3 ? 255 : 40;
+    }
+    EXPECT_EQ(image_ink(), 0);
 }
 
 TEST_F(MenuTest, ExplicitNumbersReturnTheBarAndReCreatingReplaces) {
