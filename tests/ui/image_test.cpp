@@ -1,8 +1,9 @@
 // Images: PNG decoding of every colour type we meet (test images made with libpng here),
 // bitmap and icon files, the decoder table, hostile data (reads bounded by the data, memory by
-// a pixel limit), and the pixel formulas of menu images.
+// a pixel limit, the fuzz corpus), and the pixel formulas of menu images.
 #include "runtime/ui/image.h"
 
+#include "fuzz/image_catch_property.h"
 #include "runtime/core/memory.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -626,6 +630,22 @@ TEST_F(ImageTest, PngSizesAreLimitedAndMemoryRunningOutIsARefusal) {
         return refused ? REFUSED : CAUGHT;
     }), REFUSED);
 #endif
+}
+
+TEST_F(ImageTest, EverySavedFuzzInputEndsWithinItsBytesAndKeepsTheProperty) {
+    const std::filesystem::path corpus = std::filesystem::path(QEM_SOURCE_DIR) / "fuzz/corpus/images";
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(run_at_page_end(bytes, [](const std::uint8_t* data, std::size_t size) {
+            const std::string problem = image_fuzz::check(data, size);
+            if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+            return problem.empty() ? 0 : PROPERTY_BROKEN;
+        }), 0) << entry.path().filename();
+        ++replayed;
+    }
+    EXPECT_GE(replayed, 20);
 }
 
 // Pixel formulas -------------------------------------------------------------------------
