@@ -153,7 +153,7 @@ TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
     EXPECT_EQ(gadget_lookup(9)->back_color, 0);
 }
 
-TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
+TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwardsUntilItIsFreed) {
     ObjectNumber font = font_load(ANY_NUMBER, u"Arial", 20, FONT_BOLD);
     ASSERT_NE(font, 0);
     const QFont* qfont = font_qfont(font_handle(font));
@@ -173,21 +173,15 @@ TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
     gadget_set_font(-1, -1);
     ObjectNumber last = text_gadget_create(ANY_NUMBER, 0, 60, 100, 20, u"last");
     EXPECT_EQ(control(last)->font(), QApplication::font());
-    font_free(font);
-}
-
-TEST_F(GadgetQt, AFreedFontIsNoLongerTheDefaultAndGadgetsKeepTheirCopy) {
-    ObjectNumber font = font_load(ANY_NUMBER, u"Arial", 20, FONT_BOLD);
-    ASSERT_NE(font, 0);
-    const QFont loaded = *font_qfont(font_handle(font));
+    // A freed default font is the default no more, even when a font loaded right after takes its
+    // memory; gadgets given it keep their own copy.
+    const QFont loaded = *qfont;
     gadget_set_font(-1, font_handle(font));
-    ObjectNumber given = text_gadget_create(ANY_NUMBER, 0, 0, 100, 20, u"given");
     EXPECT_EQ(font_free(font), 1);
-    // A font loaded now may take the freed one's memory; gadgets created next get neither.
     ObjectNumber other = font_load(ANY_NUMBER, u"Courier", 7, FONT_ITALIC);
-    ObjectNumber later = text_gadget_create(ANY_NUMBER, 0, 30, 100, 20, u"later");
-    EXPECT_EQ(control(given)->font(), loaded);
-    EXPECT_EQ(control(later)->font(), QApplication::font());
+    ObjectNumber freed = text_gadget_create(ANY_NUMBER, 0, 90, 100, 20, u"freed");
+    EXPECT_EQ(control(freed)->font(), QApplication::font());
+    EXPECT_EQ(control(before)->font(), loaded);
     font_free(other);
 }
 
