@@ -5,31 +5,18 @@
 #include <algorithm>
 #include <string>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include "runtime/core/memory.h"
 #include "runtime/files/files.h"
 #include "runtime/files/filesystem.h"
+#include "runtime/files/replace.h"
 
 namespace {
 
 const char16_t* const MARKERS[5] = {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"};
 
-// How many unique temporary names a save tries before it gives up.
-constexpr int TEMPORARY_NAME_TRIES = 32;
-
 std::u16string copy_of(const char16_t* text) {
     return text ? std::u16string(text) : std::u16string();
-}
-
-// The decimal digits of a non-negative value.
-std::u16string digits(unsigned long value) {
-    std::u16string out;
-    do {
-        out.insert(out.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value);
-    return out;
 }
 
 // Writes text and CR LF. A write that comes up short or a text that cannot be converted marks
@@ -39,7 +26,8 @@ bool write_line_whole(ObjectNumber file, const char16_t* text) {
     return file_write_text(file, u"\r\n", TEXT_UTF8) == 2 && wrote_text;
 }
 
-bool write_sections(ObjectNumber file, const ExtensionTexts& texts) {
+bool write_sections(ObjectNumber file, const void* context) {
+    const ExtensionTexts& texts = *static_cast<const ExtensionTexts*>(context);
     const char16_t* members[5] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
     bool whole = true;
     for (int i = 0; i < 5; ++i) {
@@ -184,33 +172,11 @@ char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
-    std::u16string folder = slash == std::u16string::npos ? u"" : target.substr(0, slash + 1);
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
     if (!file_name_is_valid(name.c_str()))
         return 0;
-
-    // A unique name in the same folder, so that the rename stays on one file system; it does not
-    // grow with the target's name, which may already be as long as the system allows.
-    static unsigned long save_counter = 0;
-    std::u16string temporary;
-    ObjectNumber file = 0;
-    for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES && !file; ++attempt) {
-        temporary = folder + u".qem-save-" + digits(static_cast<unsigned long>(::getpid())) + u"-" +
-                    digits(++save_counter) + u".tmp";
-        file = file_create_new(ANY_NUMBER, temporary.c_str());
-        if (!file && path_size(temporary.c_str()) == -1)
-            return 0;  // not a name clash: the folder cannot take a new file at all
-    }
-    if (!file)
+    if (!file_replace(target.c_str(), write_sections, &texts))
         return 0;
-
-    bool whole = write_sections(file, texts);
-    bool synced = file_sync(file) == 1;
-    file_close(file);
-    if (!whole || !synced || !path_rename(temporary.c_str(), target.c_str())) {
-        file_delete(temporary.c_str());
-        return 0;
-    }
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }
 

@@ -27,11 +27,11 @@ char16_t* extension_file_path(const char16_t* name, std::int32_t at);
 // The file part of the path with every ".qex" removed (exact case), as a temporary string at `at`.
 char16_t* extension_name_from_path(const char16_t* path, std::int32_t at);
 
-// Writes the five sections (marker, text, blank line, each ended by CR LF) to a new file beside
-// the target, syncs it to disk and renames it over the target. Returns 1 when all of that
-// succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at the
-// path untouched and no temporary file left. A path whose file name is not valid fails before
-// anything is touched.
+// Writes the five sections (marker, text, blank line, each ended by CR LF) through
+// file_replace: a private file beside the target, synced and renamed over it. Returns 1 when all
+// of that succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at
+// the path untouched and no temporary file left. A path whose file name is not valid, and a
+// target this user may not write, fail before anything is touched.
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts);
 
 // Reads the file at the path read-only. Missing or unreadable: five empty texts, and nothing is
