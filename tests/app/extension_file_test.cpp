@@ -1,8 +1,10 @@
-// The extension file: exact bytes of what is written, what the reader gives back, round trips
-// over random texts, and saves the application itself refuses.
+// The extension file: exact bytes of what is written, what the reader gives back (or why it
+// gives nothing), round trips over random texts, and saves the application itself refuses.
 #include "files/file_test_support.h"
+#include "files/unprivileged.h"
 
 #include <random>
+#include <sys/stat.h>
 
 #include "app/extension_file.h"
 #include "runtime/files/filesystem.h"
@@ -320,6 +322,44 @@ TEST_F(ExtensionFile, ReadingAMissingPathCreatesNothing) {
     EXPECT_EQ(read_texts(u"Extensions"), Texts{});
     EXPECT_TRUE(listing("Extensions").empty());
     EXPECT_EQ(listing(), std::vector<std::string>{"Extensions"});
+}
+
+TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
+    if (rerun_unprivileged())
+        return;
+    auto outcome_of = [](const char16_t* path) {
+        ExtensionReadOutcome outcome = EXTENSION_READ;
+        ExtensionTexts texts = read_extension_texts(path, &outcome);
+        EXPECT_TRUE(!texts.extension && !texts.author && !texts.description && !texts.help && !texts.code);
+        extension_texts_free(&texts);
+        return outcome;
+    };
+    EXPECT_EQ(outcome_of(u"Extensions/Missing.qex"), EXTENSION_MISSING);
+    EXPECT_EQ(outcome_of(u"Nowhere/Missing.qex"), EXTENSION_MISSING);
+    ASSERT_EQ(directory_create(u"Extensions/Dir.qex"), 1);
+    EXPECT_EQ(outcome_of(u"Extensions/Dir.qex"), EXTENSION_NOT_REGULAR);
+    ASSERT_EQ(::mkfifo("Extensions/Pipe.qex", 0600), 0);
+    EXPECT_EQ(outcome_of(u"Extensions/Pipe.qex"), EXTENSION_NOT_REGULAR);
+    ASSERT_EQ(write_texts(u"Extensions/Locked.qex", SPARKLE), 1);
+    ASSERT_EQ(::chmod("Extensions/Locked.qex", 0), 0);
+    EXPECT_EQ(outcome_of(u"Extensions/Locked.qex"), EXTENSION_UNREADABLE);
+    EXPECT_EQ(outcome_of(u"/proc/self/mem"), EXTENSION_UNREADABLE);  // opens, but reading fails
+
+    // Every text must fit in the string area: one line too long, or many lines together.
+    std::int32_t p0 = temp_position();
+    AreaLimit limit(p0 + 2 * 1000 + 5);
+    write_raw("long-line.qex", "[CODE]\r\n" + std::string(1001, 'x') + "\r\n");
+    EXPECT_EQ(outcome_of(u"long-line.qex"), EXTENSION_TOO_LARGE);
+    write_raw("long-text.qex", "[HELP]\r\n" + std::string(600, 'x') + "\r\n" + std::string(600, 'y') + "\r\n");
+    EXPECT_EQ(outcome_of(u"long-text.qex"), EXTENSION_TOO_LARGE);
+    write_raw("fits.qex", "[HELP]\r\n" + std::string(500, 'x') + "\r\n" + std::string(498, 'y') + "\r\n");
+    ExtensionReadOutcome outcome = EXTENSION_MISSING;
+    ExtensionTexts texts = read_extension_texts(u"fits.qex", &outcome);
+    EXPECT_EQ(outcome, EXTENSION_READ);
+    EXPECT_EQ(text_of(texts.help).size(), 1000u);
+    extension_texts_free(&texts);
+    EXPECT_EQ(temp_position(), p0);
+    EXPECT_EQ(listing("Extensions"), (std::vector<std::string>{"Dir.qex", "Locked.qex", "Pipe.qex"}));
 }
 
 TEST_F(ExtensionFile, LargeTextsReadBackWhole) {
