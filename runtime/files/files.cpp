@@ -289,10 +289,10 @@ std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t*
     return written;
 }
 
-// Places the raw line, converted, at `at`; false (area unchanged) when it does not fit.
-bool place_line(LineBytes line, int format, std::int32_t at) {
+// Places the raw line, converted, at `at`, where `room` units fit; false (area unchanged) when
+// it does not fit.
+bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) {
     const std::int32_t before = temp_position();
-    const std::int64_t room = temp_room(at);
     if (format == TEXT_UTF16) {
         std::int64_t units = static_cast<std::int64_t>(line.size / 2);
         char16_t* target = units <= room ? temp_try_reserve(units, at) : nullptr;
@@ -324,8 +324,9 @@ bool place_line(LineBytes line, int format, std::int32_t at) {
     if (static_cast<std::int64_t>(ascii) <= wanted) {
         for (std::size_t i = 0; i < ascii; ++i)
             target[i] = line.data[i];
-        std::int64_t rest = decode_utf8(line.data + ascii, line.size - ascii, target + ascii,
-                                        wanted - static_cast<std::int64_t>(ascii));
+        std::int64_t rest = ascii == line.size ? 0
+                                               : decode_utf8(line.data + ascii, line.size - ascii, target + ascii,
+                                                             wanted - static_cast<std::int64_t>(ascii));
         units = rest < 0 ? -1 : static_cast<std::int64_t>(ascii) + rest;
     }
     if (units < 0) {
@@ -589,7 +590,8 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
         return 0;
     std::vector<unsigned char>& gathered = line_bytes();
     gathered.clear();
-    Gathering gathering{gathered, line_cap(format, temp_room(at))};
+    const std::int32_t room = temp_room(at);
+    Gathering gathering{gathered, line_cap(format, room)};
     LineBytes line;
     if (record->buffer && format != TEXT_UTF16) {
         line = collect_buffered_bytes(record, gathering);
@@ -597,7 +599,7 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
         collect_units(record, gathering, format == TEXT_UTF16 ? 2 : 1);
         line = {gathered.data(), gathered.size()};
     }
-    bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at);
+    bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at, room);
     // A very long line should not pin its memory for the rest of the run.
     if (gathered.capacity() > (1u << 20))
         std::vector<unsigned char>().swap(gathered);
