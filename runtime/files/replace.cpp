@@ -159,6 +159,7 @@ int file_replace(const char16_t* path, FileContentsWriter write, const void* con
     ObjectNumber file = file_adopt_descriptor(temporary.fd);
     bool done = file != 0;
     if (done) {
+        temporary.fd = file_descriptor(file);  // moved if it was 0
         bool whole = write(file, context);
         done = file_sync(file) == 1 && whole;
         if (done && temporary.name.empty())

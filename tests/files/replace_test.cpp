@@ -79,6 +79,20 @@ TEST_P(Replace, ReplacesWholeAndLeavesNothingElse) {
     EXPECT_EQ(listing(), std::vector<std::string>{"target.txt"});
 }
 
+TEST_P(Replace, WorksWhenTheTemporaryFileGetsDescriptorZero) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(0);  // the next open takes 0, which a file record cannot keep
+        ::_exit(replace_text(u"target.txt", u"saved") == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(read_bytes("target.txt"), "saved");
+    EXPECT_EQ(listing(), std::vector<std::string>{"target.txt"});
+}
+
 TEST_P(Replace, TheNewFileHasItsFinalBitsBeforeAnyTextAndOnlyThen) {
     // A private target: nobody else may read the new text at any moment either.
     write_raw("private.txt", "old secret");
