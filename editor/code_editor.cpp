@@ -106,6 +106,7 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
 
     gadget_set_data(gadget, reinterpret_cast<std::intptr_t>(record));
     scintilla_set_data_release(gadget, free_record_data);
+    scintilla_set_change_end_handler(gadget, on_editor_change_end);
     code_editor_update_line_numbers(gadget);
     return result;
 }
@@ -123,6 +124,7 @@ void code_editor_update_line_numbers(ObjectNumber gadget) {
     sample[digits] = 0;
     const std::intptr_t width = send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + 10;
     send(gadget, SCI_SETMARGINWIDTHN, 0, width);
+    record->numbered_lines = lines;
 }
 
 void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {

@@ -303,10 +303,18 @@ TEST_F(Notifications, TheOwnersCallbackFollowsTheEditorsOwnHandling) {
     owner_codes.clear();
     set_utf8("1\n2\n3\n4\n5\n6\n7\n8\n9\n10");
     EXPECT_NE(std::find(owner_codes.begin(), owner_codes.end(), SCN_MODIFIED), owner_codes.end());
+    // The component announces changes before they happen; a notice that lines were added (as
+    // an owner that asks for every notice gets them) sizes the margin before the owner sees it.
+    GadgetRecord* record = gadget_lookup(kEditor);
+    send(SCI_SETMARGINWIDTHN, 0, 1);
+    SCNotification n{};
+    n.nmhdr.code = SCN_MODIFIED;
+    n.modificationType = SC_MOD_INSERTTEXT;
+    n.linesAdded = 1;
+    EXPECT_EQ(scintilla_notify_hook(record, nullptr, WM_NOTIFY, 0, reinterpret_cast<std::intptr_t>(&n)), 0);
     EXPECT_EQ(owner_saw_margin, static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10));
     // Notifications reach the handler through the toolkit's WM_NOTIFY, synchronously.
-    GadgetRecord* record = gadget_lookup(kEditor);
-    SCNotification n{};
+    n = SCNotification{};
     n.nmhdr.code = SCN_CHARADDED;
     n.ch = 'a';
     owner_codes.clear();

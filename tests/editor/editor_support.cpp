@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QString>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <fstream>
 #include <sstream>
 
@@ -103,6 +106,13 @@ std::string format_folded(const std::string& text, const std::vector<int>& level
         start = end + 1;
     }
     return out;
+}
+
+void set_accessibility_active(bool active) {
+    QPlatformAccessibility* accessibility = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    ASSERT_NE(accessibility, nullptr) << "the platform has no accessibility";
+    accessibility->setActive(active);
+    ASSERT_EQ(QAccessible::isActive(), active);
 }
 
 std::string read_file(const std::string& path) {

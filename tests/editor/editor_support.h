@@ -56,6 +56,9 @@ std::string format_styled(const std::string& text, const std::vector<int>& style
 // One line per document line: fold level (hex, flags included), line state, the text.
 std::string format_folded(const std::string& text, const std::vector<int>& levels, const std::vector<int>& states);
 
+// Switches accessibility on or off as a screen reader's arrival does (QAccessible::isActive()).
+void set_accessibility_active(bool active);
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 std::u16string utf16(const std::string& utf8);
