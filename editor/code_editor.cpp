@@ -242,7 +242,9 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(buffer));
     memory_free(buffer);
     if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);
-    editor_restyle_all(gadget);
+    // The new text is styled from the top as far as the screen shows it; the component asks for
+    // the rest line by line as it needs it, so a large text opens without being styled whole.
+    code_editor_restyle_lines(gadget, 0, static_cast<int>(send(gadget, SCI_LINESONSCREEN)), -1);
 }
 
 char16_t* code_editor_get_text(ObjectNumber gadget) {
