@@ -235,12 +235,14 @@ LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler) {
 
 void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo) {
     if (!editor_record_of(gadget)) return;
-    const std::int32_t bytes = string_byte_length(text, TEXT_UTF8);
-    char* buffer = static_cast<char*>(memory_allocate(bytes + 1));
+    // Room for the longest possible encoding (three bytes a unit) instead of a measuring pass over
+    // a text that may hold megabytes; pages beyond the encoded bytes are never touched.
+    const std::size_t most = 3 * static_cast<std::size_t>(string_len(text)) + 1;
+    char* buffer = static_cast<char*>(heap_alloc(runtime_heap(), most));
     if (!buffer) return;
     string_to_memory(buffer, text, -1, TEXT_UTF8);
     send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(buffer));
-    memory_free(buffer);
+    heap_free(runtime_heap(), buffer);
     if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);
     // The new text is styled from the top as far as the screen shows it; the component asks for
     // the rest line by line as it needs it, so a large text opens without being styled whole.
