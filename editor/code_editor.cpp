@@ -240,7 +240,11 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     const std::size_t most = 3 * static_cast<std::size_t>(string_len(text)) + 1;
     char* buffer = static_cast<char*>(heap_alloc(runtime_heap(), most));
     if (!buffer) return;
-    string_to_memory(buffer, text, -1, TEXT_UTF8);
+    const std::int32_t bytes = string_to_memory(buffer, text, -1, TEXT_UTF8);
+    // The component sizes its buffers to the text it is given: a few keys later it would copy
+    // the whole text into larger ones (tens of milliseconds at 9 MB, while the user types). Into
+    // an empty document, as Open sets its code, the room for typing is made now.
+    if (send(gadget, SCI_GETLENGTH) == 0) send(gadget, SCI_ALLOCATE, bytes + bytes / 6);
     send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(buffer));
     heap_free(runtime_heap(), buffer);
     if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);

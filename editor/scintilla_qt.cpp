@@ -45,6 +45,7 @@ static_assert(int(SCI_AUTOCGETCURRENTTEXT) == int(QsciScintillaBase::SCI_AUTOCGE
 static_assert(int(SCI_DELETERANGE) == int(QsciScintillaBase::SCI_DELETERANGE));
 static_assert(int(SCI_LINESONSCREEN) == int(QsciScintillaBase::SCI_LINESONSCREEN));
 static_assert(int(SCI_SETMODEVENTMASK) == int(QsciScintillaBase::SCI_SETMODEVENTMASK));
+static_assert(int(SCI_ALLOCATE) == int(QsciScintillaBase::SCI_ALLOCATE));
 static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
@@ -214,6 +215,9 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     // QScintilla's handling of the after-change notices counts the characters from the document
     // start on every edit, for accessibility; with only the notices before a change, it never runs.
     widget->send(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+    // By default only the caret's line keeps its layout, so every repaint after a key lays out
+    // each line on screen again: several milliseconds where the lines are long.
+    widget->send(QsciScintillaBase::SCI_SETLAYOUTCACHE, QsciScintillaBase::SC_CACHE_PAGE);
     widget->setGeometry(x, y, width, height);
     accessible_install(widget);
     widget->show();
