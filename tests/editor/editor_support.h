@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <Qt>
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,18 @@ protected:
     int find(const std::string& text) const;
 
     ObjectNumber window_ = 0;
+};
+
+// An editor set up for JavaScript in a shown window with the keyboard focus, and the keys of a
+// person typing into it.
+class TypingTest : public EditorTest {
+protected:
+    void SetUp() override;
+    // Keys, each followed by the events (the repaint among them) that it brings.
+    void type(const char* keys);
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // A key alone, with no repaint after it: what follows a change must not wait for one.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 };
 
 // Lexilla's readable form: the text with "{style}" wherever the style changes.

@@ -13,27 +13,8 @@
 
 namespace {
 
-class Typing : public EditorTest {
+class Typing : public TypingTest {
 protected:
-    void SetUp() override {
-        EditorTest::SetUp();
-        create_editor(EDITOR_LINE_NUMBERS, true);
-        widget()->window()->show();
-        widget()->setFocus();
-        QApplication::processEvents();
-    }
-
-    void type(const char* keys) {
-        QTest::keyClicks(widget(), keys);
-        QApplication::processEvents();
-    }
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(widget(), key, modifiers);
-        QApplication::processEvents();
-    }
-    // A key alone, with no repaint after it: what follows a change must not wait for one.
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { QTest::keyClick(widget(), key, modifiers); }
-
     bool list_open() const { return send(SCI_AUTOCACTIVE) != 0; }
     // Chooses the selected item with Tab: the component replaces the characters that were
     // typed when the list opened, so the result shows how many the editor said they were.
