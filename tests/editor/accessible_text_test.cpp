@@ -183,7 +183,7 @@ TEST_F(AccessibleText, ARandomDocumentReadsAsAWalkThroughItsWholeText) {
     for (int i = 0; i < 30; ++i) {
         int a = any_offset(), b = any_offset();
         if (a > b) std::swap(a, b);
-        while (a > 0 && whole[a].isLowSurrogate()) --a;
+        while (a > 0 && a < whole.size() && whole[a].isLowSurrogate()) --a;
         while (b < whole.size() && whole[b].isLowSurrogate()) ++b;
         const QString piece = QString::fromUtf8(random_document(random, 3));
         if (i % 2) {
