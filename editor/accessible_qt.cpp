@@ -345,6 +345,15 @@ QAccessibleInterface* code_editor_factory(const QString&, QObject* object) {
     return nullptr;
 }
 
+// Whether a client may listen, as the platform last announced it: asked after every call into
+// the component, so it must cost less than a look at the platform's accessibility.
+class ActivationWatch : public QAccessible::ActivationObserver {
+public:
+    void accessibilityActiveChanged(bool active) override { announced = active; }
+    bool announced = false;
+};
+ActivationWatch activation;
+
 }  // namespace
 
 void accessible_install(ComponentWidget* widget) {
@@ -353,6 +362,8 @@ void accessible_install(ComponentWidget* widget) {
     static bool installed = false;
     if (!installed) {
         QAccessible::installFactory(code_editor_factory);
+        activation.announced = QAccessible::isActive();
+        QAccessible::installActivationObserver(&activation);
         installed = true;
     }
     QAccessibleInterface* cached = QAccessible::queryAccessibleInterface(widget);
@@ -362,7 +373,7 @@ void accessible_install(ComponentWidget* widget) {
     }
 }
 
-bool accessible_client_active() { return QAccessible::isActive(); }
+bool accessible_client_active() { return activation.announced && QAccessible::isActive(); }
 
 QString accessible_text_of(ComponentWidget* widget, long position, long length) {
     return Text(widget).range(position, position + length);
