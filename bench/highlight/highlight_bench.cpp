@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
 
     std::printf("file: %s (%zu bytes); %d keys per case\n", argv[1], text.size(), keys);
 
-    // Full restyle at the whole size, best of three each.
+    // Full restyle at the whole size, best of five each, taken in turns.
     {
         auto* lexer_editor = new QsciScintilla();
         lexer_editor->resize(794, 703);
@@ -285,7 +285,7 @@ int main(int argc, char** argv) {
         set_text(editor, text);
         set_text(lexer_editor, text);
         double ours = 1e30, builtin = 1e30;
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 5; ++run) {
             ours = std::min(ours, full_restyle(editor));
             builtin = std::min(builtin, full_restyle(lexer_editor));
         }
@@ -330,6 +330,9 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < rows.size(); ++k) {
         set_text(editor, cut(text, sizes[k].second));
         code_editor_restyle_lines(kEditor, 0, -1, -1);
+        // Once, untimed: Qt loads its accessibility bridges at the first event, and the component
+        // builds the character index for the new text at the first offset asked for.
+        steady(editor, 0, 1);
         rows[k].a11y[0] = figures_of(steady(editor, near_the_end(editor), keys));
         rows[k].a11y[1] = figures_of(jumps(editor, jump_positions[k]));
     }
