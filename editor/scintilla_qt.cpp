@@ -46,6 +46,9 @@ static_assert(int(SCI_DELETERANGE) == int(QsciScintillaBase::SCI_DELETERANGE));
 static_assert(int(SCI_LINESONSCREEN) == int(QsciScintillaBase::SCI_LINESONSCREEN));
 static_assert(int(SCI_SETMODEVENTMASK) == int(QsciScintillaBase::SCI_SETMODEVENTMASK));
 static_assert(int(SCI_ALLOCATE) == int(QsciScintillaBase::SCI_ALLOCATE));
+static_assert(int(SCI_APPENDTEXT) == int(QsciScintillaBase::SCI_APPENDTEXT));
+static_assert(int(SCI_BEGINUNDOACTION) == int(QsciScintillaBase::SCI_BEGINUNDOACTION) &&
+              int(SCI_ENDUNDOACTION) == int(QsciScintillaBase::SCI_ENDUNDOACTION));
 static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);

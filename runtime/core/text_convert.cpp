@@ -155,8 +155,13 @@ std::int32_t string_to_memory(void* address, const char16_t* text, std::int32_t 
         std::memset(address, 0, format == TEXT_UTF16 ? 2 : 1);
         return 0;
     }
-    std::int32_t n = string_len(text);
-    if (max_units >= 0 && max_units < n) n = max_units;
+    // A bound stops the count there: a piece of a long text is never measured to its end.
+    std::int32_t n = 0;
+    if (max_units < 0) {
+        n = string_len(text);
+    } else {
+        while (n < max_units && text[n]) ++n;
+    }
     if (format == TEXT_UTF16) {
         std::memmove(address, text, static_cast<std::size_t>(n) * 2);
         std::memset(static_cast<char*>(address) + n * 2, 0, 2);
