@@ -177,9 +177,10 @@ struct FreshText {
 };
 
 // The Open command with the requester answered: the clock runs from the moment the file is
-// chosen to the end of the code editor's first paint.
-double open_in_application(const QString& path) {
-    Clock::time_point chosen{};
+// chosen to the end of the code editor's first paint; `closing` receives the part spent until
+// the requester is gone.
+double open_in_application(const QString& path, double* closing) {
+    Clock::time_point chosen{}, gone{};
     QTimer answer;
     answer.setInterval(5);
     QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -187,6 +188,7 @@ double open_in_application(const QString& path) {
         if (!dialog || !dialog->isVisible())
             return;
         answer.stop();
+        QObject::connect(dialog, &QObject::destroyed, [&gone] { gone = Clock::now(); });
         dialog->selectFile(path);
         chosen = Clock::now();
         static_cast<QDialog*>(dialog)->accept();  // the dialog's own accept, which checks the file
@@ -196,6 +198,7 @@ double open_in_application(const QString& path) {
     new_extension();
     open_extension_file();
     static_cast<QsciScintillaBase*>(scintilla_widget(GADGET_CODE))->viewport()->repaint();
+    *closing = std::chrono::duration<double>(gone - chosen).count();
     return seconds_since(chosen);
 }
 
@@ -219,16 +222,21 @@ void measure_open_in_application(int runs) {
         component.resize(794, 703);
         component.show();
     }
-    double open = 1e30, shipped = 1e30, notices = 1e30;
+    double open = 1e30, closing = 0, shipped = 1e30, notices = 1e30;
     for (int i = 0; i < runs; ++i) {
-        open = std::min(open, open_in_application(path));
+        double requester = 0;
+        const double took = open_in_application(path, &requester);
+        if (took < open) {
+            open = took;
+            closing = requester;
+        }
         shipped = std::min(shipped, read_and_set_text(&components[0], "Extensions/TypeScript.qex"));
         notices = std::min(notices, read_and_set_text(&components[1], "Extensions/TypeScript.qex"));
     }
-    std::printf("open in the application, from the chosen file to the first paint: %.4f s\n"
+    std::printf("open in the application, from the chosen file to the first paint: %.4f s (the requester's closing %.4f s)\n"
                 "  anchor, read into fresh memory + SCI_SETTEXT, component as shipped: %.4f s, ratio %.2fx (target <= 1.5x)\n"
                 "  the same, component reporting only the notices before a change: %.4f s, ratio %.2fx\n",
-                open, shipped, open / shipped, notices, open / notices);
+                open, closing, shipped, open / shipped, notices, open / notices);
 }
 
 }  // namespace
