@@ -224,6 +224,16 @@ TEST_F(EditorConfig, TextInAndOutIsUtf8BothWays) {
     ensure_styled();
     EXPECT_EQ(style_at(find("\"gr")), 4);
     EXPECT_EQ(style_at(find("\xf0\x9f")), 4);
+    // A long text goes in piece by piece: after one unit, surrogate pairs stand across every
+    // even place a piece could end, and stay whole; one undo brings the earlier text back.
+    std::u16string rows = u"x";
+    while (rows.size() < 200000) rows += u"\U0001F600";
+    code_editor_set_text(kEditor, rows.c_str(), 0);
+    back = code_editor_get_text(kEditor);
+    EXPECT_TRUE(std::u16string(back) == rows);
+    temp_reset(p0);
+    send(SCI_UNDO);
+    EXPECT_EQ(text_utf8(), "var s = \"gr\xc3\xbc\xc3\x9f" "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
 }
 
 TEST_F(EditorConfig, EmptyTextLeavesOneLineAndUndoKeepsTheEarlierText) {
