@@ -19,6 +19,27 @@ bool confirm(const char16_t* question) {
     return requester_message(u"Confirm", question, MB_YESNO) == IDYES;
 }
 
+// Why a file that is there cannot be opened, in the words of the message.
+const char16_t* open_failure_reason(ExtensionReadOutcome outcome) {
+    switch (outcome) {
+        case EXTENSION_NOT_REGULAR: return u"\": it is not a regular file.";
+        case EXTENSION_TOO_LARGE: return u"\": the file is too large to edit.";
+        default: return u"\": the file cannot be read.";
+    }
+}
+
+void show_open_error(const char16_t* path, ExtensionReadOutcome outcome) {
+    int p0 = temp_position();
+    temp_append(u"Cannot open \"");
+    temp_append(path);
+    temp_append(open_failure_reason(outcome));
+    // Held in a variable: the message box may build strings of its own in the area.
+    StringVar message = nullptr;
+    string_var_take_temp(&message, p0);
+    requester_message(u"Error", message, MB_OK);
+    string_var_free(message);
+}
+
 void clear_fields() {
     gadget_set_text(GADGET_NAME, u"");
     gadget_set_text(GADGET_AUTHOR, u"");
@@ -67,20 +88,28 @@ void open_extension_file() {
 }
 
 bool open_extension_path(const char16_t* path) {
-    int p0 = temp_position();
-    extension_name_from_path(path, p0);
-    string_var_take_temp(&current_name, p0);
-
-    // Cleared first, so a file that cannot be read leaves five empty fields.
-    clear_fields();
-    ExtensionTexts texts = read_extension_texts(path);
-    gadget_set_text(GADGET_NAME, texts.extension);
-    gadget_set_text(GADGET_AUTHOR, texts.author);
-    gadget_set_text(GADGET_DESCRIPTION, texts.description);
-    gadget_set_text(GADGET_HELP, texts.help);
-    code_editor_set_text(GADGET_CODE, texts.code, 0);
+    // Held apart: the path may lie in the temporary area, which reading moves.
+    StringVar held = nullptr;
+    string_var_assign(&held, path ? path : u"");
+    ExtensionReadOutcome outcome = EXTENSION_READ;
+    ExtensionTexts texts = read_extension_texts(held, &outcome);
+    bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
+    if (opened) {
+        int p0 = temp_position();
+        extension_name_from_path(held, p0);
+        string_var_take_temp(&current_name, p0);
+        clear_fields();
+        gadget_set_text(GADGET_NAME, texts.extension);
+        gadget_set_text(GADGET_AUTHOR, texts.author);
+        gadget_set_text(GADGET_DESCRIPTION, texts.description);
+        gadget_set_text(GADGET_HELP, texts.help);
+        code_editor_set_text(GADGET_CODE, texts.code, 0);
+    } else {
+        show_open_error(held, outcome);
+    }
     extension_texts_free(&texts);
-    return true;
+    string_var_free(held);
+    return opened;
 }
 
 void save_extension() {

@@ -10,12 +10,13 @@ void set_current_extension_name(const char16_t* name);
 // Empties the four fields, the code editor and the current name. No file is touched.
 void new_extension();
 
-// Asks for a file; when one is chosen, opens it with open_extension_path.
+// Asks for a file; when one is chosen, opens it as open_extension_path does.
 void open_extension_file();
 
-// Opens the extension file at the path as File > Open does once a file is chosen: replaces the
-// fields with its texts and takes the current name from its file name. true when the fields now
-// hold the file's texts.
+// Opens the file at the path: replaces the fields with its texts and takes the current name from
+// its file name. A missing file opens as an empty extension of that name, and nothing is created.
+// A file that is there but cannot be read (refused, not a regular file, too large to edit)
+// changes nothing: one "Error" message names it and the reason, and the result is false.
 bool open_extension_path(const char16_t* path);
 
 // Writes at once when a name is set, else asks for one first.

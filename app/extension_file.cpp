@@ -5,31 +5,18 @@
 #include <algorithm>
 #include <string>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include "runtime/core/memory.h"
 #include "runtime/files/files.h"
 #include "runtime/files/filesystem.h"
+#include "runtime/files/replace.h"
 
 namespace {
 
 const char16_t* const MARKERS[5] = {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"};
 
-// How many unique temporary names a save tries before it gives up.
-constexpr int TEMPORARY_NAME_TRIES = 32;
-
 std::u16string copy_of(const char16_t* text) {
     return text ? std::u16string(text) : std::u16string();
-}
-
-// The decimal digits of a non-negative value.
-std::u16string digits(unsigned long value) {
-    std::u16string out;
-    do {
-        out.insert(out.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value);
-    return out;
 }
 
 // Writes text and CR LF. A write that comes up short or a text that cannot be converted marks
@@ -39,7 +26,8 @@ bool write_line_whole(ObjectNumber file, const char16_t* text) {
     return file_write_text(file, u"\r\n", TEXT_UTF8) == 2 && wrote_text;
 }
 
-bool write_sections(ObjectNumber file, const ExtensionTexts& texts) {
+bool write_sections(ObjectNumber file, const void* context) {
+    const ExtensionTexts& texts = *static_cast<const ExtensionTexts*>(context);
     const char16_t* members[5] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
     bool whole = true;
     for (int i = 0; i < 5; ++i) {
@@ -65,11 +53,14 @@ void advise_large(void* block, std::size_t bytes) {
 // One member being read back, built straight into a block of the string heap, which becomes
 // the member's string variable: a large code text is then copied once, not three times. A
 // multi-line member holds back its blank lines until a non-blank line follows, so the blank
-// line that closes a section can be dropped.
+// line that closes a section can be dropped. A text longer than `limit` units, or one memory
+// cannot take, marks the member failed: it could be neither shown whole nor saved again.
 struct MemberReader {
     char16_t* block = nullptr;
     std::size_t length = 0;
     std::size_t capacity = 0;  // units, the terminator not counted
+    std::size_t limit = 0;
+    bool failed = false;
     bool multi_line = false;
     long lines = 0;            // lines taken so far, across repeated sections
     long held_blanks = 0;
@@ -81,8 +72,14 @@ struct MemberReader {
     ~MemberReader() { heap_free(string_heap(), block); }
 
     void append(const char16_t* text, std::size_t n) {
+        if (failed)
+            return;
+        if (length + n > limit) {
+            failed = true;
+            return;
+        }
         if (length + n > capacity) {
-            std::size_t wanted = std::max({capacity * 2, length + n, first_capacity});
+            std::size_t wanted = std::min(std::max({capacity * 2, length + n, first_capacity}), limit);
             // The terminator and the variable's spare bytes come on top, as for every variable.
             auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
             if (!grown && wanted > length + n) {
@@ -90,8 +87,10 @@ struct MemberReader {
                 wanted = length + n;
                 grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
             }
-            if (!grown)
-                return;  // memory ran out: the text stays as far as it got
+            if (!grown) {
+                failed = true;
+                return;
+            }
             block = grown;
             capacity = wanted;
             advise_large(block, wanted * 2);
@@ -184,57 +183,49 @@ char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
-    std::u16string folder = slash == std::u16string::npos ? u"" : target.substr(0, slash + 1);
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
     if (!file_name_is_valid(name.c_str()))
         return 0;
-
-    // A unique name in the same folder, so that the rename stays on one file system; it does not
-    // grow with the target's name, which may already be as long as the system allows.
-    static unsigned long save_counter = 0;
-    std::u16string temporary;
-    ObjectNumber file = 0;
-    for (int attempt = 0; attempt < TEMPORARY_NAME_TRIES && !file; ++attempt) {
-        temporary = folder + u".qem-save-" + digits(static_cast<unsigned long>(::getpid())) + u"-" +
-                    digits(++save_counter) + u".tmp";
-        file = file_create_new(ANY_NUMBER, temporary.c_str());
-        if (!file && path_size(temporary.c_str()) == -1)
-            return 0;  // not a name clash: the folder cannot take a new file at all
-    }
-    if (!file)
+    if (!file_replace(target.c_str(), write_sections, &texts))
         return 0;
-
-    bool whole = write_sections(file, texts);
-    bool synced = file_sync(file) == 1;
-    file_close(file);
-    if (!whole || !synced || !path_rename(temporary.c_str(), target.c_str())) {
-        file_delete(temporary.c_str());
-        return 0;
-    }
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }
 
-ExtensionTexts read_extension_texts(const char16_t* path) {
+ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* outcome) {
+    ExtensionReadOutcome ignored;
+    ExtensionReadOutcome& result = outcome ? *outcome : ignored;
     ExtensionTexts texts{};
     ObjectNumber file = file_read(ANY_NUMBER, path);
-    if (!file)
+    if (!file) {
+        int failure = file_open_failure();
+        result = failure == FILE_FAILURE_MISSING       ? EXTENSION_MISSING
+                 : failure == FILE_FAILURE_NOT_REGULAR ? EXTENSION_NOT_REGULAR
+                                                       : EXTENSION_UNREADABLE;
         return texts;
+    }
 
     MemberReader members[5];
+    std::int32_t p0 = temp_position();
+    // Every text must fit in the string area, through which it is shown and saved again.
+    std::size_t limit = static_cast<std::size_t>(temp_room(p0));
     // A large file is mostly one big text. Decoded it takes at most one unit per byte plus one
     // more per line end (LF becomes CR LF), so room for twice the byte count is never regrown;
     // the pages that are not written are never touched.
     std::int64_t size = path_size(path);
-    for (int i = 2; i < 5; ++i) {
-        members[i].multi_line = true;
-        if (size > (1 << 16))
-            members[i].first_capacity = static_cast<std::size_t>(size) * 2;
+    for (int i = 0; i < 5; ++i) {
+        members[i].limit = limit;
+        members[i].multi_line = i >= 2;
+        if (i >= 2 && size > (1 << 16))
+            members[i].first_capacity = std::min(static_cast<std::size_t>(size) * 2, limit);
     }
     int section = -1;
     bool first_line = true;
-    std::int32_t p0 = temp_position();
+    bool line_refused = false;
     while (!file_at_end(file)) {
-        file_read_line(file, TEXT_UTF8, p0);
+        if (!file_read_line(file, TEXT_UTF8, p0)) {
+            line_refused = true;
+            break;
+        }
         const char16_t* line = temp_address(p0);
         std::size_t length = static_cast<std::size_t>(temp_position() - p0) / 2;
         if (first_line && length > 0 && line[0] == 0xFEFF) {
@@ -254,8 +245,17 @@ ExtensionTexts read_extension_texts(const char16_t* path) {
     }
     if (section >= 0)
         members[section].end_section();
+    bool read_failed = file_read_failed(file);
     file_close(file);
+    bool too_large = line_refused;
+    for (const MemberReader& member : members)
+        too_large = too_large || member.failed;
+    if (read_failed || too_large) {
+        result = read_failed ? EXTENSION_UNREADABLE : EXTENSION_TOO_LARGE;
+        return texts;
+    }
 
+    result = EXTENSION_READ;
     texts.extension = members[0].take();
     texts.author = members[1].take();
     texts.description = members[2].take();

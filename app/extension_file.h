@@ -27,16 +27,27 @@ char16_t* extension_file_path(const char16_t* name, std::int32_t at);
 // The file part of the path with every ".qex" removed (exact case), as a temporary string at `at`.
 char16_t* extension_name_from_path(const char16_t* path, std::int32_t at);
 
-// Writes the five sections (marker, text, blank line, each ended by CR LF) to a new file beside
-// the target, syncs it to disk and renames it over the target. Returns 1 when all of that
-// succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at the
-// path untouched and no temporary file left. A path whose file name is not valid fails before
-// anything is touched.
+// Writes the five sections (marker, text, blank line, each ended by CR LF) through
+// file_replace: a private file beside the target, synced and renamed over it. Returns 1 when all
+// of that succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at
+// the path untouched and no temporary file left. A path whose file name is not valid, and a
+// target this user may not write, fail before anything is touched.
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts);
 
-// Reads the file at the path read-only. Missing or unreadable: five empty texts, and nothing is
-// created. A UTF-8 byte-order mark at the start is skipped. Name and author join their lines
-// without separator; description, help and code keep their lines (blank ones included) joined
-// by CR LF, dropping only the blank line that closes each section, so that what was written
-// reads back as it was. The caller frees the result with extension_texts_free.
-ExtensionTexts read_extension_texts(const char16_t* path);
+// How a read went. Only EXTENSION_READ and EXTENSION_MISSING give texts to show (the latter five
+// empty ones); the others mean the file is there but its texts cannot be had.
+enum ExtensionReadOutcome {
+    EXTENSION_READ,
+    EXTENSION_MISSING,      // nothing at the path
+    EXTENSION_UNREADABLE,   // the system refused to open or read it
+    EXTENSION_NOT_REGULAR,  // a folder, pipe or device
+    EXTENSION_TOO_LARGE,    // a text more than the string area (or memory) can hold
+};
+
+// Reads the file at the path read-only; nothing is ever created. A UTF-8 byte-order mark at the
+// start is skipped. Name and author join their lines without separator; description, help and
+// code keep their lines (blank ones included) joined by CR LF, dropping only the blank line that
+// closes each section, so that what was written reads back as it was. Every failure gives five
+// empty texts and says why in `outcome` when one is passed. The caller frees the result with
+// extension_texts_free.
+ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* outcome = nullptr);

@@ -484,7 +484,8 @@ void recovery_note_change() {
 
 std::intptr_t recovery_code_notification(ObjectNumber, const SCNotification* notification) {
     if (!the_recovery || !notification || notification->nmhdr.code != SCN_MODIFIED) return 0;
-    if (notification->modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
+    // The component announces only the beginning of a change; the copy is read later anyway.
+    if (notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
         the_recovery->code_changed = true;
         mark_changed(*the_recovery);
     }

@@ -54,7 +54,8 @@ void* registry_is_object(ObjectRegistry* registry, ObjectNumber id);
 // Zeroes a numbered record (keeping it) or unlinks and frees a dynamic one.
 void registry_release(ObjectRegistry* registry, ObjectNumber id);
 // Calls the free callback for every live object (numbered ones ascending, then dynamic ones in
-// creation order).
+// creation order). It walks with the registry's one cursor, so nothing the callback sets off may
+// enumerate the same registry (registry_is_object is the safe search).
 void registry_free_all(ObjectRegistry* registry);
 void registry_rewind(ObjectRegistry* registry);
 // Next live record and its id, or null at the end. The cursor moves past the record before it is

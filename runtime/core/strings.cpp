@@ -21,6 +21,10 @@ namespace {
 TempStringArea g_area{};
 const char16_t EMPTY_TEXT[1] = {0};
 
+// The block is capacity + 10 bytes, and every offset must stay a signed 32-bit value.
+constexpr std::int32_t DEFAULT_LIMIT = INT32_MAX - 10;
+std::int32_t g_limit = DEFAULT_LIMIT;
+
 [[noreturn]] void out_of_string_memory() {
     std::fputs("string heap exhausted\n", stderr);
     std::abort();
@@ -72,6 +76,7 @@ bool units_match(const char16_t* a, const char16_t* b, std::int32_t n, bool igno
 TempStringArea& temp_area() { return g_area; }
 
 void temp_area_start() {
+    g_limit = DEFAULT_LIMIT;
     g_area.base = static_cast<char16_t*>(heap_alloc(string_heap(), 16));
     if (!g_area.base) out_of_string_memory();
     g_area.position = 0;
@@ -87,21 +92,41 @@ void temp_area_end() {
 std::int32_t temp_position() { return g_area.position; }
 
 char16_t* temp_reserve(std::int32_t n, std::int32_t at) {
+    char16_t* target = temp_try_reserve(n, at);
+    if (!target) out_of_string_memory();
+    return target;
+}
+
+char16_t* temp_try_reserve(std::int64_t n, std::int32_t at) {
     if (n < 0) n = 0;
+    if (n > temp_room(at)) return nullptr;
     // Measured from the larger of the current position and `at`, so a caller that writes
     // beyond the current position still gets room.
     const std::int64_t from = at > g_area.position ? at : g_area.position;
-    const std::int64_t end = from + std::int64_t{n} * 2;
+    const std::int64_t end = from + n * 2;
     if (end >= g_area.capacity - 4) {
-        const std::int64_t capacity = end + 16384;
-        if (capacity + 10 > INT32_MAX) out_of_string_memory();
+        if (end >= g_limit - 4) return nullptr;  // only when the limit was lowered below the position
+        const std::int64_t capacity = end + 16384 < g_limit ? end + 16384 : g_limit;
         void* block = heap_realloc(string_heap(), g_area.base, static_cast<std::size_t>(capacity + 10));
-        if (!block) out_of_string_memory();
+        if (!block) return nullptr;
         g_area.base = static_cast<char16_t*>(block);
         g_area.capacity = static_cast<std::int32_t>(capacity);
     }
-    g_area.position = at + n * 2;
+    g_area.position = at + static_cast<std::int32_t>(n) * 2;
     return reinterpret_cast<char16_t*>(area_bytes() + at);
+}
+
+std::int32_t temp_room(std::int32_t at) {
+    // The end of a reservation stays below limit - 4, as below capacity - 4 without a limit.
+    const std::int64_t from = at > g_area.position ? at : g_area.position;
+    const std::int64_t room = (std::int64_t{g_limit} - 5 - from) / 2;
+    return room > 0 ? static_cast<std::int32_t>(room) : 0;
+}
+
+std::int32_t temp_limit() { return g_limit; }
+
+void temp_set_limit(std::int32_t bytes) {
+    g_limit = bytes > 32 && bytes <= DEFAULT_LIMIT ? bytes : DEFAULT_LIMIT;
 }
 
 char16_t* temp_append(const char16_t* text) {

@@ -34,8 +34,19 @@ void temp_area_start();
 void temp_area_end();
 
 std::int32_t temp_position();
-// Ensures room for n units at `at`, returns base + at and sets position = at + 2n.
+// Ensures room for n units at `at`, returns base + at and sets position = at + 2n. A reservation
+// the area cannot take ends the program; code that reserves for outside input asks first.
 char16_t* temp_reserve(std::int32_t n, std::int32_t at);
+// temp_reserve that refuses instead: null, with the area unchanged, when n units and their
+// terminator would pass the area's size limit or the memory for them is refused.
+char16_t* temp_try_reserve(std::int64_t n, std::int32_t at);
+// How many units a reservation at `at` may still take within the size limit (memory permitting).
+std::int32_t temp_room(std::int32_t at);
+// The area's size limit in bytes: just under 2 GiB, since positions are 32-bit. Tests lower it
+// to reach the limit without gigabytes of text; 0 (or any value out of range) and
+// temp_area_start() restore the default.
+std::int32_t temp_limit();
+void temp_set_limit(std::int32_t bytes);
 // Appends the text and its terminator at the current position; returns the terminator's address.
 char16_t* temp_append(const char16_t* text);
 // Returns the unfilled rest of a reservation: position -= 2n.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -16,12 +17,14 @@
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
+#include "runtime/files/files_internal.h"
 #include "runtime/files/filesystem.h"
 
 namespace {
 
 ObjectRegistry* file_registry = nullptr;
 Heap* registry_heap = nullptr;  // the runtime heap the registry lives in
+int last_open_failure = 0;
 
 enum OpenMode { MODE_READ = 1, MODE_OPEN = 2, MODE_CREATE = 3, MODE_CREATE_NEW = 4 };
 
@@ -58,6 +61,8 @@ std::int64_t os_read(FileRecord* record, unsigned char* target, std::int64_t n) 
                              static_cast<std::size_t>(n - done));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            record->read_failed = 1;
         if (got <= 0)
             break;
         done += got;
@@ -167,9 +172,32 @@ struct LineBytes {
     std::size_t size;
 };
 
+// The raw line being gathered. Past `cap` bytes (or when memory runs out) it is refused: the
+// rest of the line is still read to its end, so the next line starts in the right place, but
+// nothing more is kept.
+struct Gathering {
+    std::vector<unsigned char>& bytes;
+    std::size_t cap;
+    bool refused = false;
+
+    void keep(const unsigned char* from, const unsigned char* to) {
+        if (refused)
+            return;
+        if (bytes.size() + static_cast<std::size_t>(to - from) > cap) {
+            refused = true;
+            return;
+        }
+        try {
+            bytes.insert(bytes.end(), from, to);
+        } catch (const std::bad_alloc&) {
+            refused = true;
+        }
+    }
+};
+
 // One-byte units from the buffer, scanned in whole runs. A line that lies wholly in the buffer
-// is returned where it lies (the common case: no copy); others are gathered in `line`.
-LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>& line) {
+// is returned where it lies (the common case: no copy); others are gathered.
+LineBytes collect_buffered_bytes(FileRecord* record, Gathering& line) {
     enter_read_state(record);
     bool gathered = false;
     for (;;) {
@@ -177,7 +205,7 @@ LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>&
             std::int64_t got = os_read(record, record->buffer, record->buffer_size);
             record->fill = record->remaining = static_cast<std::int32_t>(got);
             if (got == 0)
-                return {line.data(), line.size()};
+                return {line.bytes.data(), line.bytes.size()};
         }
         const unsigned char* start = record->buffer + record->fill - record->remaining;
         const unsigned char* end = start + record->remaining;
@@ -185,7 +213,7 @@ LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>&
         while (stop < end && *stop != '\n' && *stop != '\r' && *stop != 0)
             ++stop;
         if (stop == end) {
-            line.insert(line.end(), start, stop);
+            line.keep(start, stop);
             gathered = true;
             record->remaining = 0;
             continue;
@@ -194,7 +222,7 @@ LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>&
         record->remaining -= static_cast<std::int32_t>(stop - start + 1);
         // Looking behind a CR that ends the buffer refills it, over the line's bytes.
         if (gathered || (carriage_return && record->remaining == 0)) {
-            line.insert(line.end(), start, stop);
+            line.keep(start, stop);
             gathered = true;
         }
         if (carriage_return) {
@@ -203,13 +231,13 @@ LineBytes collect_buffered_bytes(FileRecord* record, std::vector<unsigned char>&
                 give_back(record, 1);
         }
         if (gathered)
-            return {line.data(), line.size()};
+            return {line.bytes.data(), line.bytes.size()};
         return {start, static_cast<std::size_t>(stop - start)};
     }
 }
 
 // Any unit size, buffered or not: one unit at a time.
-void collect_units(FileRecord* record, std::vector<unsigned char>& line, std::int32_t unit) {
+void collect_units(FileRecord* record, Gathering& line, std::int32_t unit) {
     unsigned char value[2];
     auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[0] == code && value[1] == 0); };
     for (;;) {
@@ -222,8 +250,103 @@ void collect_units(FileRecord* record, std::vector<unsigned char>& line, std::in
                 give_back(record, unit);
             return;
         }
-        line.insert(line.end(), value, value + unit);
+        line.keep(value, value + unit);
     }
+}
+
+// Decodes UTF-8 into at most `capacity` units. ICU takes 32-bit lengths, so a long line goes in
+// pieces, each cut just before a byte that starts a character, or behind four continuation
+// bytes, which no character spans: the pieces decode exactly as the whole would. Returns the
+// units written, or -1 when they would pass the capacity.
+std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t* target, std::int64_t capacity) {
+    constexpr std::size_t PIECE = 1 << 16;
+    auto continuation = [&](std::size_t i) { return (bytes[i] & 0xC0) == 0x80; };
+    std::int64_t written = 0;
+    std::size_t done = 0;
+    while (done < size) {
+        std::size_t cut = size;
+        if (size - done > PIECE) {
+            std::size_t end = done + PIECE;
+            cut = end;
+            while (cut > end - 3 && continuation(cut))
+                --cut;
+            if (continuation(cut))
+                cut = end;
+        }
+        std::int64_t room = std::min<std::int64_t>(capacity - written, INT32_MAX);
+        std::int32_t length = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target + written), static_cast<std::int32_t>(room), &length,
+                             reinterpret_cast<const char*>(bytes + done), static_cast<std::int32_t>(cut - done),
+                             0xFFFD, nullptr, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR || length > room)
+            return -1;
+        if (U_FAILURE(status))
+            break;
+        written += length;
+        done = cut;
+    }
+    return written;
+}
+
+// Places the raw line, converted, at `at`, where `room` units fit; false (area unchanged) when
+// it does not fit.
+bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) {
+    const std::int32_t before = temp_position();
+    if (format == TEXT_UTF16) {
+        std::int64_t units = static_cast<std::int64_t>(line.size / 2);
+        char16_t* target = units <= room ? temp_try_reserve(units, at) : nullptr;
+        if (!target)
+            return false;
+        for (std::int64_t i = 0; i < units; ++i)
+            target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
+        target[units] = 0;
+        return true;
+    }
+    if (format != TEXT_UTF8) {
+        // Reserved first, so that the conversion finds the room and cannot end the program.
+        if (static_cast<std::int64_t>(line.size) > room || !temp_try_reserve(static_cast<std::int64_t>(line.size), at))
+            return false;
+        temp_reset(at);
+        string_from_memory(line.data, static_cast<std::int32_t>(line.size), format, at);
+        return true;
+    }
+    // UTF-8 never needs more units than bytes: reserve that (or all the room there is), decode
+    // in one pass and give back the rest.
+    std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(line.size), room);
+    char16_t* target = temp_try_reserve(wanted, at);
+    if (!target)
+        return false;
+    std::size_t ascii = 0;
+    while (ascii < line.size && line.data[ascii] < 0x80)
+        ++ascii;
+    std::int64_t units = -1;
+    if (static_cast<std::int64_t>(ascii) <= wanted) {
+        for (std::size_t i = 0; i < ascii; ++i)
+            target[i] = line.data[i];
+        std::int64_t rest = ascii == line.size ? 0
+                                               : decode_utf8(line.data + ascii, line.size - ascii, target + ascii,
+                                                             wanted - static_cast<std::int64_t>(ascii));
+        units = rest < 0 ? -1 : static_cast<std::int64_t>(ascii) + rest;
+    }
+    if (units < 0) {
+        temp_reset(before);
+        return false;
+    }
+    target[units] = 0;
+    temp_give_back(static_cast<std::int32_t>(wanted - units));
+    return true;
+}
+
+// The most bytes a line may have and still possibly fit in `room` units: UTF-8 takes at most
+// three bytes per unit, UTF-16 two, the narrow code page is counted by its bytes.
+std::size_t line_cap(int format, std::int64_t room) {
+    std::size_t units = static_cast<std::size_t>(room);
+    if (format == TEXT_UTF8)
+        return units * 3;
+    if (format == TEXT_UTF16)
+        return units * 2 + 1;
+    return units;
 }
 
 // Units converted per piece when a long text is written.
@@ -253,7 +376,36 @@ std::int64_t write_narrow(FileRecord* record, const char16_t* text) {
     return written;
 }
 
+// Descriptor 0 would read as a free record: it is moved elsewhere.
+int off_zero(int fd) {
+    if (fd != 0)
+        return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    ::close(fd);
+    return moved;
+}
+
+void start_record(FileRecord* record, int fd) {
+    record->buffer = static_cast<unsigned char*>(heap_alloc(runtime_heap(), FILE_BUFFER_SIZE));
+    record->handle = fd;
+    record->buffer_size = FILE_BUFFER_SIZE;
+    record->remaining = 0;
+    record->fill = 0;
+    record->reading = 1;
+    record->write_failed = 0;
+    record->read_failed = 0;
+}
+
+int failure_of(int error) {
+    if (error == ENOENT)
+        return FILE_FAILURE_MISSING;
+    if (error == EISDIR)
+        return FILE_FAILURE_NOT_REGULAR;
+    return FILE_FAILURE_REFUSED;
+}
+
 ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode) {
+    last_open_failure = FILE_FAILURE_REFUSED;
     if (!file_registry)
         return 0;
     ObjectNumber id = number;
@@ -262,6 +414,7 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
         return 0;
     std::string system = path_to_system(path);
     int fd = -1;
+    int failure = FILE_FAILURE_MISSING;
     if (!system.empty()) {
         int flags = O_CLOEXEC;
         switch (mode) {
@@ -280,6 +433,8 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
                 fd = ::open(system.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
             } while (fd < 0 && errno == EINTR);
         }
+        if (fd < 0)
+            failure = failure_of(errno);
         // Only regular files are read: a pipe or a device such as /dev/zero could keep a reader
         // waiting or reading for ever. A folder is never a file.
         struct stat info;
@@ -287,27 +442,20 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
                         (mode == MODE_READ && !S_ISREG(info.st_mode)))) {
             ::close(fd);
             fd = -1;
+            failure = FILE_FAILURE_NOT_REGULAR;
         }
         if (fd >= 0 && mode == MODE_READ)
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        if (fd == 0) {
-            // Descriptor 0 would read as a free record.
-            int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
-            ::close(fd);
-            fd = moved;
-        }
+        if (fd >= 0)
+            fd = off_zero(fd);
     }
     if (fd < 0) {
         registry_release(file_registry, id);
+        last_open_failure = failure;
         return 0;
     }
-    record->buffer = static_cast<unsigned char*>(heap_alloc(runtime_heap(), FILE_BUFFER_SIZE));
-    record->handle = fd;
-    record->buffer_size = FILE_BUFFER_SIZE;
-    record->remaining = 0;
-    record->fill = 0;
-    record->reading = 1;
-    record->write_failed = 0;
+    start_record(record, fd);
+    last_open_failure = 0;
     return number == ANY_NUMBER ? id : fd;
 }
 
@@ -349,6 +497,32 @@ ObjectNumber file_read(ObjectNumber number, const char16_t* path) {
 
 ObjectNumber file_create_new(ObjectNumber number, const char16_t* path) {
     return open_file(number, path, MODE_CREATE_NEW);
+}
+
+int file_open_failure() {
+    return last_open_failure;
+}
+
+ObjectNumber file_adopt_descriptor(int fd) {
+    if (fd < 0)
+        return 0;
+    ObjectNumber id = ANY_NUMBER;
+    auto* record = file_registry ? static_cast<FileRecord*>(registry_obtain(file_registry, ANY_NUMBER, &id)) : nullptr;
+    fd = record ? off_zero(fd) : fd;
+    if (!record || fd < 0) {
+        if (fd >= 0)
+            ::close(fd);
+        if (record)
+            registry_release(file_registry, id);
+        return 0;
+    }
+    start_record(record, fd);
+    return id;
+}
+
+int file_descriptor(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    return record ? static_cast<int>(record->handle) : -1;
 }
 
 std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format) {
@@ -416,46 +590,20 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
         return 0;
     std::vector<unsigned char>& gathered = line_bytes();
     gathered.clear();
+    const std::int32_t room = temp_room(at);
+    Gathering gathering{gathered, line_cap(format, room)};
     LineBytes line;
     if (record->buffer && format != TEXT_UTF16) {
-        line = collect_buffered_bytes(record, gathered);
+        line = collect_buffered_bytes(record, gathering);
     } else {
-        collect_units(record, gathered, format == TEXT_UTF16 ? 2 : 1);
+        collect_units(record, gathering, format == TEXT_UTF16 ? 2 : 1);
         line = {gathered.data(), gathered.size()};
     }
-    std::int32_t size = static_cast<std::int32_t>(line.size);
-    if (format == TEXT_UTF16) {
-        std::int32_t units = size / 2;
-        char16_t* target = temp_reserve(units, at);
-        for (std::int32_t i = 0; i < units; ++i)
-            target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
-        target[units] = 0;
-    } else if (format == TEXT_UTF8 && size > 0) {
-        // Decoded in one pass: UTF-8 never needs more units than bytes; the rest is given back.
-        char16_t* target = temp_reserve(size, at);
-        std::int32_t ascii = 0;
-        while (ascii < size && line.data[ascii] < 0x80)
-            ++ascii;
-        for (std::int32_t i = 0; i < ascii; ++i)
-            target[i] = line.data[i];
-        std::int32_t units = ascii;
-        if (ascii < size) {
-            std::int32_t rest = 0;
-            UErrorCode status = U_ZERO_ERROR;
-            u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target + ascii), size - ascii, &rest,
-                                 reinterpret_cast<const char*>(line.data + ascii), size - ascii, 0xFFFD, nullptr,
-                                 &status);
-            units = U_FAILURE(status) ? ascii : ascii + rest;
-        }
-        target[units] = 0;
-        temp_give_back(size - units);
-    } else {
-        string_from_memory(line.data, size, format, at);
-    }
+    bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at, room);
     // A very long line should not pin its memory for the rest of the run.
     if (gathered.capacity() > (1u << 20))
         std::vector<unsigned char>().swap(gathered);
-    return 1;
+    return placed ? 1 : 0;
 }
 
 int file_at_end(ObjectNumber file) {
@@ -474,6 +622,11 @@ int file_at_end(ObjectNumber file) {
         return -1;
     os_seek_back(record, 1);
     return 0;
+}
+
+int file_read_failed(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    return record && record->read_failed ? 1 : 0;
 }
 
 int file_sync(ObjectNumber file) {

@@ -20,6 +20,7 @@ struct FileRecord {
     std::int32_t fill;            // read state: bytes the last refill delivered
     std::int32_t reading;         // 1 read state, 0 write state
     std::int32_t write_failed;    // 1 once a write to the system came up short (kept until close)
+    std::int32_t read_failed;     // 1 once a read from the system failed with an error (kept until close)
 };
 
 // Creates the file registry (16 slots, file_close as free callback). Calling it again while
@@ -44,6 +45,12 @@ ObjectNumber file_read(ObjectNumber number, const char16_t* path);
 // Creates a file that must not exist yet (exclusive creation); read and write.
 ObjectNumber file_create_new(ObjectNumber number, const char16_t* path);
 
+// Why the last of the four opens failed; 0 after one that succeeded.
+inline constexpr int FILE_FAILURE_MISSING = 1;      // nothing at the path
+inline constexpr int FILE_FAILURE_NOT_REGULAR = 2;  // a folder; for file_read also a pipe or device
+inline constexpr int FILE_FAILURE_REFUSED = 3;      // the system refused: permissions, a name too long, ...
+int file_open_failure();
+
 // Writes the text without terminator in the format (TEXT_UTF8, TEXT_UTF16, else the narrow
 // code page); no byte-order mark. Returns the bytes written: 0 for a null or empty text or a
 // file that is not open.
@@ -54,12 +61,18 @@ std::int64_t file_write_line(ObjectNumber file, const char16_t* text, int format
 // Reads one line (ended by LF, CR LF, a lone CR, a NUL unit or the end of the file; the ending
 // is consumed, never returned), converts it and places it, terminated, in the temporary string
 // area at byte offset `at`; the area's position then stands at its terminator. Returns 1, or 0
-// when the file is not open (no string is produced then).
+// when the file is not open or the line is more than the area can hold (temp_room): such a line
+// is read to its end but kept nowhere. No string is produced when the result is 0. In the
+// narrow code page a line counts as long as its bytes, which it never exceeds.
 int file_read_line(ObjectNumber file, int format, std::int32_t at);
 
 // 0 while at least one more byte can be read; non-zero at the end (also 0 for a file that is
-// not open, as the runtime has always answered).
+// not open, as the runtime has always answered). A read error counts as the end; see below.
 int file_at_end(ObjectNumber file);
+
+// 1 when a read from the system failed with an error since the file was opened (the end of the
+// file is no error), else 0; 0 for a file that is not open.
+int file_read_failed(ObjectNumber file);
 
 // Writes pending output and asks the system to put the file on disk (fsync). Returns 1 when
 // every write since the file was opened was complete and the sync succeeded, else 0.

@@ -11,6 +11,7 @@
 #include <unicode/ustring.h>
 
 #include "runtime/core/strings.h"
+#include "runtime/files/files_internal.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ std::size_t units_of(const char16_t* text) {
     return n;
 }
 
-// The folder part of a system path, for syncing it after a rename: "." when there is none.
-std::string folder_of(const std::string& path) {
+}  // namespace
+
+std::string system_folder_of(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
         return ".";
@@ -32,7 +34,17 @@ std::string folder_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-}  // namespace
+bool rename_and_sync(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    // The rename itself is done; a folder that cannot be synced only weakens crash safety.
+    int folder = ::open(system_folder_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
 
 std::string path_to_system(const char16_t* path) {
     std::size_t n = units_of(path);
@@ -97,19 +109,7 @@ int path_rename(const char16_t* from, const char16_t* to) {
     std::string target = path_to_system(to);
     if (source.empty() || target.empty())
         return 0;
-    // The replacement keeps the replaced file's permission bits: a private file stays private.
-    struct stat replaced;
-    if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode))
-        ::chmod(source.c_str(), replaced.st_mode & 07777);
-    if (::rename(source.c_str(), target.c_str()) != 0)
-        return 0;
-    // The rename itself is done; a folder that cannot be synced only weakens crash safety.
-    int folder = ::open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return 1;
+    return rename_and_sync(source, target) ? 1 : 0;
 }
 
 char16_t* path_file_part(const char16_t* path, std::int32_t at) {

@@ -17,9 +17,9 @@ std::int64_t path_size(const char16_t* path);
 int directory_create(const char16_t* path);
 // 1 when the file was deleted, 0 on failure or a null path.
 int file_delete(const char16_t* path);
-// Renames `from` to `to`, replacing a file at `to` in one step (with that file's permission
-// bits), then syncs the folder so the new name survives a crash. 1 on success, 0 otherwise
-// (both names unchanged then).
+// Renames `from` to `to`, replacing a file at `to` in one step, then syncs the folder so the new
+// name survives a crash. 1 on success, 0 otherwise (both names unchanged then). To replace a
+// file's contents safely, file_replace (replace.h) does the whole of it.
 int path_rename(const char16_t* from, const char16_t* to);
 
 // The part after the last "/" or "\" (a leading double quote is skipped and the part ends at the

@@ -4,12 +4,14 @@
 #include "runtime/ui/font.h"
 
 #include "runtime/core/registry.h"
+#include "runtime/ui/free_listeners.h"
 
 #include <cstdlib>
 
 namespace {
 
 ObjectRegistry* fonts = nullptr;
+FreeListeners<FontHandle> free_listeners;
 
 void free_callback(ObjectNumber number) { font_free(number); }
 
@@ -59,11 +61,14 @@ int font_free(ObjectNumber number) {
     if (!fonts) return 0;
     auto* record = static_cast<FontRecord*>(registry_lookup(fonts, number));
     if (!record) return 0;
+    free_listeners.tell(record->handle);
     font_native_delete(record->handle);
     record->handle = nullptr;
     registry_release(fonts, number);
     return 1;
 }
+
+int font_listen_for_free(FontFreeListener listener) { return free_listeners.add(listener); }
 
 void font_start() {
     if (!fonts) fonts = registry_create(sizeof(FontRecord), 16, free_callback);

@@ -39,6 +39,10 @@ FontRequest font_request(int points, std::uint32_t flags, int dots_per_inch);
 ObjectNumber font_load(ObjectNumber number, const char16_t* name, int points, std::uint32_t flags);
 FontHandle font_handle(ObjectNumber number);
 int font_free(ObjectNumber number);
+// Whoever keeps font handles (the gadgets' default font) hears of a font's end before its handle
+// is deleted, and lets go of it. Listeners stay for the program's life; adding one twice adds it once.
+using FontFreeListener = void (*)(FontHandle font);
+int font_listen_for_free(FontFreeListener listener);
 
 // Start-up: the fonts registry. Shutdown: frees every font.
 void font_start();

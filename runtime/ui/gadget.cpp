@@ -9,6 +9,7 @@
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"
+#include "runtime/ui/font.h"
 #include "runtime/ui/gadget_qt.h"
 
 namespace {
@@ -51,6 +52,12 @@ GadgetListRecord* list_record_of(NativeHandle window) {
     return reinterpret_cast<GadgetListRecord*>(host->get_prop(window, GADGET_LIST_PROPERTY));
 }
 
+// A freed font stops being the default: gadgets created afterwards get the default GUI font.
+// (Gadgets given the font earlier keep their own copy of it.)
+void forget_font(FontHandle font) {
+    if (the_state && font && the_state->default_font == font) the_state->default_font = nullptr;
+}
+
 }  // namespace
 
 ObjectRegistry* gadget_registry() { return the_registry; }
@@ -63,6 +70,7 @@ void gadget_start() {
     the_state = static_cast<GadgetState*>(heap_alloc_zeroed(runtime_heap(), sizeof(GadgetState)));
     the_state->stack = new_stack();
     the_state->capacity = STACK_CAPACITY;
+    font_listen_for_free(forget_font);
 }
 
 void gadget_end() {

@@ -15,12 +15,19 @@
 #include <QApplication>
 #include <QFont>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVariant>
+
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -110,11 +117,30 @@ std::intptr_t text_parent_message(GadgetRecord*, NativeHandle, unsigned, std::ui
 }
 
 // ---------------------------------------------------------------------------------------------
-// Editor: plain text, read with CR LF line breaks.
+// Editor: plain text, read with CR LF line breaks and otherwise exactly as it was set or typed
+// (toPlainText would turn a no-break space into a space and line separators into line breaks).
+
+// A paragraph separator (U+2029) in a text would end a block of the document like a line break
+// and read back as CR LF, so it is held as a line separator (U+2028) marked with this property.
+constexpr int PARAGRAPH_SEPARATOR_PROPERTY = QTextFormat::UserProperty + 1;
+
+QString editor_text(const QTextDocument* document) {
+    QString text;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin()) text += QLatin1String("\r\n");
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QString piece = fragment.text();
+            if (fragment.charFormat().hasProperty(PARAGRAPH_SEPARATOR_PROPERTY))
+                piece.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
+            text += piece;
+        }
+    }
+    return text;
+}
 
 char16_t* editor_get_text(GadgetRecord* record, std::int32_t at) {
-    QString text = static_cast<QPlainTextEdit*>(control_widget(record))->toPlainText();
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QString text = editor_text(static_cast<QPlainTextEdit*>(control_widget(record))->document());
     const auto length = std::int32_t(text.size());
     char16_t* out = temp_reserve(length, at);
     std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), length, out);
@@ -132,8 +158,41 @@ void editor_set_text(GadgetRecord* record, const char16_t* text) {
     QString value = QString::fromUtf16(text);
     value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     value.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // One character per line break, so a position in `value` is the same position in the document.
+    std::vector<int> paragraph_separators;
+    for (qsizetype i = value.indexOf(QChar::ParagraphSeparator); i >= 0; i = value.indexOf(QChar::ParagraphSeparator, i + 1)) {
+        paragraph_separators.push_back(int(i));
+        value[i] = QChar::LineSeparator;
+    }
     editor->setPlainText(value);
+    if (paragraph_separators.empty()) return;
+    QTextDocument* document = editor->document();
+    // Part of setting the text, which leaves nothing to undo.
+    document->setUndoRedoEnabled(false);
+    QTextCharFormat marked;
+    marked.setProperty(PARAGRAPH_SEPARATOR_PROPERTY, true);
+    QTextCursor cursor(document);
+    for (int position : paragraph_separators) {
+        cursor.setPosition(position);
+        cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(marked);
+    }
+    document->setUndoRedoEnabled(true);
 }
+
+// Shift+Enter starts a new line as Enter does (a rich-edit control gives CR LF for both), so a line
+// separator in the document only ever comes from a text that held one.
+class EditorKeyFilter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::InsertLineSeparator)) key->setModifiers(key->modifiers() & ~Qt::ShiftModifier);
+        return false;
+    }
+};
+
+EditorKeyFilter* the_editor_key_filter = nullptr;
 
 void editor_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
@@ -263,6 +322,8 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* field = new QLineEdit(parent);
+    // Qt's default of 32767 characters would cut a longer text that was set, and no word said.
+    field->setMaxLength(std::numeric_limits<int>::max());
     field->setFrame(!(flags & GADGET_BORDER_FLAG));
     field->setText(text ? QString::fromUtf16(text) : QString());
     field->setReadOnly(flags & ES_READONLY);
@@ -288,6 +349,8 @@ ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, 
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor->setTabChangesFocus(false);
     editor->setReadOnly(flags & ES_READONLY);
+    if (!the_editor_key_filter) the_editor_key_filter = new EditorKeyFilter;
+    editor->installEventFilter(the_editor_key_filter);
     // A rich-edit control shows its scroll bars only when the text needs them.
     editor->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -4,6 +4,7 @@
 #include "runtime/ui/image.h"
 
 #include "runtime/core/registry.h"
+#include "runtime/ui/free_listeners.h"
 
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@ ObjectRegistry* images = nullptr;
 const ImageDecoder* decoders[IMAGE_DECODER_MAX];
 int decoder_count = 0;
 ImageDecodeContext decode_context;
+FreeListeners<ImageHandle> free_listeners;
 
 void free_callback(ObjectNumber number) { image_free(number); }
 
@@ -32,19 +34,29 @@ NativeImage* catch_with_decoders(const std::uint8_t* data, std::size_t size, int
         }
     }
     if (!context.decoder) return nullptr;
-    NativeImage* image = image_bitmap_create(context.width, context.height, context.depth);
+    std::unique_ptr<NativeImage> image(image_bitmap_create(context.width, context.height, context.depth));
     if (!image) {
         context.decoder->close(&context);
         return nullptr;
     }
     const int ok = context.decoder->decode(&context, image->bits.data(), image->pitch, IMAGE_DECODE_BOTTOM_UP);
     context.decoder->close(&context);
-    if (!ok) {
-        delete image;
+    if (!ok) return nullptr;
+    *source_depth = context.source_depth;
+    return image.release();
+}
+
+// The image the data holds, or null; nothing thrown on the way (memory running out included)
+// leaves here, since image_catch answers with a result code.
+NativeImage* catch_any(const std::uint8_t* bytes, std::size_t size, int* source_depth) {
+    try {
+        if (size >= 2 && bytes[0] == 0x42 && bytes[1] == 0x4D) return image_from_bitmap_file(bytes, size, source_depth);
+        if (size >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0)
+            return image_from_icon_file(bytes, size, source_depth);
+        return catch_with_decoders(bytes, size, source_depth);
+    } catch (...) {
         return nullptr;
     }
-    *source_depth = context.source_depth;
-    return image;
 }
 
 }  // namespace
@@ -66,15 +78,8 @@ ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size
     ObjectNumber id = 0;
     auto* record = static_cast<ImageRecord*>(registry_obtain(images, number, &id));
     if (!record) return 0;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
     int source_depth = 0;
-    NativeImage* image = nullptr;
-    if (size >= 2 && bytes[0] == 0x42 && bytes[1] == 0x4D)
-        image = image_from_bitmap_file(bytes, size, &source_depth);
-    else if (size >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0)
-        image = image_from_icon_file(bytes, size, &source_depth);
-    else
-        image = catch_with_decoders(bytes, size, &source_depth);
+    NativeImage* image = catch_any(static_cast<const std::uint8_t*>(data), size, &source_depth);
     if (!image) {
         if (number == ANY_NUMBER) registry_release(images, id);
         return 0;
@@ -102,11 +107,14 @@ int image_free(ObjectNumber number) {
     if (!images || number == ANY_NUMBER) return 0;
     auto* record = static_cast<ImageRecord*>(registry_lookup(images, number));
     if (!record) return 0;
+    free_listeners.tell(record->handle);
     delete record->handle;
     record->handle = nullptr;
     registry_release(images, number);
     return 1;
 }
+
+int image_listen_for_free(ImageFreeListener listener) { return free_listeners.add(listener); }
 
 void image_start() {
     if (!images) images = registry_create(sizeof(ImageRecord), 16, free_callback);

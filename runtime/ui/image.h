@@ -36,7 +36,12 @@ using ImageHandle = NativeImage*;
 // Row pitch of a DIB section: 4-byte aligned rows.
 inline int image_row_pitch(int width, int depth) { return ((width * depth + 31) / 32) * 4; }
 
-// A zeroed bitmap of that size and depth; null for sizes that are not positive or too large.
+// The most pixels an image may have (256 MB at 32 bits): data of a few bytes can declare
+// 32767 x 32767 pixels, and no image of ours comes near this.
+inline constexpr std::int64_t IMAGE_MAX_PIXELS = std::int64_t(1) << 26;
+
+// A zeroed bitmap of that size and depth; null for sizes that are not positive or too large, and
+// when the memory cannot be had.
 NativeImage* image_bitmap_create(int width, int height, int depth);
 
 struct ImageRecord {
@@ -92,10 +97,15 @@ const ImageDecoder* png_decoder();
 
 // Operations -------------------------------------------------------------------------------
 
-// Dynamic number for ANY_NUMBER, else the native handle; 0 when no format recognises the data.
+// Dynamic number for ANY_NUMBER, else the native handle; 0 when no format recognises the data,
+// the image would pass IMAGE_MAX_PIXELS or memory runs out. Nothing is thrown.
 ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size = 10000000);
 ImageHandle image_handle(ObjectNumber number);
 int image_free(ObjectNumber number);
+// Whoever keeps image handles (menu items) hears of an image's end before its handle is deleted,
+// and lets go of it. Listeners stay for the program's life; adding one twice adds it once.
+using ImageFreeListener = void (*)(ImageHandle image);
+int image_listen_for_free(ImageFreeListener listener);
 // The record of a live image (width, height, depth, source_depth), or null.
 const ImageRecord* image_record(ObjectNumber number);
 

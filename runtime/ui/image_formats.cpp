@@ -65,11 +65,14 @@ bool read_dib_header(const std::uint8_t* header, std::size_t available, Dib& dib
         break;
     case 16: case 32:
         if (compression == BI_BITFIELDS) {
-            // The masks follow a plain 40-byte header; larger headers hold them inside.
+            // The masks follow a plain 40-byte header; headers of 52 bytes and more hold them
+            // inside. A size in between would have them run past its end, into whatever follows.
             const std::uint8_t* masks = header + 40;
             if (header_size == 40) {
                 if (available < 52) return false;
                 table_offset = 52;
+            } else if (header_size < 52) {
+                return false;
             }
             dib.masks[0] = read32(masks);
             dib.masks[1] = read32(masks + 4);

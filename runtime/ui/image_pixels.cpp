@@ -3,20 +3,26 @@
  * that menu items are drawn from. */
 #include "runtime/ui/image.h"
 
+#include <memory>
+#include <new>
 
 bool image_alpha_blend_available = true;
 
 NativeImage* image_bitmap_create(int width, int height, int depth) {
     if (width <= 0 || height <= 0 || (depth != 24 && depth != 32)) return nullptr;
-    // Refuse sizes whose buffer would not be addressable (a hostile header can ask for anything).
-    if (width > 0x7FFF || height > 0x7FFF) return nullptr;
-    auto* image = new NativeImage;
-    image->width = width;
-    image->height = height;
-    image->depth = depth;
-    image->pitch = image_row_pitch(width, depth);
-    image->bits.assign(std::size_t(image->pitch) * std::size_t(height), 0);
-    return image;
+    // A header can ask for anything; refuse what no image of ours needs.
+    if (width > 0x7FFF || height > 0x7FFF || std::int64_t(width) * height > IMAGE_MAX_PIXELS) return nullptr;
+    try {
+        auto image = std::make_unique<NativeImage>();
+        image->width = width;
+        image->height = height;
+        image->depth = depth;
+        image->pitch = image_row_pitch(width, depth);
+        image->bits.assign(std::size_t(image->pitch) * std::size_t(height), 0);
+        return image.release();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 bool image_is_alpha_capable(const NativeImage* image) {

@@ -75,7 +75,8 @@ int png_check(ImageDecodeContext* context) {
     png_uint_32 width = 0, height = 0;
     int bit_depth = 0, colour_type = 0;
     png_get_IHDR(state->png, state->info, &width, &height, &bit_depth, &colour_type, nullptr, nullptr, nullptr);
-    if (width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF) {
+    if (width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF ||
+        std::uint64_t(width) * height > std::uint64_t(IMAGE_MAX_PIXELS)) {
         destroy(state);
         return 0;
     }

@@ -43,17 +43,6 @@ MenuItemRecord* new_item(MenuRecord* record, const char16_t* text, bool separato
     return item;
 }
 
-// The record whose bar that is, with its id; null when none.
-MenuRecord* record_of_bar(void* bar, ObjectNumber* id) {
-    if (!menus || !bar) return nullptr;
-    registry_rewind(menus);
-    while (void* r = registry_next(menus, id)) {
-        auto* record = static_cast<MenuRecord*>(r);
-        if (record->menu == bar) return record;
-    }
-    return nullptr;
-}
-
 void release(MenuRecord* record, ObjectNumber id) {
     if (state && state->record == record) {
         state->record = nullptr;
@@ -100,7 +89,7 @@ ObjectNumber menu_create(ObjectNumber number, NativeHandle owner) {
     ObjectNumber id = 0;
     auto* record = static_cast<MenuRecord*>(registry_obtain(menus, number, &id));
     if (!record) return 0;
-    void* bar = menu_native_create_bar();
+    void* bar = menu_native_create_bar(id);
     if (!bar) {
         if (number == ANY_NUMBER) registry_release(menus, id);
         return 0;
@@ -187,13 +176,18 @@ int menu_free(ObjectNumber number) {
     return 1;
 }
 
-void menu_bar_destroyed(void* bar) {
-    ObjectNumber id = 0;
-    if (MenuRecord* record = record_of_bar(bar, &id)) release(record, id);
+void menu_bar_destroyed(void* bar, ObjectNumber id) {
+    // The validating lookup, since menu_free releases a dynamic record before its bar goes. It
+    // walks no enumeration: registry_free_all may be standing in one (menu_end).
+    if (!menus || !registry_is_object(menus, id)) return;
+    MenuRecord* record = menu_lookup(id);
+    if (record && record->menu == bar) release(record, id);
 }
 
 void menu_start() {
     if (!menus) menus = registry_create(sizeof(MenuRecord), 16, free_callback);
+    // An item whose image is freed draws without one, as an item given none.
+    image_listen_for_free(menu_native_forget_image);
     if (!state) state = static_cast<MenuBuildState*>(heap_alloc_zeroed(runtime_heap(), sizeof(MenuBuildState)));
 }
 

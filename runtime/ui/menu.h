@@ -87,8 +87,9 @@ inline constexpr int MENU_CHECK_TOPS[7] = {9, 10, 11, 10, 9, 8, 7};
 // ---------------------------------------------------------------------------------------------
 // The Qt side (menu_qt.cpp), called by the operations above.
 
-// A new menu bar; its destruction (with its window) releases the record through menu_bar_destroyed.
-void* menu_native_create_bar();
+// A new menu bar for the menu numbered id; its destruction (with its window) releases the record
+// through menu_bar_destroyed.
+void* menu_native_create_bar(ObjectNumber id);
 void menu_native_delete_bar(void* bar);
 // A new drop-down titled text appended to parent (a bar or a drop-down); item is the title's item
 // record in an image menu (null otherwise).
@@ -100,8 +101,10 @@ void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_
 void menu_native_add_separator(void* dropdown, MenuItemRecord* item);
 // Shows the bar in the owner window (null bar: removes it).
 void menu_native_set_bar(NativeHandle owner, void* bar);
+// Every image-menu item that shows this image lets go of it (and is drawn again).
+void menu_native_forget_image(ImageHandle image);
 // Whether the native menu is a bar (else a drop-down).
 bool menu_native_is_bar(void* menu);
 
-// Called when a bar was destroyed with its window: releases the records of that bar.
-void menu_bar_destroyed(void* bar);
+// Called when a bar was destroyed with its window: releases the record of menu id if that bar is its.
+void menu_bar_destroyed(void* bar, ObjectNumber id);

@@ -170,14 +170,30 @@ void send_command(NativeHandle owner, ObjectNumber identifier) {
 
 }  // namespace
 
-void* menu_native_create_bar() {
+void* menu_native_create_bar(ObjectNumber id) {
     auto* bar = new QMenuBar;
     // A bar destroyed with its window takes its records with it.
-    QObject::connect(bar, &QObject::destroyed, [bar] { menu_bar_destroyed(bar); });
+    QObject::connect(bar, &QObject::destroyed, [bar, id] { menu_bar_destroyed(bar, id); });
     return bar;
 }
 
 void menu_native_delete_bar(void* bar) { delete static_cast<QMenuBar*>(bar); }
+
+void menu_native_forget_image(ImageHandle image) {
+    if (!qApp || !image) return;
+    // Every item record hangs on an action of a live drop-down, so the drop-downs find them all.
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* popup = dynamic_cast<ImageMenuPopup*>(widget);
+        if (!popup) continue;
+        for (QAction* action : popup->actions()) {
+            MenuItemRecord* item = item_of(action);
+            if (item && item->image == image) {
+                item->image = nullptr;
+                popup->update();
+            }
+        }
+    }
+}
 
 bool menu_native_is_bar(void* menu) { return qobject_cast<QMenuBar*>(static_cast<QWidget*>(menu)) != nullptr; }
 

@@ -1,8 +1,8 @@
 /** @file window_qt.cpp
  * Qt adapter of the toolkit windows. Produces: WM_CLOSE (the window stays), WM_MOVE, WM_SIZE
- * (restored, minimised, maximised), WM_ACTIVATE, WM_ERASEBKGND from the top-level widget; WM_COMMAND
- * (high word 1) from the application-wide key filter for every accelerator entry; event_wait's
- * dispatcher over QCoreApplication::processEvents; Tab focus navigation.
+ * (restored, minimised, maximised), WM_ACTIVATE, WM_ERASEBKGND from the top-level widget; event_wait's
+ * dispatcher over QCoreApplication::processEvents; Tab focus navigation. The key filter that turns
+ * accelerator entries into WM_COMMAND lives in shortcut_qt.cpp; window_start installs it.
  * Deliberately not produced: live sizing (the window manager sizes), MDI, tray, drop targets,
  * WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists). */
 // The runtime's headers come first: Qt's `slots` macro would break their record fields.
@@ -12,19 +12,17 @@
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/resources.h"
 #include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStyle>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -109,84 +107,7 @@ public:
     }
 };
 
-// The virtual-key code of a Qt key, 0 when it has none we translate.
-std::uint16_t virtual_key(int key) {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return std::uint16_t(key);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return std::uint16_t(0x70 + (key - Qt::Key_F1));
-    switch (key) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_PageUp: return 0x21;
-    case Qt::Key_PageDown: return 0x22;
-    case Qt::Key_End: return 0x23;
-    case Qt::Key_Home: return 0x24;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Insert: return 0x2D;
-    case Qt::Key_Delete: return 0x2E;
-    default: return 0;
-    }
-}
-
-std::uint8_t key_fvirt(const QKeyEvent* key) {
-    std::uint8_t fvirt = FVIRTKEY | FNOINVERT;
-    Qt::KeyboardModifiers m = key->modifiers();
-    if ((m & Qt::ShiftModifier) || key->key() == Qt::Key_Backtab) fvirt |= FSHIFT;
-    if (m & Qt::ControlModifier) fvirt |= FCONTROL;
-    if (m & Qt::AltModifier) fvirt |= FALT;
-    return fvirt;
-}
-
-// The application-wide key filter: a window's shortcuts act before any widget sees the key, so that
-// Ctrl+X in a field or in the code editor is a command and never Cut.
-class ShortcutFilter : public QObject {
-public:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
-        if (!object->isWidgetType()) return false;
-        auto* widget = static_cast<QWidget*>(object);
-        auto* key = static_cast<QKeyEvent*>(event);
-        std::uint16_t vk = virtual_key(key->key());
-        if (!vk) return false;
-        // The window that receives the key is the active one.
-        QWidget* top = widget->window();
-        ObjectNumber number = top->property("QZ_WindowID").toLongLong() - 1;
-        WindowRecord* record = number >= 0 ? window_lookup(number) : nullptr;
-        if (!record || record->handle != static_cast<NativeHandle>(top)) return false;
-
-        QWidget* focus = QApplication::focusWidget();
-        if (!focus || focus->window() != top) focus = widget;
-        ShortcutFocus info{};
-        info.has_focus = focus != top;
-        if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
-            info.multiline_editor = true;
-            info.read_only = plain->isReadOnly();
-        } else if (auto* rich = qobject_cast<QTextEdit*>(focus)) {
-            info.multiline_editor = true;
-            info.read_only = rich->isReadOnly();
-        }
-        info.hotkey = focus->property("QZ_Hotkey").toLongLong() != 0;
-
-        std::uint8_t fvirt = key_fvirt(key);
-        const AcceleratorTable* table = shortcut_choose_table(record, info, vk, fvirt);
-        int command = accelerator_table_find(table, vk, fvirt);
-        if (command < 0) return false;
-        event->accept();
-        if (event->type() == QEvent::KeyPress)
-            window_send_message(top, WM_COMMAND, make_wparam(unsigned(command), 1), 0);
-        return true;
-    }
-};
-
 WindowEventFilter* the_window_filter = nullptr;
-ShortcutFilter* the_shortcut_filter = nullptr;
 
 // ---------------------------------------------------------------------------------------------
 // The platform services of the window procedure.
@@ -482,10 +403,7 @@ void window_start() {
     event_start();
     window_host_install(&qt_host);
     if (!the_window_filter) the_window_filter = new WindowEventFilter;
-    if (!the_shortcut_filter) {
-        the_shortcut_filter = new ShortcutFilter;
-        if (qApp) qApp->installEventFilter(the_shortcut_filter);
-    }
+    shortcut_filter_install();
     window_program_icon();
 }
 
@@ -493,11 +411,7 @@ void window_end() {
     if (ObjectRegistry* registry = window_registry()) registry_free_all(registry);
     window_registry_destroy();
     event_end();
-    if (the_shortcut_filter) {
-        if (qApp) qApp->removeEventFilter(the_shortcut_filter);
-        delete the_shortcut_filter;
-        the_shortcut_filter = nullptr;
-    }
+    shortcut_filter_remove();
     delete the_window_filter;
     the_window_filter = nullptr;
 }

@@ -3,9 +3,10 @@
 if(NOT TARGET quorval-extension-maker)
   return()
 endif()
-find_program(XVFB_RUN xvfb-run)
+find_program(XVFB Xvfb)
 find_program(XDOTOOL xdotool)
-if(XVFB_RUN AND XDOTOOL)
+find_program(SETXKBMAP setxkbmap)
+if(XVFB AND XDOTOOL)
   add_test(NAME app.xvfb_save_and_exit
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_save_and_exit.sh
                    $<TARGET_FILE:quorval-extension-maker>)
@@ -14,6 +15,12 @@ if(XVFB_RUN AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_recover_after_kill.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_recover_after_kill PROPERTIES TIMEOUT 180)
+  if(SETXKBMAP)
+    add_test(NAME app.xvfb_keyboard_layout
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_keyboard_layout.sh
+                     $<TARGET_FILE:quorval-extension-maker>)
+    set_tests_properties(app.xvfb_keyboard_layout PROPERTIES TIMEOUT 180)
+  endif()
 endif()
 add_test(NAME app.command_line
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/command_line.sh $<TARGET_FILE:quorval-extension-maker>)

@@ -4,6 +4,9 @@
 #include "app_driver.h"
 
 #include "app/application.h"
+#include "app/commands.h"
+#include "files/file_test_support.h"
+#include "files/unprivileged.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/image.h"
 #include "runtime/ui/menu.h"
@@ -18,11 +21,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -91,6 +96,47 @@ protected:
                                click(prompt_button(button));
                                return true;
                            });
+    }
+
+    // Waits until no modal window is open, then checks the five fields.
+    AppDriver& expect_fields(AppDriver& driver, const std::u16string& name, const std::u16string& author,
+                             const std::u16string& description, const std::u16string& help,
+                             const std::u16string& code) {
+        return driver.then("the fields hold their texts", [=] {
+            if (QApplication::activeModalWidget()) return false;
+            EXPECT_EQ(field_text(GADGET_NAME), name);
+            EXPECT_EQ(field_text(GADGET_AUTHOR), author);
+            EXPECT_EQ(field_text(GADGET_DESCRIPTION), description);
+            EXPECT_EQ(field_text(GADGET_HELP), help);
+            EXPECT_EQ(code_text(), code);
+            return true;
+        });
+    }
+
+    // Ctrl+O, the requester taken to the folder (if one is given), the path typed, then Enter
+    // until it closes (the first Enter may only take the completion that typing offered).
+    AppDriver& open_through_requester(AppDriver& driver, const QString& path, const QString& folder = {}) {
+        driver.key(Qt::Key_O, Qt::ControlModifier);
+        driver.then("type " + path.toStdString() + " in the requester", [path, folder] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return false;
+            EXPECT_EQ(dialog->windowTitle().toStdString(), "Select a Quorval Extension...");
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            EXPECT_NE(name, nullptr);
+            if (!name) return false;
+            if (!folder.isEmpty()) dialog->setDirectory(folder);
+            type_into(name, path);
+            return true;
+        });
+        return driver.then("press Enter until the requester closes", [] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return true;
+            if (QWidget* popup = QApplication::activePopupWidget())
+                QTest::keyClick(popup, Qt::Key_Return);
+            else if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, Qt::Key_Return);
+            return false;
+        });
     }
 
     // After OK or Cancel: the prompt is gone, the main window takes input and is active again.
@@ -363,45 +409,21 @@ TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {
 
 // --- Open -------------------------------------------------------------------------------------
 
+// The texts hold what a field could lose: no-break spaces, line and paragraph separators, and an
+// author longer than a line edit holds by default; the save gives the opened bytes back.
 TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
     fs::create_directory("elsewhere");
-    const std::string outside = extension_file("Shown Name", "Bea", "Line one\r\nLine two", "Usage", "y = 2;");
+    const std::string outside = extension_file("Shown\u00A0Name", "Bea" + std::string(40000, 'x'),
+                                               "Line one\u2028still one\r\nLine\u00A0two\u2029", "Usage\u2029x", "y = 2;");
     write_file("elsewhere/Outside.qex", outside);
     // Typed as a person would, relative to the folder the requester opens in (the current one).
     const QString path = QStringLiteral("elsewhere/Outside.qex");
     start();
     AppDriver driver;
     fill(driver, "old", "old", "old", "old", "old");
-    driver.key(Qt::Key_O, Qt::ControlModifier);
-    driver.then("choose the file in the requester", [path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return false;
-        EXPECT_EQ(dialog->windowTitle().toStdString(), "Select a Quorval Extension...");
-        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-        EXPECT_NE(name, nullptr);
-        if (!name) return false;
-        type_into(name, path);
-        return true;
-    });
-    driver.then("press Enter until the requester closes", [] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return true;
-        // The first Enter may only take the completion that typing the path offered.
-        if (QWidget* popup = QApplication::activePopupWidget())
-            QTest::keyClick(popup, Qt::Key_Return);
-        else if (QWidget* focus = QApplication::focusWidget())
-            QTest::keyClick(focus, Qt::Key_Return);
-        return false;
-    });
-    driver.then("the fields hold the file's texts", [] {
-        if (QApplication::activeModalWidget()) return false;
-        EXPECT_EQ(field_text(GADGET_NAME), u"Shown Name");
-        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Bea");
-        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"Line one\r\nLine two");
-        EXPECT_EQ(field_text(GADGET_HELP), u"Usage");
-        EXPECT_EQ(code_text(), u"y = 2;");
-        return true;
-    });
+    open_through_requester(driver, path);
+    expect_fields(driver, u"Shown\u00A0Name", u"Bea" + std::u16string(40000, u'x'),
+                  u"Line one\u2028still one\r\nLine\u00A0two\u2029", u"Usage\u2029x", u"y = 2;");
     // The current name comes from the file name, so Save needs no prompt.
     driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Outside"), "OK");
     driver.exit_program().run_application();
@@ -421,15 +443,7 @@ TEST_F(EndToEnd, OpenCancelledKeepsTheFieldsAndTheName) {
         QTest::keyClick(dialog, Qt::Key_Escape);
         return true;
     });
-    driver.then("every field keeps its text", [] {
-        if (QApplication::activeModalWidget()) return false;
-        EXPECT_EQ(field_text(GADGET_NAME), u"a");
-        EXPECT_EQ(field_text(GADGET_AUTHOR), u"b");
-        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"c");
-        EXPECT_EQ(field_text(GADGET_HELP), u"d");
-        EXPECT_EQ(code_text(), u"e");
-        return true;
-    });
+    expect_fields(driver, u"a", u"b", u"c", u"d", u"e");
     driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
     prompt_answer(driver, "", "Cancel");
     driver.exit_program().run_application();
@@ -463,6 +477,67 @@ TEST_F(EndToEnd, OpenOfAMissingFileEmptiesTheFieldsTakesItsNameAndCreatesNothing
     // Opening only reads: no empty file was left where the requester pointed.
     EXPECT_FALSE(fs::exists("Missing.qex"));
     EXPECT_EQ(file_bytes("Extensions/Missing.qex"), extension_file("", "", "", "", ""));
+}
+
+TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
+    if (rerun_unprivileged()) return;
+    fs::create_directory("Extensions");
+    const std::string locked = extension_file("Locked", "", "", "", "secret();");
+    write_file("Extensions/Locked.qex", locked);
+    fs::permissions("Extensions/Locked.qex", fs::perms::none);
+    const std::string read_only = extension_file("Shown", "Bea", "", "", "kept();");
+    write_file("Extensions/ReadOnly.qex", read_only);
+    fs::permissions("Extensions/ReadOnly.qex", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::create_directory("Extensions/Folder.qex");
+    write_file("Extensions/Big.qex", extension_file("Big", "", "", "", std::string(5000, 'x')));
+    const QString chosen_folder = QString::fromStdString(scratch_.path()) + "/Extensions";
+    start();
+    AppDriver driver;
+    auto fields_unchanged = [this](AppDriver& d) -> AppDriver& {
+        return expect_fields(d, u"a", u"b", u"c", u"d", u"e");
+    };
+    fill(driver, "a", "b", "c", "d", "e");
+    open_through_requester(driver, "Locked.qex", chosen_folder);
+    driver.answer("Error", "Cannot open \"" + chosen_folder + "/Locked.qex\": the file cannot be read.", "OK");
+    fields_unchanged(driver);
+
+    // Opened by path, as a path given to the program would be.
+    bool opened = true;
+    driver.then("open a folder", [&opened] {
+        QTimer::singleShot(0, [&opened] { opened = open_extension_path(u"Extensions/Folder.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"Extensions/Folder.qex\": it is not a regular file.", "OK");
+    fields_unchanged(driver);
+    std::unique_ptr<file_test::AreaLimit> limit;
+    driver.then("open a file whose code the string area cannot hold", [&opened, &limit] {
+        if (opened) ADD_FAILURE() << "the folder was reported as opened";
+        limit = std::make_unique<file_test::AreaLimit>(temp_position() + 2 * 2000 + 5);
+        opened = true;
+        QTimer::singleShot(0, [&opened] { opened = open_extension_path(u"Extensions/Big.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"Extensions/Big.qex\": the file is too large to edit.", "OK");
+    fields_unchanged(driver).then("the limit back", [&opened, &limit] {
+        EXPECT_FALSE(opened);
+        limit.reset();
+        return true;
+    });
+    // The current name stayed "" too: Save asks for one.
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "", "Cancel");
+
+    // A file that may be read but not written opens, and saving over it fails.
+    open_through_requester(driver, "ReadOnly.qex", chosen_folder);
+    expect_fields(driver, u"Shown", u"Bea", u"", u"", u"kept();");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/ReadOnly.qex"), read_only);
+    fs::permissions("Extensions/Locked.qex", fs::perms::owner_read);
+    EXPECT_EQ(file_bytes("Extensions/Locked.qex"), locked);
+    EXPECT_EQ(file_test::listing("Extensions"),
+              (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex"}));
 }
 
 TEST_F(EndToEnd, NewKeepsTheCodeEditorsUndoHistory) {

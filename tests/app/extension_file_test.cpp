@@ -1,10 +1,10 @@
-// The extension file: exact bytes of what is written, what the reader gives back, round trips
-// over random texts, and saves that fail without harming the file that was there.
+// The extension file: exact bytes of what is written, what the reader gives back (or why it
+// gives nothing), round trips over random texts, and saves the application itself refuses.
 #include "files/file_test_support.h"
+#include "files/unprivileged.h"
 
 #include <random>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 
 #include "app/extension_file.h"
 #include "runtime/files/filesystem.h"
@@ -287,23 +287,6 @@ TEST_F(ExtensionFile, RandomTextsReadBackAsTheReaderMust) {
     EXPECT_GT(compared, 200);
 }
 
-TEST_F(ExtensionFile, ReplacingAFileLeavesNoTemporaryFile) {
-    ASSERT_EQ(write_texts(u"Extensions/Sparkle.qex", Texts{u"old", u"", u"", u"", u""}), 1);
-    ASSERT_EQ(write_texts(u"Extensions/Sparkle.qex", SPARKLE), 1);
-    EXPECT_EQ(read_texts(u"Extensions/Sparkle.qex"), SPARKLE);
-    EXPECT_EQ(listing("Extensions"), std::vector<std::string>{"Sparkle.qex"});
-}
-
-TEST_F(ExtensionFile, ReplacingAFileKeepsItsPermissionBits) {
-    namespace fs = std::filesystem;
-    ASSERT_EQ(write_texts(u"Extensions/Private.qex", Texts{u"old", u"", u"", u"", u""}), 1);
-    fs::permissions("Extensions/Private.qex", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_EQ(write_texts(u"Extensions/Private.qex", SPARKLE), 1);
-    EXPECT_EQ(read_texts(u"Extensions/Private.qex"), SPARKLE);
-    EXPECT_EQ(fs::status("Extensions/Private.qex").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-
 TEST_F(ExtensionFile, ExtensionsIsAFileInsteadOfAFolder) {
     std::filesystem::remove("Extensions");
     write_raw("Extensions", "not a folder");
@@ -311,30 +294,6 @@ TEST_F(ExtensionFile, ExtensionsIsAFileInsteadOfAFolder) {
     EXPECT_EQ(read_bytes("Extensions"), "not a folder");
     EXPECT_EQ(listing(), std::vector<std::string>{"Extensions"});
     EXPECT_EQ(read_texts(file_path_for(u"Sparkle")), Texts{});
-}
-
-TEST_F(ExtensionFile, MissingFolderFails) {
-    EXPECT_EQ(write_texts(u"Nowhere/Sparkle.qex", SPARKLE), 0);
-    EXPECT_EQ(listing(), std::vector<std::string>{"Extensions"});
-}
-
-TEST_F(ExtensionFile, NameTooLongForTheFileSystem) {
-    std::u16string name(300, u'N');
-    EXPECT_EQ(write_texts(file_path_for(name.c_str()), SPARKLE), 0);
-    EXPECT_TRUE(listing("Extensions").empty());
-    // Just short enough still saves: the temporary name does not grow with the name.
-    std::u16string longest(251, u'L');
-    EXPECT_EQ(write_texts(file_path_for(longest.c_str()), SPARKLE), 1);
-    EXPECT_EQ(listing("Extensions").size(), 1u);
-}
-
-TEST_F(ExtensionFile, TargetThatIsAFolderStaysUntouched) {
-    ASSERT_EQ(directory_create(u"Extensions/Dir.qex"), 1);
-    write_raw("Extensions/Dir.qex/inside", "kept");
-    EXPECT_EQ(write_texts(u"Extensions/Dir.qex", SPARKLE), 0);
-    EXPECT_EQ(read_bytes("Extensions/Dir.qex/inside"), "kept");
-    EXPECT_EQ(listing("Extensions"), std::vector<std::string>{"Dir.qex"});
-    EXPECT_EQ(read_texts(u"Extensions/Dir.qex"), Texts{});
 }
 
 TEST_F(ExtensionFile, InvalidNamesWriteNowhere) {
@@ -365,25 +324,42 @@ TEST_F(ExtensionFile, ReadingAMissingPathCreatesNothing) {
     EXPECT_EQ(listing(), std::vector<std::string>{"Extensions"});
 }
 
-TEST_F(ExtensionFile, WriteThatFailsHalfWayKeepsThePreviousFile) {
-    ASSERT_EQ(write_texts(u"Extensions/Big.qex", SPARKLE), 1);
-    std::string previous = read_bytes("Extensions/Big.qex");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Room for the first sections but not for the code.
-        struct rlimit limit = {64 * 1024, 64 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        Texts big = SPARKLE;
-        big.code = std::u16string(300000, u'c');
-        ::_exit(write_texts(u"Extensions/Big.qex", big));
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(read_bytes("Extensions/Big.qex"), previous);
-    EXPECT_EQ(listing("Extensions"), std::vector<std::string>{"Big.qex"});
+TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
+    if (rerun_unprivileged())
+        return;
+    auto outcome_of = [](const char16_t* path) {
+        ExtensionReadOutcome outcome = EXTENSION_READ;
+        ExtensionTexts texts = read_extension_texts(path, &outcome);
+        EXPECT_TRUE(!texts.extension && !texts.author && !texts.description && !texts.help && !texts.code);
+        extension_texts_free(&texts);
+        return outcome;
+    };
+    EXPECT_EQ(outcome_of(u"Extensions/Missing.qex"), EXTENSION_MISSING);
+    EXPECT_EQ(outcome_of(u"Nowhere/Missing.qex"), EXTENSION_MISSING);
+    ASSERT_EQ(directory_create(u"Extensions/Dir.qex"), 1);
+    EXPECT_EQ(outcome_of(u"Extensions/Dir.qex"), EXTENSION_NOT_REGULAR);
+    ASSERT_EQ(::mkfifo("Extensions/Pipe.qex", 0600), 0);
+    EXPECT_EQ(outcome_of(u"Extensions/Pipe.qex"), EXTENSION_NOT_REGULAR);
+    ASSERT_EQ(write_texts(u"Extensions/Locked.qex", SPARKLE), 1);
+    ASSERT_EQ(::chmod("Extensions/Locked.qex", 0), 0);
+    EXPECT_EQ(outcome_of(u"Extensions/Locked.qex"), EXTENSION_UNREADABLE);
+    EXPECT_EQ(outcome_of(u"/proc/self/mem"), EXTENSION_UNREADABLE);  // opens, but reading fails
+
+    // Every text must fit in the string area: one line too long, or many lines together.
+    std::int32_t p0 = temp_position();
+    AreaLimit limit(p0 + 2 * 1000 + 5);
+    write_raw("long-line.qex", "[CODE]\r\n" + std::string(1001, 'x') + "\r\n");
+    EXPECT_EQ(outcome_of(u"long-line.qex"), EXTENSION_TOO_LARGE);
+    write_raw("long-text.qex", "[HELP]\r\n" + std::string(600, 'x') + "\r\n" + std::string(600, 'y') + "\r\n");
+    EXPECT_EQ(outcome_of(u"long-text.qex"), EXTENSION_TOO_LARGE);
+    write_raw("fits.qex", "[HELP]\r\n" + std::string(500, 'x') + "\r\n" + std::string(498, 'y') + "\r\n");
+    ExtensionReadOutcome outcome = EXTENSION_MISSING;
+    ExtensionTexts texts = read_extension_texts(u"fits.qex", &outcome);
+    EXPECT_EQ(outcome, EXTENSION_READ);
+    EXPECT_EQ(text_of(texts.help).size(), 1000u);
+    extension_texts_free(&texts);
+    EXPECT_EQ(temp_position(), p0);
+    EXPECT_EQ(listing("Extensions"), (std::vector<std::string>{"Dir.qex", "Locked.qex", "Pipe.qex"}));
 }
 
 TEST_F(ExtensionFile, LargeTextsReadBackWhole) {

@@ -6,14 +6,13 @@
 set -euo pipefail
 
 exe=$(readlink -f "$1")
-# shellcheck source=xvfb_helpers.sh
-source "$(dirname "$(readlink -f "$0")")/xvfb_helpers.sh"
+. "$(dirname "$0")/xvfb_common.sh"
+xvfb_start
 copies="$XDG_STATE_HOME/quorval-extension-maker"
 
 mkdir elsewhere
 printf '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\nAnn\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\nvar x = 1;\r\n\r\n' > elsewhere/Sparkle.qex
-"$exe" elsewhere/Sparkle.qex > first.log 2>&1 &
-pid=$!
+start_program elsewhere/Sparkle.qex
 main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
 focus "$main"
 click_at "$main" 190 125         # Author, right of its text
@@ -31,8 +30,7 @@ grep -qs 'y = 2;' "$copies"/*.qex || fail "no recovery copy holds the typed text
 kill -KILL "$pid"
 wait "$pid" 2>/dev/null || true
 
-"$exe" > second.log 2>&1 &
-pid=$!
+start_program
 question=$(new_window '^Confirm$') || fail "the unsaved work was not offered"
 focus "$question"
 xdotool key Return               # Yes
@@ -50,6 +48,6 @@ xdotool key ctrl+x
 confirm=$(new_window '^Confirm$') || fail "Ctrl+X did not ask for confirmation"
 focus "$confirm"
 xdotool key Return
-expect_clean_exit second.log
+expect_clean_exit
 [ -z "$(ls -A "$copies")" ] || fail "the state folder kept $(ls -A "$copies")"
 echo "PASS: the work typed before a kill came back and saved byte for byte"

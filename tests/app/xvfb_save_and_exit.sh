@@ -9,11 +9,9 @@ exe=$(readlink -f "$1")
 shooter=${2:+$(readlink -f "$2")}
 pictures=${3:+$(readlink -f "$3")}
 
-# shellcheck source=xvfb_helpers.sh
-source "$(dirname "$(readlink -f "$0")")/xvfb_helpers.sh"
-
-"$exe" > "$work/program.log" 2>&1 &
-pid=$!
+. "$(dirname "$0")/xvfb_common.sh"
+xvfb_start
+start_program
 
 main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
 focus "$main"
@@ -63,5 +61,5 @@ focus "$confirm"
 shot exit-question
 xdotool key Return
 
-expect_clean_exit "$work/program.log"
+expect_clean_exit
 echo "PASS: saved $file byte for byte and exited with code 0"

@@ -288,6 +288,23 @@ TEST(TempAreaTest, GrowthRuleAndOffsets) {
     temp_reset(0);
 }
 
+TEST_F(StringsTest, TheAreaRefusesWhatPassesItsLimitAndStaysAsItWas) {
+    const std::int32_t p0 = temp_position();
+    temp_set_limit(p0 + 2 * 100 + 5);
+    EXPECT_EQ(temp_room(p0), 100);
+    EXPECT_EQ(temp_try_reserve(101, p0), nullptr);
+    EXPECT_EQ(temp_try_reserve(std::int64_t{1} << 62, p0), nullptr) << "a count that would wrap";
+    EXPECT_EQ(temp_position(), p0);
+    char16_t* reserved = temp_try_reserve(100, p0);
+    ASSERT_EQ(reserved, temp_address(p0));
+    EXPECT_EQ(temp_position(), p0 + 200);
+    EXPECT_EQ(temp_room(temp_position()), 0);
+    temp_reset(p0);
+    temp_set_limit(0);
+    EXPECT_EQ(temp_limit(), INT32_MAX - 10);
+    EXPECT_EQ(temp_room(0), (INT32_MAX - 15) / 2);
+}
+
 TEST_F(StringsTest, ConcatenationBeyondTheCapacityKeepsEarlierPieces) {
     const std::int32_t p0 = temp_position();
     Text expected;

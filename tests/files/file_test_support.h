@@ -46,6 +46,16 @@ inline std::u16string take_line(std::int32_t p0) {
     return line;
 }
 
+// Lowers the temporary area's size limit for one scope, so that its edge is reached with
+// kilobytes instead of gigabytes.
+class AreaLimit {
+public:
+    explicit AreaLimit(std::int32_t bytes) { temp_set_limit(bytes); }
+    ~AreaLimit() { temp_set_limit(0); }
+    AreaLimit(const AreaLimit&) = delete;  // restores the limit once
+    AreaLimit& operator=(const AreaLimit&) = delete;
+};
+
 class ScratchFolder : public ::testing::Test {
 protected:
     void SetUp() override {

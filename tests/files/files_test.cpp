@@ -1,5 +1,6 @@
 // Buffered files: the buffer's states and edges, line ends, text formats, numbers and failures.
 #include "file_test_support.h"
+#include "unprivileged.h"
 
 #include <fcntl.h>
 #include <random>
@@ -287,11 +288,13 @@ TEST_F(Files, OpenCreateAndReadModes) {
     file_close(file);
 
     EXPECT_EQ(file_read(ANY_NUMBER, u"missing.txt"), 0);
+    EXPECT_EQ(file_open_failure(), FILE_FAILURE_MISSING);
     EXPECT_EQ(path_size(u"missing.txt"), -1);  // read-only open creates nothing
 
     write_raw("ro.txt", "same");
     file = file_read(ANY_NUMBER, u"ro.txt");
     ASSERT_NE(file, 0);
+    EXPECT_EQ(file_open_failure(), 0);
     file_write_text(file, u"changed", TEXT_UTF8);
     EXPECT_EQ(file_sync(file), 0);  // the write could not go out, and the sync says so
     file_close(file);
@@ -304,9 +307,10 @@ TEST_F(Files, OpenCreateAndReadModes) {
 
 TEST_F(Files, FoldersAreNotFiles) {
     ASSERT_EQ(directory_create(u"folder"), 1);
-    EXPECT_EQ(file_read(ANY_NUMBER, u"folder"), 0);
-    EXPECT_EQ(file_open(ANY_NUMBER, u"folder"), 0);
-    EXPECT_EQ(file_create(ANY_NUMBER, u"folder"), 0);
+    for (auto open : {file_read, file_open, file_create}) {
+        EXPECT_EQ(open(ANY_NUMBER, u"folder"), 0);
+        EXPECT_EQ(file_open_failure(), FILE_FAILURE_NOT_REGULAR);
+    }
     EXPECT_EQ(file_create(ANY_NUMBER, u""), 0);
     EXPECT_EQ(file_create(ANY_NUMBER, nullptr), 0);
     EXPECT_EQ(path_size(u"folder"), -2);
@@ -320,18 +324,134 @@ TEST_F(Files, ReadingTakesOnlyRegularFiles) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::alarm(10);
-        ::_exit(file_read(ANY_NUMBER, u"pipe") == 0 ? 0 : 1);
+        ::_exit(file_read(ANY_NUMBER, u"pipe") == 0 && file_open_failure() == FILE_FAILURE_NOT_REGULAR ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "the open waited on the pipe";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(file_read(ANY_NUMBER, u"/dev/zero"), 0);
+    EXPECT_EQ(file_open_failure(), FILE_FAILURE_NOT_REGULAR);
     write_raw("plain.txt", "ok");
     ObjectNumber file = file_read(ANY_NUMBER, u"plain.txt");
     ASSERT_NE(file, 0);
     EXPECT_EQ(all_lines(file, TEXT_UTF8), std::vector<std::u16string>{u"ok"});
     file_close(file);
+}
+
+TEST_F(Files, WhatThisUserMayNotReadIsRefused) {
+    if (rerun_unprivileged())
+        return;
+    write_raw("locked.txt", "secret");
+    ASSERT_EQ(::chmod("locked.txt", 0), 0);
+    ASSERT_EQ(directory_create(u"closed"), 1);
+    write_raw("closed/inside.txt", "secret");
+    ASSERT_EQ(::chmod("closed", 0), 0);
+    ASSERT_EQ(::symlink("loop", "loop"), 0);
+    for (const char16_t* path : {u"locked.txt", u"closed/inside.txt", u"loop"}) {
+        EXPECT_EQ(file_read(ANY_NUMBER, path), 0);
+        EXPECT_EQ(file_open_failure(), FILE_FAILURE_REFUSED);
+    }
+    ASSERT_EQ(::chmod("closed", 0700), 0);
+}
+
+TEST_F(Files, ReadErrorsAreToldApartFromTheEnd) {
+    // Reading this process's memory from address 0 fails with an I/O error.
+    ObjectNumber failing = file_read(ANY_NUMBER, u"/proc/self/mem");
+    ASSERT_NE(failing, 0);
+    EXPECT_NE(file_at_end(failing), 0);
+    EXPECT_EQ(file_read_failed(failing), 1);
+    file_close(failing);
+    write_raw("plain.txt", "one line");
+    ObjectNumber plain = file_read(ANY_NUMBER, u"plain.txt");
+    EXPECT_EQ(all_lines(plain, TEXT_UTF8), std::vector<std::u16string>{u"one line"});
+    EXPECT_EQ(file_read_failed(plain), 0);
+    file_close(plain);
+    EXPECT_EQ(file_read_failed(5), 0);  // no such file
+}
+
+TEST_F(Files, LinesTheAreaCannotHoldAreReadPastAndRefused) {
+    std::int32_t p0 = temp_position();
+    AreaLimit limit(p0 + 2 * 1000 + 5);
+    ASSERT_EQ(temp_room(p0), 1000);
+    // UTF-8 takes up to three bytes a unit, so only decoding can tell whether a line of more
+    // bytes than units of room still fits.
+    std::string fits_exactly(1000, 'a'), one_too_many(1001, 'b'), two_bytes_each, three_bytes_each, past_buffer(5000, 'c');
+    for (int i = 0; i < 1000; ++i)
+        two_bytes_each += "\xC3\xA9";
+    for (int i = 0; i < 1001; ++i)
+        three_bytes_each += "\xE2\x82\xAC";
+    write_raw("long.txt", fits_exactly + "\n" + one_too_many + "\n" + two_bytes_each + "\r\n" + three_bytes_each +
+                              "\r" + past_buffer + "\nlast");
+    ObjectNumber file = file_read(ANY_NUMBER, u"long.txt");
+    std::vector<std::pair<int, std::u16string>> lines;
+    while (!file_at_end(file)) {
+        int placed = file_read_line(file, TEXT_UTF8, p0);
+        lines.emplace_back(placed, placed ? take_line(p0) : u"<refused>");
+        EXPECT_EQ(temp_position(), p0);
+    }
+    file_close(file);
+    EXPECT_EQ(lines, (std::vector<std::pair<int, std::u16string>>{{1, std::u16string(1000, u'a')},
+                                                                    {0, u"<refused>"},
+                                                                    {1, std::u16string(1000, u'\u00e9')},
+                                                                    {0, u"<refused>"},
+                                                                    {0, u"<refused>"},
+                                                                    {1, u"last"}}));
+    // UTF-16 counts two bytes a unit.
+    write_raw("wide.txt", std::string(2002, 'w') + std::string("\n\0", 2) + std::string(2000, 'v'));
+    file = file_read(ANY_NUMBER, u"wide.txt");
+    EXPECT_EQ(file_read_line(file, TEXT_UTF16, p0), 0);
+    EXPECT_EQ(file_read_line(file, TEXT_UTF16, p0), 1);
+    EXPECT_EQ(take_line(p0), std::u16string(1000, u'\u7676'));
+    file_close(file);
+}
+
+TEST_F(Files, ARefusedLineIsReadPastWithoutBeingHeldInMemory) {
+    {
+        std::ofstream out("huge.txt", std::ios::binary);
+        std::string mebibyte(1 << 20, 'h');
+        for (int i = 0; i < 64; ++i)
+            out << mebibyte;
+        out << "\nafter";
+    }
+    // In a child, whose peak memory starts at what it holds now.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::int32_t p0 = temp_position();
+        AreaLimit limit(p0 + 2 * 1000 + 5);
+        ObjectNumber file = file_read(ANY_NUMBER, u"huge.txt");
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        bool refused = file_read_line(file, TEXT_UTF8, p0) == 0;
+        bool next = file_read_line(file, TEXT_UTF8, p0) == 1 && take_line(p0) == u"after";
+        struct rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        long grown_kib = usage.ru_maxrss - resident * (::sysconf(_SC_PAGESIZE) / 1024);
+        ::_exit(refused && next && grown_kib < 16 * 1024 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST_F(Files, LongLinesDecodeInPiecesAsAWhole) {
+    // More bytes than the room has units, but not more units. Decoded in pieces of 65536 bytes,
+    // whose ends fall in a run of stray continuation bytes and inside four-byte characters.
+    std::string bytes = "x";
+    std::u16string expected = u"x";
+    for (int i = 0; i < 32767; ++i, expected += u"\u00e9")
+        bytes += "\xC3\xA9";
+    for (int i = 0; i < 70000; ++i, expected += u"\ufffd")
+        bytes += "\x80";
+    for (int i = 0; i < 20000; ++i, expected += u"\U0001F600")
+        bytes += "\xF0\x9F\x98\x80";
+    std::int32_t p0 = temp_position();
+    AreaLimit limit(p0 + 2 * static_cast<std::int32_t>(expected.size()) + 5);
+    ASSERT_LT(temp_room(p0), static_cast<std::int32_t>(bytes.size()));
+    std::vector<std::u16string> lines = lines_of(bytes);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0] == expected);
 }
 
 TEST_F(Files, FailedOpenKeepsNoRecord) {

@@ -112,6 +112,10 @@ TEST_F(GadgetQt, TextRoundTripsAndNullClears) {
     EXPECT_EQ(text_of(7), u"Zo\u00eb \U0001F600");
     gadget_set_text(7, nullptr);
     EXPECT_EQ(text_of(7), u"");
+    // Any length: more than QLineEdit's default limit of 32767 characters.
+    const std::u16string long_text(40000, u'a');
+    gadget_set_text(7, long_text.c_str());
+    EXPECT_EQ(text_of(7), long_text);
     gadget_set_text(label, u"<b>not rich</b>");
     EXPECT_EQ(qobject_cast<QLabel*>(control(label))->text(), QStringLiteral("<b>not rich</b>"));
     EXPECT_EQ(qobject_cast<QLabel*>(control(label))->textFormat(), Qt::PlainText);
@@ -125,13 +129,18 @@ TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {
     gadget_set_text(9, u"one\r\ntwo\nthree\rfour");
     EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control(9))->blockCount(), 4);
     EXPECT_EQ(text_of(9), u"one\r\ntwo\r\nthree\r\nfour");
-    // Typed lines as well.
+    // Every other character reads back as it was: no-break space, line and paragraph separators.
+    gadget_set_text(9, u"a\u00A0b\u2028c\u2029d\r\n\u2029");
+    EXPECT_EQ(text_of(9), u"a\u00A0b\u2028c\u2029d\r\n\u2029");
+    // Typed lines as well; Shift+Enter starts a line as Enter does.
     gadget_set_text(9, nullptr);
     auto* editor = qobject_cast<QPlainTextEdit*>(control(9));
     QTest::keyClicks(editor, QStringLiteral("ab"));
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, QStringLiteral("c"));
-    EXPECT_EQ(text_of(9), u"ab\r\nc");
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(editor, QStringLiteral("d"));
+    EXPECT_EQ(text_of(9), u"ab\r\nc\r\nd");
 }
 
 TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
@@ -144,7 +153,7 @@ TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
     EXPECT_EQ(gadget_lookup(9)->back_color, 0);
 }
 
-TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
+TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwardsUntilItIsFreed) {
     ObjectNumber font = font_load(ANY_NUMBER, u"Arial", 20, FONT_BOLD);
     ASSERT_NE(font, 0);
     const QFont* qfont = font_qfont(font_handle(font));
@@ -164,7 +173,16 @@ TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwards) {
     gadget_set_font(-1, -1);
     ObjectNumber last = text_gadget_create(ANY_NUMBER, 0, 60, 100, 20, u"last");
     EXPECT_EQ(control(last)->font(), QApplication::font());
-    font_free(font);
+    // A freed default font is the default no more, even when a font loaded right after takes its
+    // memory; gadgets given it keep their own copy.
+    const QFont loaded = *qfont;
+    gadget_set_font(-1, font_handle(font));
+    EXPECT_EQ(font_free(font), 1);
+    ObjectNumber other = font_load(ANY_NUMBER, u"Courier", 7, FONT_ITALIC);
+    ObjectNumber freed = text_gadget_create(ANY_NUMBER, 0, 90, 100, 20, u"freed");
+    EXPECT_EQ(control(freed)->font(), QApplication::font());
+    EXPECT_EQ(control(before)->font(), loaded);
+    font_free(other);
 }
 
 TEST_F(GadgetQt, DataBelongsToTheGadget) {

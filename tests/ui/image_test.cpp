@@ -1,13 +1,24 @@
 // Images: PNG decoding of every colour type we meet (test images made with libpng here),
-// bitmap and icon files, the decoder table, and the pixel formulas of menu images.
+// bitmap and icon files, the decoder table, hostile data (reads bounded by the data, memory by
+// a pixel limit, the fuzz corpus), and the pixel formulas of menu images.
 #include "runtime/ui/image.h"
 
+#include "fuzz/image_catch_property.h"
 #include "runtime/core/memory.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -471,6 +482,170 @@ TEST_F(ImageTest, IconEntryPointingOutsideTheFileIsRefused) {
     auto file = icon_file({{2, 32, icon_image(32, 1, 255, 0)}});
     put32(file, 6 + 12, 100000);
     EXPECT_EQ(image_catch(ANY_NUMBER, file.data(), file.size()), 0);
+}
+
+// Hostile data ----------------------------------------------------------------------------
+
+// Exit codes of the children below.
+constexpr int REFUSED = 10;
+constexpr int CAUGHT = 11;
+constexpr int PROPERTY_BROKEN = 12;
+constexpr int THREW = 13;
+
+// Runs body(data, size) in a child process on a copy of the bytes that ends right where an
+// unreadable page begins, so that a read past the end crashes for real, and only the child.
+// Gives the child's exit code, or 128 + the signal that ended it.
+template <typename Body>
+int run_at_page_end(const std::vector<std::uint8_t>& bytes, Body body) {
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t readable = (bytes.size() + page - 1) / page * page + page;
+    void* map = mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return -1;
+    auto* guard = static_cast<std::uint8_t*>(map) + readable;
+    mprotect(guard, page, PROT_NONE);
+    std::uint8_t* data = guard - bytes.size();
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Nothing may leave the child but its exit: an exception would run the rest of the suite.
+        int code = THREW;
+        try {
+            code = body(data, bytes.size());
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    munmap(map, readable + page);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int catch_result(const std::uint8_t* data, std::size_t size) {
+    return image_catch(ANY_NUMBER, data, size) ? CAUGHT : REFUSED;
+}
+
+// A 1 x 1 16-bit bitmap info header of header_size bytes whose pixels are given by bit fields.
+std::vector<std::uint8_t> bit_field_header(std::uint32_t header_size, int rows) {
+    std::vector<std::uint8_t> v(header_size, 0);
+    put32(v, 0, header_size);
+    put32(v, 4, 1);
+    put32(v, 8, std::uint32_t(rows));
+    put16(v, 12, 1);
+    put16(v, 14, 16);
+    put32(v, 16, 3);   // BI_BITFIELDS
+    return v;
+}
+
+TEST_F(ImageTest, BitFieldHeadersNeverReadPastTheData) {
+    // Headers of 41 to 51 bytes are too short to hold their masks, which would then be read
+    // from past the end of data that ends with the header.
+    for (std::uint32_t size = 41; size <= 51; ++size) {
+        std::vector<std::uint8_t> file(14, 0);
+        file[0] = 'B';
+        file[1] = 'M';
+        const auto header = bit_field_header(size, 1);
+        file.insert(file.end(), header.begin(), header.end());
+        put32(file, 10, std::uint32_t(file.size()));
+        EXPECT_EQ(run_at_page_end(file, catch_result), REFUSED) << "bitmap file, header of " << size;
+        const auto icon = icon_file({{1, 16, bit_field_header(size, 2)}});
+        EXPECT_EQ(run_at_page_end(icon, catch_result), REFUSED) << "icon, header of " << size;
+    }
+    // A 40-byte header followed by its three masks (5-6-5) and one pixel reads to the last byte.
+    auto header = bit_field_header(40, 1);
+    for (std::uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
+        header.resize(header.size() + 4);
+        put32(header, header.size() - 4, mask);
+    }
+    const auto file = bitmap_file(header, {0x00, 0xF8, 0, 0});   // pure red
+    EXPECT_EQ(run_at_page_end(file, [](const std::uint8_t* data, std::size_t size) {
+        const ObjectNumber id = image_catch(ANY_NUMBER, data, size);
+        return id && pixel_of(id, 0, 0) == std::vector<int>{0, 0, 255} ? CAUGHT : REFUSED;
+    }), CAUGHT);
+}
+
+void put_chunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& body) {
+    const std::size_t at = png.size();
+    png.resize(at + 8);
+    for (int i = 0; i < 4; ++i) png[at + std::size_t(i)] = std::uint8_t(body.size() >> (24 - 8 * i));
+    std::memcpy(&png[at + 4], type, 4);
+    png.insert(png.end(), body.begin(), body.end());
+    const uLong crc = crc32(0, &png[at + 4], uInt(4 + body.size()));
+    for (int i = 0; i < 4; ++i) png.push_back(std::uint8_t(crc >> (24 - 8 * i)));
+}
+
+// A PNG of a few dozen bytes that declares width x height RGBA pixels: its header reads, and
+// its one row of pixel data is far too little.
+std::vector<std::uint8_t> png_declaring(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<std::uint8_t> header(13, 0);
+    for (int i = 0; i < 4; ++i) {
+        header[std::size_t(i)] = std::uint8_t(width >> (24 - 8 * i));
+        header[std::size_t(4 + i)] = std::uint8_t(height >> (24 - 8 * i));
+    }
+    header[8] = 8;
+    header[9] = PNG_COLOR_TYPE_RGBA;
+    put_chunk(png, "IHDR", header);
+    std::vector<std::uint8_t> row(64, 0), packed(128);
+    uLongf packed_size = packed.size();
+    compress(packed.data(), &packed_size, row.data(), row.size());
+    packed.resize(packed_size);
+    put_chunk(png, "IDAT", packed);
+    put_chunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(ImageTest, PngSizesAreLimitedAndMemoryRunningOutIsARefusal) {
+    auto checks = [](const std::vector<std::uint8_t>& png) {
+        ImageDecodeContext context{};
+        context.data = png.data();
+        context.size = png.size();
+        context.source_kind = IMAGE_SOURCE_MEMORY;
+        const int accepted = png_decoder()->check(&context);
+        if (accepted) png_decoder()->close(&context);
+        return accepted;
+    };
+    // The decoder refuses more than 2^26 pixels from the header alone, before any allocation.
+    EXPECT_EQ(checks(png_declaring(32767, 32767)), 0);
+    EXPECT_EQ(checks(png_declaring(8193, 8192)), 0);
+    EXPECT_EQ(checks(png_declaring(8192, 8192)), 1);
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than a limit would leave";
+#else
+    // With little address space left, the 256 MB that 8192 x 8192 pixels need cannot be had:
+    // image_catch answers 0 instead of letting std::bad_alloc end the program.
+    const auto within_limit = png_declaring(8192, 8192);
+    const auto huge = png_declaring(32767, 32767);
+    EXPECT_EQ(run_at_page_end(within_limit, [&huge](const std::uint8_t* data, std::size_t size) {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit address_space = {limit, limit};
+        if (pages <= 0 || setrlimit(RLIMIT_AS, &address_space) != 0) return PROPERTY_BROKEN;
+        const bool refused = image_catch(ANY_NUMBER, data, size) == 0 && image_catch(5, huge.data(), huge.size()) == 0;
+        return refused ? REFUSED : CAUGHT;
+    }), REFUSED);
+#endif
+}
+
+TEST_F(ImageTest, EverySavedFuzzInputEndsWithinItsBytesAndKeepsTheProperty) {
+    const std::filesystem::path corpus = std::filesystem::path(QEM_SOURCE_DIR) / "fuzz/corpus/images";
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(run_at_page_end(bytes, [](const std::uint8_t* data, std::size_t size) {
+            const std::string problem = image_fuzz::check(data, size);
+            if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+            return problem.empty() ? 0 : PROPERTY_BROKEN;
+        }), 0) << entry.path().filename();
+        ++replayed;
+    }
+    EXPECT_GE(replayed, 94);
 }
 
 // Pixel formulas -------------------------------------------------------------------------

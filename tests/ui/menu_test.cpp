@@ -16,11 +16,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -289,28 +292,40 @@ TEST_F(MenuTest, LabelsAndShortcutTextsSitInTheTextRectangle) {
     EXPECT_LT(inked(save_as, 18, save_as.width() - 1).second, save_as.width() - 30);
 }
 
-TEST_F(MenuTest, AnItemWithoutImageDrawsOnlyItsTextAtTheSamePlace) {
+TEST_F(MenuTest, AnItemWithoutImageOrWithAFreedOneDrawsOnlyItsTextAtTheSamePlace) {
     ASSERT_NE(image_menu_create(1, window_handle(0)), 0);
     menu_title(u"File");
     menu_item(2, u"New", image_handle(12));
     menu_item(3, u"New", nullptr);
     QMenu* menu = open_file_menu();
     ASSERT_NE(menu, nullptr);
-    const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRgb menu_colour = menu->palette().color(QPalette::Active, QPalette::Window).rgb();
     const QRect with = menu->actionGeometry(menu->actions()[0]);
     const QRect without = menu->actionGeometry(menu->actions()[1]);
-    int image_ink = 0;
-    for (int y = 0; y < without.height(); ++y)
-        for (int x = 0; x < 28; ++x) {
-            if (shot.pixel(without.left() + x, without.top() + y) != menu_colour) ++image_ink;
-        }
+    auto image_ink = [&](const QRect& item) {
+        const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int ink = 0;
+        for (int y = 0; y < item.height(); ++y)
+            for (int x = 0; x < 28; ++x) ink += shot.pixel(item.left() + x, item.top() + y) != menu_colour;
+        return ink;
+    };
+    EXPECT_EQ(image_ink(without), 0);
+    EXPECT_GT(image_ink(with), 0);
     // The labels are the same pixels in both items.
-    EXPECT_EQ(image_ink, 0);
+    const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < with.height(); ++y)
         for (int x = 28; x < with.width(); ++x)
             ASSERT_EQ(shot.pixel(with.left() + x, with.top() + y), shot.pixel(without.left() + x, without.top() + y))
                 << x << "," << y;
+    // Once its image is freed the item draws none, even when images made right after are likely
+    // to take the freed one's memory.
+    EXPECT_EQ(image_free(12), 1);
+    std::vector<std::unique_ptr<NativeImage>> dark;
+    for (int i = 0; i < 32; ++i) {
+        dark.emplace_back(image_bitmap_create(16, 16, 32));
+        for (std::size_t b = 0; b < dark.back()->bits.size(); ++b) dark.back()->bits[b] = b % 4 == 3 ? 255 : 40;
+    }
+    EXPECT_EQ(image_ink(with), 0);
 }
 
 TEST_F(MenuTest, AMenuWithoutWindowBuildsAndChoosingFromItDoesNothing) {
@@ -348,6 +363,23 @@ TEST_F(MenuTest, FreeingTheMenuOrClosingTheWindowReleasesItsRecords) {
     // Building on a released menu does nothing rather than touch freed records.
     EXPECT_EQ(menu_item(3, u"Open", nullptr), 0);
     EXPECT_EQ(menu_separator(), 0);
+}
+
+TEST_F(MenuTest, MenuEndFreesEveryMenu) {
+    QPointer<QMenuBar> bars[4];
+    for (int i = 0; i < 3; ++i) {
+        const ObjectNumber id = image_menu_create(ANY_NUMBER, nullptr);
+        ASSERT_NE(id, 0);
+        menu_title(u"Loose");
+        menu_item(2, u"New", image_handle(12));
+        bars[i] = static_cast<QMenuBar*>(menu_lookup(id)->menu);
+    }
+    build_file_menu();
+    bars[3] = window_menu_bar(window_handle(0));
+    menu_end();
+    for (const QPointer<QMenuBar>& bar : bars) EXPECT_TRUE(bar.isNull());
+    EXPECT_EQ(window_menu_bar(window_handle(0)), nullptr);
+    menu_start();
 }
 
 TEST_F(MenuTest, ExplicitNumbersReturnTheBarAndReCreatingReplaces) {

@@ -1,0 +1,208 @@
+// Replacing a file whole: the new file's privacy and bits before any text is written, what a
+// failure leaves behind (nothing), protection that no rename goes around, and leftovers of
+// crashes. Each runs with the unnamed temporary file and with the named one that file systems
+// without O_TMPFILE get.
+#include "file_test_support.h"
+#include "unprivileged.h"
+
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "runtime/files/files_internal.h"
+#include "runtime/files/filesystem.h"
+#include "runtime/files/replace.h"
+
+using namespace file_test;
+
+namespace {
+
+using Writer = std::function<bool(ObjectNumber)>;
+
+int replace(const char16_t* path, const Writer& writer) {
+    return file_replace(
+        path, [](ObjectNumber file, const void* context) { return (*static_cast<const Writer*>(context))(file); },
+        &writer);
+}
+
+int replace_text(const char16_t* path, const std::u16string& text) {
+    return replace(path, [&](ObjectNumber file) { return file_write_text(file, text.c_str(), TEXT_UTF8) > 0; });
+}
+
+struct stat stat_of(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+// The file's permission bits as the writer sees them on its open file, before any text.
+struct stat stat_while_writing(const char16_t* path, const std::u16string& text, std::vector<std::string>* names) {
+    struct stat seen {};
+    EXPECT_EQ(replace(path,
+                      [&](ObjectNumber file) {
+                          EXPECT_EQ(::fstat(file_descriptor(file), &seen), 0);
+                          EXPECT_EQ(seen.st_size, 0);
+                          if (names)
+                              *names = listing();
+                          return file_write_text(file, text.c_str(), TEXT_UTF8) > 0;
+                      }),
+              1);
+    return seen;
+}
+
+class Replace : public ScratchFolder, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        ScratchFolder::SetUp();
+        file_replace_allow_unnamed(GetParam());
+    }
+    void TearDown() override {
+        file_replace_allow_unnamed(true);
+        ScratchFolder::TearDown();
+    }
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Temporary, Replace, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Unnamed" : "Named"; });
+
+TEST_P(Replace, ReplacesWholeAndLeavesNothingElse) {
+    EXPECT_EQ(replace_text(u"target.txt", u"first"), 1);
+    EXPECT_EQ(replace_text(u"target.txt", u"second, longer"), 1);
+    EXPECT_EQ(read_bytes("target.txt"), "second, longer");
+    EXPECT_EQ(listing(), std::vector<std::string>{"target.txt"});
+    // A writer that knows its text is incomplete fails the replacement.
+    EXPECT_EQ(replace(u"target.txt", [](ObjectNumber file) { return file_write_text(file, u"x", TEXT_UTF8) < 0; }), 0);
+    EXPECT_EQ(read_bytes("target.txt"), "second, longer");
+    EXPECT_EQ(listing(), std::vector<std::string>{"target.txt"});
+}
+
+TEST_P(Replace, WorksWhenTheTemporaryFileGetsDescriptorZero) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(0);  // the next open takes 0, which a file record cannot keep
+        ::_exit(replace_text(u"target.txt", u"saved") == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(read_bytes("target.txt"), "saved");
+    EXPECT_EQ(listing(), std::vector<std::string>{"target.txt"});
+}
+
+TEST_P(Replace, TheNewFileHasItsFinalBitsBeforeAnyTextAndOnlyThen) {
+    // A private target: nobody else may read the new text at any moment either.
+    write_raw("private.txt", "old secret");
+    ASSERT_EQ(::chmod("private.txt", 0600), 0);
+    std::vector<std::string> names_meanwhile;
+    EXPECT_EQ(stat_while_writing(u"private.txt", u"new secret", &names_meanwhile).st_mode & 07777, 0600u);
+    EXPECT_EQ(stat_of("private.txt").st_mode & 07777, 0600u);
+    EXPECT_EQ(read_bytes("private.txt"), "new secret");
+    // Unnamed, the file being written shows nowhere; named, under a name of its own.
+    if (GetParam()) {
+        EXPECT_EQ(names_meanwhile, std::vector<std::string>{"private.txt"});
+    } else {
+        ASSERT_EQ(names_meanwhile.size(), 2u);
+        EXPECT_EQ(names_meanwhile[0].rfind(".qem-save-", 0), 0u) << names_meanwhile[0];
+    }
+
+    write_raw("shared.txt", "old");
+    ASSERT_EQ(::chmod("shared.txt", 0640), 0);
+    EXPECT_EQ(stat_while_writing(u"shared.txt", u"new", nullptr).st_mode & 07777, 0640u);
+    EXPECT_EQ(stat_of("shared.txt").st_mode & 07777, 0640u);
+
+    // A new file gets what any new file gets.
+    mode_t previous = ::umask(027);
+    EXPECT_EQ(stat_while_writing(u"fresh.txt", u"new", nullptr).st_mode & 07777, 0640u);
+    ::umask(previous);
+    EXPECT_EQ(stat_of("fresh.txt").st_mode & 07777, 0640u);
+
+    // The target's group too, where this user may give it: root may give any.
+    if (::geteuid() == 0) {
+        const gid_t group = 4242;
+        ASSERT_EQ(::chown("shared.txt", static_cast<uid_t>(-1), group), 0);
+        EXPECT_EQ(stat_while_writing(u"shared.txt", u"newer", nullptr).st_gid, group);
+        EXPECT_EQ(stat_of("shared.txt").st_gid, group);
+        EXPECT_EQ(stat_of("shared.txt").st_mode & 07777, 0640u);
+    }
+}
+
+TEST_P(Replace, AProtectedTargetStaysAsItWas) {
+    if (rerun_unprivileged())
+        return;
+    // Read-only in a folder this user may write: the rename could go around the protection.
+    write_raw("locked.txt", "kept");
+    ASSERT_EQ(::chmod("locked.txt", 0444), 0);
+    struct stat before = stat_of("locked.txt");
+    EXPECT_EQ(replace_text(u"locked.txt", u"replaced"), 0);
+    struct stat after = stat_of("locked.txt");
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(read_bytes("locked.txt"), "kept");
+    // A writable file in a folder this user may not change stays as it was too.
+    ASSERT_EQ(directory_create(u"closed"), 1);
+    write_raw("closed/open.txt", "kept");
+    ASSERT_EQ(::chmod("closed", 0555), 0);
+    EXPECT_EQ(replace_text(u"closed/open.txt", u"replaced"), 0);
+    EXPECT_EQ(read_bytes("closed/open.txt"), "kept");
+    EXPECT_EQ(listing("closed"), std::vector<std::string>{"open.txt"});
+    ASSERT_EQ(::chmod("closed", 0755), 0);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"closed", "locked.txt"}));
+}
+
+TEST_P(Replace, LeftoversOfCrashesNeverBlockASave) {
+    // Names of every scheme a crash could have left, among them the ones this process would
+    // have counted through.
+    for (int i = 1; i <= 40; ++i) {
+        write_raw(".qem-save-" + std::to_string(::getpid()) + "-" + std::to_string(i) + ".tmp", "debris");
+        write_raw(".qem-save-" + std::to_string(i) + ".tmp", "debris");
+    }
+    std::vector<std::string> debris = listing();
+    EXPECT_EQ(replace_text(u"target.txt", u"saved"), 1);
+    EXPECT_EQ(replace_text(u"target.txt", u"saved again"), 1);
+    EXPECT_EQ(read_bytes("target.txt"), "saved again");
+    debris.push_back("target.txt");
+    std::sort(debris.begin(), debris.end());
+    EXPECT_EQ(listing(), debris);
+}
+
+TEST_P(Replace, WriteThatFailsHalfWayKeepsThePreviousFile) {
+    ASSERT_EQ(replace_text(u"big.txt", u"previous"), 1);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for a start but not for the whole text.
+        struct rlimit limit = {64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(replace_text(u"big.txt", std::u16string(300000, u'c')));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_bytes("big.txt"), "previous");
+    EXPECT_EQ(listing(), std::vector<std::string>{"big.txt"});
+}
+
+TEST_P(Replace, TargetsThatCannotBeReplacedLeaveEverythingAsItWas) {
+    // A folder named like the target.
+    ASSERT_EQ(directory_create(u"dir.txt"), 1);
+    write_raw("dir.txt/inside", "kept");
+    EXPECT_EQ(replace_text(u"dir.txt", u"x"), 0);
+    EXPECT_EQ(read_bytes("dir.txt/inside"), "kept");
+    // A missing folder, and a file where the folder should be.
+    EXPECT_EQ(replace_text(u"nowhere/x.txt", u"x"), 0);
+    write_raw("plain", "kept");
+    EXPECT_EQ(replace_text(u"plain/x.txt", u"x"), 0);
+    EXPECT_EQ(read_bytes("plain"), "kept");
+    // A name too long for the file system; just short enough still works, since the temporary
+    // name does not grow with the target's.
+    EXPECT_EQ(replace_text(std::u16string(300, u'N').c_str(), u"x"), 0);
+    EXPECT_EQ(replace_text(u"", u"x"), 0);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"dir.txt", "plain"}));
+    EXPECT_EQ(replace_text(std::u16string(255, u'L').c_str(), u"x"), 1);
+    EXPECT_EQ(listing().size(), 3u);
+}
