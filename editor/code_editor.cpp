@@ -12,6 +12,31 @@ namespace {
 
 constexpr std::uint32_t kRestyleOptions = OPTION_STYLING | OPTION_FOLDING | OPTION_FOLD_ANY_LINE;
 
+// The shortest typed word for which completion is offered.
+constexpr std::int32_t kCompletionThreshold = 3;
+
+// Pixels beside the widest line number in the line-number margin.
+constexpr std::intptr_t kLineNumberPadding = 10;
+
+// The fold markers, in the order they are defined and coloured. The boxes take the fold-marker
+// foreground (their sign), the lines only a background.
+struct FoldMarker {
+    int marker;
+    int symbol;
+    bool box;
+};
+constexpr FoldMarker kFoldMarkers[] = {
+    {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS, true},
+    {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS, true},
+    {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE, false},
+    {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER, false},
+    {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED, true},
+    {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED, true},
+    {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER, false},
+};
+constexpr int kFoldMarkerFore = 0xFFFFFF;
+constexpr int kFoldMarkerBack = 0x000000;
+
 // UTF-16 units of text encoded and handed to the component at a time.
 constexpr std::int32_t kPieceUnits = 1 << 16;
 
@@ -76,37 +101,24 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
     record->options = OPTION_STYLING | OPTION_FOLDING;
     record->separators = nullptr;
     record->number_style = STYLE_DEFAULT;
-    record->completion_threshold = 3;
+    record->completion_threshold = kCompletionThreshold;
     editor_tables_rebuild(record);
 
-    send(gadget, SCI_SETCODEPAGE, 65001);
-    send(gadget, SCI_SETLEXER, 0);
-    send(gadget, SCI_SETMARGINWIDTHN, 1, 0);
-    send(gadget, SCI_SETMARGINSENSITIVEN, 2, 1);
-    send(gadget, SCI_SETMARGINMASKN, 2, static_cast<std::intptr_t>(0xFE000000u));
-    define_marker(gadget, 31, 14);
-    send(gadget, SCI_MARKERSETFORE, 31, 0xFFFFFF);
-    send(gadget, SCI_MARKERSETBACK, 31, 0);
-    define_marker(gadget, 30, 12);
-    send(gadget, SCI_MARKERSETFORE, 30, 0xFFFFFF);
-    send(gadget, SCI_MARKERSETBACK, 30, 0);
-    define_marker(gadget, 29, 9);
-    send(gadget, SCI_MARKERSETBACK, 29, 0);
-    define_marker(gadget, 28, 10);
-    send(gadget, SCI_MARKERSETBACK, 28, 0);
-    define_marker(gadget, 25, 13);
-    send(gadget, SCI_MARKERSETBACK, 25, 0);
-    send(gadget, SCI_MARKERSETFORE, 25, 0xFFFFFF);
-    define_marker(gadget, 26, 15);
-    send(gadget, SCI_MARKERSETBACK, 26, 0);
-    send(gadget, SCI_MARKERSETFORE, 26, 0xFFFFFF);
-    define_marker(gadget, 27, 11);
-    send(gadget, SCI_MARKERSETBACK, 27, 0);
+    send(gadget, SCI_SETCODEPAGE, SC_CP_UTF8);
+    send(gadget, SCI_SETLEXER, SCLEX_CONTAINER);
+    send(gadget, SCI_SETMARGINWIDTHN, MARGIN_MARKERS, 0);
+    send(gadget, SCI_SETMARGINSENSITIVEN, MARGIN_FOLD, 1);
+    send(gadget, SCI_SETMARGINMASKN, MARGIN_FOLD, static_cast<std::intptr_t>(SC_MASK_FOLDERS));
+    for (const FoldMarker& fold : kFoldMarkers) {
+        define_marker(gadget, fold.marker, fold.symbol);
+        if (fold.box) send(gadget, SCI_MARKERSETFORE, fold.marker, kFoldMarkerFore);
+        send(gadget, SCI_MARKERSETBACK, fold.marker, kFoldMarkerBack);
+    }
     send(gadget, SCI_STYLECLEARALL);
     send(gadget, SCI_AUTOCSETIGNORECASE, (flags & EDITOR_CASE_SENSITIVE) ? 0 : 1);
     send(gadget, SCI_CALLTIPUSESTYLE, 0);
-    send(gadget, SCI_SETMARGINMASKN, 1, 1);
-    define_marker(gadget, 0, 4);
+    send(gadget, SCI_SETMARGINMASKN, MARGIN_MARKERS, 1 << MARKER_ARROW);
+    define_marker(gadget, MARKER_ARROW, SC_MARK_SHORTARROW);
 
     gadget_set_data(gadget, reinterpret_cast<std::intptr_t>(record));
     scintilla_set_data_release(gadget, free_record_data);
@@ -126,8 +138,9 @@ void code_editor_update_line_numbers(ObjectNumber gadget) {
         if (n < 10) break;
     }
     sample[digits] = 0;
-    const std::intptr_t width = send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + 10;
-    send(gadget, SCI_SETMARGINWIDTHN, 0, width);
+    const std::intptr_t width =
+        send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + kLineNumberPadding;
+    send(gadget, SCI_SETMARGINWIDTHN, MARGIN_LINE_NUMBERS, width);
     record->numbered_lines = lines;
 }
 
@@ -158,15 +171,16 @@ void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
     case COLOR_CALLTIP_BACK: send(gadget, SCI_STYLESETBACK, STYLE_CALLTIP, color); break;
     case COLOR_CALLTIP_FRONT: send(gadget, SCI_STYLESETFORE, STYLE_CALLTIP, color); break;
     case COLOR_CALLTIP_HIGHLIGHT: send(gadget, SCI_CALLTIPSETFOREHLT, color); break;
-    case COLOR_MARKER_BACK: send(gadget, SCI_MARKERSETBACK, 0, color); break;
-    case COLOR_MARKER_FRONT: send(gadget, SCI_MARKERSETFORE, 0, color); break;
+    case COLOR_MARKER_BACK: send(gadget, SCI_MARKERSETBACK, MARKER_ARROW, color); break;
+    case COLOR_MARKER_FRONT: send(gadget, SCI_MARKERSETFORE, MARKER_ARROW, color); break;
     case COLOR_FOLD_MARGIN: send(gadget, SCI_SETFOLDMARGINCOLOUR, 1, color); break;
     case COLOR_FOLD_MARGIN_HIGHLIGHT: send(gadget, SCI_SETFOLDMARGINHICOLOUR, 1, color); break;
     case COLOR_FOLD_MARKER_BACK:
-        for (int marker : {31, 30, 29, 28, 25, 26, 27}) send(gadget, SCI_MARKERSETBACK, marker, color);
+        for (const FoldMarker& fold : kFoldMarkers) send(gadget, SCI_MARKERSETBACK, fold.marker, color);
         break;
     case COLOR_FOLD_MARKER_FRONT:
-        for (int marker : {31, 30, 25, 26}) send(gadget, SCI_MARKERSETFORE, marker, color);
+        for (const FoldMarker& fold : kFoldMarkers)
+            if (fold.box) send(gadget, SCI_MARKERSETFORE, fold.marker, color);
         break;
     default:
         break;
@@ -210,7 +224,7 @@ void code_editor_set_margin_width(ObjectNumber gadget, int margin, int width) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return;
     if (width < 0) width = 0;
-    if (margin == 0 && (record->flags & EDITOR_LINE_NUMBERS)) return;
+    if (margin == MARGIN_LINE_NUMBERS && (record->flags & EDITOR_LINE_NUMBERS)) return;
     send(gadget, SCI_SETMARGINWIDTHN, margin, width);
 }
 

@@ -61,8 +61,30 @@ enum : int {
 inline constexpr int ATTRIBUTE_SEPARATORS = 1;
 inline constexpr int ATTRIBUTE_NUMBER_STYLE = 2;
 
-// The JavaScript styler's comment style.
-inline constexpr int STYLE_COMMENT = 3;
+// The editor's margins: line numbers (sized by the editor itself with EDITOR_LINE_NUMBERS), the
+// marker margin (hidden until an owner gives it a width) and the fold margin (clicks toggle folds).
+inline constexpr int MARGIN_LINE_NUMBERS = 0;
+inline constexpr int MARGIN_MARKERS = 1;
+inline constexpr int MARGIN_FOLD = 2;
+// The marker margin's one marker, coloured by COLOR_MARKER_BACK and COLOR_MARKER_FRONT.
+inline constexpr int MARKER_ARROW = 0;
+
+// Styles of the JavaScript set-up; plain text keeps the component's default style (STYLE_DEFAULT).
+inline constexpr int STYLE_KEYWORD = 2;  // keywords, "{" and "}"
+inline constexpr int STYLE_COMMENT = 3;  // line and block comments, which the line styler finds
+inline constexpr int STYLE_STRING = 4;   // text in double or single quotes
+inline constexpr int STYLE_NUMBER = 5;
+inline constexpr int STYLE_CALL = 6;     // "(" and ")", and the word in front of a "("
+// Styles that the JavaScript set-up gives a look but no token: named by that look.
+inline constexpr int STYLE_SPARE_TEAL = 7;
+inline constexpr int STYLE_SPARE_GREEN = 8;
+inline constexpr int STYLE_SPARE_OLIVE = 9;
+inline constexpr int STYLE_SPARE_GREY = 10;
+inline constexpr int STYLE_SPARE_RED_BOLD = 11;
+
+// The line state that the JavaScript styler stores for a line that ends inside a block comment;
+// every other line stores 0.
+inline constexpr int LINE_STATE_IN_COMMENT = 1;
 
 // One word-table entry. `word` is a runtime string variable (UTF-16, owned).
 struct WordEntry {
@@ -73,9 +95,11 @@ struct WordEntry {
 };
 
 // A line styler: (gadget, line text with its line end and a NUL, bytes to style, line,
-// first line of the run, last line of the run) -> 1 when the line's end state changed.
+// first line of the run, last line of the run) -> LINE_STYLER_STATE_CHANGED when the line's
+// end state changed (the lines below must be styled again), anything else when it did not.
 using LineStyler = int (*)(ObjectNumber gadget, const char* text, int length, int line,
                            int first_line, int last_line);
+inline constexpr int LINE_STYLER_STATE_CHANGED = 1;
 
 // The owner's notify callback; its result is ignored.
 using EditorNotifyCallback = std::intptr_t (*)(ObjectNumber gadget, const SCNotification* notification);

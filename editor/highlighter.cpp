@@ -11,6 +11,10 @@ namespace {
 
 constexpr int kStylingMask = 31;
 
+// A batch of styles goes to the component once it holds this many, so that it stays bounded on
+// huge documents (the styling position runs on from one message to the next).
+constexpr std::size_t kBatchLimit = std::size_t{1} << 20;
+
 bool is_blank(unsigned char byte) { return byte == ' ' || byte == '\t'; }
 bool is_line_end(unsigned char byte) { return byte == '\r' || byte == '\n'; }
 
@@ -61,8 +65,7 @@ void editor_set_styling(EditorRecord* record, int length, int style) {
         if (grow_styles(acc, acc->styles_length + static_cast<std::size_t>(length))) {
             std::memset(acc->styles + acc->styles_length, style, static_cast<std::size_t>(length));
             acc->styles_length += static_cast<std::size_t>(length);
-            // Keep the batch bounded on huge documents; the styling position runs on.
-            if (acc->styles_length >= (std::size_t{1} << 20)) send_batch(record);
+            if (acc->styles_length >= kBatchLimit) send_batch(record);
             return;
         }
         send_batch(record);
@@ -279,7 +282,7 @@ void restyle_run(EditorRecord* record, int first_line, int last_line, std::intpt
         record->fold_delta = 0;
         const std::intptr_t full_length = scintilla_send(gadget, SCI_LINELENGTH, line);
         std::intptr_t length = full_length;
-        if (styler_result != 1 && end_position != -1 && length > remaining) length = remaining;
+        if (styler_result != LINE_STYLER_STATE_CHANGED && end_position != -1 && length > remaining) length = remaining;
         remaining -= length;
         if (length >= 1) {
             char* buffer = line_buffer(acc, static_cast<std::size_t>(full_length));

@@ -102,10 +102,10 @@ int javascript_line_styler(ObjectNumber gadget, const char* text, int length, in
             length -= t;
         }
     }
-    int stored = get_line_state(record, line);
-    if (stored != (in_comment ? 1 : 0)) {
-        set_line_state(record, line, in_comment ? 1 : 0);
-        result = 1;
+    const int state = in_comment ? LINE_STATE_IN_COMMENT : 0;
+    if (get_line_state(record, line) != state) {
+        set_line_state(record, line, state);
+        result = LINE_STYLER_STATE_CHANGED;
     }
     return result;
 }
@@ -117,32 +117,32 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_color(gadget, COLOR_CURRENT_LINE, 0xF0F0FF);
     code_editor_set_font(gadget, u"Consolas", 11, -1);
     code_editor_set_tabs(gadget, 4, 0);
-    code_editor_set_margin_width(gadget, 2, 24);
-    code_editor_set_style_color(gadget, 2, 0xE32D36, -1);
-    code_editor_set_style_font(gadget, 3, u"", -1, FONT_ITALIC);
-    code_editor_set_style_color(gadget, 3, 0xA0A0A0, -1);
-    code_editor_set_style_color(gadget, 8, 0x226A20, -1);
-    code_editor_set_style_color(gadget, 9, 0x135051, -1);
-    code_editor_set_style_color(gadget, 10, 0x3C3C3C, -1);
-    code_editor_set_style_color(gadget, 7, 0xBBAA31, -1);
-    code_editor_set_style_color(gadget, 4, 0xC600C6, -1);
-    code_editor_set_style_color(gadget, 5, 0x4040D0, -1);
-    code_editor_set_style_color(gadget, 6, 0x23A323, -1);
-    code_editor_set_style_font(gadget, 11, u"", -1, FONT_BOLD);
-    code_editor_set_style_color(gadget, 11, 0x0000FF, -1);
-    code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, 4);
-    code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, 4);
-    code_editor_add_delimiter(gadget, u"(", u"", WORD_STYLE_BEFORE, 6);
-    code_editor_add_delimiter(gadget, u")", u"", 0, 6);
+    code_editor_set_margin_width(gadget, MARGIN_FOLD, 24);
+    code_editor_set_style_color(gadget, STYLE_KEYWORD, 0xE32D36, -1);
+    code_editor_set_style_font(gadget, STYLE_COMMENT, u"", -1, FONT_ITALIC);
+    code_editor_set_style_color(gadget, STYLE_COMMENT, 0xA0A0A0, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_GREEN, 0x226A20, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_OLIVE, 0x135051, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_GREY, 0x3C3C3C, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_TEAL, 0xBBAA31, -1);
+    code_editor_set_style_color(gadget, STYLE_STRING, 0xC600C6, -1);
+    code_editor_set_style_color(gadget, STYLE_NUMBER, 0x4040D0, -1);
+    code_editor_set_style_color(gadget, STYLE_CALL, 0x23A323, -1);
+    code_editor_set_style_font(gadget, STYLE_SPARE_RED_BOLD, u"", -1, FONT_BOLD);
+    code_editor_set_style_color(gadget, STYLE_SPARE_RED_BOLD, 0x0000FF, -1);
+    code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, STYLE_STRING);
+    code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, STYLE_STRING);
+    code_editor_add_delimiter(gadget, u"(", u"", WORD_STYLE_BEFORE, STYLE_CALL);
+    code_editor_add_delimiter(gadget, u")", u"", 0, STYLE_CALL);
     code_editor_add_keywords(gadget,
                              u"break case catch continue debugger default delete do else finally for function if in "
                              u"instanceof new return switch this throw try typeof var void while with true false null "
                              u"undefined",
-                             2, WORD_AUTOCOMPLETE, 1);
-    code_editor_add_keywords(gadget, u"{", 2, WORD_FOLD_OPEN, 0);
-    code_editor_add_keywords(gadget, u"}", 2, WORD_FOLD_CLOSE, 0);
+                             STYLE_KEYWORD, WORD_AUTOCOMPLETE, 1);
+    code_editor_add_keywords(gadget, u"{", STYLE_KEYWORD, WORD_FOLD_OPEN, 0);
+    code_editor_add_keywords(gadget, u"}", STYLE_KEYWORD, WORD_FOLD_CLOSE, 0);
     code_editor_set_attribute(gadget, ATTRIBUTE_SEPARATORS, reinterpret_cast<std::intptr_t>(u"=+-*/%()[],."));
-    code_editor_set_attribute(gadget, ATTRIBUTE_NUMBER_STYLE, 5);
+    code_editor_set_attribute(gadget, ATTRIBUTE_NUMBER_STYLE, STYLE_NUMBER);
     code_editor_set_options(gadget, OPTION_STYLING | OPTION_AUTOCOMPLETE | OPTION_FOLDING | OPTION_AUTO_INDENT);
     code_editor_set_line_styler(gadget, javascript_line_styler);
 }

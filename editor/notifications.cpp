@@ -39,7 +39,7 @@ void auto_indent(EditorRecord* record) {
 }
 
 void margin_click(EditorRecord* record, const SCNotification* n) {
-    if (n->margin != 2) return;
+    if (n->margin != MARGIN_FOLD) return;
     const ObjectNumber gadget = record->gadget;
     const std::intptr_t line = scintilla_send(gadget, SCI_LINEFROMPOSITION, static_cast<std::uintptr_t>(n->position));
     if ((record->options & OPTION_FOLD_ANY_LINE) ||

@@ -1,6 +1,7 @@
 /** @file scintilla.h
- * The editing component's message interface: message and notification numbers, the
- * notification record, and the thin wrapper that creates the component as a gadget. */
+ * The editing component's message interface: the numbers it publishes (messages, notifications,
+ * markers, fold levels, styles), the notification record, and the thin wrapper that creates the
+ * component as a gadget. */
 #pragma once
 
 #include <cstdint>
@@ -121,6 +122,30 @@ inline constexpr int SC_FOLDLEVELBASE = 0x400;
 inline constexpr int SC_FOLDLEVELNUMBERMASK = 0xFFF;
 inline constexpr int SC_FOLDLEVELHEADERFLAG = 0x2000;
 
+// The document's code page and the lexer that leaves styling to its container.
+inline constexpr int SC_CP_UTF8 = 65001;
+inline constexpr int SCLEX_CONTAINER = 0;
+
+// Marker numbers the component reserves for fold symbols, and the margin mask that shows them.
+inline constexpr int SC_MARKNUM_FOLDEREND = 25;
+inline constexpr int SC_MARKNUM_FOLDEROPENMID = 26;
+inline constexpr int SC_MARKNUM_FOLDERMIDTAIL = 27;
+inline constexpr int SC_MARKNUM_FOLDERTAIL = 28;
+inline constexpr int SC_MARKNUM_FOLDERSUB = 29;
+inline constexpr int SC_MARKNUM_FOLDER = 30;
+inline constexpr int SC_MARKNUM_FOLDEROPEN = 31;
+inline constexpr std::uint32_t SC_MASK_FOLDERS = 0xFE000000;
+
+// Marker symbols.
+inline constexpr int SC_MARK_SHORTARROW = 4;
+inline constexpr int SC_MARK_VLINE = 9;
+inline constexpr int SC_MARK_LCORNER = 10;
+inline constexpr int SC_MARK_TCORNER = 11;
+inline constexpr int SC_MARK_BOXPLUS = 12;
+inline constexpr int SC_MARK_BOXPLUSCONNECTED = 13;
+inline constexpr int SC_MARK_BOXMINUS = 14;
+inline constexpr int SC_MARK_BOXMINUSCONNECTED = 15;
+
 inline constexpr int STYLE_DEFAULT = 32;
 inline constexpr int STYLE_LINENUMBER = 33;
 inline constexpr int STYLE_CALLTIP = 38;
@@ -176,7 +201,7 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
 std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr_t wParam = 0,
                              std::intptr_t lParam = 0);
 
-// The parent-message handler of gadget kind 31: hands WM_NOTIFY to the gadget's handler
+// The parent-message handler of GADGET_KIND_CODE_EDITOR: hands WM_NOTIFY to the gadget's handler
 // (kept in the record's back_color field) and answers NOT_HANDLED to everything else.
 std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, unsigned message,
                                     std::uintptr_t wParam, std::intptr_t lParam);

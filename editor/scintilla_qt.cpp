@@ -53,6 +53,21 @@ static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
 static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
+static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
+static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
+              SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
+              SC_MARKNUM_FOLDERMIDTAIL == QsciScintillaBase::SC_MARKNUM_FOLDERMIDTAIL &&
+              SC_MARKNUM_FOLDERTAIL == QsciScintillaBase::SC_MARKNUM_FOLDERTAIL &&
+              SC_MARKNUM_FOLDERSUB == QsciScintillaBase::SC_MARKNUM_FOLDERSUB &&
+              SC_MARKNUM_FOLDER == QsciScintillaBase::SC_MARKNUM_FOLDER &&
+              SC_MARKNUM_FOLDEROPEN == QsciScintillaBase::SC_MARKNUM_FOLDEROPEN &&
+              SC_MASK_FOLDERS == static_cast<std::uint32_t>(QsciScintillaBase::SC_MASK_FOLDERS));
+static_assert(SC_MARK_SHORTARROW == QsciScintillaBase::SC_MARK_SHORTARROW && SC_MARK_VLINE == QsciScintillaBase::SC_MARK_VLINE &&
+              SC_MARK_LCORNER == QsciScintillaBase::SC_MARK_LCORNER && SC_MARK_TCORNER == QsciScintillaBase::SC_MARK_TCORNER &&
+              SC_MARK_BOXPLUS == QsciScintillaBase::SC_MARK_BOXPLUS &&
+              SC_MARK_BOXPLUSCONNECTED == QsciScintillaBase::SC_MARK_BOXPLUSCONNECTED &&
+              SC_MARK_BOXMINUS == QsciScintillaBase::SC_MARK_BOXMINUS &&
+              SC_MARK_BOXMINUSCONNECTED == QsciScintillaBase::SC_MARK_BOXMINUSCONNECTED);
 
 GadgetKindTable code_editor_kind{};
 ScintillaDataRelease data_release = nullptr;
@@ -203,7 +218,7 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     NativeHandle parent_window = gadget_list_current();
     if (!parent_window) return 0;
     if (code_editor_kind.kind == 0) {
-        code_editor_kind.kind = 31;
+        code_editor_kind.kind = GADGET_KIND_CODE_EDITOR;
         code_editor_kind.size = sizeof(GadgetKindTable);
         code_editor_kind.parent_message = scintilla_notify_hook;
         // The editor's record belongs to its gadget and leaves with it.

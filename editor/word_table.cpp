@@ -1,6 +1,7 @@
 /** @file word_table.cpp
  * Word tables: the entry list with its 512-bucket hash index, lookups with case folding,
  * and the byte tables that answer one-character lookups and separator tests while styling. */
+#include <cstddef>
 #include <cstring>
 
 #include "editor/editor_internal.h"
@@ -10,10 +11,12 @@
 
 namespace {
 
-// A WordEntry holds one string field, its word, at offset 0.
-const LayoutEntry word_entry_layout[] = {0, LAYOUT_END};
+// A WordEntry holds one string field, its word.
+const LayoutEntry word_entry_layout[] = {offsetof(WordEntry, word), LAYOUT_END};
 
 constexpr std::uint32_t kSeparatorFlagMask = 0xFFFFF;
+
+constexpr int kWordIndexBuckets = 512;
 
 bool case_sensitive(const EditorRecord* record) { return (record->flags & EDITOR_CASE_SENSITIVE) != 0; }
 
@@ -43,7 +46,7 @@ bool grow_key(EditorAcceleration* acc, std::size_t units) {
 
 bool editor_word_table_create(EditorRecord* record) {
     if (!list_create(sizeof(WordEntry), &record->word_list, word_entry_layout, TYPE_STRING)) return false;
-    if (!map_create(sizeof(WordEntry*), nullptr, &record->word_index, 512)) {
+    if (!map_create(sizeof(WordEntry*), nullptr, &record->word_index, kWordIndexBuckets)) {
         list_free(record->word_list.header);
         return false;
     }
