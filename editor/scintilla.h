@@ -201,20 +201,20 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
 std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr_t wParam = 0,
                              std::intptr_t lParam = 0);
 
-// The parent-message handler of GADGET_KIND_CODE_EDITOR: hands WM_NOTIFY to the gadget's handler
-// (kept in the record's back_color field) and answers NOT_HANDLED to everything else.
+// The parent-message handler of GADGET_KIND_CODE_EDITOR: hands WM_NOTIFY to the handler given
+// at creation and answers NOT_HANDLED to everything else.
 std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, unsigned message,
                                     std::uintptr_t wParam, std::intptr_t lParam);
 
-// What frees a component gadget's data (its user_data) when the component is destroyed;
-// one function serves every gadget of the kind.
+// What frees a component gadget's data (its user_data) when the component is destroyed; set per
+// gadget, after gadget_set_data.
 using ScintillaDataRelease = void (*)(std::intptr_t data);
 void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release);
 
 // Called once a change of the text is complete (when the next change begins, or when the message
 // or input event that made it returns), with 1 when it removed text, else 0. The component
 // announces only the beginning of a change (SCN_MODIFIED with SC_MOD_BEFOREINSERT or
-// SC_MOD_BEFOREDELETE); one function serves every gadget of the kind.
+// SC_MOD_BEFOREDELETE). Set per gadget.
 using ScintillaChangeEndHandler = void (*)(ObjectNumber gadget, int removed);
 void scintilla_set_change_end_handler(ObjectNumber gadget, ScintillaChangeEndHandler handler);
 

@@ -70,13 +70,6 @@ static_assert(SC_MARK_SHORTARROW == QsciScintillaBase::SC_MARK_SHORTARROW && SC_
               SC_MARK_BOXMINUSCONNECTED == QsciScintillaBase::SC_MARK_BOXMINUSCONNECTED);
 
 GadgetKindTable code_editor_kind{};
-ScintillaDataRelease data_release = nullptr;
-ScintillaChangeEndHandler change_end_handler = nullptr;
-
-void release_data(GadgetRecord* record) {
-    if (record && record->user_data && data_release) data_release(record->user_data);
-    if (record) record->user_data = 0;
-}
 
 ComponentWidget* widget_of(GadgetRecord* record) {
     if (!record || !record->handle || record->kind_table != &code_editor_kind) return nullptr;
@@ -108,7 +101,7 @@ void finish_change(ComponentWidget* widget) {
     widget->change = {};
     widget->text_changed_since_caret = true;
     if (accessible_client_active()) accessible_report_change(widget, change);
-    if (change_end_handler) change_end_handler(widget->gadget, change.removal ? 1 : 0);
+    if (widget->change_end_handler) widget->change_end_handler(widget->gadget, change.removal ? 1 : 0);
 }
 
 // The outermost call into the component has returned.
@@ -181,6 +174,15 @@ void connect_notifications(ComponentWidget* widget) {
 
 }  // namespace
 
+ComponentWidget::~ComponentWidget() {
+    // The toolkit's clean-up of a destroyed control comes after this widget is gone: the data
+    // is released now, while the widget still knows how.
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record || record->handle != static_cast<QWidget*>(this)) return;
+    if (record->user_data && data_release) data_release(record->user_data);
+    record->user_data = 0;
+}
+
 bool ComponentWidget::event(QEvent* event) {
     // The widget may go with the event; deletion is never a change of its text.
     if (event->type() == QEvent::DeferredDelete) return QsciScintillaBase::event(event);
@@ -207,10 +209,9 @@ int scintilla_load() { return 1; }
 
 std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle, unsigned message, std::uintptr_t,
                                     std::intptr_t lParam) {
-    if (message != WM_NOTIFY || !record || !record->back_color) return NOT_HANDLED;
-    auto handler = reinterpret_cast<ScintillaNotifyHandler>(record->back_color);
     const ComponentWidget* widget = widget_of(record);
-    return handler(widget ? widget->gadget : -1, reinterpret_cast<const SCNotification*>(lParam));
+    if (message != WM_NOTIFY || !widget || !widget->notify_handler) return NOT_HANDLED;
+    return widget->notify_handler(widget->gadget, reinterpret_cast<const SCNotification*>(lParam));
 }
 
 ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int width, int height,
@@ -221,8 +222,6 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
         code_editor_kind.kind = GADGET_KIND_CODE_EDITOR;
         code_editor_kind.size = sizeof(GadgetKindTable);
         code_editor_kind.parent_message = scintilla_notify_hook;
-        // The editor's record belongs to its gadget and leaves with it.
-        code_editor_kind.free = release_data;
     }
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;
@@ -245,7 +244,7 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
         delete widget;
         return 0;
     }
-    record->back_color = reinterpret_cast<std::intptr_t>(handler);
+    widget->notify_handler = handler;
     const ObjectNumber result = gadget_register(gadget, record, static_cast<QWidget*>(widget), &code_editor_kind);
     widget->gadget = gadget == ANY_NUMBER ? result : gadget;
     connect_notifications(widget);
@@ -262,9 +261,9 @@ std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr
 void* scintilla_widget(ObjectNumber gadget) { return static_cast<QsciScintillaBase*>(widget_of(gadget_lookup(gadget))); }
 
 void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release) {
-    if (widget_of(gadget_lookup(gadget))) data_release = release;
+    if (ComponentWidget* widget = widget_of(gadget_lookup(gadget))) widget->data_release = release;
 }
 
 void scintilla_set_change_end_handler(ObjectNumber gadget, ScintillaChangeEndHandler handler) {
-    if (widget_of(gadget_lookup(gadget))) change_end_handler = handler;
+    if (ComponentWidget* widget = widget_of(gadget_lookup(gadget))) widget->change_end_handler = handler;
 }

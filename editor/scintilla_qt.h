@@ -15,6 +15,8 @@
 class ComponentWidget : public QsciScintillaBase {
 public:
     explicit ComponentWidget(QWidget* parent) : QsciScintillaBase(parent) {}
+    // Releases the gadget's data while the gadget record still holds it.
+    ~ComponentWidget() override;
 
     long send(unsigned message, unsigned long wparam = 0, long lparam = 0) const {
         return SendScintilla(message, wparam, lparam);
@@ -22,6 +24,11 @@ public:
 
     // The gadget number, which is its control identifier for the widget's whole life.
     ObjectNumber gadget = -1;
+
+    // The gadget's own handlers (see scintilla.h); each may be none.
+    ScintillaNotifyHandler notify_handler = nullptr;
+    ScintillaDataRelease data_release = nullptr;
+    ScintillaChangeEndHandler change_end_handler = nullptr;
 
     // Calls into the component (messages and input events) now running; a change of the text
     // is reported once the outermost one has returned, or when the next change begins.

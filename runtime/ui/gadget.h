@@ -30,7 +30,7 @@ struct GadgetRecord {
     GadgetKindTable* kind_table;
     std::intptr_t user_data;
     void* previous_procedure;
-    std::intptr_t back_color;         // text, string: background; editor: line state; code editor: its callback
+    std::intptr_t back_color;         // text, string: background; editor: line state
     std::intptr_t front_color;        // text, string: text colour; editor: background
     std::intptr_t brush;              // text, string: cached brush of back_color; editor: text colour
 };

@@ -354,3 +354,41 @@ TEST_F(Notifications, StylingRequestsStyleFromTheLineAboveTheFirstUnstyledOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each component gadget keeps its own handlers: notifications, the end of a change and the
+// release of its data reach the ones set for it, whatever another gadget set.
+std::vector<std::string> component_calls;
+std::intptr_t component_notified(ObjectNumber gadget, const SCNotification*) {
+    component_calls.push_back("notified " + std::to_string(gadget));
+    return 0;
+}
+void component_changed(ObjectNumber gadget, int) { component_calls.push_back("changed " + std::to_string(gadget)); }
+void release_first(std::intptr_t data) { component_calls.push_back("first released " + std::to_string(data)); }
+void release_second(std::intptr_t data) { component_calls.push_back("second released " + std::to_string(data)); }
+
+class Component : public EditorTest {};
+
+TEST_F(Component, EachGadgetKeepsItsOwnHandlers) {
+    ASSERT_NE(scintilla_gadget_create(20, 0, 0, 100, 100, nullptr), 0);
+    ASSERT_NE(scintilla_gadget_create(21, 0, 0, 100, 100, component_notified), 0);
+    gadget_set_data(20, 100);
+    scintilla_set_data_release(20, release_first);
+    scintilla_set_change_end_handler(20, component_changed);
+    gadget_set_data(21, 200);
+    scintilla_set_data_release(21, release_second);
+    component_calls.clear();
+    scintilla_send(21, SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("x"));
+    EXPECT_EQ(component_calls, std::vector<std::string>{"notified 21"});
+    component_calls.clear();
+    scintilla_send(20, SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("x"));
+    EXPECT_EQ(component_calls, std::vector<std::string>{"changed 20"});
+    // A new gadget under the number replaces each; the old one's data goes with it.
+    component_calls.clear();
+    ASSERT_NE(text_gadget_create(20, 0, 0, 10, 10, u""), 0);
+    ASSERT_NE(text_gadget_create(21, 0, 0, 10, 10, u""), 0);
+    EXPECT_EQ(component_calls, (std::vector<std::string>{"first released 100", "second released 200"}));
+}
+
+}  // namespace
