@@ -242,13 +242,19 @@ void code_editor_set_options(ObjectNumber gadget, std::uint32_t options) {
     if ((old ^ options) & kRestyleOptions) editor_restyle_all(gadget);
 }
 
-LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler) {
+LineStyler editor_set_line_styler(ObjectNumber gadget, LineStyler styler, bool batchable) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return nullptr;
     LineStyler previous = record->line_styler;
     record->line_styler = styler;
+    record->line_styler_batchable = batchable;
     editor_restyle_all(gadget);
     return previous;
+}
+
+// Another's styler may send its own styles, which must not overtake the batched ones.
+LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler) {
+    return editor_set_line_styler(gadget, styler, false);
 }
 
 void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo) {

@@ -113,19 +113,30 @@ struct EditorRecord {
     std::uint32_t flags;
     std::uint32_t options;
     LineStyler line_styler;
+    // The line styler styles only through the engine (code_editor_style_token and the comment
+    // styling of the editor's own stylers), never with SCI_SETSTYLING of its own, so a run's
+    // styles may go to the component in one message.
+    bool line_styler_batchable;
     char16_t* separators;       // runtime string variable; null is empty
     std::int32_t number_style;
     ListVariable word_list;     // WordEntry elements, in the order of addition (or sorted)
     HashMap* word_index;        // lookup key -> WordEntry* (an element of word_list)
-    std::int32_t fold_delta;
-    std::int32_t fold_level;
-    std::int32_t pending_style;
-    const char* last_token_end;
     std::int32_t completion_threshold;
     // The line count that the line-number margin was last sized for.
     std::intptr_t numbered_lines;
     // Lookup tables and scratch buffers that keep styling free of per-token allocation.
     EditorAcceleration* acceleration;
+};
+
+// The working state of one restyle run, kept on the run's stack: what the token rules carry
+// from one token to the next within a line, and the fold level from line to line. The
+// editor's own stylers are handed it; others reach it through code_editor_style_token.
+struct StyleContext {
+    EditorRecord& record;
+    std::int32_t fold_level;      // at the start of the line being styled (levels from 0x400)
+    std::int32_t fold_delta;      // net fold change of the line so far
+    std::int32_t pending_style;   // style the following blanks and the next word take; STYLE_DEFAULT: none
+    const char* last_token_end;   // end of the token code_editor_style_token styled last; null: none
 };
 
 // --- Creation and configuration ---------------------------------------------------------
@@ -167,7 +178,12 @@ void code_editor_set_attribute(ObjectNumber gadget, int attribute, std::intptr_t
 void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_line, std::intptr_t end_position);
 int default_line_styler(ObjectNumber gadget, const char* text, int length);
 int code_editor_style_token(ObjectNumber gadget, const char* text, int length);
-int style_next_token(EditorRecord* record, const char* text, int length, bool measure_only);
+// Styles the token at the start of the text (its style to the component, its fold flags to
+// the line's fold change) and returns its length; 0 for an empty text.
+int style_next_token(StyleContext& context, const char* text, int length);
+// The length of the token at the start of the text as styling cuts it with no style pending;
+// sends nothing and changes nothing. Completion finds the word at the caret with it.
+int measure_next_token(EditorRecord* record, const char* text, int length);
 // Whether the byte separates words; `entry` receives its one-character entry when it does.
 bool is_separator(EditorRecord* record, unsigned char byte, WordEntry** entry);
 // Length of the number at the start of the text (0 when it is none); `digits` receives

@@ -1,6 +1,7 @@
 /** @file editor_internal.h
  * What the editor's modules share beyond the public interface: the lookup tables that keep
- * styling free of per-token allocation, and the batching of style runs. */
+ * styling free of per-token allocation, the batching of style runs, and the styling context
+ * of the run in progress. */
 #pragma once
 
 #include <cstddef>
@@ -42,6 +43,10 @@ struct EditorAcceleration {
     // access in the run need not ask for it line by line.
     int run_line_count;
 
+    // The working state of the restyle run in progress (null outside one), for the stylers that
+    // reach the engine by gadget number. It lives on the run's stack.
+    StyleContext* run_context;
+
     // Reused line buffer of the restyle run.
     char* line;
     std::size_t line_capacity;
@@ -72,6 +77,24 @@ WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int le
 // Styles the next `length` bytes with `style`: appended to the batch while batching,
 // otherwise sent as SCI_SETSTYLING.
 void editor_set_styling(EditorRecord* record, int length, int style);
+
+// A context for styling outside a restyle run: nothing pending, no fold change, the base level.
+StyleContext editor_context_outside_run(EditorRecord& record);
+// Calls `style` with the context of the restyle run in progress on the editor, or outside a
+// run with a context of its own.
+template <typename Style>
+auto editor_with_context(EditorRecord& record, Style style) {
+    if (StyleContext* running = record.acceleration ? record.acceleration->run_context : nullptr) return style(*running);
+    StyleContext context = editor_context_outside_run(record);
+    return style(context);
+}
+// code_editor_style_token with the context at hand: a pending style passes only to the token
+// that directly follows the one that set it (the caller may style bytes itself in between).
+int editor_style_token(StyleContext& context, const char* text, int length);
+
+// Installs a line styler (as code_editor_set_line_styler does); `batchable` when it styles only
+// through the engine.
+LineStyler editor_set_line_styler(ObjectNumber gadget, LineStyler styler, bool batchable);
 // Sends the batched styles (if any) and stops batching.
 void editor_flush_styles(EditorRecord* record);
 

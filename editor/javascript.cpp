@@ -44,29 +44,11 @@ int block_comment_end(EditorRecord* record, const char* text, int length, bool* 
     return m;
 }
 
-}  // namespace
-
-int code_editor_get_line_state(ObjectNumber gadget, int line) {
-    EditorRecord* record = editor_record_of(gadget);
-    return record ? get_line_state(record, line) : 0;
-}
-
-int code_editor_set_line_state(ObjectNumber gadget, int line, int state) {
-    EditorRecord* record = editor_record_of(gadget);
-    return record ? set_line_state(record, line, state) : 0;
-}
-
-int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment) {
-    EditorRecord* record = editor_record_of(gadget);
-    if (!record || !in_comment) return 0;
-    return block_comment_end(record, text, length, in_comment);
-}
-
-int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int, int) {
-    EditorRecord* record = editor_record_of(gadget);
-    if (!record) return 0;
+// Styles one line: comments here, everything else through the token rules. Returns
+// LINE_STYLER_STATE_CHANGED when whether the line ends inside a block comment changed.
+int style_line(StyleContext& context, const char* text, int length, int line) {
+    EditorRecord* record = &context.record;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    int result = 0;
     bool comment_allowed = true;
     bool in_comment = line > 0 && get_line_state(record, line - 1) != 0;
     while (length > 0) {
@@ -95,19 +77,41 @@ int javascript_line_styler(ObjectNumber gadget, const char* text, int length, in
             }
             if (t == 0) {
                 comment_allowed = probe == '\t' || probe == ' ' || probe == ';';
-                t = code_editor_style_token(gadget, reinterpret_cast<const char*>(p), length);
-                if (t <= 0) return result;  // cannot happen with length > 0; never loop forever
+                t = editor_style_token(context, reinterpret_cast<const char*>(p), length);
+                if (t <= 0) return 0;  // cannot happen with length > 0; never loop forever
             }
             p += t;
             length -= t;
         }
     }
     const int state = in_comment ? LINE_STATE_IN_COMMENT : 0;
-    if (get_line_state(record, line) != state) {
-        set_line_state(record, line, state);
-        result = LINE_STYLER_STATE_CHANGED;
-    }
-    return result;
+    if (get_line_state(record, line) == state) return 0;
+    set_line_state(record, line, state);
+    return LINE_STYLER_STATE_CHANGED;
+}
+
+}  // namespace
+
+int code_editor_get_line_state(ObjectNumber gadget, int line) {
+    EditorRecord* record = editor_record_of(gadget);
+    return record ? get_line_state(record, line) : 0;
+}
+
+int code_editor_set_line_state(ObjectNumber gadget, int line, int state) {
+    EditorRecord* record = editor_record_of(gadget);
+    return record ? set_line_state(record, line, state) : 0;
+}
+
+int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record || !in_comment) return 0;
+    return block_comment_end(record, text, length, in_comment);
+}
+
+int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int, int) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return 0;
+    return editor_with_context(*record, [&](StyleContext& context) { return style_line(context, text, length, line); });
 }
 
 void code_editor_configure_javascript(ObjectNumber gadget) {
@@ -144,5 +148,6 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_attribute(gadget, ATTRIBUTE_SEPARATORS, reinterpret_cast<std::intptr_t>(u"=+-*/%()[],."));
     code_editor_set_attribute(gadget, ATTRIBUTE_NUMBER_STYLE, STYLE_NUMBER);
     code_editor_set_options(gadget, OPTION_STYLING | OPTION_AUTOCOMPLETE | OPTION_FOLDING | OPTION_AUTO_INDENT);
-    code_editor_set_line_styler(gadget, javascript_line_styler);
+    // It styles only through the engine, so its runs may be batched.
+    editor_set_line_styler(gadget, javascript_line_styler, true);
 }

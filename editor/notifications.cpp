@@ -70,20 +70,15 @@ struct CaretToken {
 };
 
 CaretToken token_at_caret(EditorRecord* record, const char* line, int line_length, int caret) {
-    // Measuring reads the pending style, which a restyle run leaves behind; completion must
-    // not depend on where the last run happened to stop.
-    const std::int32_t saved_pending = record->pending_style;
-    record->pending_style = STYLE_DEFAULT;
     CaretToken token{0, 0};
     int offset = 0;
     while (offset < line_length) {
-        int n = style_next_token(record, line + offset, line_length - offset, true);
+        int n = measure_next_token(record, line + offset, line_length - offset);
         if (n <= 0) break;
         token = {offset, n};
         offset += n;
         if (offset >= caret) break;
     }
-    record->pending_style = saved_pending;
     return token;
 }
 

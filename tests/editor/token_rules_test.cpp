@@ -1,6 +1,7 @@
 // The token rules beyond what the JavaScript set-up uses: spans that nest, spans to the line
 // end, styles passed to the next word or taken from a word's first or last character or from
-// the separator behind it, fold-once entries, and measuring without side effects.
+// the separator behind it, fold-once entries, measuring without side effects, and a styler of
+// another's between the engine's tokens.
 #include "editor/editor_internal.h"
 #include "editor_support.h"
 
@@ -106,43 +107,48 @@ TEST_F(TokenRules, FoldLevelsStopAtTheLevelNumbersLimit) {
     EXPECT_EQ(snapshot(), full);
 }
 
-TEST_F(TokenRules, MeasuringSendsNothingAndChangesNothing) {
+TEST_F(TokenRules, MeasuringCutsAsStylingDoesAndSendsNothing) {
     code_editor_add_words(kEditor, u"(", 6, WORD_STYLE_BEFORE);
     code_editor_add_words(kEditor, u"{", 2, WORD_FOLD_OPEN);
     code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
     styled("0123456789");
     EditorRecord* record = code_editor_record(kEditor);
-    record->pending_style = STYLE_DEFAULT;
-    record->fold_delta = 0;
     const EditorSnapshot before = snapshot();
     const std::intptr_t end_styled = send(SCI_GETENDSTYLED);
-    EXPECT_EQ(style_next_token(record, "foo (", 5, true), 4);
-    EXPECT_EQ(style_next_token(record, "{ x", 3, true), 1);
-    EXPECT_EQ(style_next_token(record, "@ x", 3, true), 1);
-    EXPECT_EQ(style_next_token(record, " \t x", 4, true), 3);
-    EXPECT_EQ(style_next_token(record, "12 x", 4, true), 2);
-    EXPECT_EQ(record->pending_style, STYLE_DEFAULT);
-    EXPECT_EQ(record->fold_delta, 0);
+    EXPECT_EQ(measure_next_token(record, "foo (", 5), 4);
+    EXPECT_EQ(measure_next_token(record, "{ x", 3), 1);
+    EXPECT_EQ(measure_next_token(record, "@ x", 3), 1);
+    // No style is pending for a measured token: the word takes in the blank before "(".
+    EXPECT_EQ(measure_next_token(record, "foo (", 5), 4);
+    EXPECT_EQ(measure_next_token(record, " \t x", 4), 3);
+    EXPECT_EQ(measure_next_token(record, "12 x", 4), 2);
     EXPECT_EQ(send(SCI_GETENDSTYLED), end_styled);
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(style_next_token(record, "x", 0, true), 0);
-    EXPECT_EQ(style_next_token(nullptr, "x", 1, true), 0);
+    EXPECT_EQ(measure_next_token(record, "x", 0), 0);
+    EXPECT_EQ(measure_next_token(nullptr, "x", 1), 0);
+}
+
+// A styler of another's that styles "@" through the engine, then on its first line one byte
+// itself, then the rest through the engine: a pending style reaches only the token right after.
+int styles_a_byte_itself(ObjectNumber gadget, const char* text, int length, int line, int, int) {
+    int done = code_editor_style_token(gadget, text, length);
+    if (line == 0) {
+        scintilla_send(gadget, SCI_SETSTYLING, 1, 3);
+        ++done;
+    }
+    while (done < length) done += code_editor_style_token(gadget, text + done, length - done);
+    EXPECT_EQ(code_editor_style_token(gadget, text + done, 0), 0);
+    return 0;
 }
 
 TEST_F(TokenRules, StyleTokenForgetsThePendingStyleAfterAGap) {
     code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
-    set_utf8("@ab cd");
-    // A line styler that styles "@" through the engine, then a byte itself, then a word.
-    EditorRecord* record = code_editor_record(kEditor);
-    const char* line = "@ab cd";
-    send(SCI_STARTSTYLING, 0, 31);
-    record->last_token_end = nullptr;
-    EXPECT_EQ(code_editor_style_token(kEditor, line, 6), 1);
-    EXPECT_EQ(record->pending_style, 8);
-    send(SCI_SETSTYLING, 1, 3);  // "a" styled by the caller: the pending style must not reach "b"
-    EXPECT_EQ(code_editor_style_token(kEditor, line + 2, 4), 1);
-    EXPECT_EQ(style_at(2), STYLE_DEFAULT);
-    EXPECT_EQ(code_editor_style_token(kEditor, line + 3, 0), 0);
+    code_editor_set_line_styler(kEditor, styles_a_byte_itself);
+    styled("@ab cd\n@ab cd");
+    EXPECT_EQ(styles_of("@ab cd\n"), (std::vector<int>{8, 3, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT}));
+    const int second = static_cast<int>(send(SCI_POSITIONFROMLINE, 1));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(style_at(second + i), 8) << i;
+    EXPECT_EQ(style_at(second + 3), STYLE_DEFAULT);
 }
 
 TEST_F(TokenRules, WithoutALineStylerTheDefaultStylerTokenisesWholeLines) {
