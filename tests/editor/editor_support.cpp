@@ -73,6 +73,10 @@ std::string EditorTest::text_utf8() const {
 int EditorTest::length() const { return static_cast<int>(send(SCI_GETLENGTH)); }
 int EditorTest::line_count() const { return static_cast<int>(send(SCI_GETLINECOUNT)); }
 void EditorTest::ensure_styled() const { send(SCI_COLOURISE, 0, -1); }
+void EditorTest::style_to(int position) const {
+    const std::intptr_t styled = send(SCI_GETENDSTYLED);
+    if (styled < position) send(SCI_COLOURISE, static_cast<std::uintptr_t>(styled), position);
+}
 int EditorTest::style_at(int position) const { return static_cast<int>(send(SCI_GETSTYLEAT, position)); }
 int EditorTest::fold_level(int line) const { return static_cast<int>(send(SCI_GETFOLDLEVEL, line)); }
 int EditorTest::line_state(int line) const { return static_cast<int>(send(SCI_GETLINESTATE, line)); }

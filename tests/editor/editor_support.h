@@ -39,8 +39,13 @@ protected:
     std::string text_utf8() const;
     int length() const;
     int line_count() const;
-    // Asks the component to have everything styled (it sends the styling requests).
+    // Asks the component to have everything styled again from the document start (it sends
+    // the styling requests).
     void ensure_styled() const;
+    // Asks for the styles up to the position as the component does before it shows text: from
+    // where it has styled to, and only when that lies before the position. A run then starts
+    // just above the first unstyled line, from the states stored above it.
+    void style_to(int position) const;
     EditorSnapshot snapshot() const;
     int style_at(int position) const;
     int fold_level(int line) const;

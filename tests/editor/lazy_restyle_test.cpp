@@ -1,6 +1,7 @@
-// Styling that stops at the requested range and goes on when the component asks again must
-// end in the styles, fold levels and line states of a full run: random edits on a large
-// document against a fresh full restyle; and invariants on real JavaScript from npm.
+// Styling that stops at the requested range and goes on when the component asks again, from
+// where it has styled to, must end in the styles, fold levels and line states of a full run:
+// random edits on a large document against a fresh full restyle; and invariants on real
+// JavaScript from npm.
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
@@ -58,10 +59,9 @@ TEST_F(LazyRestyle, RandomEditsEndLikeAFreshFullRun) {
                 send(SCI_INSERTTEXT, static_cast<std::uintptr_t>(at), reinterpret_cast<std::intptr_t>(piece));
             }
             // The component asks for styles up to where it needs them (a screen below the edit).
-            const int visible_end = std::min(length(), at + static_cast<int>(random() % 3000));
-            send(SCI_COLOURISE, 0, visible_end);
+            style_to(std::min(length(), at + static_cast<int>(random() % 3000)));
         }
-        ensure_styled();
+        style_to(length());
         SCOPED_TRACE(round);
         const line_styler_fuzz::Picture lazy = line_styler_fuzz::picture(kEditor);
         const line_styler_fuzz::Picture full = fresh_full_run(text_utf8());
@@ -77,19 +77,18 @@ TEST_F(LazyRestyle, OpeningACommentAtTheTopStylesOnlyWhatIsAskedFor) {
     set_utf8(text);
     ensure_styled();
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("/*"));
-    const int line_30 = static_cast<int>(send(SCI_POSITIONFROMLINE, 30));
-    send(SCI_COLOURISE, 0, line_30);
+    style_to(static_cast<int>(send(SCI_POSITIONFROMLINE, 30)));
     EXPECT_EQ(line_state(29), 1);
     EXPECT_EQ(style_at(static_cast<int>(send(SCI_POSITIONFROMLINE, 29))), 3);
     // The rest waits until it is needed: the component knows it is not styled yet.
     EXPECT_LE(send(SCI_GETENDSTYLED), send(SCI_POSITIONFROMLINE, 31));
     EXPECT_EQ(line_state(60), 0);
-    ensure_styled();
+    style_to(length());
     for (int line = 0; line < 100; ++line) ASSERT_EQ(line_state(line), 1) << line;
     EXPECT_EQ(style_at(find("var a99")), 3);
     // Closing it turns every line back.
     send(SCI_INSERTTEXT, 2, reinterpret_cast<std::intptr_t>("*/"));
-    ensure_styled();
+    style_to(length());
     for (int line = 0; line < 101; ++line) ASSERT_EQ(line_state(line), 0) << line;
     EXPECT_EQ(style_at(find("var a99")), 2);
     EXPECT_EQ(line_styler_fuzz::picture(kEditor), fresh_full_run(text_utf8()));
@@ -119,7 +118,7 @@ TEST_F(LazyRestyle, FoldedLinesAboveDoNotLeaveTheScreenUnstyled) {
     // An edit above makes everything below unstyled; the paint asks for the screen.
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("x"));
     const int target_line = 40;
-    send(SCI_COLOURISE, 0, send(SCI_POSITIONFROMLINE, target_line + 1) - 1);
+    style_to(static_cast<int>(send(SCI_POSITIONFROMLINE, target_line + 1) - 1));
     EXPECT_GE(send(SCI_GETENDSTYLED), send(SCI_POSITIONFROMLINE, target_line));
 }
 
