@@ -149,25 +149,38 @@ TEST_F(WordTable, SeparatorRuleFollowsTheFlags) {
     EXPECT_FALSE(is_separator(r, ' ', nullptr));
 }
 
-// The byte tables answer for the plain lookup of each byte's one-unit text; after every kind
-// of change they must agree with it.
-TEST_F(WordTable, ByteTablesAgreeWithPlainLookups) {
+// Styling answers the one-character lookup of each byte value from tables; after every kind of
+// change its answers must be those of the plain lookup of the byte's one-unit text.
+TEST_F(WordTable, ByteLookupsWhileStylingAgreeWithPlainLookups) {
     create_editor(0, true);
     code_editor_add_words(kEditor, u"\u00c0 \u00e9", 7, WORD_STYLE_BEFORE);  // bytes 0xC0 and 0xE9 as codes
-    EditorRecord* r = record();
-    for (int byte = 0; byte < 256; ++byte) {
+    code_editor_add_words(kEditor, u"\u00c4 $", 9, WORD_STYLE_NEXT | WORD_NOT_SEPARATOR);  // 0xC4 and 0xE4 by case
+    for (int byte = 1; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
         const std::int32_t p0 = temp_position();
-        const char16_t* one = string_from_code(byte, p0);
-        std::u16string text(one);
+        const std::u16string one(string_from_code(byte, p0));
         temp_reset(p0);
-        WordEntry* plain = code_editor_find_word(kEditor, text.c_str());
-        EXPECT_EQ(r->acceleration->byte_entry[byte], plain) << byte;
-        bool separator = byte == '\r' || byte == '\n' || std::u16string_view(u"=+-*/%()[],.").find(char16_t(byte)) != std::u16string_view::npos ||
-                         (plain && (plain->flags & 0xFFFFF) && !(plain->flags & WORD_NOT_SEPARATOR));
-        EXPECT_EQ(is_separator(r, static_cast<unsigned char>(byte), nullptr), separator) << byte;
+        WordEntry* plain = code_editor_find_word(kEditor, one.c_str());
+        const bool separator = byte == '\r' || byte == '\n' ||
+                               std::u16string_view(u"=+-*/%()[],.").find(char16_t(byte)) != std::u16string_view::npos ||
+                               (plain && (plain->flags & 0xFFFFF) && !(plain->flags & WORD_NOT_SEPARATOR));
+        WordEntry* entry = nullptr;
+        EXPECT_EQ(is_separator(code_editor_record(kEditor), static_cast<unsigned char>(byte), &entry), separator);
+        if (separator) {
+            EXPECT_EQ(entry, plain);
+            continue;
+        }
+        if (byte == ' ' || byte == '\t') continue;
+        // A word that begins with the byte: an entry of the byte decides its style (its own when
+        // it passes its style on, else the default); without one, the "(" behind it does. The
+        // bytes go in as they are, whether or not they are UTF-8.
+        const std::string word = std::string(1, static_cast<char>(byte)) + "zz(";
+        send(SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(word.c_str()));
+        ensure_styled();
+        const int expected = !plain ? 6 : (plain->flags & WORD_STYLE_NEXT) ? plain->style : STYLE_DEFAULT;
+        EXPECT_EQ(style_at(0), expected);
     }
-    EXPECT_NE(r->acceleration->byte_entry[0xC0], nullptr);
-    EXPECT_EQ(r->acceleration->byte_entry[0xC0], code_editor_find_word(kEditor, u"\u00e0"));
+    EXPECT_NE(code_editor_find_word(kEditor, u"\u00e4"), nullptr);
 }
 
 TEST_F(WordTable, NonAsciiWordsAreFoundWithCaseFolding) {
