@@ -15,6 +15,9 @@ for p in $PACKAGES; do
     missing="$missing $p"
   fi
 done
+# npm fetches the benchmarks' input (bench/fetch_typescript.sh); a Node.js that brings its own npm
+# (and conflicts with Debian's package) serves as well.
+command -v npm >/dev/null 2>&1 || missing="$missing npm"
 if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
