@@ -21,6 +21,10 @@ namespace {
 using Sci = QsciScintillaBase;
 constexpr unsigned long kUtf16 = Sci::SC_LINECHARACTERINDEX_UTF16;
 
+// Offsets of Qt's text interface that stand for a place rather than a count.
+constexpr int kOffsetOfCaret = -2;
+constexpr int kOffsetOfEnd = -1;
+
 // Positions are byte offsets in the component's UTF-8 text; offsets count UTF-16 units.
 class Text {
 public:
@@ -191,7 +195,7 @@ public:
 
     QString text(int start, int end) const override {
         const Text t(component());
-        return t.between(start, end == -1 ? t.count() : end);
+        return t.between(start, end == kOffsetOfEnd ? t.count() : end);
     }
     int characterCount() const override { return Text(component()).count(); }
 
@@ -281,10 +285,9 @@ public:
 private:
     ComponentWidget* component() const { return static_cast<ComponentWidget*>(widget()); }
 
-    // -2 stands for the caret, -1 for the end of the text.
     static int resolve(const Text& t, int offset, ComponentWidget* w) {
-        if (offset == -2) return t.offset(w->send(Sci::SCI_GETCURRENTPOS));
-        if (offset == -1) return t.count();
+        if (offset == kOffsetOfCaret) return t.offset(w->send(Sci::SCI_GETCURRENTPOS));
+        if (offset == kOffsetOfEnd) return t.count();
         return offset;
     }
 

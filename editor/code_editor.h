@@ -133,7 +133,7 @@ struct EditorRecord {
 // editor's own stylers are handed it; others reach it through code_editor_style_token.
 struct StyleContext {
     EditorRecord& record;
-    std::int32_t fold_level;      // at the start of the line being styled (levels from 0x400)
+    std::int32_t fold_level;      // at the start of the line being styled (from SC_FOLDLEVELBASE)
     std::int32_t fold_delta;      // net fold change of the line so far
     std::int32_t pending_style;   // style the following blanks and the next word take; STYLE_DEFAULT: none
     const char* last_token_end;   // end of the token code_editor_style_token styled last; null: none

@@ -110,8 +110,8 @@ void settle(ComponentWidget* widget) {
     if (accessible_client_active()) accessible_report_caret(widget);
 }
 
-// Only the notices before a change reach us (see the event mask): the next one, or the return
-// of the call that made the change, tells that the change is complete.
+// Only the notices before a change reach us (the event mask set at creation): the next one, or
+// the return of the call that made the change, tells that the change is complete.
 void change_begins(ComponentWidget* widget, int modification_type, int position, int length) {
     if (!(modification_type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))) return;
     finish_change(widget);
