@@ -262,7 +262,8 @@ constexpr int ES_PASSWORD = 0x20;
 constexpr int ES_READONLY = 0x800;
 constexpr int WS_DISABLED = 0x08000000;
 
-// Steps 2 to 4 of every creation, after the control exists.
+// What every creation does once its control exists: geometry and state, the record with the
+// kind's starting colours, registration under the number, and showing the control.
 ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, int x, int y, int width, int height,
                              int flags) {
     control->setGeometry(x, y, width, height);

@@ -86,7 +86,7 @@ struct WindowStyle {
     std::uint32_t style;     // WS_* bits kept, the toolkit's low three bits still in
     std::uint32_t ex_style;  // WS_EX_TOOLWINDOW or 0
 };
-// Steps 3 of window_open: flags to style and extended style.
+// The style and extended style window_open creates a window with, from its flags.
 WindowStyle window_style_from_flags(std::uint32_t flags);
 
 struct WindowRect {
@@ -107,7 +107,9 @@ void window_outer_size(std::uint32_t style, int client_width, int client_height,
 struct WindowPlacement {
     int x, y, width, height;   // outer position and size; x, y may be CW_USEDEFAULT
 };
-// Step 5 of window_open. reference is the parent's (else the active window's) outer rectangle, or
-// null when there is neither.
+// Where window_open puts a window of that outer size: centred on the screen (shrunk to fit it) or
+// on the reference, else at (x, y), or CW_USEDEFAULT for the system's choice when a coordinate is
+// ignored. reference is the parent's (else the active window's) outer rectangle, or null when
+// there is neither.
 WindowPlacement window_place(int x, int y, int outer_width, int outer_height, std::uint32_t flags, int screen_width,
                              int screen_height, const WindowRect* reference);
