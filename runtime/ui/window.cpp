@@ -28,11 +28,11 @@ WindowRecord* window_lookup(ObjectNumber number) {
 WindowStyle window_style_from_flags(std::uint32_t flags) {
     WindowStyle result{flags & ~WINDOW_NO_GADGETS, 0};
     // Only the toolkit's own bits: a plain window with a title bar.
-    if ((flags & 0xEFFFFFF4u) == 0) result.style |= WS_CAPTION;
+    if ((flags & WINDOW_LOOK_FLAGS) == 0) result.style |= WS_CAPTION;
     result.style &= ~WINDOW_INVISIBLE;
     if (flags & WINDOW_TOOL) {
         result.ex_style = WS_EX_TOOLWINDOW;
-        result.style &= 0xDEFCFFFFu;
+        result.style &= ~WINDOW_MIN_MAX_BITS;
         result.style |= WS_CAPTION;
     }
     return result;

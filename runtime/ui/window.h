@@ -32,6 +32,18 @@ inline constexpr std::uint32_t WS_MAXIMIZEBOX = 0x10000;
 inline constexpr std::uint32_t WS_TABSTOP = 0x10000;
 inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x80;
 
+// The flags that choose how a window looks: all but centring, no-gadgets and invisible. A window
+// given none of them gets a plain title bar.
+inline constexpr std::uint32_t WINDOW_LOOK_FLAGS =
+    ~(WINDOW_SCREEN_CENTERED | WINDOW_PARENT_CENTERED | WINDOW_NO_GADGETS | WINDOW_INVISIBLE);
+// The toolkit's bits that share the low end with the Windows style bits; the window is created
+// without them.
+inline constexpr std::uint32_t WINDOW_TOOLKIT_LOW_BITS = WINDOW_SCREEN_CENTERED | WINDOW_PARENT_CENTERED | WINDOW_TOOL;
+// Opening minimised or maximised: the window counts as such until it is restored.
+inline constexpr std::uint32_t WINDOW_MIN_MAX_STATES = WINDOW_MINIMIZE | WINDOW_MAXIMIZE;
+// What a tool window never has: those states and their title-bar buttons.
+inline constexpr std::uint32_t WINDOW_MIN_MAX_BITS = WINDOW_MIN_MAX_STATES | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
 inline constexpr int COORD_IGNORE = -65535;
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 

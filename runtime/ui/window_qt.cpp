@@ -271,7 +271,7 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int heigh
     if (!record) return 0;
 
     const WindowStyle style = window_style_from_flags(flags);
-    const std::uint32_t created_style = style.style & ~7u;
+    const std::uint32_t created_style = style.style & ~WINDOW_TOOLKIT_LOW_BITS;
     const WindowFrameMetrics frame = frame_metrics();
     int outer_width = 0, outer_height = 0;
     window_outer_size(created_style, width, height, frame, &outer_width, &outer_height);
@@ -310,7 +310,7 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int heigh
 
     *record = WindowRecord{};
     record->handle = window;
-    record->min_or_max = (created_style & 0x21000000u) ? 1 : 0;
+    record->min_or_max = (created_style & WINDOW_MIN_MAX_STATES) ? 1 : 0;
     shortcut_install_defaults(record);
     record->mdi_client = nullptr;
 
