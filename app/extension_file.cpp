@@ -81,11 +81,11 @@ struct MemberReader {
         if (length + n > capacity) {
             std::size_t wanted = std::min(std::max({capacity * 2, length + n, first_capacity}), limit);
             // The terminator and the variable's spare bytes come on top, as for every variable.
-            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             if (!grown && wanted > length + n) {
                 // A generous reservation the system refused: ask for only what is needed.
                 wanted = length + n;
-                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             }
             if (!grown) {
                 failed = true;
@@ -135,7 +135,7 @@ struct MemberReader {
     StringVar take() {
         if (length == 0)
             return nullptr;
-        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + 10));
+        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + STRING_BLOCK_SPARE_BYTES));
         char16_t* text = fitted ? fitted : block;
         text[length] = 0;
         block = nullptr;

@@ -18,10 +18,14 @@
 // terminator and returns the result's address. Its text arguments may lie anywhere in the area,
 // including at the position it writes to.
 
+// Every string block holds this many bytes more than it needs: a variable's block beyond its text
+// (the terminator and spare room), the area's block beyond its usable capacity.
+inline constexpr std::int32_t STRING_BLOCK_SPARE_BYTES = 10;
+
 struct TempStringArea {
     char16_t* base;
     std::int32_t position;   // bytes; a terminator always stands here
-    std::int32_t capacity;   // usable bytes (the block is capacity + 10 bytes after the first growth)
+    std::int32_t capacity;   // usable bytes (the block has STRING_BLOCK_SPARE_BYTES more after the first growth)
 };
 
 // The one area of the process (its base is null before runtime_core_start()).
