@@ -3,7 +3,6 @@
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
  * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MODIFIED, SCN_MARGINCLICK, SCN_NEEDSHOWN
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "editor/scintilla.h"
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"

@@ -2,7 +2,6 @@
 // configuration against QScintilla's built-in JavaScript lexer, and the time from a typed
 // character to a styled screen against the component's own floor (a container styler that
 // only marks the requested range styled), with the editor's own work per keystroke.
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"

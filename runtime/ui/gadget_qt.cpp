@@ -3,7 +3,6 @@
  * QPushButton, children of the client area of the current gadget list window. Produces WM_COMMAND
  * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields) and the focus events of
  * string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"

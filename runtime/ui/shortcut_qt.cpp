@@ -1,7 +1,6 @@
 /** @file shortcut_qt.cpp
  * Qt adapter of keyboard shortcuts: Qt key events to virtual keys, and the application-wide key
  * filter that sends WM_COMMAND (high word 1) for the active window's accelerator entries. */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
 #include "runtime/ui/event.h"
 #include "runtime/ui/shortcut.h"
 #include "runtime/ui/shortcut_qt.h"

@@ -5,7 +5,6 @@
  * accelerator entries into WM_COMMAND lives in shortcut_qt.cpp; window_start installs it.
  * Deliberately not produced: live sizing (the window manager sizes), MDI, tray, drop targets,
  * WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists). */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/focus.h"
