@@ -1,15 +1,15 @@
 /** @file event.cpp
  * The event record, the event queue and its node pool, event_wait, and the toolkit window
  * procedure over Windows message numbers. No Qt here: the platform sits behind WindowHost. */
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 
 #include <chrono>
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
-#include "runtime/ui/focus.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
 

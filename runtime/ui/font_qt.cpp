@@ -1,6 +1,7 @@
 /** @file font_qt.cpp
  * Fonts as QFont: a negative height is a character height in pixels, so the font is sized in
  * pixels; proof quality asks for anti-aliasing, default quality leaves it to the system. */
+#include "runtime/ui/font_internal.h"
 #include "runtime/ui/font_qt.h"
 
 #include <QFont>

@@ -8,9 +8,9 @@
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
-#include "runtime/ui/font.h"
-#include "runtime/ui/gadget_qt.h"
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/font_internal.h"
+#include "runtime/ui/gadget_internal.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 /** @file gadget.h
  * Gadgets: numbered native controls inside toolkit windows, their records and per-kind tables of
- * operations, the four kinds the program uses, text, font, data and colour operations, and the
- * per-window gadget lists. */
+ * operations (a kind made outside the toolkit, the code editor, registers through them), the four
+ * kinds the program uses, text, font, data and colour operations, and the per-window gadget
+ * lists. The rest of the toolkit's gadget work is declared in gadget_internal.h. */
 #pragma once
 
 #include <cstdint>
@@ -107,21 +108,3 @@ GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number = n
 NativeHandle gadget_list_use(NativeHandle window);
 // The window gadgets are created in now (null when no window is current).
 NativeHandle gadget_list_current();
-// Called when a window is destroyed: forgets its gadget list, clearing the current one if it was.
-void gadget_list_forget(NativeHandle window);
-
-// The default font of gadgets created next: null stands for the default GUI font.
-NativeHandle gadget_default_font();
-
-// Brush cache (the toolkit's one lock): a shared brush per colour, counted.
-struct GadgetBrush {
-    std::intptr_t color;
-    int references;
-};
-GadgetBrush* gadget_brush_acquire(std::intptr_t color);
-void gadget_brush_release(GadgetBrush* brush);
-int gadget_brush_cache_size();
-
-// Gadget start-up (the registry, the state, the default font) and end (destroys every gadget).
-void gadget_start();
-void gadget_end();

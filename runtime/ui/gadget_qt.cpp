@@ -5,10 +5,10 @@
  * string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/font_qt.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/gadget_qt.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>

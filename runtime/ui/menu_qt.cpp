@@ -6,7 +6,7 @@
  * procedure when an item is chosen. Registers no shortcut: "\tCtrl+N" is display text only.
  * Not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and the
  * explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter. */
-#include "runtime/ui/menu.h"
+#include "runtime/ui/menu_internal.h"
 
 #include "runtime/ui/event.h"
 #include "runtime/ui/image_qt.h"

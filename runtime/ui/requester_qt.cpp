@@ -2,7 +2,7 @@
  * Requesters over Qt: QMessageBox with the Windows button sets and result codes, and a widget
  * QFileDialog (never the platform's own) that accepts a missing file in an existing folder.
  * Both run Qt's nested modal loop; the program's other windows are disabled meanwhile. */
-#include "runtime/ui/requester.h"
+#include "runtime/ui/requester_internal.h"
 
 #include <QApplication>
 #include <QDir>

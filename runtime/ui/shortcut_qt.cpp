@@ -2,9 +2,9 @@
  * Qt adapter of keyboard shortcuts: Qt key events to virtual keys, and the application-wide key
  * filter that sends WM_COMMAND (high word 1) for the active window's accelerator entries. */
 #include "runtime/ui/event.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -4,12 +4,12 @@
 
 #include <QApplication>
 
-#include "runtime/ui/font.h"
-#include "runtime/ui/gadget.h"
+#include "runtime/ui/font_internal.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/image.h"
-#include "runtime/ui/menu.h"
-#include "runtime/ui/requester.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/menu_internal.h"
+#include "runtime/ui/requester_internal.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
 bool started = false;

@@ -1,7 +1,7 @@
 /** @file window.cpp
  * The pure part of the toolkit windows: flags to styles, outer size and placement, and the
  * windows registry. Opening and closing the Qt windows is in window_qt.cpp. */
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 
 #include "runtime/core/registry.h"
 

@@ -6,13 +6,13 @@
  * Deliberately not produced: live sizing (the window manager sizes), MDI, tray, drop targets,
  * WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists). */
 #include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
-#include "runtime/ui/focus.h"
-#include "runtime/ui/gadget.h"
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/focus_internal.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/resources.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>

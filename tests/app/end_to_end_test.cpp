@@ -7,9 +7,9 @@
 #include "app/commands.h"
 #include "files/file_test_support.h"
 #include "files/unprivileged.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/image.h"
-#include "runtime/ui/menu.h"
+#include "runtime/ui/menu_internal.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/window.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/strings.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/font.h"
 #include "runtime/ui/font_qt.h"
-#include "runtime/ui/gadget.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"
 

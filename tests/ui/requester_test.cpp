@@ -1,6 +1,6 @@
 // Requesters: button sets and results, the other windows disabled and restored around a dialog,
 // and the open dialog answered as a person answers it (typing a name, pressing Escape).
-#include "runtime/ui/requester.h"
+#include "runtime/ui/requester_internal.h"
 
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"

@@ -13,7 +13,7 @@
 
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/memory.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 
 namespace {
 

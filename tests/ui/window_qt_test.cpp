@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/resources.h"
 #include "runtime/ui/window.h"

@@ -1,5 +1,6 @@
-/** @file focus.h
- * Tab focus navigation: which control gets the focus for the commands of the two Tab entries. */
+/** @file focus_internal.h
+ * Tab focus navigation, inside the toolkit: which control gets the focus for the commands of the
+ * two Tab entries. */
 #pragma once
 
 #include "runtime/ui/window.h"
