@@ -1,8 +1,9 @@
 /** @file window_qt.cpp
  * Qt adapter of the toolkit windows. Produces: WM_CLOSE (the window stays), WM_MOVE, WM_SIZE
  * (restored, minimised, maximised), WM_ACTIVATE, WM_ERASEBKGND from the top-level widget; event_wait's
- * dispatcher over QCoreApplication::processEvents; Tab focus navigation. The key filter that turns
- * accelerator entries into WM_COMMAND lives in shortcut_qt.cpp; window_start installs it.
+ * dispatcher over QCoreApplication::processEvents. Tab focus moves are in focus_qt.cpp; the key
+ * filter that turns accelerator entries into WM_COMMAND lives in shortcut_qt.cpp, and window_start
+ * installs it.
  * Deliberately not produced: live sizing (the window manager sizes), MDI, tray, drop targets,
  * WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists). */
 #include "runtime/core/registry.h"
@@ -371,28 +372,6 @@ int window_activate(ObjectNumber number) {
     window->raise();
     window->activateWindow();
     return 1;
-}
-
-// ---------------------------------------------------------------------------------------------
-
-void focus_move(bool forward) {
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* top = QApplication::activeWindow();
-    if (!top && focus) top = focus->window();
-    if (!top) return;
-    QWidget* start = focus && top->isAncestorOf(focus) ? focus : nullptr;
-    std::vector<QWidget*> widgets;
-    std::vector<FocusCandidate> candidates;
-    // findChildren walks depth first, a widget before its children, in creation order: the order of
-    // EnumChildWindows.
-    for (QWidget* w : top->findChildren<QWidget*>()) {
-        if (w->isWindow()) continue;
-        widgets.push_back(w);
-        candidates.push_back(FocusCandidate{w, w->isEnabled(), w->isVisible(),
-                                            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus});
-    }
-    int index = focus_choose(candidates.data(), int(candidates.size()), start, forward);
-    if (index >= 0) widgets[std::size_t(index)]->setFocus(Qt::TabFocusReason);
 }
 
 // ---------------------------------------------------------------------------------------------
