@@ -1,7 +1,7 @@
 /** @file window_internal.h
  * Inside the toolkit windows: the window record and registry, the pure arithmetic that turns
- * window flags into styles and places a window on the screen. For the toolkit's own files and
- * their tests. */
+ * window flags into styles and places a window on the screen, and what window.cpp asks of the
+ * Qt adapter (window_qt.cpp). For the toolkit's own files and their tests. */
 #pragma once
 
 #include <cstdint>
@@ -97,3 +97,49 @@ struct WindowPlacement {
 // there is neither.
 WindowPlacement window_place(int x, int y, int outer_width, int outer_height, std::uint32_t flags, int screen_width,
                              int screen_height, const WindowRect* reference);
+
+// ---------------------------------------------------------------------------------------------
+// The Qt side (window_qt.cpp), called by the operations above.
+
+// Whether windows can be made at all (there is an application object).
+bool window_native_ready();
+
+// What placing a new window depends on: the primary screen, the frame the window system adds,
+// and the rectangle to centre on (the parent's, else the active window's), when there is one.
+struct WindowSurroundings {
+    WindowRect screen;
+    WindowFrameMetrics frame;
+    bool has_reference;
+    WindowRect reference;
+};
+WindowSurroundings window_native_surroundings(NativeHandle parent);
+
+// A new hidden top-level window for number `id` owned by parent (may be null), with the client
+// area's size, fixed unless the style has a sizing border, at screen position (x, y) unless
+// system_place leaves that to the system. Its events reach the window procedure from now on.
+struct WindowCreation {
+    ObjectNumber id;
+    WindowStyle style;          // without the toolkit's low bits
+    int client_width, client_height;
+    int x, y;
+    bool system_place;
+    const char16_t* title;      // may be null
+};
+NativeHandle window_native_create(const WindowCreation& creation, NativeHandle parent);
+// Shows the window as the flags ask: maximised, minimised, normally or (invisible) not at all.
+void window_native_show(NativeHandle window, std::uint32_t flags);
+// Gives activation back to the window's owner, as a closing window does.
+void window_native_activate_owner(NativeHandle window);
+// Deletes the window's widgets; what their destruction raises no longer reaches the window procedure.
+void window_native_destroy(NativeHandle window);
+void window_native_set_enabled(NativeHandle window, bool enabled);
+void window_native_set_topmost(NativeHandle window, bool topmost);
+void window_native_activate(NativeHandle window);
+// The platform beneath the window procedure, the window filter, the key filter and the icon;
+// their removal.
+void window_native_start();
+void window_native_end();
+
+// Called when a window's widget is destroyed without window_close (with its owner): lets go of
+// everything its number holds, if the number is still that window's.
+void window_destroyed(ObjectNumber number, NativeHandle window);
