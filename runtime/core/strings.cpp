@@ -14,8 +14,6 @@
 
 #include "runtime/core/memory.h"
 
-void text_convert_end();  // text_convert.cpp
-
 namespace {
 
 TempStringArea g_area{};

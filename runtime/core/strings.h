@@ -36,6 +36,8 @@ void temp_area_start();
 // Forgets the area (its block goes with the string heap) and releases the text converters;
 // called by runtime_core_end().
 void temp_area_end();
+// Releases the converters of the text formats (text_convert.cpp); temp_area_end() calls it.
+void text_convert_end();
 
 std::int32_t temp_position();
 // Ensures room for n units at `at`, returns base + at and sets position = at + 2n. A reservation
