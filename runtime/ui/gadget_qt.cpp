@@ -1,8 +1,10 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
- * QPushButton, children of the client area of the current gadget list window. Produces WM_COMMAND
- * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields) and the focus events of
- * string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
+ * QPushButton, children of the client area of the current gadget list window.
+ * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields
+ * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields
+ * [X] colours through the widget's palette, set when the colour is
+ * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event_internal.h"

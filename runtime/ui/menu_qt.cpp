@@ -1,11 +1,11 @@
 /** @file menu_qt.cpp
- * Menus over Qt: a QMenuBar per menu, QMenu drop-downs and QAction items. Image-menu
+ * Qt adapter of the menus: a QMenuBar per menu, QMenu drop-downs and QAction items. Image-menu
  * drop-downs are measured and drawn by ImageMenuStyle, a QProxyStyle applying our item rules.
- *
- * Produces: WM_COMMAND (high word 0, low word the item identifier) to the owner's window
- * procedure when an item is chosen. Registers no shortcut: "\tCtrl+N" is display text only.
- * Not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and the
- * explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter. */
+ * [X] WM_COMMAND (high word 0, low word the item identifier) to the owner's window procedure when
+ *     an item is chosen
+ * [ ] no shortcut is registered: "\tCtrl+N" is display text only
+ * [ ] not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and
+ *     the explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter */
 #include "runtime/ui/menu_internal.h"
 
 #include "runtime/ui/event.h"

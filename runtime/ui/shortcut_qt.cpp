@@ -1,6 +1,9 @@
 /** @file shortcut_qt.cpp
  * Qt adapter of keyboard shortcuts: Qt key events to virtual keys, and the application-wide key
- * filter that sends WM_COMMAND (high word 1) for the active window's accelerator entries. */
+ * filter that acts on the active window's accelerator entries before any widget sees the key.
+ * [X] WM_COMMAND (high word 1, low word the entry's command) to the active toolkit window; the
+ *     key is swallowed
+ * [ ] no Qt shortcut is ever registered, and Qt's own Tab chain is not used */
 #include "runtime/ui/event.h"
 #include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
