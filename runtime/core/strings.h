@@ -12,7 +12,8 @@
 // the area grows, so callers keep offsets, never pointers, across a call that may reserve.
 //
 // Protocol: remember p0 = temp_position(); build pieces one after another at the current
-// position; the finished string is at temp_address(p0); consume it; temp_reset(p0).
+// position; the finished string is at temp_address(p0); consume it; temp_reset(p0). TempScope
+// (below) does the remembering and the reset.
 // A string operation takes the position its result goes to (normally the current position),
 // writes its result there with a terminator behind it, leaves the current position on that
 // terminator and returns the result's address. Its text arguments may lie anywhere in the area,
@@ -79,6 +80,33 @@ void string_var_take_temp(StringVar* var, std::int32_t p0);
 void string_var_free(char16_t* block);
 // 1 when both texts hold the same units (null = empty), else 0.
 int string_equal(const char16_t* a, const char16_t* b);
+
+// The protocol above as a scope: it remembers temp_position() and resets the area there however
+// the scope is left, early returns included. keep() leaves what was built for the caller instead;
+// take() moves it into a string variable.
+class TempScope {
+public:
+    TempScope() : start_(temp_position()) {}
+    ~TempScope() {
+        if (!kept_) temp_reset(start_);
+    }
+    // One scope, one reset.
+    TempScope(const TempScope&) = delete;
+    TempScope& operator=(const TempScope&) = delete;
+
+    // The remembered position: where the scope's first string goes.
+    std::int32_t start() const { return start_; }
+    // The string built at start().
+    char16_t* text() const { return temp_address(start_); }
+    // The area stays as it is when the scope ends.
+    void keep() { kept_ = true; }
+    // string_var_take_temp from start(): the variable gets what was built, the area is back at start().
+    void take(StringVar* var) const { string_var_take_temp(var, start_); }
+
+private:
+    std::int32_t start_;
+    bool kept_ = false;
+};
 
 // ---------------------------------------------------------------------------------------------
 // String operations. Lengths count UTF-16 units; positions in texts are 1-based; `at` is the byte

@@ -46,11 +46,9 @@ int count(const std::vector<Seen>& seen, int code, ObjectNumber object, std::int
 }
 
 std::u16string text_of(ObjectNumber gadget) {
-    std::int32_t p0 = temp_position();
-    char16_t* text = gadget_get_text(gadget, p0);
-    std::u16string result = text ? std::u16string(text) : u"<null>";
-    temp_reset(p0);
-    return result;
+    TempScope scope;
+    char16_t* text = gadget_get_text(gadget, scope.start());
+    return text ? std::u16string(text) : u"<null>";
 }
 
 QWidget* control(ObjectNumber gadget) {
