@@ -93,8 +93,9 @@ GadgetRecord* gadget_lookup(ObjectNumber gadget) {
 GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number) {
     const WindowHost* host = window_host();
     if (!control || !host || !the_registry) return nullptr;
+    // A platform that keeps a control identifier of its own (GWL_ID) must agree with the property.
     ObjectNumber id = host->control_identifier(control);
-    if (id < 0 || host->get_prop(control, "QZ_ID") != id) return nullptr;
+    if (id < 0 || host->get_prop(control, GADGET_ID_PROPERTY) != id) return nullptr;
     auto* record = static_cast<GadgetRecord*>(registry_lookup(the_registry, id));
     if (!record || record->handle != control) return nullptr;
     if (number) *number = id;

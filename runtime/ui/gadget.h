@@ -74,7 +74,7 @@ ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, 
                                   int flags = 0);
 
 // Binds a control (a widget created as a child of gadget_list_parent()) to a record from
-// registry_obtain(gadget_registry(), number): identifier, "QZ_ID", default font, and the cleanup when the
+// registry_obtain(gadget_registry(), number): its identifier property, default font, and the cleanup when the
 // control is destroyed. The code editor registers its own kind through it.
 ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control,
                              GadgetKindTable* kind_table);
@@ -101,7 +101,8 @@ inline constexpr std::intptr_t rgb(int red, int green, int blue) {
 // The live record, or null.
 GadgetRecord* gadget_lookup(ObjectNumber gadget);
 ObjectRegistry* gadget_registry();
-// The gadget whose control is this native handle (its "QZ_ID" equals its identifier), or null.
+// The gadget whose control is this native handle (bound by gadget_register, its number still that
+// control's), or null.
 GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number = nullptr);
 
 // Makes the window the current gadget list and returns the previous current one; null only returns it.

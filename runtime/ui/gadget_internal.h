@@ -9,6 +9,11 @@
 #include "runtime/core/types.h"
 #include "runtime/ui/gadget.h"
 
+// The property that tags a gadget's control with its number (a dynamic one included): the
+// control's identifier, which its WM_COMMAND and notifications carry. -1 while the control is not
+// bound to a record yet; absent on every other widget.
+inline constexpr const char* GADGET_ID_PROPERTY = "QZ_ID";
+
 // Gadget start-up (the registry, the state, the default font) and end (destroys every gadget).
 void gadget_start();
 void gadget_end();

@@ -35,7 +35,7 @@ namespace {
 QWidget* control_widget(const GadgetRecord* record) { return static_cast<QWidget*>(record->handle); }
 
 ObjectNumber identifier_of(const QObject* control) {
-    QVariant value = control->property("QZ_Identifier");
+    QVariant value = control->property(GADGET_ID_PROPERTY);
     return value.isValid() ? ObjectNumber(value.toLongLong()) : -1;
 }
 
@@ -269,7 +269,7 @@ ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, in
                              int flags) {
     control->setGeometry(x, y, width, height);
     if (flags & WS_DISABLED) control->setEnabled(false);
-    control->setProperty("QZ_Identifier", qlonglong(-1));
+    control->setProperty(GADGET_ID_PROPERTY, qlonglong(-1));
     auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), number));
     if (!record) {
         delete control;
@@ -300,8 +300,7 @@ ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHa
     record->handle = control;
     record->kind_table = kind_table;
     record->previous_procedure = nullptr;
-    widget->setProperty("QZ_Identifier", qlonglong(id));
-    widget->setProperty("QZ_ID", qlonglong(id));
+    widget->setProperty(GADGET_ID_PROPERTY, qlonglong(id));
     widget->setFont(font_of(gadget_default_font()));
     QObject::connect(widget, &QObject::destroyed, [id, control] { gadget_control_destroyed(id, control); });
     return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(control);

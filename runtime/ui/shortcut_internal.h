@@ -55,12 +55,15 @@ void shortcut_install_defaults(WindowRecord* record);
 // Frees the window's entries and table.
 void shortcut_free(WindowRecord* record);
 
+// A control with this property set (non-zero) takes every key itself, shortcuts included.
+inline constexpr const char* SHORTCUT_HOTKEY_PROPERTY = "QZ_Hotkey";
+
 // What the key filter knows about the focused control when it chooses a table.
 struct ShortcutFocus {
     bool has_focus;            // a control of the window has the focus
     bool multiline_editor;     // the focused control is a multi-line editor ("Rich...")
     bool read_only;
-    bool hotkey;               // the focused control has "QZ_Hotkey"
+    bool hotkey;               // the focused control has SHORTCUT_HOTKEY_PROPERTY
 };
 // The table to translate with for a key of the active window (its record may be null), or null.
 const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus,

@@ -121,7 +121,7 @@ public:
         if (!vk) return false;
         // The window that receives the key is the active one.
         QWidget* top = widget->window();
-        ObjectNumber number = top->property("QZ_WindowID").toLongLong() - 1;
+        ObjectNumber number = top->property(WINDOW_ID_PROPERTY).toLongLong() - 1;
         WindowRecord* record = number >= 0 ? window_lookup(number) : nullptr;
         if (!record || record->handle != static_cast<NativeHandle>(top)) return false;
 
@@ -136,7 +136,7 @@ public:
             info.multiline_editor = true;
             info.read_only = rich->isReadOnly();
         }
-        info.hotkey = focus->property("QZ_Hotkey").toLongLong() != 0;
+        info.hotkey = focus->property(SHORTCUT_HOTKEY_PROPERTY).toLongLong() != 0;
 
         std::uint8_t fvirt = shortcut_key_fvirt(*key);
         const AcceleratorTable* table = shortcut_choose_table(record, info, vk, fvirt);

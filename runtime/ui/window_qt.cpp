@@ -9,6 +9,7 @@
  *     WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists) */
 #include "runtime/ui/event_internal.h"
 #include "runtime/ui/focus_internal.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/resources.h"
 #include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window_internal.h"
@@ -130,7 +131,7 @@ void host_remove_prop(NativeHandle native, const char* name) {
 
 ObjectNumber host_control_identifier(NativeHandle control) {
     if (!control) return -1;
-    QVariant value = as_object(control)->property("QZ_Identifier");
+    QVariant value = as_object(control)->property(GADGET_ID_PROPERTY);
     return value.isValid() ? ObjectNumber(value.toLongLong()) : -1;
 }
 
@@ -139,7 +140,7 @@ NativeHandle host_focus_in_window(NativeHandle window) {
 }
 
 void host_set_focus(NativeHandle native) {
-    // A saved focus ("QZ_Focus") may name a control destroyed while its window was inactive; a
+    // A saved focus (WINDOW_FOCUS_PROPERTY) may name a control destroyed while its window was inactive; a
     // stale window handle is harmless to SetFocus, a stale widget pointer is not.
     if (!native) return;
     auto* widget = static_cast<QWidget*>(native);
