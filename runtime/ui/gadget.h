@@ -29,11 +29,14 @@ struct GadgetKindTable;
 struct GadgetRecord {
     NativeHandle handle;              // the control widget; zero = free
     GadgetKindTable* kind_table;
-    std::intptr_t user_data;
+    std::intptr_t user_data;          // gadget_set_data's value
     void* previous_procedure;
-    std::intptr_t back_color;         // text, string: background; editor: line state; code editor: its callback
-    std::intptr_t front_color;        // text, string: text colour; editor: background
-    std::intptr_t brush;              // text, string: cached brush of back_color; editor: text colour
+    std::intptr_t back_color;         // text, string, editor: background colour, -1 the system's
+                                      // (the code editor keeps its notification handler here)
+    std::intptr_t front_color;        // text, string, editor: text colour, -1 the system's
+    std::intptr_t brush;              // text, string: the cached brush of back_color (a GadgetBrush)
+    std::intptr_t line_state;         // editor: the line state used when text is appended
+    std::intptr_t kind_data;          // pointer-wide, for a kind registered outside the toolkit
 };
 
 // Answers NOT_HANDLED (event.h) for a message it leaves alone.

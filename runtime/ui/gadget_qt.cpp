@@ -153,7 +153,7 @@ void editor_set_text(GadgetRecord* record, const char16_t* text) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
     if (!text || !*text) {
         editor->setPlainText(QString());
-        record->back_color = 0;   // the line state used when text is appended
+        record->line_state = 0;
         return;
     }
     QString value = QString::fromUtf16(text);
@@ -197,19 +197,19 @@ EditorKeyFilter* the_editor_key_filter = nullptr;
 
 void editor_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
-    if (kind == COLOR_BACK) record->front_color = color;
-    else if (kind == COLOR_FRONT) record->brush = color;
+    if (kind == COLOR_BACK) record->back_color = color;
+    else if (kind == COLOR_FRONT) record->front_color = color;
     else return;
     QPalette palette = QApplication::palette(editor);
     auto qcolor = [](std::intptr_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); };
-    if (record->front_color != -1) palette.setColor(QPalette::Base, qcolor(record->front_color));
-    if (record->brush != -1) palette.setColor(QPalette::Text, qcolor(record->brush));
+    if (record->back_color != -1) palette.setColor(QPalette::Base, qcolor(record->back_color));
+    if (record->front_color != -1) palette.setColor(QPalette::Text, qcolor(record->front_color));
     editor->setPalette(palette);
 }
 
 std::intptr_t editor_get_color(GadgetRecord* record, int kind) {
-    if (kind == COLOR_BACK) return record->front_color;
-    if (kind == COLOR_FRONT) return record->brush;
+    if (kind == COLOR_BACK) return record->back_color;
+    if (kind == COLOR_FRONT) return record->front_color;
     return -1;
 }
 
@@ -275,12 +275,9 @@ ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, in
         delete control;
         return 0;
     }
-    if (kind == GADGET_KIND_TEXT || kind == GADGET_KIND_STRING) {
+    if (kind == GADGET_KIND_TEXT || kind == GADGET_KIND_STRING || kind == GADGET_KIND_EDITOR) {
         record->back_color = -1;
         record->front_color = -1;
-    } else if (kind == GADGET_KIND_EDITOR) {
-        record->front_color = -1;
-        record->brush = -1;
     }
     ObjectNumber result = gadget_register(number, record, control, kind_table(kind));
     control->show();

@@ -144,11 +144,11 @@ TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {
 TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
     editor_gadget_create(9, 0, 0, 200, 100);
     gadget_set_text(9, u"x");
-    gadget_lookup(9)->back_color = 5;
+    gadget_lookup(9)->line_state = 5;
     gadget_set_text(9, u"y");
-    EXPECT_EQ(gadget_lookup(9)->back_color, 5);
+    EXPECT_EQ(gadget_lookup(9)->line_state, 5);
     gadget_set_text(9, nullptr);
-    EXPECT_EQ(gadget_lookup(9)->back_color, 0);
+    EXPECT_EQ(gadget_lookup(9)->line_state, 0);
 }
 
 TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwardsUntilItIsFreed) {
