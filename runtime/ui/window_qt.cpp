@@ -140,8 +140,8 @@ NativeHandle host_focus_in_window(NativeHandle window) {
 }
 
 void host_set_focus(NativeHandle native) {
-    // A saved focus (WINDOW_FOCUS_PROPERTY) may name a control destroyed while its window was inactive; a
-    // stale window handle is harmless to SetFocus, a stale widget pointer is not.
+    // A saved focus (WINDOW_FOCUS_PROPERTY) may name a control destroyed while its window was
+    // inactive; a stale window handle is harmless to SetFocus, a stale widget pointer is not.
     if (!native) return;
     auto* widget = static_cast<QWidget*>(native);
     if (QApplication::allWidgets().contains(widget)) widget->setFocus(Qt::OtherFocusReason);
