@@ -2,11 +2,14 @@
  * Start-up of the runtime and the main window, the event loop, and shut-down. */
 #include "app/application.h"
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/name_prompt.h"
+#include "app/recovery.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
+#include "runtime/core/strings.h"
 #include "runtime/files/files.h"
 #include "runtime/files/filesystem.h"
 #include "runtime/ui/event.h"
@@ -73,6 +76,22 @@ void build_file_menu() {
     }
 }
 
+// A screen reader announces a field by the text of the label above it.
+void name_after_label(ObjectNumber field, ObjectNumber label) {
+    std::int32_t p0 = temp_position();
+    gadget_set_accessible_name(field, gadget_get_text(label, p0));
+    temp_reset(p0);
+}
+
+void open_start_file(const char* file) {
+    std::int32_t p0 = temp_position();
+    string_from_memory(file, -1, TEXT_UTF8, p0);
+    StringVar path = nullptr;
+    string_var_take_temp(&path, p0);
+    if (open_extension_path(path)) recovery_texts_settled();
+    string_var_free(path);
+}
+
 }  // namespace
 
 void application_start() {
@@ -104,7 +123,8 @@ void application_start() {
     ObjectNumber code_label = text_gadget_create(ANY_NUMBER, 220, 10, 200, 22, u"Code");
 
     // Line numbers alone: keyword matching then ignores case.
-    code_editor_create(GADGET_CODE, 220, 35, 794, 703, nullptr, EDITOR_LINE_NUMBERS);
+    // Its notifications tell the recovery copy about edits, as EN_CHANGE does for the fields.
+    code_editor_create(GADGET_CODE, 220, 35, 794, 703, recovery_code_notification, EDITOR_LINE_NUMBERS);
     code_editor_configure_javascript(GADGET_CODE);
 
     // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
@@ -122,37 +142,53 @@ void application_start() {
     gadget_set_font(code_label, font_handle(label_font));
     gadget_set_font(GADGET_CODE, font_handle(code_font));
 
+    name_after_label(GADGET_NAME, name_label);
+    name_after_label(GADGET_AUTHOR, author_label);
+    name_after_label(GADGET_DESCRIPTION, description_label);
+    name_after_label(GADGET_HELP, help_label);
+    name_after_label(GADGET_CODE, code_label);
+
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts)
         shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
 }
 
-void application_run() {
-    for (;;) {
-        int event = event_wait(-1);
-        if (event == EVENT_CLOSE_WINDOW) {
-            if (confirm_exit()) return;
-        } else if (event == EVENT_MENU) {
-            switch (event_object()) {
-            case MENU_NEW:
-                if (confirm_new_extension()) new_extension();
-                break;
-            case MENU_OPEN:
-                open_extension_file();
-                break;
-            case MENU_SAVE:
-                save_extension();
-                break;
-            case MENU_SAVE_AS:
-                ask_extension_name();
-                break;
-            case MENU_EXIT:
-                if (confirm_exit()) return;
-                break;
-            default:
-                break;
-            }
+bool application_step(int longest_wait) {
+    int wait = recovery_wait_time();
+    if (longest_wait >= 0 && (wait < 0 || longest_wait < wait)) wait = longest_wait;
+    int event = event_wait(wait);
+    bool go_on = true;
+    if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
+        recovery_note_change();
+    } else if (event == EVENT_CLOSE_WINDOW) {
+        go_on = !confirm_exit();
+    } else if (event == EVENT_MENU) {
+        switch (event_object()) {
+        case MENU_NEW:
+            if (confirm_new_extension()) new_extension();
+            break;
+        case MENU_OPEN:
+            open_extension_file();
+            break;
+        case MENU_SAVE:
+            save_extension();
+            break;
+        case MENU_SAVE_AS:
+            ask_extension_name();
+            break;
+        case MENU_EXIT:
+            go_on = !confirm_exit();
+            break;
+        default:
+            break;
         }
+    }
+    if (go_on) recovery_tick();
+    return go_on;
+}
+
+void application_run() {
+    while (application_step()) {
     }
 }
 
@@ -165,9 +201,17 @@ void application_end() {
     runtime_core_end();
 }
 
-int application_main() {
+int application_main(int argc, char** argv) {
+    const char* file = nullptr;
+    if (int exit_code = command_line_read(argc, argv, &file); exit_code >= 0) return exit_code;
     application_start();
+    // Without a writable state folder the editor runs as ever, only without recovery copies.
+    recovery_start();
+    if (file) open_start_file(file);
+    // After the file: a recovered text then replaces it on screen, while the file stays on disk.
+    recovery_offer();
     application_run();
+    recovery_end();
     application_end();
     return 0;
 }

@@ -28,11 +28,18 @@ inline constexpr int MAIN_WINDOW_FLAGS = 0xC80001;  // caption, system menu, scr
 // Brings the runtime up and builds the main window, its menu and shortcuts.
 void application_start();
 
+// One pass of the event loop: waits for an event (at most longest_wait milliseconds unless it is
+// -1, and never past the recovery copy's due time), handles it, and takes the recovery copy when
+// it is due. false once the user has confirmed Exit.
+bool application_step(int longest_wait = -1);
+
 // Runs the event loop until the user confirms Exit (menu, Ctrl+X or close box).
 void application_run();
 
 // Shuts the runtime down: gadgets, windows, images, fonts, files, heap.
 void application_end();
 
-// The whole program; the process's exit code (always 0).
-int application_main();
+// The whole program: reads the arguments (--help, --version, an extension file to open), starts,
+// offers the recovery copies of instances that are gone, runs the loop and ends. The process's
+// exit code: 0, or 2 for arguments it does not take.
+int application_main(int argc, char** argv);

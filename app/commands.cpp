@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/extension_file.h"
 #include "app/name_prompt.h"
+#include "app/recovery.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/gadget.h"
@@ -69,6 +70,7 @@ bool confirm_exit() {
 void new_extension() {
     set_current_extension_name(u"");
     clear_fields();
+    recovery_texts_settled();
 }
 
 void open_extension_file() {
@@ -81,7 +83,7 @@ void open_extension_file() {
     }
     StringVar chosen = nullptr;
     string_var_take_temp(&chosen, p0);
-    open_extension_path(chosen);
+    if (open_extension_path(chosen)) recovery_texts_settled();
     string_var_free(chosen);
 }
 
@@ -136,6 +138,7 @@ void write_extension_file() {
     StringVar path = nullptr;
     string_var_take_temp(&path, p0);
     int saved = write_extension_texts(path, texts);
+    if (saved) recovery_texts_settled();
     string_var_free(path);
     extension_texts_free(&texts);
 

@@ -1,7 +1,7 @@
 /** @file main.cpp
- * Entry point of quorval-extension-maker: no arguments are read, the exit code is 0. */
+ * Entry point of quorval-extension-maker: [FILE], --help, --version. */
 #include "app/application.h"
 
-int main() {
-    return application_main();
+int main(int argc, char** argv) {
+    return application_main(argc, argv);
 }

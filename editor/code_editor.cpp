@@ -1,6 +1,7 @@
 /** @file code_editor.cpp
  * Creation of a code editor with its record, the whole-text operations, and the colour,
  * font, margin, tab, option and line-styler settings. */
+#include <algorithm>
 #include <cstring>
 
 #include "editor/editor_internal.h"
@@ -10,6 +11,9 @@
 namespace {
 
 constexpr std::uint32_t kRestyleOptions = OPTION_STYLING | OPTION_FOLDING | OPTION_FOLD_ANY_LINE;
+
+// UTF-16 units of text encoded and handed to the component at a time.
+constexpr std::int32_t kPieceUnits = 1 << 16;
 
 std::intptr_t send(ObjectNumber gadget, unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
     return scintilla_send(gadget, message, static_cast<std::uintptr_t>(wparam), lparam);
@@ -106,6 +110,7 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
 
     gadget_set_data(gadget, reinterpret_cast<std::intptr_t>(record));
     scintilla_set_data_release(gadget, free_record_data);
+    scintilla_set_change_end_handler(gadget, on_editor_change_end);
     code_editor_update_line_numbers(gadget);
     return result;
 }
@@ -123,6 +128,7 @@ void code_editor_update_line_numbers(ObjectNumber gadget) {
     sample[digits] = 0;
     const std::intptr_t width = send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + 10;
     send(gadget, SCI_SETMARGINWIDTHN, 0, width);
+    record->numbered_lines = lines;
 }
 
 void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
@@ -233,14 +239,31 @@ LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler) {
 
 void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo) {
     if (!editor_record_of(gadget)) return;
-    const std::int32_t bytes = string_byte_length(text, TEXT_UTF8);
-    char* buffer = static_cast<char*>(memory_allocate(bytes + 1));
-    if (!buffer) return;
-    string_to_memory(buffer, text, -1, TEXT_UTF8);
-    send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(buffer));
-    memory_free(buffer);
+    // The text goes in as UTF-8 pieces through one small buffer: a buffer for the whole of it
+    // would be megabytes of fresh memory, written once and read once.
+    char* piece = static_cast<char*>(heap_alloc(runtime_heap(), 3 * kPieceUnits + 1));
+    if (!piece) return;
+    const std::int32_t units = string_len(text);
+    // One undo step, as SCI_SETTEXT makes it: the old text goes, the caret goes to the start.
+    send(gadget, SCI_BEGINUNDOACTION);
+    send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(""));
+    // The component sizes its buffers to what it is given, and a few keys later it would copy
+    // the whole text into larger ones (tens of milliseconds at 9 MB, while the user types): the
+    // room for the text and for typing is made now.
+    send(gadget, SCI_ALLOCATE, units + units / 6);
+    for (std::int32_t at = 0; at < units;) {
+        std::int32_t n = std::min(kPieceUnits, units - at);
+        if (at + n < units && (text[at + n - 1] & 0xFC00) == 0xD800) --n;  // a surrogate pair stays whole
+        const std::int32_t bytes = string_to_memory(piece, text + at, n, TEXT_UTF8);
+        send(gadget, SCI_APPENDTEXT, bytes, reinterpret_cast<std::intptr_t>(piece));
+        at += n;
+    }
+    send(gadget, SCI_ENDUNDOACTION);
+    heap_free(runtime_heap(), piece);
     if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);
-    editor_restyle_all(gadget);
+    // The new text is styled from the top as far as the screen shows it; the component asks for
+    // the rest line by line as it needs it, so a large text opens without being styled whole.
+    code_editor_restyle_lines(gadget, 0, static_cast<int>(send(gadget, SCI_LINESONSCREEN)), -1);
 }
 
 char16_t* code_editor_get_text(ObjectNumber gadget) {

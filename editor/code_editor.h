@@ -98,6 +98,8 @@ struct EditorRecord {
     std::int32_t pending_style;
     const char* last_token_end;
     std::int32_t completion_threshold;
+    // The line count that the line-number margin was last sized for.
+    std::intptr_t numbered_lines;
     // Lookup tables and scratch buffers that keep styling free of per-token allocation.
     EditorAcceleration* acceleration;
 };
@@ -160,4 +162,7 @@ void code_editor_configure_javascript(ObjectNumber gadget);
 // --- Notifications and completion -------------------------------------------------------
 
 std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* notification);
+// The end of a change of the text (see scintilla_set_change_end_handler): the line-number margin
+// follows the line count, and completion follows a removal.
+void on_editor_change_end(ObjectNumber gadget, int removed);
 void update_completion(EditorRecord* record);

@@ -37,6 +37,13 @@ char* line_buffer(EditorAcceleration* acc, std::size_t length) {
     return acc->line;
 }
 
+// Sets a line's fold level when it differs: the component keeps per-line levels only once one is
+// set, and while it keeps none, inserting a large text into it is markedly faster.
+void set_fold_level(ObjectNumber gadget, int line, int level) {
+    if (scintilla_send(gadget, SCI_GETFOLDLEVEL, static_cast<std::uintptr_t>(line)) != level)
+        scintilla_send(gadget, SCI_SETFOLDLEVEL, static_cast<std::uintptr_t>(line), level);
+}
+
 void send_batch(EditorRecord* record) {
     EditorAcceleration* acc = record->acceleration;
     if (acc->styles_length == 0) return;
@@ -295,14 +302,14 @@ void restyle_run(EditorRecord* record, int first_line, int last_line, std::intpt
         if (folding) {
             int level = record->fold_level;
             if (record->fold_delta >= 1) level |= SC_FOLDLEVELHEADERFLAG;
-            scintilla_send(gadget, SCI_SETFOLDLEVEL, line, level);
+            set_fold_level(gadget, line, level);
             record->fold_level += record->fold_delta;
             if (record->fold_level < SC_FOLDLEVELBASE) record->fold_level = SC_FOLDLEVELBASE;
             // Beyond the level number's 12 bits a level would run into the flag bits, and a
             // later run, re-seeded from the stored number, would disagree with this one.
             if (record->fold_level > SC_FOLDLEVELNUMBERMASK) record->fold_level = SC_FOLDLEVELNUMBERMASK;
         } else {
-            scintilla_send(gadget, SCI_SETFOLDLEVEL, line, 0);
+            set_fold_level(gadget, line, 0);
         }
     }
     editor_flush_styles(record);

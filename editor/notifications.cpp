@@ -155,6 +155,14 @@ void update_completion(EditorRecord* record) {
     if (!shown) close_completion(gadget);
 }
 
+void on_editor_change_end(ObjectNumber gadget, int removed) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return;
+    if ((record->flags & EDITOR_LINE_NUMBERS) && scintilla_send(gadget, SCI_GETLINECOUNT) != record->numbered_lines)
+        code_editor_update_line_numbers(gadget);
+    if (removed && (record->options & (OPTION_AUTOCOMPLETE | OPTION_CALLTIPS))) update_completion(record);
+}
+
 std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* notification) {
     if (!notification) return 0;
     EditorRecord* record = editor_record_of(gadget);

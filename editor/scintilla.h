@@ -17,6 +17,8 @@ enum : unsigned {
     SCI_UNDO = 2176,
     SCI_GOTOPOS = 2025,
     SCI_GETCURLINE = 2027,
+    SCI_LINESONSCREEN = 2370,
+    SCI_SETMODEVENTMASK = 2359,
     SCI_GETENDSTYLED = 2028,
     SCI_STARTSTYLING = 2032,
     SCI_SETSTYLING = 2033,
@@ -70,6 +72,10 @@ enum : unsigned {
     SCI_POSITIONFROMLINE = 2167,
     SCI_EMPTYUNDOBUFFER = 2175,
     SCI_SETTEXT = 2181,
+    SCI_ALLOCATE = 2446,
+    SCI_APPENDTEXT = 2282,
+    SCI_BEGINUNDOACTION = 2078,
+    SCI_ENDUNDOACTION = 2079,
     SCI_GETTEXT = 2182,
     SCI_GETCODEPAGE = 2137,
     SCI_CALLTIPSETFOREHLT = 2207,
@@ -88,6 +94,8 @@ enum : unsigned {
     SCI_AUTOCPOSSTART = 2103,
     SCI_TEXTHEIGHT = 2279,
     SCI_AUTOCGETCURRENTTEXT = 2610,
+    SCI_GETRANGEPOINTER = 2643,
+    SCI_GETGAPPOSITION = 2644,
     SCI_DELETERANGE = 2645,
     SCI_COLOURISE = 4003,
     SCI_SETLEXER = 4001,
@@ -105,6 +113,9 @@ enum : unsigned {
 
 inline constexpr int SC_MOD_INSERTTEXT = 0x1;
 inline constexpr int SC_MOD_DELETETEXT = 0x2;
+inline constexpr int SC_MOD_BEFOREINSERT = 0x400;
+inline constexpr int SC_MOD_BEFOREDELETE = 0x800;
+inline constexpr int SC_MODEVENTMASKALL = 0x3FFFFF;
 
 inline constexpr int SC_FOLDLEVELBASE = 0x400;
 inline constexpr int SC_FOLDLEVELNUMBERMASK = 0xFFF;
@@ -174,6 +185,13 @@ std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, u
 // one function serves every gadget of the kind.
 using ScintillaDataRelease = void (*)(std::intptr_t data);
 void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release);
+
+// Called once a change of the text is complete (when the next change begins, or when the message
+// or input event that made it returns), with 1 when it removed text, else 0. The component
+// announces only the beginning of a change (SCN_MODIFIED with SC_MOD_BEFOREINSERT or
+// SC_MOD_BEFOREDELETE); one function serves every gadget of the kind.
+using ScintillaChangeEndHandler = void (*)(ObjectNumber gadget, int removed);
+void scintilla_set_change_end_handler(ObjectNumber gadget, ScintillaChangeEndHandler handler);
 
 // The component's widget behind a gadget (a QsciScintillaBase*, as an opaque pointer for
 // code without Qt), or null. Tests and benchmarks use it to drive the real widget.

@@ -1,7 +1,9 @@
 /** @file scintilla_qt.cpp
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
- * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MODIFIED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
+ *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
 #include "editor/scintilla.h"
 #include "runtime/core/registry.h"
@@ -9,7 +11,10 @@
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/window_qt.h"
 
-#include <Qsci/qsciscintillabase.h>
+#include "editor/scintilla_qt.h"
+
+#include <QEvent>
+#include <QPointer>
 #include <QWidget>
 
 namespace {
@@ -37,40 +42,79 @@ static_assert(int(SCI_AUTOCPOSSTART) == int(QsciScintillaBase::SCI_AUTOCPOSSTART
 static_assert(int(SCI_TEXTHEIGHT) == int(QsciScintillaBase::SCI_TEXTHEIGHT));
 static_assert(int(SCI_AUTOCGETCURRENTTEXT) == int(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT));
 static_assert(int(SCI_DELETERANGE) == int(QsciScintillaBase::SCI_DELETERANGE));
+static_assert(int(SCI_LINESONSCREEN) == int(QsciScintillaBase::SCI_LINESONSCREEN));
+static_assert(int(SCI_SETMODEVENTMASK) == int(QsciScintillaBase::SCI_SETMODEVENTMASK));
+static_assert(int(SCI_ALLOCATE) == int(QsciScintillaBase::SCI_ALLOCATE));
+static_assert(int(SCI_APPENDTEXT) == int(QsciScintillaBase::SCI_APPENDTEXT));
+static_assert(int(SCI_BEGINUNDOACTION) == int(QsciScintillaBase::SCI_BEGINUNDOACTION) &&
+              int(SCI_ENDUNDOACTION) == int(QsciScintillaBase::SCI_ENDUNDOACTION));
+static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
+              SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
+              SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
 static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
 
 GadgetKindTable code_editor_kind{};
 ScintillaDataRelease data_release = nullptr;
+ScintillaChangeEndHandler change_end_handler = nullptr;
 
 void release_data(GadgetRecord* record) {
     if (record && record->user_data && data_release) data_release(record->user_data);
     if (record) record->user_data = 0;
 }
 
-QsciScintillaBase* widget_of(GadgetRecord* record) {
+ComponentWidget* widget_of(GadgetRecord* record) {
     if (!record || !record->handle || record->kind_table != &code_editor_kind) return nullptr;
-    return static_cast<QsciScintillaBase*>(static_cast<QWidget*>(record->handle));
+    return static_cast<ComponentWidget*>(static_cast<QWidget*>(record->handle));
 }
 
 // Hands a notification to the parent window as WM_NOTIFY, as the component does, so that
 // the toolkit's window procedure offers it to the kind's handler. Synchronous, also when
 // the signal comes from inside a message the editor sent.
-void deliver(QsciScintillaBase* widget, SCNotification& notification) {
+void deliver(ComponentWidget* widget, SCNotification& notification) {
     NativeHandle control = static_cast<QWidget*>(widget);
     notification.nmhdr.hwndFrom = control;
-    const WindowHost* host = window_host();
-    ObjectNumber id = host && host->control_identifier ? host->control_identifier(control) : -1;
-    notification.nmhdr.idFrom = static_cast<std::uintptr_t>(id);
+    notification.nmhdr.idFrom = static_cast<std::uintptr_t>(widget->gadget);
     auto lparam = reinterpret_cast<std::intptr_t>(&notification);
     if (NativeHandle window = window_of_widget(widget)) {
         window_procedure(window, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
         return;
     }
     // A component outside any toolkit window still reaches its handler.
-    if (GadgetRecord* record = gadget_from_control(control)) scintilla_notify_hook(record, nullptr, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
+    GadgetRecord* record = gadget_lookup(widget->gadget);
+    if (record && record->handle == control) scintilla_notify_hook(record, nullptr, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
 }
 
-void connect_notifications(QsciScintillaBase* widget) {
+// Reports the change the component announced last, now that it is complete: to accessibility
+// clients, then to the editor.
+void finish_change(ComponentWidget* widget) {
+    if (!widget->change.pending) return;
+    const ComponentWidget::Change change = std::move(widget->change);
+    widget->change = {};
+    widget->text_changed_since_caret = true;
+    if (accessible_client_active()) accessible_report_change(widget, change);
+    if (change_end_handler) change_end_handler(widget->gadget, change.removal ? 1 : 0);
+}
+
+// The outermost call into the component has returned.
+void settle(ComponentWidget* widget) {
+    finish_change(widget);
+    if (accessible_client_active()) accessible_report_caret(widget);
+}
+
+// Only the notices before a change reach us (see the event mask): the next one, or the return
+// of the call that made the change, tells that the change is complete.
+void change_begins(ComponentWidget* widget, int modification_type, int position, int length) {
+    if (!(modification_type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))) return;
+    finish_change(widget);
+    ComponentWidget::Change& change = widget->change;
+    change.pending = true;
+    change.removal = (modification_type & SC_MOD_BEFOREDELETE) != 0;
+    change.position = position;
+    change.length = length;
+    if (change.removal && accessible_client_active()) change.removed = accessible_text_of(widget, position, length);
+}
+
+void connect_notifications(ComponentWidget* widget) {
     QObject::connect(widget, &QsciScintillaBase::SCN_STYLENEEDED, widget, [widget](int position) {
         SCNotification n{};
         n.nmhdr.code = SCN_STYLENEEDED;
@@ -87,6 +131,7 @@ void connect_notifications(QsciScintillaBase* widget) {
                      [widget](int position, int modification_type, const char* text, int length, int lines_added,
                               int line, int fold_level_now, int fold_level_previous, int token,
                               int annotation_lines_added) {
+                         change_begins(widget, modification_type, position, length);
                          SCNotification n{};
                          n.nmhdr.code = SCN_MODIFIED;
                          n.position = position;
@@ -120,15 +165,36 @@ void connect_notifications(QsciScintillaBase* widget) {
 
 }  // namespace
 
+bool ComponentWidget::event(QEvent* event) {
+    // The widget may go with the event; deletion is never a change of its text.
+    if (event->type() == QEvent::DeferredDelete) return QsciScintillaBase::event(event);
+    QPointer<ComponentWidget> alive(this);
+    ++depth;
+    const bool result = QsciScintillaBase::event(event);
+    if (alive && --depth == 0) settle(this);
+    return result;
+}
+
+bool ComponentWidget::viewportEvent(QEvent* event) {
+    QPointer<ComponentWidget> alive(this);
+    ++depth;
+    const bool result = QsciScintillaBase::viewportEvent(event);
+    if (alive && --depth == 0) settle(this);
+    return result;
+}
+
+ComponentCall::~ComponentCall() {
+    if (--widget_->depth == 0) settle(widget_);
+}
+
 int scintilla_load() { return 1; }
 
 std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle, unsigned message, std::uintptr_t,
                                     std::intptr_t lParam) {
     if (message != WM_NOTIFY || !record || !record->back_color) return NOT_HANDLED;
     auto handler = reinterpret_cast<ScintillaNotifyHandler>(record->back_color);
-    const WindowHost* host = window_host();
-    ObjectNumber gadget = host && host->control_identifier ? host->control_identifier(record->handle) : -1;
-    return handler(gadget, reinterpret_cast<const SCNotification*>(lParam));
+    const ComponentWidget* widget = widget_of(record);
+    return handler(widget ? widget->gadget : -1, reinterpret_cast<const SCNotification*>(lParam));
 }
 
 ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int width, int height,
@@ -144,11 +210,18 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     }
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;
-    auto* widget = new QsciScintillaBase(parent);
+    auto* widget = new ComponentWidget(parent);
     // The component ends new lines with LF on Linux; the extension file and every text of the
     // program use CR LF, the component's own default on the system it was made for.
-    widget->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, static_cast<unsigned long>(QsciScintillaBase::SC_EOL_CRLF));
+    widget->send(QsciScintillaBase::SCI_SETEOLMODE, QsciScintillaBase::SC_EOL_CRLF);
+    // QScintilla's handling of the after-change notices counts the characters from the document
+    // start on every edit, for accessibility; with only the notices before a change, it never runs.
+    widget->send(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+    // By default only the caret's line keeps its layout, so every repaint after a key lays out
+    // each line on screen again: several milliseconds where the lines are long.
+    widget->send(QsciScintillaBase::SCI_SETLAYOUTCACHE, QsciScintillaBase::SC_CACHE_PAGE);
     widget->setGeometry(x, y, width, height);
+    accessible_install(widget);
     widget->show();
     ObjectNumber id = 0;
     auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), gadget, &id));
@@ -157,18 +230,25 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
         return 0;
     }
     record->back_color = reinterpret_cast<std::intptr_t>(handler);
+    const ObjectNumber result = gadget_register(gadget, record, static_cast<QWidget*>(widget), &code_editor_kind);
+    widget->gadget = gadget == ANY_NUMBER ? result : gadget;
     connect_notifications(widget);
-    return gadget_register(gadget, record, static_cast<QWidget*>(widget), &code_editor_kind);
+    return result;
 }
 
 std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    QsciScintillaBase* widget = widget_of(gadget_lookup(gadget));
+    ComponentWidget* widget = widget_of(gadget_lookup(gadget));
     if (!widget) return 0;
-    return widget->SendScintilla(message, static_cast<unsigned long>(wParam), static_cast<long>(lParam));
+    ComponentCall call(widget);
+    return widget->send(message, static_cast<unsigned long>(wParam), static_cast<long>(lParam));
 }
 
-void* scintilla_widget(ObjectNumber gadget) { return widget_of(gadget_lookup(gadget)); }
+void* scintilla_widget(ObjectNumber gadget) { return static_cast<QsciScintillaBase*>(widget_of(gadget_lookup(gadget))); }
 
 void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release) {
     if (widget_of(gadget_lookup(gadget))) data_release = release;
+}
+
+void scintilla_set_change_end_handler(ObjectNumber gadget, ScintillaChangeEndHandler handler) {
+    if (widget_of(gadget_lookup(gadget))) change_end_handler = handler;
 }

@@ -1,8 +1,12 @@
-// Draws the menu images and the window icon of resources/ (16 x 16 and 32 x 32 RGBA PNG).
+// Draws the menu images and the window icon of resources/ (16 x 16 and 32 x 32 RGBA PNG), and the
+// program's icon for the desktop's icon theme in data/icons/ (the other sizes, and an SVG).
 // Build and run by hand from the repository root:
 //   g++ -std=c++20 -fPIC tools/make_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/make_images
-//   QT_QPA_PLATFORM=offscreen /tmp/make_images resources [preview-folder]
+//   QT_QPA_PLATFORM=offscreen /tmp/make_images resources data/icons [preview-folder]
+#include <QDir>
+#include <QFile>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -10,6 +14,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -143,23 +149,121 @@ void paint_exit(QPainter& p) {
     p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));
 }
 
-// The window icon: QEX in white capitals on a grey-green band.
-void paint_icon(QPainter& p) {
-    QLinearGradient band(0, 6, 0, 26);
+// The program's icon: QEX in white capitals on a grey-green band, drawn on a 32-unit grid at any
+// size. Outline and band edges keep to whole pixels, so every size is as crisp as the 32-pixel one.
+struct IconLayout {
+    qreal scale;
+    qreal outline;     // pen width in pixels
+    QRectF band;       // the band's outline path (pen centred on it)
+    QRectF text_box;
+    int text_pixels;
+};
+
+IconLayout icon_layout(int size) {
+    IconLayout l;
+    l.scale = size / 32.0;
+    l.outline = std::max<qreal>(1, std::round(l.scale));
+    const qreal top = std::round(6 * l.scale), bottom = std::round(26 * l.scale);
+    l.band = QRectF(l.outline / 2, top + l.outline / 2, size - l.outline, bottom - top - l.outline);
+    l.text_box = QRectF(0, l.band.top(), size, l.band.height());
+    l.text_pixels = int(std::lround(14 * l.scale));
+    return l;
+}
+
+QLinearGradient icon_band_fill(const IconLayout& l) {
+    QLinearGradient band(0, 6 * l.scale, 0, 26 * l.scale);
     band.setColorAt(0, QColor(128, 152, 136));
     band.setColorAt(1, QColor(88, 112, 96));
-    p.setPen(pen(QColor(62, 80, 68)));
-    p.setBrush(band);
-    p.drawRoundedRect(QRectF(0.5, 6.5, 31, 19), 3, 3);
+    return band;
+}
+
+const QColor ICON_EDGE(62, 80, 68);
+
+QFont icon_font(int pixels) {
     QFont font("DejaVu Sans Condensed");
     font.setBold(true);
-    font.setPixelSize(14);
+    font.setPixelSize(pixels);
     font.setWeight(QFont::Black);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0);
     font.setHintingPreference(QFont::PreferFullHinting);
-    p.setFont(font);
+    return font;
+}
+
+void paint_icon_at(QPainter& p, int size) {
+    const IconLayout l = icon_layout(size);
+    p.setPen(pen(ICON_EDGE, l.outline));
+    p.setBrush(icon_band_fill(l));
+    p.drawRoundedRect(l.band, 3 * l.scale, 3 * l.scale);
+    p.setFont(icon_font(l.text_pixels));
     p.setPen(QColor(255, 255, 255));
-    p.drawText(QRectF(0, 6.5, 32, 19), Qt::AlignCenter, "QEX");
+    p.drawText(l.text_box, Qt::AlignCenter, "QEX");
+}
+
+void paint_icon(QPainter& p) { paint_icon_at(p, 32); }
+
+QString svg_number(qreal value) { return QString::number(std::round(value * 1000) / 1000, 'g', 8); }
+
+// The letters as outlines, placed as drawText centres them, so the SVG needs no font.
+QString svg_path_data(const QPainterPath& path) {
+    QString d;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.type == QPainterPath::MoveToElement) {
+            d += "M" + svg_number(e.x) + " " + svg_number(e.y);
+        } else if (e.type == QPainterPath::LineToElement) {
+            d += "L" + svg_number(e.x) + " " + svg_number(e.y);
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+            const QPainterPath::Element c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
+            d += "C" + svg_number(e.x) + " " + svg_number(e.y) + " " + svg_number(c2.x) + " " + svg_number(c2.y) + " " +
+                 svg_number(end.x) + " " + svg_number(end.y);
+            i += 2;
+        }
+    }
+    return d + "Z";
+}
+
+// The scalable icon: the 32-pixel design on a 32-unit canvas.
+QString icon_svg() {
+    const IconLayout l = icon_layout(32);
+    const QFont font = icon_font(l.text_pixels);
+    const QFontMetricsF metrics(font);
+    const qreal x = l.text_box.left() + (l.text_box.width() - metrics.horizontalAdvance("QEX")) / 2;
+    const qreal baseline = l.text_box.top() + (l.text_box.height() - metrics.height()) / 2 + metrics.ascent();
+    QPainterPath letters;
+    letters.addText(QPointF(x, baseline), font, "QEX");
+    const QRectF& b = l.band;
+    QString svg;
+    svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += "<!-- Made by tools/make_images.cpp from the same drawing as the PNG sizes. -->\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n";
+    svg += "  <defs>\n    <linearGradient id=\"band\" x1=\"0\" y1=\"6\" x2=\"0\" y2=\"26\" gradientUnits=\"userSpaceOnUse\">\n";
+    svg += "      <stop offset=\"0\" stop-color=\"#809888\"/>\n      <stop offset=\"1\" stop-color=\"#587060\"/>\n";
+    svg += "    </linearGradient>\n  </defs>\n";
+    svg += "  <rect x=\"" + svg_number(b.x()) + "\" y=\"" + svg_number(b.y()) + "\" width=\"" + svg_number(b.width()) +
+           "\" height=\"" + svg_number(b.height()) + "\" rx=\"3\" fill=\"url(#band)\" stroke=\"" + ICON_EDGE.name() +
+           "\" stroke-width=\"1\"/>\n";
+    svg += "  <path fill=\"#ffffff\" fill-rule=\"" +
+           QString(letters.fillRule() == Qt::OddEvenFill ? "evenodd" : "nonzero") + "\" d=\"" + svg_path_data(letters) + "\"/>\n";
+    svg += "</svg>\n";
+    return svg;
+}
+
+// The sizes the desktop's icon theme asks for; 32 is resources/icon.png, the window icon.
+constexpr int ICON_SIZES[] = {16, 24, 48, 64, 128, 256};
+
+bool write_icons(const QString& folder, const QString& previews) {
+    for (int size : ICON_SIZES) {
+        const QString dir = QString("%1/hicolor/%2x%2/apps").arg(folder).arg(size);
+        QDir().mkpath(dir);
+        const QImage image = draw(size, [size](QPainter& p) { paint_icon_at(p, size); });
+        if (!image.save(dir + "/quorval-extension-maker.png", "PNG")) return false;
+        if (!previews.isEmpty()) image.save(QString("%1/icon-%2.png").arg(previews).arg(size), "PNG");
+    }
+    const QString dir = folder + "/hicolor/scalable/apps";
+    QDir().mkpath(dir);
+    QFile svg(dir + "/quorval-extension-maker.svg");
+    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return svg.write(icon_svg().toUtf8()) > 0;
 }
 
 // An 8x enlargement over a menu-coloured background, for looking at the result.
@@ -175,12 +279,13 @@ QImage preview(const QImage& image) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: make_images <resources folder> [preview folder]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: make_images <resources folder> <icons folder> [preview folder]\n");
         return 2;
     }
     const QString folder = argv[1];
-    const QString previews = argc > 2 ? QString(argv[2]) : QString();
+    const QString icons = argv[2];
+    const QString previews = argc > 3 ? QString(argv[3]) : QString();
     struct Picture {
         const char* name;
         int size;
@@ -205,5 +310,9 @@ int main(int argc, char** argv) {
     }
     sheet_painter.end();
     if (!previews.isEmpty()) sheet.save(previews + "/all.png", "PNG");
+    if (!write_icons(icons, previews)) {
+        std::fprintf(stderr, "cannot write the icons into %s\n", qPrintable(icons));
+        return 1;
+    }
     return 0;
 }

@@ -67,6 +67,14 @@ std::int32_t encode(const char16_t* text, std::int32_t n, int format, char* targ
     return length;
 }
 
+// The most bytes n units can encode to: three per unit in UTF-8 (a surrogate pair takes four),
+// the converter's longest character per unit otherwise.
+std::int32_t most_bytes(std::int32_t n, int format) {
+    const std::int64_t per_unit = use_utf8(format) ? 3 : narrow_converter() ? ucnv_getMaxCharSize(narrow_converter()) : 1;
+    const std::int64_t most = per_unit * n;
+    return most > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(most);
+}
+
 // Decodes n bytes; with a null target only measures. Returns the unit count.
 std::int32_t decode(const char* bytes, std::int32_t n, int format, char16_t* target, std::int32_t capacity) {
     if (n == 0) return 0;
@@ -147,15 +155,21 @@ std::int32_t string_to_memory(void* address, const char16_t* text, std::int32_t 
         std::memset(address, 0, format == TEXT_UTF16 ? 2 : 1);
         return 0;
     }
-    std::int32_t n = string_len(text);
-    if (max_units >= 0 && max_units < n) n = max_units;
+    // A bound stops the count there: a piece of a long text is never measured to its end.
+    std::int32_t n = 0;
+    if (max_units < 0) {
+        n = string_len(text);
+    } else {
+        while (n < max_units && text[n]) ++n;
+    }
     if (format == TEXT_UTF16) {
         std::memmove(address, text, static_cast<std::size_t>(n) * 2);
         std::memset(static_cast<char*>(address) + n * 2, 0, 2);
         return n * 2;
     }
-    const std::int32_t size = encode(text, n, format, nullptr, 0);
-    const std::int32_t written = encode(text, n, format, static_cast<char*>(address), size);
+    // One pass: the caller's buffer holds the whole conversion, so the capacity given is the
+    // most any n units can take, never a count of its own.
+    const std::int32_t written = encode(text, n, format, static_cast<char*>(address), most_bytes(n, format));
     static_cast<char*>(address)[written] = 0;
     return written;
 }

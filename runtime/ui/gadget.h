@@ -90,6 +90,9 @@ char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at);
 // of gadgets created afterwards.
 int gadget_set_font(ObjectNumber gadget, NativeHandle font);
 int gadget_set_font(ObjectNumber gadget, int font_minus_one);
+// The name assistive technology (a screen reader) announces for the control, normally the text of
+// the label above it; null clears it.
+void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name);
 void gadget_set_data(ObjectNumber gadget, std::intptr_t data);
 std::intptr_t gadget_get_data(ObjectNumber gadget);
 int gadget_exists(ObjectNumber gadget);

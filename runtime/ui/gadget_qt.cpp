@@ -1,7 +1,7 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
  * QPushButton, children of the client area of the current gadget list window.
- * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields
+ * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of editors
  * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields
  * [X] colours through the widget's palette, set when the colour is
  * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
@@ -355,6 +355,8 @@ ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, 
     ObjectNumber result = finish_creation(number, editor, GADGET_KIND_EDITOR, x, y, width, height, flags);
     // Notifications caused by the creation must not surface as events.
     if (EventRecord* record = event_record()) record->working.pending_event = 0;
+    // A change of its text is EN_CHANGE, as from a rich-edit control that asks for change events.
+    if (result) QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] { notify_parent(editor, EN_CHANGE); });
     return result;
 }
 
@@ -415,6 +417,11 @@ int gadget_set_font(ObjectNumber gadget, NativeHandle font) {
     if (!record) return 0;
     control_widget(record)->setFont(font_of(default_font ? nullptr : font));
     return 1;
+}
+
+void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (record) control_widget(record)->setAccessibleName(name ? QString::fromUtf16(name) : QString());
 }
 
 int gadget_set_font(ObjectNumber gadget, int font_minus_one) {

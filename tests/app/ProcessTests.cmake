@@ -11,6 +11,10 @@ if(XVFB AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_save_and_exit.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_save_and_exit PROPERTIES TIMEOUT 180)
+  add_test(NAME app.xvfb_recover_after_kill
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_recover_after_kill.sh
+                   $<TARGET_FILE:quorval-extension-maker>)
+  set_tests_properties(app.xvfb_recover_after_kill PROPERTIES TIMEOUT 180)
   if(SETXKBMAP)
     add_test(NAME app.xvfb_keyboard_layout
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_keyboard_layout.sh
@@ -18,6 +22,10 @@ if(XVFB AND XDOTOOL)
     set_tests_properties(app.xvfb_keyboard_layout PROPERTIES TIMEOUT 180)
   endif()
 endif()
+add_test(NAME app.command_line
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/command_line.sh $<TARGET_FILE:quorval-extension-maker>)
+add_test(NAME app.package_deb COMMAND ${CMAKE_CURRENT_LIST_DIR}/package_deb.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(app.package_deb PROPERTIES TIMEOUT 300)
 add_test(NAME app.install_layout
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_layout.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(app.install_layout PROPERTIES TIMEOUT 180)

@@ -296,12 +296,12 @@ void AppDriver::rescue() {
     }
 }
 
-void AppDriver::run_application() {
+void AppDriver::run_application(const std::function<void()>& program) {
     QTimer timer;
     timer.setInterval(5);
     QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
     timer.start();
-    application_run();
+    program();
     timer.stop();
     EXPECT_EQ(next_, steps_.size()) << "the application ended before step " << next_ + 1 << " ("
                                     << (next_ < steps_.size() ? steps_[next_].what : "") << ")";

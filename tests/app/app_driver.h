@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "app/application.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -75,9 +77,9 @@ public:
     // Waits the given time with nothing to do, so that a wrong reaction would show.
     AppDriver& pause(int milliseconds);
 
-    // Runs application_run() until it returns; the steps are played meanwhile. Fails the test when
-    // the loop ends with steps left or a step waited too long.
-    void run_application();
+    // Runs the program (application_run() unless another is given) until it returns; the steps are
+    // played meanwhile. Fails the test when it ends with steps left or a step waited too long.
+    void run_application(const std::function<void()>& program = application_run);
 
     // What the driver saw: every message box's title and text, in order.
     const std::vector<std::pair<QString, QString>>& messages_seen() const { return messages_; }

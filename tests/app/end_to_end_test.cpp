@@ -11,6 +11,7 @@
 #include "runtime/ui/image.h"
 #include "runtime/ui/menu_internal.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -172,6 +173,15 @@ TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
     }
     labels.sort();
     EXPECT_EQ(labels.join("|").toStdString(), "Author|Code|Description|Extension name|Help");
+    // Assistive technology announces each field by its label.
+    const std::pair<long long, QString> accessible_names[] = {
+        {GADGET_NAME, "Extension name"}, {GADGET_AUTHOR, "Author"}, {GADGET_DESCRIPTION, "Description"},
+        {GADGET_HELP, "Help"},           {GADGET_CODE, "Code"}};
+    for (const auto& [gadget, name] : accessible_names) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(gadget_widget(gadget));
+        ASSERT_NE(accessible, nullptr) << gadget;
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), name.toStdString()) << gadget;
+    }
 
     // Every field starts empty, the code editor included.
     for (long long gadget : {GADGET_NAME, GADGET_AUTHOR, GADGET_DESCRIPTION, GADGET_HELP}) {

@@ -1,5 +1,5 @@
 #!/bin/bash
-# `cmake --install` into a scratch prefix: the program, its menu entry, its icon and the
+# `cmake --install` into a scratch prefix: the program, its menu entry, its icons and the
 # .qex file type land where desktops look, and the MIME database learns *.qex.
 # Usage: install_layout.sh <build folder>
 set -euo pipefail
@@ -21,7 +21,7 @@ cmake --install "$build" --prefix "$prefix" > "$prefix/install.log" 2>&1 \
 
 exe=$prefix/bin/quorval-extension-maker
 desktop=$prefix/share/applications/quorval-extension-maker.desktop
-icon=$prefix/share/icons/hicolor/32x32/apps/quorval-extension-maker.png
+icon=$prefix/share/icons/hicolor/scalable/apps/quorval-extension-maker.svg
 mime=$prefix/share/mime/packages/quorval-extension-maker.xml
 
 [ -x "$exe" ] || fail "no executable at $exe"
@@ -29,19 +29,22 @@ mime=$prefix/share/mime/packages/quorval-extension-maker.xml
 [ -f "$icon" ] || fail "no icon at $icon"
 [ -f "$mime" ] || fail "no MIME package at $mime"
 
-# The menu entry starts the installed program by name and names the installed icon.
-grep -qx 'Exec=quorval-extension-maker' "$desktop" || fail "Exec does not name the program"
+# The menu entry starts the installed program by name on the file a file manager hands it, for
+# .qex files, and names the installed icon.
+grep -qx 'Exec=quorval-extension-maker %f' "$desktop" || fail "Exec does not name the program and its file"
+grep -qx 'MimeType=application/x-quorval-extension;' "$desktop" || fail "the entry does not open .qex files"
 grep -qx 'Icon=quorval-extension-maker' "$desktop" || fail "Icon does not name the icon"
 grep -qx 'Type=Application' "$desktop" || fail "not an application entry"
-if command -v desktop-file-validate > /dev/null; then
-  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
-fi
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
 
-# The icon is a 32 x 32 PNG, as hicolor/32x32 promises.
-sig=$(od -An -tx1 -N8 "$icon" | tr -d ' \n')
-[ "$sig" = 89504e470d0a1a0a ] || fail "the icon is not a PNG"
-size=$(od -An -tu1 -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')
-[ "$size" = "0 0 0 32 0 0 0 32" ] || fail "the icon is not 32 x 32 (IHDR: $size)"
+# Each icon is a PNG of the size its folder promises.
+for n in 16 24 32 48 64 128 256; do
+  png=$prefix/share/icons/hicolor/${n}x${n}/apps/quorval-extension-maker.png
+  sig=$(od -An -tx1 -N8 "$png" | tr -d ' \n')
+  [ "$sig" = 89504e470d0a1a0a ] || fail "the $n-pixel icon is not a PNG"
+  size=$(od -An -tu4 --endian=big -j16 -N8 "$png" | tr -s ' ' | sed 's/^ //')
+  [ "$size" = "$n $n" ] || fail "the $n-pixel icon is $size (IHDR)"
+done
 
 # The install ran update-mime-database on the scratch prefix: *.qex is now a known type.
 if command -v update-mime-database > /dev/null; then

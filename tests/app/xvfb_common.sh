@@ -12,6 +12,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
+# Recovery copies go to a state folder of the test's own, never to the user's.
+export XDG_STATE_HOME="$work/state"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -33,8 +35,9 @@ xvfb_start() {
   export QT_QPA_PLATFORM=xcb
 }
 
+# Arguments go to the program; its output goes to program.log, replacing an earlier run's.
 start_program() {
-  "$exe" > "$work/program.log" 2>&1 &
+  "$exe" "$@" > "$work/program.log" 2>&1 &
   pid=$!
 }
 

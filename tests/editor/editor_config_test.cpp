@@ -224,6 +224,16 @@ TEST_F(EditorConfig, TextInAndOutIsUtf8BothWays) {
     ensure_styled();
     EXPECT_EQ(style_at(find("\"gr")), 4);
     EXPECT_EQ(style_at(find("\xf0\x9f")), 4);
+    // A long text goes in piece by piece: after one unit, surrogate pairs stand across every
+    // even place a piece could end, and stay whole; one undo brings the earlier text back.
+    std::u16string rows = u"x";
+    while (rows.size() < 200000) rows += u"\U0001F600";
+    code_editor_set_text(kEditor, rows.c_str(), 0);
+    back = code_editor_get_text(kEditor);
+    EXPECT_TRUE(std::u16string(back) == rows);
+    temp_reset(p0);
+    send(SCI_UNDO);
+    EXPECT_EQ(text_utf8(), "var s = \"gr\xc3\xbc\xc3\x9f" "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
 }
 
 TEST_F(EditorConfig, EmptyTextLeavesOneLineAndUndoKeepsTheEarlierText) {
@@ -303,10 +313,18 @@ TEST_F(Notifications, TheOwnersCallbackFollowsTheEditorsOwnHandling) {
     owner_codes.clear();
     set_utf8("1\n2\n3\n4\n5\n6\n7\n8\n9\n10");
     EXPECT_NE(std::find(owner_codes.begin(), owner_codes.end(), SCN_MODIFIED), owner_codes.end());
+    // The component announces changes before they happen; a notice that lines were added (as
+    // an owner that asks for every notice gets them) sizes the margin before the owner sees it.
+    GadgetRecord* record = gadget_lookup(kEditor);
+    send(SCI_SETMARGINWIDTHN, 0, 1);
+    SCNotification n{};
+    n.nmhdr.code = SCN_MODIFIED;
+    n.modificationType = SC_MOD_INSERTTEXT;
+    n.linesAdded = 1;
+    EXPECT_EQ(scintilla_notify_hook(record, nullptr, WM_NOTIFY, 0, reinterpret_cast<std::intptr_t>(&n)), 0);
     EXPECT_EQ(owner_saw_margin, static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10));
     // Notifications reach the handler through the toolkit's WM_NOTIFY, synchronously.
-    GadgetRecord* record = gadget_lookup(kEditor);
-    SCNotification n{};
+    n = SCNotification{};
     n.nmhdr.code = SCN_CHARADDED;
     n.ch = 'a';
     owner_codes.clear();

@@ -5,6 +5,10 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTest>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <fstream>
 #include <sstream>
 
@@ -27,6 +31,26 @@ void EditorTest::create_editor(std::uint32_t flags, bool javascript) {
     ASSERT_NE(code_editor_create(kEditor, 0, 0, 800, 600, nullptr, flags), 0);
     if (javascript) code_editor_configure_javascript(kEditor);
 }
+
+void TypingTest::SetUp() {
+    EditorTest::SetUp();
+    create_editor(EDITOR_LINE_NUMBERS, true);
+    widget()->window()->show();
+    widget()->setFocus();
+    QApplication::processEvents();
+}
+
+void TypingTest::type(const char* keys) {
+    QTest::keyClicks(widget(), keys);
+    QApplication::processEvents();
+}
+
+void TypingTest::press(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(widget(), key, modifiers);
+    QApplication::processEvents();
+}
+
+void TypingTest::key(Qt::Key key, Qt::KeyboardModifiers modifiers) { QTest::keyClick(widget(), key, modifiers); }
 
 QsciScintillaBase* EditorTest::widget() const { return static_cast<QsciScintillaBase*>(scintilla_widget(kEditor)); }
 
@@ -103,6 +127,13 @@ std::string format_folded(const std::string& text, const std::vector<int>& level
         start = end + 1;
     }
     return out;
+}
+
+void set_accessibility_active(bool active) {
+    QPlatformAccessibility* accessibility = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    ASSERT_NE(accessibility, nullptr) << "the platform has no accessibility";
+    accessibility->setActive(active);
+    ASSERT_EQ(QAccessible::isActive(), active);
 }
 
 std::string read_file(const std::string& path) {

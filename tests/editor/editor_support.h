@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <Qt>
+
 #include <string>
 #include <vector>
 
@@ -51,10 +53,25 @@ protected:
     ObjectNumber window_ = 0;
 };
 
+// An editor set up for JavaScript in a shown window with the keyboard focus, and the keys of a
+// person typing into it.
+class TypingTest : public EditorTest {
+protected:
+    void SetUp() override;
+    // Keys, each followed by the events (the repaint among them) that it brings.
+    void type(const char* keys);
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // A key alone, with no repaint after it: what follows a change must not wait for one.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+};
+
 // Lexilla's readable form: the text with "{style}" wherever the style changes.
 std::string format_styled(const std::string& text, const std::vector<int>& styles);
 // One line per document line: fold level (hex, flags included), line state, the text.
 std::string format_folded(const std::string& text, const std::vector<int>& levels, const std::vector<int>& states);
+
+// Switches accessibility on or off as a screen reader's arrival does (QAccessible::isActive()).
+void set_accessibility_active(bool active);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);

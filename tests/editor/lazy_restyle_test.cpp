@@ -38,6 +38,7 @@ protected:
     line_styler_fuzz::Picture fresh_full_run(const std::string& text) {
         std::u16string wide = utf16(text);
         code_editor_set_text(kFresh, wide.c_str(), 1);
+        code_editor_restyle_lines(kFresh, 0, -1, -1);
         return line_styler_fuzz::picture(kFresh);
     }
 };
@@ -92,6 +93,22 @@ TEST_F(LazyRestyle, OpeningACommentAtTheTopStylesOnlyWhatIsAskedFor) {
     for (int line = 0; line < 101; ++line) ASSERT_EQ(line_state(line), 0) << line;
     EXPECT_EQ(style_at(find("var a99")), 2);
     EXPECT_EQ(line_styler_fuzz::picture(kEditor), fresh_full_run(text_utf8()));
+}
+
+// New text is styled as far as the screen shows it; folding asks for the lines below.
+TEST_F(LazyRestyle, NewTextIsStyledOnScreenAndFoldsWhole) {
+    std::string text = "function long() {\n";
+    for (int i = 0; i < 300; ++i) text += "    a" + std::to_string(i) + "();\n";
+    text += "}\nafter();\n";
+    set_utf8(text);
+    const int screen = static_cast<int>(send(SCI_LINESONSCREEN));
+    ASSERT_GT(screen, 10);
+    EXPECT_EQ(fold_level(screen), SC_FOLDLEVELBASE + 1);
+    EXPECT_LE(send(SCI_GETENDSTYLED), send(SCI_POSITIONFROMLINE, screen + 2));
+    send(SCI_TOGGLEFOLD, 0);
+    EXPECT_EQ(send(SCI_GETLINEVISIBLE, 300), 0);
+    EXPECT_EQ(send(SCI_GETLINEVISIBLE, 301), 0);  // the closing brace belongs to the fold
+    EXPECT_EQ(send(SCI_GETLINEVISIBLE, 302), 1);
 }
 
 TEST_F(LazyRestyle, FoldedLinesAboveDoNotLeaveTheScreenUnstyled) {

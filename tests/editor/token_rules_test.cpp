@@ -183,6 +183,8 @@ TEST_F(NestedRuns, AnOwnerRestylingInsideARunLeavesTheSameResult) {
 
     ASSERT_NE(code_editor_create(kEditor, 0, 0, 400, 300, restyling_owner, EDITOR_LINE_NUMBERS), 0);
     code_editor_configure_javascript(kEditor);
+    // An owner may ask for every modification notice, those raised by the styling included.
+    send(SCI_SETMODEVENTMASK, SC_MODEVENTMASKALL);
     set_utf8(text);
     ensure_styled();
     // Stale line states and levels make the run raise notifications from inside the styler.

@@ -4,6 +4,7 @@
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QListWidget>
 #include <QPainter>
 #include <QTest>
@@ -12,25 +13,8 @@
 
 namespace {
 
-class Typing : public EditorTest {
+class Typing : public TypingTest {
 protected:
-    void SetUp() override {
-        EditorTest::SetUp();
-        create_editor(EDITOR_LINE_NUMBERS, true);
-        widget()->window()->show();
-        widget()->setFocus();
-        QApplication::processEvents();
-    }
-
-    void type(const char* keys) {
-        QTest::keyClicks(widget(), keys);
-        QApplication::processEvents();
-    }
-    void press(Qt::Key key) {
-        QTest::keyClick(widget(), key);
-        QApplication::processEvents();
-    }
-
     bool list_open() const { return send(SCI_AUTOCACTIVE) != 0; }
     // Chooses the selected item with Tab: the component replaces the characters that were
     // typed when the list opened, so the result shows how many the editor said they were.
@@ -76,6 +60,11 @@ TEST_F(Typing, CompletionOpensOnTheThirdCharacterWithMatchingKeywordsOnly) {
     EXPECT_EQ(choose(), "func function");
     type(" func");
     EXPECT_EQ(choose(), "func function function");
+    // New text removes the old first, which closes the list as any removal does.
+    type(" fun");
+    ASSERT_TRUE(list_open());
+    set_utf8("function f() {}");
+    EXPECT_FALSE(list_open());
 }
 
 TEST_F(Typing, CompletionIgnoresCaseAndOffersEveryKeywordOfThePrefix) {
@@ -126,6 +115,19 @@ TEST_F(Typing, DeletingBackToThreeCharactersReopensTheList) {
     EXPECT_FALSE(list_open());
     type("n");
     EXPECT_EQ(choose(), "function");
+    // Deleting forwards and undoing a typed character are deletions too.
+    type(" retx");
+    press(Qt::Key_Escape);
+    press(Qt::Key_Left);
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(list_open());
+    QApplication::processEvents();
+    EXPECT_EQ(list_items(), (std::vector<std::string>{"return"}));
+    type("u");
+    press(Qt::Key_Escape);
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text_utf8(), "function ret");
+    EXPECT_TRUE(list_open());
 }
 
 // Enter ends lines with CR LF, as the extension file's lines are ended.
@@ -202,18 +204,36 @@ TEST_F(Typing, FoldAnyLineTogglesFromAnyLine) {
     EXPECT_EQ(send(SCI_GETLINEVISIBLE, 1), 0);
 }
 
+// The margin follows every way lines come and go: typing, deleting, pasting, undo and redo.
 TEST_F(Typing, TheLineNumberMarginWidensAtTheTenthLine) {
     set_utf8("1\n2\n3\n4\n5\n6\n7\n8\n9");
     const int nine = static_cast<int>(send(SCI_GETMARGINWIDTHN, 0));
-    const char* nines = "99";
+    const int ninety_nine = static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10);
+    auto margin = [this] { return static_cast<int>(send(SCI_GETMARGINWIDTHN, 0)); };
     EXPECT_EQ(nine, send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("9")) + 10);
+    ASSERT_GT(ninety_nine, nine);
     send(SCI_GOTOPOS, static_cast<std::uintptr_t>(length()));
-    press(Qt::Key_Return);
+    key(Qt::Key_Return);
     EXPECT_EQ(line_count(), 10);
-    EXPECT_EQ(send(SCI_GETMARGINWIDTHN, 0), send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(nines)) + 10);
-    EXPECT_GT(send(SCI_GETMARGINWIDTHN, 0), nine);
-    press(Qt::Key_Backspace);
-    EXPECT_EQ(send(SCI_GETMARGINWIDTHN, 0), nine);
+    EXPECT_EQ(margin(), ninety_nine);
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(margin(), nine);
+    key(Qt::Key_Z, Qt::ControlModifier);  // undo of the deletion brings the tenth line back
+    EXPECT_EQ(line_count(), 10);
+    EXPECT_EQ(margin(), ninety_nine);
+    key(Qt::Key_Y, Qt::ControlModifier);  // redo takes it away again
+    EXPECT_EQ(line_count(), 9);
+    EXPECT_EQ(margin(), nine);
+    QApplication::clipboard()->setText("a\r\nb\r\n");
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(line_count(), 11);
+    EXPECT_EQ(margin(), ninety_nine);
+    // A selection of two lines deleted at once.
+    key(Qt::Key_Up, Qt::ShiftModifier);
+    key(Qt::Key_Up, Qt::ShiftModifier);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(line_count(), 9);
+    EXPECT_EQ(margin(), nine);
 }
 
 TEST_F(Typing, TypedTextIsStyledAsTyped) {

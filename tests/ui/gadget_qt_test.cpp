@@ -230,14 +230,19 @@ TEST_F(GadgetQt, ButtonClickGivesGadgetEventWithClicked) {
         }
 }
 
-TEST_F(GadgetQt, TypingInAFieldGivesUpdateAndChange) {
+TEST_F(GadgetQt, TypingInAFieldGivesUpdateAndChangeAndInAnEditorChange) {
     string_gadget_create(7, 10, 10, 100, 22, nullptr);
+    editor_gadget_create(9, 10, 40, 100, 60);
     collect();
     QTest::keyClick(control(7), Qt::Key_A);
     auto seen = collect();
     EXPECT_EQ(count(seen, EVENT_GADGET, 7, EN_UPDATE), 1);
     EXPECT_EQ(count(seen, EVENT_GADGET, 7, EN_CHANGE), 1);
     EXPECT_EQ(text_of(7), u"a");
+    QTest::keyClick(control(9), Qt::Key_B);
+    seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 9, EN_CHANGE), 1);
+    EXPECT_EQ(text_of(9), u"b");
 }
 
 TEST_F(GadgetQt, FieldFocusChangesAreGadgetEvents) {

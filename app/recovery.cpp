@@ -1,0 +1,538 @@
+/** @file recovery.cpp
+ * The recovery copy: change signals and timing on the main thread, which reads the texts (the
+ * code as the component's own bytes, copied only when it changed); a writer thread that
+ * compares them with the reference and writes or removes the copy; and the offer of the copies
+ * of instances that are gone. */
+#include "app/recovery.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "app/application.h"
+#include "app/commands.h"
+#include "app/extension_file.h"
+#include "editor/code_editor.h"
+#include "runtime/core/strings.h"
+#include "runtime/files/files.h"
+#include "runtime/files/state_folder.h"
+#include "runtime/ui/gadget.h"
+#include "runtime/ui/requester.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr const char* PROGRAM_FOLDER = "quorval-extension-maker";
+constexpr const char* COPY_ENDING = ".qex";
+constexpr const char* LOCK_ENDING = ".lock";
+constexpr const char* TEMPORARY_ENDING = ".tmp";
+// The line before the sections that carries the current name. The extension reader skips the
+// lines before the first marker, so a copy is also an ordinary extension file.
+constexpr char16_t NAME_LINE[] = u"; current name: ";
+// How soon a copy that found the writer busy is tried again.
+constexpr milliseconds WRITER_BUSY_RETRY{100};
+
+RecoveryTiming the_timing = {2000, 5000, 3000};
+
+double ms_between(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// CPU time of the calling thread: what the main thread itself spends, apart from the machine's load.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// The five texts as a copy holds them: the sections up to the code's marker (UTF-8, small), and
+// the code in the component's own bytes (UTF-8), shared so that unchanged code is copied once.
+struct Texts {
+    std::string sections;
+    std::shared_ptr<const std::string> code;
+
+    bool same_as(const Texts& other) const {
+        if (sections != other.sections || !code || !other.code) return false;
+        return code == other.code || *code == *other.code;
+    }
+};
+
+struct Job {
+    enum Kind { WRITE, REMOVE, STOP } kind = STOP;
+    std::string name_line;
+    Texts texts;
+    Texts reference;
+};
+
+bool write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// A temporary file beside the copy, private from its creation, synced, then renamed over the
+// copy, so that a crash at any moment leaves either the old copy or the new one whole.
+bool write_private(const std::string& path, const std::string& temporary, const std::string& folder,
+                   std::initializer_list<const std::string*> pieces) {
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    bool whole = ::fchmod(fd, 0600) == 0;
+    for (const std::string* piece : pieces) whole = whole && write_all(fd, piece->data(), piece->size());
+    whole = whole && ::fsync(fd) == 0;
+    whole = ::close(fd) == 0 && whole;
+    if (!whole || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The new name must survive a power cut as well.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+// The thread that writes and removes this instance's copy, one job after another in the order
+// they were posted, so that a removal never overtakes an earlier write.
+class Writer {
+public:
+    Writer(std::string folder, const std::string& stem)
+        : folder_(std::move(folder)),
+          path_(folder_ + "/" + stem + COPY_ENDING),
+          temporary_(folder_ + "/" + stem + TEMPORARY_ENDING),
+          thread_([this] { run(); }) {}
+    ~Writer() {
+        post(Job{});
+        thread_.join();
+    }
+    Writer(const Writer&) = delete;   // owns a thread
+    Writer& operator=(const Writer&) = delete;
+
+    void post(Job job) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_one();
+    }
+    bool idle() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return jobs_.empty() && !working_;
+    }
+    void wait_idle() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return jobs_.empty() && !working_; });
+    }
+    double longest_write_ms() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return longest_write_ms_;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    void run() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return !jobs_.empty(); });
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+                working_ = true;
+            }
+            if (job.kind == Job::STOP) return;
+            double took = carry_out(job);
+            job = Job{};   // the texts' buffers are free for the next copy before idle() says so
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                working_ = false;
+                longest_write_ms_ = std::max(longest_write_ms_, took);
+            }
+            done_.notify_all();
+        }
+    }
+
+    // The milliseconds a write took; 0 for a removal.
+    double carry_out(const Job& job) {
+        if (job.kind == Job::REMOVE || job.texts.same_as(job.reference)) {
+            ::unlink(path_.c_str());
+            return 0;
+        }
+        const Clock::time_point started = Clock::now();
+        static const std::string closing = "\r\n\r\n";
+        // A copy that cannot be written (a full disk, a folder made read-only) is tried again
+        // with the next change; typing goes on either way.
+        write_private(path_, temporary_, folder_, {&job.name_line, &job.texts.sections, job.texts.code.get(), &closing});
+        return ms_between(started, Clock::now());
+    }
+
+    const std::string folder_, path_, temporary_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<Job> jobs_;
+    bool working_ = false;
+    double longest_write_ms_ = 0;
+    std::thread thread_;   // last: it starts once everything above exists
+};
+
+struct Recovery {
+    std::string folder;
+    std::string stem;
+    int lock = -1;
+    std::unique_ptr<Writer> writer;
+    Texts reference;                        // what was last saved, opened or started with
+    std::shared_ptr<std::string> code_copy; // the code last read; the component's text while !code_changed
+    // Memory for the next copy of the code, made ready while nobody types (at start, after a save
+    // or an open), so that the first copy while typing pays for no fresh pages.
+    std::shared_ptr<std::string> spare;
+    bool code_changed = true;
+    bool pending = false;                   // changes that no copy holds yet
+    Clock::time_point first_change, last_change, last_copy, retry_at;
+    RecoveryFigures figures{};
+
+    std::string path_of(const std::string& other_stem, const char* ending) const {
+        return folder + "/" + other_stem + ending;
+    }
+};
+
+std::unique_ptr<Recovery> the_recovery;
+
+// ---------------------------------------------------------------------------------------------
+// Reading the texts on the main thread.
+
+std::string utf8_of(const char16_t* text) {
+    std::string out(static_cast<std::size_t>(string_byte_length(text, TEXT_UTF8)) + 1, '\0');
+    out.resize(static_cast<std::size_t>(string_to_memory(out.data(), text, -1, TEXT_UTF8)));
+    return out;
+}
+
+// The sections as the extension writer puts them (marker, text, blank line, each ended by CR LF),
+// up to the code's marker.
+std::string read_sections() {
+    static const std::pair<const char*, ObjectNumber> fields[] = {
+        {"[EXTENSION]", GADGET_NAME}, {"[AUTHOR]", GADGET_AUTHOR}, {"[DESCRIPTION]", GADGET_DESCRIPTION},
+        {"[HELP]", GADGET_HELP}};
+    std::string sections;
+    for (const auto& [marker, gadget] : fields) {
+        std::int32_t p0 = temp_position();
+        sections += marker;
+        sections += "\r\n";
+        sections += utf8_of(gadget_get_text(gadget, p0));
+        sections += "\r\n\r\n";
+        temp_reset(p0);
+    }
+    return sections + "[CODE]\r\n";
+}
+
+// The code in the component's bytes, copied straight out of its buffer: the parts before and
+// after its gap, so that the gap stays where the caret is (moving it costs the next keystroke),
+// into the previous copy's memory when nothing else holds that any more.
+std::shared_ptr<const std::string> read_code(Recovery& r) {
+    if (!r.code_changed && r.code_copy) return r.code_copy;
+    if (!r.code_copy || r.code_copy.use_count() > 1)
+        r.code_copy = r.spare ? std::move(r.spare) : std::make_shared<std::string>();
+    const std::intptr_t length = std::max<std::intptr_t>(0, scintilla_send(GADGET_CODE, SCI_GETLENGTH));
+    const std::intptr_t gap = std::clamp<std::intptr_t>(scintilla_send(GADGET_CODE, SCI_GETGAPPOSITION), 0, length);
+    r.code_copy->resize(static_cast<std::size_t>(length));
+    char* out = r.code_copy->data();
+    for (auto [start, count] : {std::pair{std::intptr_t(0), gap}, std::pair{gap, length - gap}}) {
+        if (count <= 0) continue;
+        auto* part = reinterpret_cast<const char*>(scintilla_send(GADGET_CODE, SCI_GETRANGEPOINTER, static_cast<std::uintptr_t>(start), count));
+        if (part) std::copy_n(part, count, out + start);
+    }
+    r.code_changed = false;
+    return r.code_copy;
+}
+
+// The current name, with backslash, CR and LF escaped so that it stays on its line.
+std::string read_name_line() {
+    std::u16string line = NAME_LINE;
+    for (const char16_t* c = current_extension_name(); *c; ++c) {
+        if (*c == u'\\') line += u"\\\\";
+        else if (*c == u'\r') line += u"\\r";
+        else if (*c == u'\n') line += u"\\n";
+        else line += *c;
+    }
+    line += u"\r\n";
+    return utf8_of(line.c_str());
+}
+
+// The texts as they stand become the reference; the code's copy is now shared with it.
+void take_reference(Recovery& r) {
+    r.reference = {read_sections(), read_code(r)};
+    constexpr std::size_t growth_room = 64 * 1024;
+    const std::size_t wanted = r.reference.code->size() + growth_room;
+    if (!r.spare || r.spare->capacity() < wanted) r.spare = std::make_shared<std::string>(wanted, '\0');
+}
+
+void mark_changed(Recovery& r) {
+    const Clock::time_point now = Clock::now();
+    if (!r.pending) r.first_change = now;
+    r.pending = true;
+    r.last_change = now;
+}
+
+Clock::time_point due_time(const Recovery& r) {
+    const Clock::time_point quiet = r.last_change + milliseconds(the_timing.pause);
+    const Clock::time_point latest = r.first_change + milliseconds(the_timing.longest);
+    const Clock::time_point earliest = r.last_copy + milliseconds(the_timing.interval);
+    return std::max({std::min(quiet, latest), earliest, r.retry_at});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copies of other instances.
+
+struct FoundCopy {
+    std::string stem;
+    std::time_t modified;
+    int lock;
+};
+
+// The copies whose lock is free, newest first, each with its lock taken so that another
+// instance starting now cannot offer it as well.
+std::vector<FoundCopy> find_orphaned_copies(const Recovery& r) {
+    std::vector<FoundCopy> found;
+    const std::size_t ending = std::char_traits<char>::length(COPY_ENDING);
+    for (const std::string& name : folder_names_ending(r.folder, COPY_ENDING)) {
+        const std::string stem = name.substr(0, name.size() - ending);
+        if (stem == r.stem) continue;
+        int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
+        if (lock < 0) continue;   // its instance runs
+        // A copy this user cannot read (left by another user) is not offered: recovering it would
+        // show empty texts and then replace it with them.
+        const std::string path = r.path_of(stem, COPY_ENDING);
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0) {
+            lock_file_release(lock);
+            continue;
+        }
+        found.push_back({stem, info.st_mtime, lock});
+    }
+    std::sort(found.begin(), found.end(), [](const FoundCopy& a, const FoundCopy& b) {
+        return a.modified != b.modified ? a.modified > b.modified : a.stem > b.stem;
+    });
+    return found;
+}
+
+// A lock with no copy beside it whose instance is gone (it ended before its first copy, or
+// crashed then) is only litter.
+void remove_orphaned_locks(const Recovery& r) {
+    const std::size_t ending = std::char_traits<char>::length(LOCK_ENDING);
+    for (const std::string& name : folder_names_ending(r.folder, LOCK_ENDING)) {
+        const std::string stem = name.substr(0, name.size() - ending);
+        if (stem == r.stem || ::access(r.path_of(stem, COPY_ENDING).c_str(), F_OK) == 0) continue;
+        int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
+        if (lock < 0) continue;
+        ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
+        ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
+        lock_file_release(lock);
+    }
+}
+
+bool ask_to_recover(std::time_t modified) {
+    std::tm local{};
+    char when[64] = "";
+    if (localtime_r(&modified, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
+    std::u16string question = u"Recover the unsaved extension from ";
+    for (const char* c = when; *c; ++c) question += static_cast<char16_t>(*c);
+    question += u"?";
+    return requester_message(u"Confirm", question.c_str(), MB_YESNO) == IDYES;
+}
+
+// The current name from a copy's first line.
+std::u16string read_copy_name(const char16_t* path) {
+    std::u16string name;
+    ObjectNumber file = file_read(ANY_NUMBER, path);
+    if (!file) return name;
+    std::int32_t p0 = temp_position();
+    file_read_line(file, TEXT_UTF8, p0);
+    const std::u16string line = temp_address(p0);
+    temp_reset(p0);
+    file_close(file);
+    const std::u16string prefix = NAME_LINE;
+    if (line.compare(0, prefix.size(), prefix) != 0) return name;
+    for (std::size_t i = prefix.size(); i < line.size(); ++i) {
+        if (line[i] == u'\\' && i + 1 < line.size()) {
+            const char16_t next = line[++i];
+            name += next == u'r' ? u'\r' : next == u'n' ? u'\n' : next;
+        } else {
+            name += line[i];
+        }
+    }
+    return name;
+}
+
+void show_texts(const ExtensionTexts& texts) {
+    gadget_set_text(GADGET_NAME, texts.extension);
+    gadget_set_text(GADGET_AUTHOR, texts.author);
+    gadget_set_text(GADGET_DESCRIPTION, texts.description);
+    gadget_set_text(GADGET_HELP, texts.help);
+    code_editor_set_text(GADGET_CODE, texts.code, 0);
+}
+
+// Fills the fields and the current name from the copy, which then becomes this instance's own.
+void recover_copy(Recovery& r, const std::string& stem) {
+    const std::string path = r.path_of(stem, COPY_ENDING);
+    std::int32_t p0 = temp_position();
+    string_from_memory(path.c_str(), -1, TEXT_UTF8, p0);
+    StringVar path16 = nullptr;
+    string_var_take_temp(&path16, p0);
+    ExtensionTexts texts = read_extension_texts(path16);
+    const std::u16string name = read_copy_name(path16);
+    string_var_free(path16);
+    show_texts(texts);
+    extension_texts_free(&texts);
+    set_current_extension_name(name.c_str());
+
+    // Renamed, not deleted: the recovered work has a copy from the first moment. A failed rename
+    // leaves the old copy, to be offered again, rather than none.
+    r.writer->wait_idle();
+    if (::rename(path.c_str(), r.writer->path().c_str()) == 0) ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
+    ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
+    // The next copy compares the texts with the reference and brings the file to this version's form.
+    mark_changed(r);
+}
+
+void delete_copy(const Recovery& r, const std::string& stem) {
+    for (const char* ending : {COPY_ENDING, TEMPORARY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+bool recovery_start() {
+    if (the_recovery) return true;
+    auto r = std::make_unique<Recovery>();
+    r->folder = state_folder(PROGRAM_FOLDER);
+    if (r->folder.empty() || !folder_make_private(r->folder)) return false;
+    // Taking the lock also proves that the folder takes new files. Another instance starting at
+    // the same moment may hold a new lock briefly, while it sees whether its owner is gone.
+    for (int attempt = 0; attempt < 3 && r->lock < 0; ++attempt) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        r->stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +
+                  std::to_string(now.tv_nsec);
+        r->lock = lock_file_take(r->path_of(r->stem, LOCK_ENDING));
+    }
+    if (r->lock < 0) return false;
+    try {
+        r->writer = std::make_unique<Writer>(r->folder, r->stem);
+    } catch (const std::exception&) {   // no thread to be had
+        ::unlink(r->path_of(r->stem, LOCK_ENDING).c_str());
+        lock_file_release(r->lock);
+        return false;
+    }
+    take_reference(*r);
+    the_recovery = std::move(r);
+    return true;
+}
+
+void recovery_offer() {
+    if (!the_recovery) return;
+    Recovery& r = *the_recovery;
+    remove_orphaned_locks(r);
+    bool recovered = false;
+    for (const FoundCopy& copy : find_orphaned_copies(r)) {
+        if (!recovered) {
+            if (ask_to_recover(copy.modified)) {
+                recover_copy(r, copy.stem);
+                recovered = true;
+            } else {
+                delete_copy(r, copy.stem);
+            }
+        }
+        lock_file_release(copy.lock);
+    }
+}
+
+void recovery_end() {
+    if (!the_recovery) return;
+    Recovery& r = *the_recovery;
+    r.writer->post(Job{Job::REMOVE, {}, {}, {}});
+    r.writer.reset();   // finishes the jobs posted, then the thread ends
+    ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
+    lock_file_release(r.lock);
+    the_recovery.reset();
+}
+
+void recovery_note_change() {
+    if (the_recovery) mark_changed(*the_recovery);
+}
+
+std::intptr_t recovery_code_notification(ObjectNumber, const SCNotification* notification) {
+    if (!the_recovery || !notification || notification->nmhdr.code != SCN_MODIFIED) return 0;
+    // The component announces only the beginning of a change; the copy is read later anyway.
+    if (notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
+        the_recovery->code_changed = true;
+        mark_changed(*the_recovery);
+    }
+    return 0;
+}
+
+void recovery_texts_settled() {
+    if (!the_recovery) return;
+    Recovery& r = *the_recovery;
+    take_reference(r);
+    r.pending = false;
+    r.writer->post(Job{Job::REMOVE, {}, {}, {}});
+}
+
+int recovery_wait_time() {
+    if (!the_recovery) return -1;
+    // A change in the code editor raises no event, so an idle loop still looks now and then.
+    if (!the_recovery->pending) return the_timing.pause;
+    const auto left = std::chrono::ceil<milliseconds>(due_time(*the_recovery) - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+}
+
+void recovery_tick() {
+    if (!the_recovery || !the_recovery->pending) return;
+    Recovery& r = *the_recovery;
+    const Clock::time_point now = Clock::now();
+    if (now < due_time(r)) return;
+    if (!r.writer->idle()) {
+        r.retry_at = now + WRITER_BUSY_RETRY;
+        return;
+    }
+    const double cpu_before = thread_cpu_ms();
+    Job job{Job::WRITE, read_name_line(), {read_sections(), read_code(r)}, r.reference};
+    r.figures.longest_read_ms = std::max(r.figures.longest_read_ms, ms_between(now, Clock::now()));
+    r.figures.longest_read_cpu_ms = std::max(r.figures.longest_read_cpu_ms, thread_cpu_ms() - cpu_before);
+    ++r.figures.copies;
+    r.writer->post(std::move(job));
+    r.pending = false;
+    r.last_copy = now;
+}
+
+RecoveryTiming recovery_timing() { return the_timing; }
+void recovery_set_timing(const RecoveryTiming& timing) { the_timing = timing; }
+
+RecoveryFigures recovery_figures() {
+    if (!the_recovery) return {};
+    RecoveryFigures figures = the_recovery->figures;
+    figures.longest_write_ms = the_recovery->writer->longest_write_ms();
+    return figures;
+}

@@ -1,0 +1,186 @@
+// Typing latency with the recovery copy on, against the same typing with it off, in one run of the
+// real application: its start-up, its event loop (application_step) and its code editor holding a
+// large real JavaScript file. Keys come at a steady pace at random places, the same places in both
+// modes; the modes alternate in blocks so that the machine's own ups and downs fall on both. A
+// key's latency runs from the moment it is due to the repainted screen, so main-thread work of the
+// copy that delays a key counts against it, and so does the writer thread where it competes with
+// typing for the machine.
+#include "app/application.h"
+#include "app/recovery.h"
+#include "editor/code_editor.h"
+#include "editor/scintilla.h"
+#include "runtime/core/strings.h"
+#include "runtime/ui/gadget.h"
+
+#include <Qsci/qsciscintillabase.h>
+
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int BLOCKS_PER_MODE = 8;
+
+double ms_between(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// CPU time of this thread: its own work, apart from what else runs on the machine.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
+    return values[std::min(index, values.size() - 1)];
+}
+
+// Runs the application's own loop until the moment comes.
+void run_loop_until(Clock::time_point moment) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
+        if (left <= 0) return;
+        application_step(static_cast<int>(left));
+    }
+}
+
+struct Figures {
+    std::vector<double> latencies;
+    std::vector<double> cpu;   // the main thread's own CPU time per key
+    int overrun = 0;   // keys whose preparation (moving the caret) already ran past their moment
+    int copies = 0;
+    double longest_read_ms = 0;
+    double longest_read_cpu_ms = 0;
+    double longest_write_ms = 0;
+};
+
+// One block: a key at each place, `interval` apart. The keys stay typed, so that the copies
+// differ from the reference and are written.
+void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int interval, Figures& figures) {
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
+    for (long place : places) {
+        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(place));
+        editor->viewport()->repaint();
+        // A key is not charged for the bench's own caret moves: on a busy machine they may run
+        // past its moment, and it then comes as soon as they are done.
+        if (Clock::now() > due) {
+            ++figures.overrun;
+            due = Clock::now();
+        }
+        run_loop_until(due);
+        const double cpu_start = thread_cpu_ms();
+        QTest::keyClick(editor, 'x');
+        editor->viewport()->repaint();
+        figures.latencies.push_back(ms_between(due, Clock::now()));
+        figures.cpu.push_back(thread_cpu_ms() - cpu_start);
+        editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+        due += std::chrono::milliseconds(interval);
+    }
+}
+
+void print(const char* name, const Figures& f) {
+    std::printf("  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n",
+                name, percentile(f.latencies, 0.5), percentile(f.latencies, 0.99), percentile(f.latencies, 1.0),
+                f.latencies.size(), percentile(f.cpu, 0.5), percentile(f.cpu, 0.99));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s file.js [keys per mode] [interval ms]\n", argv[0]);
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int keys = argc > 2 ? std::max(BLOCKS_PER_MODE, std::atoi(argv[2])) : 320;
+    const int interval = argc > 3 ? std::max(1, std::atoi(argv[3])) : 400;
+    if (text.empty()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+
+    application_start();
+    std::int32_t p0 = temp_position();
+    code_editor_set_text(GADGET_CODE, string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, p0), 1);
+    temp_reset(p0);
+    code_editor_restyle_lines(GADGET_CODE, 0, -1, -1);
+    auto* editor = static_cast<QsciScintillaBase*>(scintilla_widget(GADGET_CODE));
+    editor->setFocus();
+    QApplication::processEvents();
+
+    const RecoveryTiming timing = recovery_timing();
+    std::printf("file: %s (%zu bytes); %d keys per mode, %d ms apart, modes alternating in %d blocks each\n", argv[1],
+                text.size(), keys, interval, BLOCKS_PER_MODE);
+    std::printf("recovery copy: %d ms after a pause, at most %d ms after a change, at least %d ms apart\n",
+                timing.pause, timing.longest, timing.interval);
+
+    std::mt19937 random(4242);
+    const int per_block = keys / BLOCKS_PER_MODE;
+    auto random_places = [&] {
+        std::vector<long> places;
+        for (int i = 0; i < per_block; ++i) places.push_back(static_cast<long>(random() % text.size()));
+        return places;
+    };
+    // The first keys after start-up lay out lines for the first time; neither mode should pay for that.
+    Figures warm_up;
+    type_block(editor, random_places(), interval, warm_up);
+
+    Figures off, on;
+    auto type_with_recovery = [&](const std::vector<long>& places) {
+        if (!recovery_start()) return false;
+        type_block(editor, places, interval, on);
+        const RecoveryFigures figures = recovery_figures();
+        on.copies += figures.copies;
+        on.longest_read_ms = std::max(on.longest_read_ms, figures.longest_read_ms);
+        on.longest_read_cpu_ms = std::max(on.longest_read_cpu_ms, figures.longest_read_cpu_ms);
+        on.longest_write_ms = std::max(on.longest_write_ms, figures.longest_write_ms);
+        recovery_end();
+        return true;
+    };
+    for (int block = 0; block < BLOCKS_PER_MODE; ++block) {
+        const std::vector<long> places = random_places();
+        // Each mode goes first in every other pair, so that neither always follows the other.
+        const bool on_first = block % 2 == 1;
+        if (!on_first) type_block(editor, places, interval, off);
+        if (!type_with_recovery(places)) {
+            std::fprintf(stderr, "cannot start recovery (is XDG_STATE_HOME writable?)\n");
+            return 1;
+        }
+        if (on_first) type_block(editor, places, interval, off);
+    }
+
+    std::printf("typing, from the moment a key is due to the repainted screen:\n");
+    print("recovery off", off);
+    print("recovery on ", on);
+    const double p99_off = percentile(off.latencies, 0.99), p99_on = percentile(on.latencies, 0.99);
+    std::printf("  ratio on/off: p50 %.3fx, p99 %.3fx (target: p99 within 5%%, 0.95x to 1.05x); main thread's CPU "
+                "p99 %.3fx\n",
+                percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5), p99_on / p99_off,
+                percentile(on.cpu, 0.99) / percentile(off.cpu, 0.99));
+    std::printf("copies taken while on: %d; longest read of the texts on the main thread %.2f ms (its CPU time "
+                "%.2f ms), longest write by the writer thread %.1f ms\n",
+                on.copies, on.longest_read_ms, on.longest_read_cpu_ms, on.longest_write_ms);
+    if (on.copies == 0) std::printf("warning: no copy was taken; type for longer (KEYS) to measure them\n");
+    const int overrun = off.overrun + on.overrun;
+    if (overrun * 20 > keys * 2)
+        std::printf("note: before %d keys moving the caret took longer than the interval (a busy machine); "
+                    "a higher INTERVAL keeps the pace even\n", overrun);
+    application_end();
+    return 0;
+}

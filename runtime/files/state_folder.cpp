@@ -1,0 +1,88 @@
+/** @file state_folder.cpp
+ * The state folder over getenv, mkdir, opendir and flock. */
+#include "runtime/files/state_folder.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool is_folder(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::string state_folder(const char* program) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    std::string base;
+    if (state && state[0] == '/') {
+        base = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) return {};
+        base = std::string(home) + "/.local/state";
+    }
+    return base + "/" + program;
+}
+
+bool folder_make_private(const std::string& path) {
+    if (path.empty()) return false;
+    // Each level in turn, so that missing parents are made too.
+    for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+        const std::string level = path.substr(0, slash);
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return is_folder(path);
+}
+
+std::vector<std::string> folder_names_ending(const std::string& folder, const char* ending) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    const std::size_t ending_length = std::strlen(ending);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        const std::size_t length = std::strlen(entry->d_name);
+        if (length > ending_length && std::strcmp(entry->d_name + length - ending_length, ending) == 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+int lock_file_take(const std::string& path) {
+    // Someone who takes a free lock may remove its file; a lock taken on a file that is no longer
+    // at the path guards nothing, so then the file that is there now is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        // Close-on-exec: a program started from this one must not keep the lock after it ends.
+        int lock = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (lock < 0) return -1;
+        int taken;
+        do {
+            taken = ::flock(lock, LOCK_EX | LOCK_NB);
+        } while (taken != 0 && errno == EINTR);
+        if (taken != 0) {
+            ::close(lock);
+            return -1;
+        }
+        struct stat held, named;
+        if (::fstat(lock, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return lock;
+        ::close(lock);
+    }
+    return -1;
+}
+
+void lock_file_release(int lock) {
+    if (lock >= 0) ::close(lock);
+}

@@ -1,0 +1,238 @@
+/** @file recovery_test.cpp
+ * The recovery copy in the running program on the offscreen platform, with short timings: when it
+ * is written and removed, its bytes and mode, a copy while typing never pauses, the offer of the
+ * copies of ended instances, and an editor that works without a state folder. */
+#include "app_driver.h"
+
+#include "app/commands.h"
+#include "app/recovery.h"
+#include "runtime/files/state_folder.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString PROGRAM = QStringLiteral("Quorval Extension Maker");
+const QString CONFIRM = QStringLiteral("Confirm");
+
+std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
+                           const std::string& help, const std::string& code) {
+    auto section = [](const std::string& marker, const std::string& text) { return marker + "\r\n" + text + "\r\n\r\n"; };
+    return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
+           section("[HELP]", help) + section("[CODE]", code);
+}
+
+class Recovery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        old_timing_ = recovery_timing();
+        const char* old = std::getenv("XDG_STATE_HOME");
+        if (old) old_state_ = old;
+        setenv("XDG_STATE_HOME", (scratch_.path() + "/state").c_str(), 1);
+        folder_ = scratch_.path() + "/state/quorval-extension-maker";
+    }
+    void TearDown() override {
+        recovery_end();
+        if (started_) application_end();
+        recovery_set_timing(old_timing_);
+        if (old_state_.empty()) unsetenv("XDG_STATE_HOME");
+        else setenv("XDG_STATE_HOME", old_state_.c_str(), 1);
+    }
+
+    bool start(RecoveryTiming timing) {
+        recovery_set_timing(timing);
+        application_start();
+        started_ = true;
+        main_window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main_window()));
+        return recovery_start();
+    }
+
+    // The copies in the state folder (this instance's and any other), as file names.
+    std::vector<std::string> copies() const { return folder_names_ending(folder_, ".qex"); }
+    // The one copy's bytes, "" while there is none.
+    std::string copy_bytes() const {
+        std::vector<std::string> names = copies();
+        return names.size() == 1 ? file_bytes(folder_ + "/" + names[0]) : "";
+    }
+
+    ScratchDirectory scratch_;
+    std::string folder_;
+    bool started_ = false;
+
+private:
+    RecoveryTiming old_timing_{};
+    std::string old_state_;
+};
+
+TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
+    ASSERT_TRUE(start({100, 300, 200}));
+    AppDriver driver;
+    driver.then("type into a field, a multi-line field and the code", [] {
+        type_into(gadget_widget(GADGET_NAME), "Sparkle");
+        type_into(gadget_widget(GADGET_DESCRIPTION), "Shines.");
+        type_into(gadget_widget(GADGET_CODE), "var x;");
+        // Typed at the start, so the component's text lies on both sides of its gap.
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Home);
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_1);
+        return true;
+    });
+    const std::string first = "; current name: \r\n" + extension_file("Sparkle", "", "Shines.", "", "1var x;");
+    driver.then("the copy holds the texts", [&] { return copy_bytes() == first; });
+    driver.then("only its owner may read it", [&] {
+        struct stat info{};
+        EXPECT_EQ(::stat((folder_ + "/" + copies()[0]).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    driver.then("name it", [] {
+        QTest::keyClicks(prompt_field(), "Sparkle");
+        click(prompt_button("OK"));
+        return true;
+    });
+    driver.answer(PROGRAM, "Extension: Sparkle successfully saved.", "OK");
+    driver.then("the save removed the copy", [&] { return copies().empty(); });
+
+    driver.then("type in the help", [] {
+        type_into(gadget_widget(GADGET_HELP), "Call it.");
+        return true;
+    });
+    const std::string second = "; current name: Sparkle\r\n" + extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
+    driver.then("a new copy with the current name", [&] { return copy_bytes() == second; });
+    driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, "Create a new extension?", "Yes");
+    driver.then("New removed the copy", [&] { return copies().empty(); });
+
+    // Texts that are back to what they were need no copy.
+    driver.then("type a letter and take it back", [] {
+        type_into(gadget_widget(GADGET_CODE), "a");
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Backspace);
+        return true;
+    });
+    driver.pause(800).then("still no copy", [&] {
+        EXPECT_EQ(copies(), std::vector<std::string>{});
+        return true;
+    });
+    driver.then("type once more", [] {
+        type_into(gadget_widget(GADGET_CODE), "b");
+        return true;
+    });
+    driver.then("a copy is there", [&] { return !copies().empty(); });
+    driver.exit_program().run_application();
+    recovery_end();
+    EXPECT_EQ(folder_names_ending(folder_, ""), std::vector<std::string>{}) << "the copy or the lock outlived Exit";
+}
+
+// A kill in the middle of typing must not lose more than the longest wait, pauses or not.
+TEST_F(Recovery, TypingWithoutPauseGetsACopyWithinTheLongestWait) {
+    ASSERT_TRUE(start({400, 500, 100}));
+    AppDriver driver;
+    auto started = std::make_shared<qint64>(-1);
+    auto typed = std::make_shared<int>(0);
+    auto seen_while_typing = std::make_shared<bool>(false);
+    driver.then("type a letter every 50 ms for two seconds", [=, this] {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (*started < 0) {
+            *started = now;
+            focus_on(gadget_widget(GADGET_CODE));
+        }
+        if (now - *started < *typed * 50) return false;
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Z);
+        if (!copies().empty()) *seen_while_typing = true;
+        return ++*typed == 40;
+    });
+    driver.exit_program().run_application();
+    EXPECT_TRUE(*seen_while_typing);
+}
+
+TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
+    ASSERT_TRUE(folder_make_private(folder_));
+    auto place = [&](const std::string& stem, const std::string& bytes, std::time_t modified) {
+        write_file(folder_ + "/" + stem + ".qex", bytes);
+        const timespec times[2] = {{modified, 0}, {modified, 0}};
+        ::utimensat(AT_FDCWD, (folder_ + "/" + stem + ".qex").c_str(), times, 0);
+    };
+    const std::time_t now = std::time(nullptr);
+    place("instance-old", "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"),
+          now - 7200);
+    write_file(folder_ + "/instance-old.lock", "");
+    place("instance-new", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
+    write_file(folder_ + "/instance-ended-before-a-copy.lock", "");
+    // A running instance holds its lock: its copy is not offered.
+    place("instance-live", "; current name: Live\r\n" + extension_file("Live", "", "", "", ""), now);
+    const int live_lock = lock_file_take(folder_ + "/instance-live.lock");
+    ASSERT_GE(live_lock, 0);
+
+    auto question = [](std::time_t modified) {
+        char when[64];
+        std::tm local{};
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", localtime_r(&modified, &local));
+        return QStringLiteral("Recover the unsaved extension from %1?").arg(when);
+    };
+    ASSERT_TRUE(start({100, 300, 200}));
+    AppDriver driver;
+    driver.answer(CONFIRM, question(now - 3600), "No");
+    driver.answer(CONFIRM, question(now - 7200), "Yes");
+    driver.then("the recovered texts and name are back", [] {
+        EXPECT_EQ(field_text(GADGET_NAME), u"Old one");
+        EXPECT_EQ(field_text(GADGET_AUTHOR), u"Ann");
+        EXPECT_EQ(field_text(GADGET_HELP), u"Use it.");
+        EXPECT_EQ(code_text(), u"old();");
+        EXPECT_EQ(std::u16string(current_extension_name()), u"Old\nName");
+        return true;
+    });
+    driver.then("the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one", [&] {
+        std::vector<std::string> names = folder_names_ending(folder_, "");
+        std::sort(names.begin(), names.end());
+        if (names.size() != 4) return false;   // this instance's lock and copy, and the live ones
+        EXPECT_EQ(names[2], "instance-live.lock");
+        EXPECT_EQ(names[3], "instance-live.qex");
+        const std::string own = names[0].substr(0, names[0].find('.'));
+        EXPECT_EQ(names[1], own + ".qex");
+        EXPECT_EQ(file_bytes(folder_ + "/" + own + ".qex"),
+                  "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"));
+        return true;
+    });
+    driver.exit_program().run_application([] {
+        recovery_offer();
+        application_run();
+    });
+    lock_file_release(live_lock);
+}
+
+TEST_F(Recovery, WithoutAWritableStateFolderTheEditorWorksAsBefore) {
+    write_file("plain", "a file where the state folder would be");
+    setenv("XDG_STATE_HOME", (scratch_.path() + "/plain").c_str(), 1);
+    EXPECT_FALSE(start({100, 300, 200}));
+    EXPECT_EQ(recovery_wait_time(), -1);
+    AppDriver driver;
+    driver.then("type a name", [] {
+        type_into(gadget_widget(GADGET_NAME), "Plain");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).then("name it", [] {
+        if (!prompt_field()) return false;
+        QTest::keyClicks(prompt_field(), "Plain");
+        click(prompt_button("OK"));
+        return true;
+    });
+    driver.answer(PROGRAM, "Extension: Plain successfully saved.", "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Plain.qex"), extension_file("Plain", "", "", "", ""));
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#!/bin/bash
+# The real program, opened on a file from the command line, typed at and killed with SIGKILL.
+# Started again it offers the unsaved work back: Yes, Ctrl+S (the name came back too, so no
+# prompt), and the saved file holds every byte typed before the kill.
+# Usage: xvfb_recover_after_kill.sh <quorval-extension-maker>
+set -euo pipefail
+
+exe=$(readlink -f "$1")
+. "$(dirname "$0")/xvfb_common.sh"
+xvfb_start
+copies="$XDG_STATE_HOME/quorval-extension-maker"
+
+mkdir elsewhere
+printf '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\nAnn\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\nvar x = 1;\r\n\r\n' > elsewhere/Sparkle.qex
+start_program elsewhere/Sparkle.qex
+main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
+focus "$main"
+click_at "$main" 190 125         # Author, right of its text
+xdotool key End
+xdotool type --delay 20 'e'
+click_at "$main" 600 400         # Code
+xdotool key ctrl+End
+xdotool type --delay 20 ' y = 2;'
+
+for _ in $(seq 150); do
+  grep -qs 'y = 2;' "$copies"/*.qex && break
+  sleep 0.1
+done
+grep -qs 'y = 2;' "$copies"/*.qex || fail "no recovery copy holds the typed text"
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+
+start_program
+question=$(new_window '^Confirm$') || fail "the unsaved work was not offered"
+focus "$question"
+xdotool key Return               # Yes
+main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear again"
+focus "$main"
+xdotool key ctrl+s
+message=$(new_window '^Quorval Extension Maker$' "$main") || fail "Ctrl+S did not save at once"
+focus "$message"
+xdotool key Return
+window_gone "$message" '^Quorval Extension Maker$' || fail "Enter did not close the message"
+
+expect_bytes Extensions/Sparkle.qex '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\nAnne\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\nvar x = 1; y = 2;\r\n\r\n'
+focus "$main"
+xdotool key ctrl+x
+confirm=$(new_window '^Confirm$') || fail "Ctrl+X did not ask for confirmation"
+focus "$confirm"
+xdotool key Return
+expect_clean_exit
+[ -z "$(ls -A "$copies")" ] || fail "the state folder kept $(ls -A "$copies")"
+echo "PASS: the work typed before a kill came back and saved byte for byte"
