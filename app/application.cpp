@@ -24,6 +24,9 @@
 
 namespace {
 
+// A window of fixed size: no sizing frame, no minimise or maximise box.
+constexpr std::uint32_t MAIN_WINDOW_FLAGS = WS_CAPTION | WS_SYSMENU | WINDOW_SCREEN_CENTERED;
+
 struct MenuEntry {
     ObjectNumber item;
     const char16_t* text;
@@ -48,16 +51,16 @@ struct ShortcutEntry {
 
 // Save as has no shortcut.
 constexpr ShortcutEntry main_shortcuts[] = {
-    {SHORTCUT_CONTROL + 0x4E, MENU_NEW},
-    {SHORTCUT_CONTROL + 0x4F, MENU_OPEN},
-    {SHORTCUT_CONTROL + 0x53, MENU_SAVE},
-    {SHORTCUT_CONTROL + 0x58, MENU_EXIT},
+    {SHORTCUT_CONTROL + VK_N, MENU_NEW},
+    {SHORTCUT_CONTROL + VK_O, MENU_OPEN},
+    {SHORTCUT_CONTROL + VK_S, MENU_SAVE},
+    {SHORTCUT_CONTROL + VK_X, MENU_EXIT},
 };
 
 void ensure_extensions_folder() {
     // A file of that name makes the folder impossible; the program still runs and every
     // save then reports its failure.
-    if (path_size(u"Extensions") != -2) directory_create(u"Extensions");
+    if (path_size(u"Extensions") != PATH_SIZE_DIRECTORY) directory_create(u"Extensions");
 }
 
 void catch_menu_images() {

@@ -16,6 +16,10 @@ inline constexpr int SHORTCUT_ALT = 0x40000;
 inline constexpr int SHORTCUT_ALL = -1;
 
 // Virtual-key codes. Letters and digits of the main block are their upper-case ASCII codes.
+inline constexpr std::uint16_t VK_A = 'A', VK_B = 'B', VK_C = 'C', VK_D = 'D', VK_E = 'E', VK_F = 'F', VK_G = 'G';
+inline constexpr std::uint16_t VK_H = 'H', VK_I = 'I', VK_J = 'J', VK_K = 'K', VK_L = 'L', VK_M = 'M', VK_N = 'N';
+inline constexpr std::uint16_t VK_O = 'O', VK_P = 'P', VK_Q = 'Q', VK_R = 'R', VK_S = 'S', VK_T = 'T', VK_U = 'U';
+inline constexpr std::uint16_t VK_V = 'V', VK_W = 'W', VK_X = 'X', VK_Y = 'Y', VK_Z = 'Z';
 inline constexpr std::uint16_t VK_BACK = 0x08;
 inline constexpr std::uint16_t VK_TAB = 0x09;
 inline constexpr std::uint16_t VK_RETURN = 0x0D;
