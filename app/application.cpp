@@ -81,16 +81,15 @@ void build_file_menu() {
 
 // A screen reader announces a field by the text of the label above it.
 void name_after_label(ObjectNumber field, ObjectNumber label) {
-    std::int32_t p0 = temp_position();
-    gadget_set_accessible_name(field, gadget_get_text(label, p0));
-    temp_reset(p0);
+    TempScope scope;
+    gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
 void open_start_file(const char* file) {
-    std::int32_t p0 = temp_position();
-    string_from_memory(file, -1, TEXT_UTF8, p0);
+    TempScope scope;
+    string_from_memory(file, -1, TEXT_UTF8, scope.start());
     StringVar path = nullptr;
-    string_var_take_temp(&path, p0);
+    scope.take(&path);
     if (open_extension_path(path)) recovery_texts_settled();
     string_var_free(path);
 }
