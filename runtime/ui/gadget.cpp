@@ -124,6 +124,14 @@ int gadget_exists(ObjectNumber gadget) {
     return the_registry && registry_is_object(the_registry, gadget) ? 1 : 0;
 }
 
+int gadget_set_focus(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    const WindowHost* host = window_host();
+    if (!record || !host) return 0;
+    host->set_focus(record->handle);
+    return 1;
+}
+
 int gadget_kind(ObjectNumber gadget) {
     GadgetRecord* record = gadget_lookup(gadget);
     return record && record->kind_table ? int(record->kind_table->kind) : 0;

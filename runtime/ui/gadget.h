@@ -93,6 +93,8 @@ int gadget_set_font(ObjectNumber gadget, int font_minus_one);
 // The name assistive technology (a screen reader) announces for the control, normally the text of
 // the label above it; null clears it.
 void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name);
+// Gives the gadget's control the keyboard focus; 1 when it had a control to give it to.
+int gadget_set_focus(ObjectNumber gadget);
 void gadget_set_data(ObjectNumber gadget, std::intptr_t data);
 std::intptr_t gadget_get_data(ObjectNumber gadget);
 int gadget_exists(ObjectNumber gadget);

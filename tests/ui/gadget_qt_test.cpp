@@ -257,6 +257,14 @@ TEST_F(GadgetQt, FieldFocusChangesAreGadgetEvents) {
     auto seen = collect();
     EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_LOST_FOCUS), 1);
     EXPECT_EQ(count(seen, EVENT_GADGET, 8, GADGET_EVENT_FOCUS), 1);
+    // The program moves the focus as a click does.
+    EXPECT_EQ(gadget_set_focus(7), 1);
+    EXPECT_EQ(QApplication::focusWidget(), control(7));
+    seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 8, GADGET_EVENT_LOST_FOCUS), 1);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_FOCUS), 1);
+    EXPECT_EQ(gadget_set_focus(99), 0);
+    EXPECT_EQ(QApplication::focusWidget(), control(7));
 }
 
 TEST_F(GadgetQt, DestroyingAGadgetDropsOnlyItsOwnQueuedEvents) {
