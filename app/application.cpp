@@ -24,6 +24,9 @@
 
 namespace {
 
+// A window of fixed size: no sizing frame, no minimise or maximise box.
+constexpr std::uint32_t MAIN_WINDOW_FLAGS = WS_CAPTION | WS_SYSMENU | WINDOW_SCREEN_CENTERED;
+
 struct MenuEntry {
     ObjectNumber item;
     const char16_t* text;
@@ -48,16 +51,16 @@ struct ShortcutEntry {
 
 // Save as has no shortcut.
 constexpr ShortcutEntry main_shortcuts[] = {
-    {SHORTCUT_CONTROL + 0x4E, MENU_NEW},
-    {SHORTCUT_CONTROL + 0x4F, MENU_OPEN},
-    {SHORTCUT_CONTROL + 0x53, MENU_SAVE},
-    {SHORTCUT_CONTROL + 0x58, MENU_EXIT},
+    {SHORTCUT_CONTROL + VK_N, MENU_NEW},
+    {SHORTCUT_CONTROL + VK_O, MENU_OPEN},
+    {SHORTCUT_CONTROL + VK_S, MENU_SAVE},
+    {SHORTCUT_CONTROL + VK_X, MENU_EXIT},
 };
 
 void ensure_extensions_folder() {
     // A file of that name makes the folder impossible; the program still runs and every
     // save then reports its failure.
-    if (path_size(u"Extensions") != -2) directory_create(u"Extensions");
+    if (path_size(u"Extensions") != PATH_SIZE_DIRECTORY) directory_create(u"Extensions");
 }
 
 void catch_menu_images() {
@@ -78,16 +81,15 @@ void build_file_menu() {
 
 // A screen reader announces a field by the text of the label above it.
 void name_after_label(ObjectNumber field, ObjectNumber label) {
-    std::int32_t p0 = temp_position();
-    gadget_set_accessible_name(field, gadget_get_text(label, p0));
-    temp_reset(p0);
+    TempScope scope;
+    gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
 void open_start_file(const char* file) {
-    std::int32_t p0 = temp_position();
-    string_from_memory(file, -1, TEXT_UTF8, p0);
+    TempScope scope;
+    string_from_memory(file, -1, TEXT_UTF8, scope.start());
     StringVar path = nullptr;
-    string_var_take_temp(&path, p0);
+    scope.take(&path);
     if (open_extension_path(path)) recovery_texts_settled();
     string_var_free(path);
 }

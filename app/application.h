@@ -23,8 +23,6 @@ inline constexpr ObjectNumber IMAGE_SAVE = 14;
 inline constexpr ObjectNumber IMAGE_SAVE_AS = 15;
 inline constexpr ObjectNumber IMAGE_EXIT = 16;
 
-inline constexpr int MAIN_WINDOW_FLAGS = 0xC80001;  // caption, system menu, screen-centred
-
 // Brings the runtime up and builds the main window, its menu and shortcuts.
 void application_start();
 

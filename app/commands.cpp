@@ -28,16 +28,62 @@ const char16_t* open_failure_reason(ExtensionReadOutcome outcome) {
     }
 }
 
+// Shows the text built in the scope, with an OK button. The text is held in a variable first:
+// the message box may build strings of its own in the area.
+void show_built_message(const char16_t* title, const TempScope& built) {
+    StringVar message = nullptr;
+    built.take(&message);
+    requester_message(title, message, MB_OK);
+    string_var_free(message);
+}
+
 void show_open_error(const char16_t* path, ExtensionReadOutcome outcome) {
-    int p0 = temp_position();
+    TempScope scope;
     temp_append(u"Cannot open \"");
     temp_append(path);
     temp_append(open_failure_reason(outcome));
-    // Held in a variable: the message box may build strings of its own in the area.
-    StringVar message = nullptr;
-    string_var_take_temp(&message, p0);
-    requester_message(u"Error", message, MB_OK);
-    string_var_free(message);
+    show_built_message(u"Error", scope);
+}
+
+void show_saved(const char16_t* name) {
+    TempScope scope;
+    temp_append(u"Extension: ");
+    temp_append(name);
+    temp_append(u" successfully saved.");
+    show_built_message(u"Quorval Extension Maker", scope);
+}
+
+// The current name becomes the file part of the path, without ".qex".
+void take_name_from_path(const char16_t* path) {
+    TempScope scope;
+    extension_name_from_path(path, scope.start());
+    scope.take(&current_name);
+}
+
+// The four fields and the code, each taken into its own variable: the next read reuses the area.
+ExtensionTexts gather_texts() {
+    ExtensionTexts texts{};
+    TempScope scope;
+    gadget_get_text(GADGET_NAME, scope.start());
+    scope.take(&texts.extension);
+    gadget_get_text(GADGET_AUTHOR, scope.start());
+    scope.take(&texts.author);
+    gadget_get_text(GADGET_DESCRIPTION, scope.start());
+    scope.take(&texts.description);
+    gadget_get_text(GADGET_HELP, scope.start());
+    scope.take(&texts.help);
+    code_editor_get_text(GADGET_CODE);
+    scope.take(&texts.code);
+    return texts;
+}
+
+// "Extensions/" + the current name + ".qex", in a variable of its own.
+StringVar current_file_path() {
+    TempScope scope;
+    extension_file_path(current_extension_name(), scope.start());
+    StringVar path = nullptr;
+    scope.take(&path);
+    return path;
 }
 
 void clear_fields() {
@@ -74,15 +120,13 @@ void new_extension() {
 }
 
 void open_extension_file() {
-    int p0 = temp_position();
+    TempScope scope;
     const char16_t* path = requester_open_file(u"Select a Quorval Extension...", nullptr,
-                                               u"Quorval Extensions (*.qex)|*.qex", 0, p0);
-    if (!path || !*path) {
-        temp_reset(p0);
+                                               u"Quorval Extensions (*.qex)|*.qex", 0, scope.start());
+    if (!path || !*path)
         return;
-    }
     StringVar chosen = nullptr;
-    string_var_take_temp(&chosen, p0);
+    scope.take(&chosen);
     if (open_extension_path(chosen)) recovery_texts_settled();
     string_var_free(chosen);
 }
@@ -95,9 +139,7 @@ bool open_extension_path(const char16_t* path) {
     ExtensionTexts texts = read_extension_texts(held, &outcome);
     bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
     if (opened) {
-        int p0 = temp_position();
-        extension_name_from_path(held, p0);
-        string_var_take_temp(&current_name, p0);
+        take_name_from_path(held);
         clear_fields();
         gadget_set_text(GADGET_NAME, texts.extension);
         gadget_set_text(GADGET_AUTHOR, texts.author);
@@ -120,38 +162,15 @@ void save_extension() {
 }
 
 void write_extension_file() {
-    ExtensionTexts texts{};
-    int p0 = temp_position();
-    // Each text is taken into its own variable: later reads would overwrite the temporary area.
-    gadget_get_text(GADGET_NAME, p0);
-    string_var_take_temp(&texts.extension, p0);
-    gadget_get_text(GADGET_AUTHOR, p0);
-    string_var_take_temp(&texts.author, p0);
-    gadget_get_text(GADGET_DESCRIPTION, p0);
-    string_var_take_temp(&texts.description, p0);
-    gadget_get_text(GADGET_HELP, p0);
-    string_var_take_temp(&texts.help, p0);
-    code_editor_get_text(GADGET_CODE);
-    string_var_take_temp(&texts.code, p0);
-
-    extension_file_path(current_extension_name(), p0);
-    StringVar path = nullptr;
-    string_var_take_temp(&path, p0);
+    ExtensionTexts texts = gather_texts();
+    StringVar path = current_file_path();
     int saved = write_extension_texts(path, texts);
     if (saved) recovery_texts_settled();
     string_var_free(path);
     extension_texts_free(&texts);
 
-    if (saved) {
-        temp_append(u"Extension: ");
-        temp_append(current_extension_name());
-        temp_append(u" successfully saved.");
-        // Held in a variable: the message box may build strings of its own in the area.
-        StringVar message = nullptr;
-        string_var_take_temp(&message, p0);
-        requester_message(u"Quorval Extension Maker", message, MB_OK);
-        string_var_free(message);
-    } else {
+    if (saved)
+        show_saved(current_extension_name());
+    else
         requester_message(u"Error", u"Failed. Please try again.", MB_OK);
-    }
 }

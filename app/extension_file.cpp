@@ -13,7 +13,27 @@
 
 namespace {
 
-const char16_t* const MARKERS[5] = {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"};
+// The sections in the order they are written; from the description on, a text keeps its lines.
+enum Section : int {
+    SECTION_NONE = -1,   // the lines before the first marker
+    SECTION_EXTENSION,
+    SECTION_AUTHOR,
+    SECTION_DESCRIPTION,
+    SECTION_HELP,
+    SECTION_CODE,
+    SECTION_COUNT
+};
+constexpr Section FIRST_MULTI_LINE_SECTION = SECTION_DESCRIPTION;
+
+const char16_t* const MARKERS[SECTION_COUNT] = {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"};
+// "[HELP]": no line shorter than this is a marker.
+constexpr std::size_t SHORTEST_MARKER = 6;
+
+constexpr char16_t BYTE_ORDER_MARK = 0xFEFF;
+// A text begins with room for this many units, and grows by doubling.
+constexpr std::size_t FIRST_CAPACITY = 4096;
+// From this size on, a file's multi-line texts get room for the whole file at once.
+constexpr std::int64_t LARGE_FILE_BYTES = 1 << 16;
 
 std::u16string copy_of(const char16_t* text) {
     return text ? std::u16string(text) : std::u16string();
@@ -28,9 +48,9 @@ bool write_line_whole(ObjectNumber file, const char16_t* text) {
 
 bool write_sections(ObjectNumber file, const void* context) {
     const ExtensionTexts& texts = *static_cast<const ExtensionTexts*>(context);
-    const char16_t* members[5] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
+    const char16_t* members[SECTION_COUNT] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
     bool whole = true;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < SECTION_COUNT; ++i) {
         whole = write_line_whole(file, MARKERS[i]) && whole;
         whole = write_line_whole(file, members[i]) && whole;
         whole = write_line_whole(file, u"") && whole;
@@ -64,7 +84,7 @@ struct MemberReader {
     bool multi_line = false;
     long lines = 0;            // lines taken so far, across repeated sections
     long held_blanks = 0;
-    std::size_t first_capacity = 4096;
+    std::size_t first_capacity = FIRST_CAPACITY;
 
     MemberReader() = default;
     MemberReader(const MemberReader&) = delete;  // owns its block
@@ -81,11 +101,11 @@ struct MemberReader {
         if (length + n > capacity) {
             std::size_t wanted = std::min(std::max({capacity * 2, length + n, first_capacity}), limit);
             // The terminator and the variable's spare bytes come on top, as for every variable.
-            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             if (!grown && wanted > length + n) {
                 // A generous reservation the system refused: ask for only what is needed.
                 wanted = length + n;
-                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + 10));
+                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             }
             if (!grown) {
                 failed = true;
@@ -135,7 +155,7 @@ struct MemberReader {
     StringVar take() {
         if (length == 0)
             return nullptr;
-        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + 10));
+        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + STRING_BLOCK_SPARE_BYTES));
         char16_t* text = fitted ? fitted : block;
         text[length] = 0;
         block = nullptr;
@@ -145,13 +165,13 @@ struct MemberReader {
 };
 
 int marker_index(const char16_t* line, std::size_t length) {
-    if (length < 6 || line[0] != u'[' || line[length - 1] != u']')
-        return -1;
-    for (int i = 0; i < 5; ++i)
+    if (length < SHORTEST_MARKER || line[0] != u'[' || line[length - 1] != u']')
+        return SECTION_NONE;
+    for (int i = 0; i < SECTION_COUNT; ++i)
         if (std::char_traits<char16_t>::length(MARKERS[i]) == length &&
             std::char_traits<char16_t>::compare(MARKERS[i], line, length) == 0)
             return i;
-    return -1;
+    return SECTION_NONE;
 }
 
 
@@ -204,46 +224,45 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
         return texts;
     }
 
-    MemberReader members[5];
-    std::int32_t p0 = temp_position();
+    MemberReader members[SECTION_COUNT];
     // Every text must fit in the string area, through which it is shown and saved again.
-    std::size_t limit = static_cast<std::size_t>(temp_room(p0));
+    std::size_t limit = static_cast<std::size_t>(temp_room(temp_position()));
     // A large file is mostly one big text. Decoded it takes at most one unit per byte plus one
     // more per line end (LF becomes CR LF), so room for twice the byte count is never regrown;
     // the pages that are not written are never touched.
     std::int64_t size = path_size(path);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < SECTION_COUNT; ++i) {
         members[i].limit = limit;
-        members[i].multi_line = i >= 2;
-        if (i >= 2 && size > (1 << 16))
+        members[i].multi_line = i >= FIRST_MULTI_LINE_SECTION;
+        if (members[i].multi_line && size > LARGE_FILE_BYTES)
             members[i].first_capacity = std::min(static_cast<std::size_t>(size) * 2, limit);
     }
-    int section = -1;
+    int section = SECTION_NONE;
     bool first_line = true;
     bool line_refused = false;
     while (!file_at_end(file)) {
-        if (!file_read_line(file, TEXT_UTF8, p0)) {
+        TempScope line_scope;   // each line is given back before the next one is read
+        if (!file_read_line(file, TEXT_UTF8, line_scope.start())) {
             line_refused = true;
             break;
         }
-        const char16_t* line = temp_address(p0);
-        std::size_t length = static_cast<std::size_t>(temp_position() - p0) / 2;
-        if (first_line && length > 0 && line[0] == 0xFEFF) {
+        const char16_t* line = line_scope.text();
+        std::size_t length = static_cast<std::size_t>(temp_position() - line_scope.start()) / 2;
+        if (first_line && length > 0 && line[0] == BYTE_ORDER_MARK) {
             ++line;
             --length;
         }
         first_line = false;
         int marker = marker_index(line, length);
-        if (marker >= 0) {
-            if (section >= 0)
+        if (marker != SECTION_NONE) {
+            if (section != SECTION_NONE)
                 members[section].end_section();
             section = marker;
-        } else if (section >= 0) {
+        } else if (section != SECTION_NONE) {
             members[section].add_line(line, length);
         }
-        temp_reset(p0);
     }
-    if (section >= 0)
+    if (section != SECTION_NONE)
         members[section].end_section();
     bool read_failed = file_read_failed(file);
     file_close(file);
@@ -256,10 +275,10 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
     }
 
     result = EXTENSION_READ;
-    texts.extension = members[0].take();
-    texts.author = members[1].take();
-    texts.description = members[2].take();
-    texts.help = members[3].take();
-    texts.code = members[4].take();
+    texts.extension = members[SECTION_EXTENSION].take();
+    texts.author = members[SECTION_AUTHOR].take();
+    texts.description = members[SECTION_DESCRIPTION].take();
+    texts.help = members[SECTION_HELP].take();
+    texts.code = members[SECTION_CODE].take();
     return texts;
 }

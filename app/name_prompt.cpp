@@ -9,6 +9,16 @@
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/window.h"
 
+namespace {
+
+void take_name_from(ObjectNumber field) {
+    TempScope scope;
+    gadget_get_text(field, scope.start());
+    set_current_extension_name(scope.text());
+}
+
+}  // namespace
+
 void ask_extension_name() {
     ObjectNumber prompt = window_open(ANY_NUMBER, 0, 0, 400, 100, u"Enter the extension name",
                                       WINDOW_SCREEN_CENTERED);
@@ -21,18 +31,14 @@ void ask_extension_name() {
     ObjectNumber name_field = string_gadget_create(ANY_NUMBER, 10, 10, 380, 25, current_extension_name());
     // The caret starts in the name field: whoever opens the prompt means to type a name, and a
     // prompt with no focused gadget swallows the first keys typed.
-    if (GadgetRecord* field = gadget_lookup(name_field); field && window_host())
-        window_host()->set_focus(field->handle);
+    gadget_set_focus(name_field);
 
     // Close requests, the main window's shortcuts and everything but the two buttons are ignored.
     for (bool done = false; !done;) {
         if (event_wait(-1) != EVENT_GADGET) continue;
         ObjectNumber gadget = event_object();
         if (gadget == ok_button) {
-            int p0 = temp_position();
-            gadget_get_text(name_field, p0);
-            set_current_extension_name(temp_address(p0));
-            temp_reset(p0);
+            take_name_from(name_field);
             write_extension_file();
             done = true;
         } else if (gadget == cancel_button) {

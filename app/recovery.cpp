@@ -45,8 +45,14 @@ constexpr const char* TEMPORARY_ENDING = ".tmp";
 constexpr char16_t NAME_LINE[] = u"; current name: ";
 // How soon a copy that found the writer busy is tried again.
 constexpr milliseconds WRITER_BUSY_RETRY{100};
+// How often a new lock name is tried when another instance holds the one just made.
+constexpr int LOCK_ATTEMPTS = 3;
+// A copy is readable and writable by its owner alone, from its creation on.
+constexpr mode_t OWNER_ONLY = S_IRUSR | S_IWUSR;
 
-RecoveryTiming the_timing = {2000, 5000, 3000};
+// A few seconds behind the typing: little to lose in a crash, and no cost while typing goes on.
+constexpr RecoveryTiming DEFAULT_TIMING = {.pause = 2000, .longest = 5000, .interval = 3000};
+RecoveryTiming the_timing = DEFAULT_TIMING;
 
 double ms_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -95,9 +101,9 @@ bool write_all(int fd, const char* data, std::size_t size) {
 // copy, so that a crash at any moment leaves either the old copy or the new one whole.
 bool write_private(const std::string& path, const std::string& temporary, const std::string& folder,
                    std::initializer_list<const std::string*> pieces) {
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, OWNER_ONLY);
     if (fd < 0) return false;
-    bool whole = ::fchmod(fd, 0600) == 0;
+    bool whole = ::fchmod(fd, OWNER_ONLY) == 0;
     for (const std::string* piece : pieces) whole = whole && write_all(fd, piece->data(), piece->size());
     whole = whole && ::fsync(fd) == 0;
     whole = ::close(fd) == 0 && whole;
@@ -236,12 +242,11 @@ std::string read_sections() {
         {"[HELP]", GADGET_HELP}};
     std::string sections;
     for (const auto& [marker, gadget] : fields) {
-        std::int32_t p0 = temp_position();
+        TempScope scope;
         sections += marker;
         sections += "\r\n";
-        sections += utf8_of(gadget_get_text(gadget, p0));
+        sections += utf8_of(gadget_get_text(gadget, scope.start()));
         sections += "\r\n\r\n";
-        temp_reset(p0);
     }
     return sections + "[CODE]\r\n";
 }
@@ -361,15 +366,18 @@ bool ask_to_recover(std::time_t modified) {
     return requester_message(u"Confirm", question.c_str(), MB_YESNO) == IDYES;
 }
 
+std::u16string read_line(ObjectNumber file) {
+    TempScope scope;
+    file_read_line(file, TEXT_UTF8, scope.start());
+    return scope.text();
+}
+
 // The current name from a copy's first line.
 std::u16string read_copy_name(const char16_t* path) {
     std::u16string name;
     ObjectNumber file = file_read(ANY_NUMBER, path);
     if (!file) return name;
-    std::int32_t p0 = temp_position();
-    file_read_line(file, TEXT_UTF8, p0);
-    const std::u16string line = temp_address(p0);
-    temp_reset(p0);
+    const std::u16string line = read_line(file);
     file_close(file);
     const std::u16string prefix = NAME_LINE;
     if (line.compare(0, prefix.size(), prefix) != 0) return name;
@@ -395,10 +403,10 @@ void show_texts(const ExtensionTexts& texts) {
 // Fills the fields and the current name from the copy, which then becomes this instance's own.
 void recover_copy(Recovery& r, const std::string& stem) {
     const std::string path = r.path_of(stem, COPY_ENDING);
-    std::int32_t p0 = temp_position();
-    string_from_memory(path.c_str(), -1, TEXT_UTF8, p0);
+    TempScope scope;
+    string_from_memory(path.c_str(), -1, TEXT_UTF8, scope.start());
     StringVar path16 = nullptr;
-    string_var_take_temp(&path16, p0);
+    scope.take(&path16);
     ExtensionTexts texts = read_extension_texts(path16);
     const std::u16string name = read_copy_name(path16);
     string_var_free(path16);
@@ -430,7 +438,7 @@ bool recovery_start() {
     if (r->folder.empty() || !folder_make_private(r->folder)) return false;
     // Taking the lock also proves that the folder takes new files. Another instance starting at
     // the same moment may hold a new lock briefly, while it sees whether its owner is gone.
-    for (int attempt = 0; attempt < 3 && r->lock < 0; ++attempt) {
+    for (int attempt = 0; attempt < LOCK_ATTEMPTS && r->lock < 0; ++attempt) {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
         r->stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +

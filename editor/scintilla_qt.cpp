@@ -5,7 +5,6 @@
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "editor/scintilla.h"
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"

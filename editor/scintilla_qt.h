@@ -4,7 +4,6 @@
  * its accessible text). Only *_qt.cpp files include this. */
 #pragma once
 
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "editor/scintilla.h"
 
 #include <Qsci/qsciscintillabase.h>

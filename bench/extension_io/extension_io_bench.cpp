@@ -2,7 +2,6 @@
 // against writing and reading the same bytes with a single system call; and Open in the running
 // application, from the chosen file to the first paint of the code, against reading the file
 // into fresh memory and setting its text into the bare component.
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/extension_file.h"

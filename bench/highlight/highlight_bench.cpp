@@ -6,7 +6,6 @@
 // beside it the same component reporting only the notices before a change and without
 // QScintilla's accessible object (what the component itself costs). Our editor is measured
 // again with an accessibility client active, which reads the line at the caret as it moves.
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"

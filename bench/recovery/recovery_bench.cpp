@@ -5,7 +5,6 @@
 // key's latency runs from the moment it is due to the repainted screen, so main-thread work of the
 // copy that delays a key counts against it, and so does the writer thread where it competes with
 // typing for the machine.
-// Our headers first: Qt defines `slots` as a macro, which a runtime record uses as a name.
 #include "app/application.h"
 #include "app/recovery.h"
 #include "editor/code_editor.h"

@@ -36,9 +36,9 @@ ObjectRegistry* registry_create(std::intptr_t record_size, std::intptr_t initial
     registry->record_size = record_size < static_cast<std::intptr_t>(sizeof(void*)) ? sizeof(void*) : record_size;
     registry->grow_step = initial_slots < 1 ? 1 : initial_slots;
     registry->slot_count = registry->grow_step;
-    registry->slots = static_cast<void**>(
+    registry->slot_records = static_cast<void**>(
         heap_alloc_zeroed(runtime_heap(), static_cast<std::size_t>(registry->slot_count) * sizeof(void*)));
-    if (!registry->slots) {
+    if (!registry->slot_records) {
         heap_free(runtime_heap(), registry);
         return nullptr;
     }
@@ -48,8 +48,8 @@ ObjectRegistry* registry_create(std::intptr_t record_size, std::intptr_t initial
 
 void registry_destroy(ObjectRegistry* registry) {
     if (!registry) return;
-    for (std::intptr_t i = 0; i < registry->slot_count; ++i) heap_free(runtime_heap(), registry->slots[i]);
-    heap_free(runtime_heap(), registry->slots);
+    for (std::intptr_t i = 0; i < registry->slot_count; ++i) heap_free(runtime_heap(), registry->slot_records[i]);
+    heap_free(runtime_heap(), registry->slot_records);
     for (RegistryNode* node = registry->dynamic_head; node;) {
         RegistryNode* next = node->next;
         heap_free(runtime_heap(), node);
@@ -77,26 +77,26 @@ void* registry_obtain(ObjectRegistry* registry, ObjectNumber number, ObjectNumbe
 
     if (number >= registry->slot_count) {
         const std::intptr_t count = number + registry->grow_step;
-        auto* slots = static_cast<void**>(
-            heap_realloc(runtime_heap(), registry->slots, static_cast<std::size_t>(count) * sizeof(void*)));
-        if (!slots) return nullptr;
-        std::memset(slots + registry->slot_count, 0,
+        auto* grown = static_cast<void**>(
+            heap_realloc(runtime_heap(), registry->slot_records, static_cast<std::size_t>(count) * sizeof(void*)));
+        if (!grown) return nullptr;
+        std::memset(grown + registry->slot_count, 0,
                     static_cast<std::size_t>(count - registry->slot_count) * sizeof(void*));
-        registry->slots = slots;
+        registry->slot_records = grown;
         registry->slot_count = count;
     }
-    void* record = registry->slots[number];
+    void* record = registry->slot_records[number];
     if (record) {
         // The kind destroys the object living there; the record is reused.
         if (registry->free_callback) registry->free_callback(number);
-        record = registry->slots[number];
+        record = registry->slot_records[number];
         // Without a callback (or with one that left data behind) the caller still gets the
         // zeroed record it builds in.
         std::memset(record, 0, static_cast<std::size_t>(registry->record_size));
     } else {
         record = heap_alloc_zeroed(runtime_heap(), static_cast<std::size_t>(registry->record_size));
         if (!record) return nullptr;
-        registry->slots[number] = record;
+        registry->slot_records[number] = record;
     }
     if (id) *id = number;
     return record;
@@ -105,7 +105,7 @@ void* registry_obtain(ObjectRegistry* registry, ObjectNumber number, ObjectNumbe
 void* registry_lookup(ObjectRegistry* registry, ObjectNumber id) {
     if (!registry) return nullptr;
     if (is_slot(registry, id)) {
-        void* record = registry->slots[id];
+        void* record = registry->slot_records[id];
         return record && record_live(record) ? record : nullptr;
     }
     if (is_dynamic(id)) {
@@ -127,7 +127,7 @@ void* registry_is_object(ObjectRegistry* registry, ObjectNumber id) {
 void registry_release(ObjectRegistry* registry, ObjectNumber id) {
     if (!registry) return;
     if (is_slot(registry, id)) {
-        if (void* record = registry->slots[id]) std::memset(record, 0, static_cast<std::size_t>(registry->record_size));
+        if (void* record = registry->slot_records[id]) std::memset(record, 0, static_cast<std::size_t>(registry->record_size));
         return;
     }
     if (!is_dynamic(id)) return;
@@ -155,7 +155,7 @@ void* registry_next(ObjectRegistry* registry, ObjectNumber* id) {
     if (!registry) return nullptr;
     while (registry->cursor_index < registry->slot_count) {
         const std::intptr_t index = registry->cursor_index++;
-        void* record = registry->slots[index];
+        void* record = registry->slot_records[index];
         if (record && record_live(record)) {
             if (id) *id = index;
             return record;

@@ -16,7 +16,7 @@ struct ObjectRegistry {
     std::intptr_t record_size;
     std::intptr_t grow_step;          // slots added beyond a requested number; the initial count
     std::intptr_t slot_count;
-    void** slots;                     // null: slot never used
+    void** slot_records;              // per slot its record; null: slot never used
     RegistryNode* dynamic_head;       // newest first
     RegistryNode* dynamic_tail;       // oldest, where an enumeration starts
     RegistryFreeCallback free_callback;

@@ -14,15 +14,13 @@
 
 #include "runtime/core/memory.h"
 
-void text_convert_end();  // text_convert.cpp
-
 namespace {
 
 TempStringArea g_area{};
 const char16_t EMPTY_TEXT[1] = {0};
 
-// The block is capacity + 10 bytes, and every offset must stay a signed 32-bit value.
-constexpr std::int32_t DEFAULT_LIMIT = INT32_MAX - 10;
+// The block has spare bytes beyond the capacity, and every offset must stay a signed 32-bit value.
+constexpr std::int32_t DEFAULT_LIMIT = INT32_MAX - STRING_BLOCK_SPARE_BYTES;
 std::int32_t g_limit = DEFAULT_LIMIT;
 
 [[noreturn]] void out_of_string_memory() {
@@ -107,7 +105,7 @@ char16_t* temp_try_reserve(std::int64_t n, std::int32_t at) {
     if (end >= g_area.capacity - 4) {
         if (end >= g_limit - 4) return nullptr;  // only when the limit was lowered below the position
         const std::int64_t capacity = end + 16384 < g_limit ? end + 16384 : g_limit;
-        void* block = heap_realloc(string_heap(), g_area.base, static_cast<std::size_t>(capacity + 10));
+        void* block = heap_realloc(string_heap(), g_area.base, static_cast<std::size_t>(capacity + STRING_BLOCK_SPARE_BYTES));
         if (!block) return nullptr;
         g_area.base = static_cast<char16_t*>(block);
         g_area.capacity = static_cast<std::int32_t>(capacity);
@@ -166,7 +164,7 @@ std::int32_t temp_locate(const void* pointer) {
 void string_var_init(StringVar* var, const char16_t* text) {
     if (!text) return;
     const std::int32_t n = units_of(text);
-    auto* block = static_cast<char16_t*>(heap_alloc(string_heap(), static_cast<std::size_t>(n) * 2 + 10));
+    auto* block = static_cast<char16_t*>(heap_alloc(string_heap(), static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     std::memcpy(block, text, static_cast<std::size_t>(n) * 2 + 2);
     *var = block;
@@ -189,7 +187,7 @@ std::int32_t string_var_assign(StringVar* var, const char16_t* text) {
         block[n] = 0;
         text = nullptr;
     }
-    block = static_cast<char16_t*>(heap_realloc(string_heap(), block, static_cast<std::size_t>(n) * 2 + 10));
+    block = static_cast<char16_t*>(heap_realloc(string_heap(), block, static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     if (text) std::memcpy(block, text, static_cast<std::size_t>(n) * 2);
     block[n] = 0;
@@ -200,7 +198,7 @@ std::int32_t string_var_assign(StringVar* var, const char16_t* text) {
 void string_var_take_temp(StringVar* var, std::int32_t p0) {
     const std::int32_t bytes = g_area.position - p0;
     const std::int32_t length = bytes > 0 ? bytes : 0;
-    auto* block = static_cast<char16_t*>(heap_realloc(string_heap(), *var, static_cast<std::size_t>(length) + 10));
+    auto* block = static_cast<char16_t*>(heap_realloc(string_heap(), *var, static_cast<std::size_t>(length) + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     std::memcpy(block, area_bytes() + p0, static_cast<std::size_t>(length));
     block[length / 2] = 0;

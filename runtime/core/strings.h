@@ -12,16 +12,21 @@
 // the area grows, so callers keep offsets, never pointers, across a call that may reserve.
 //
 // Protocol: remember p0 = temp_position(); build pieces one after another at the current
-// position; the finished string is at temp_address(p0); consume it; temp_reset(p0).
+// position; the finished string is at temp_address(p0); consume it; temp_reset(p0). TempScope
+// (below) does the remembering and the reset.
 // A string operation takes the position its result goes to (normally the current position),
 // writes its result there with a terminator behind it, leaves the current position on that
 // terminator and returns the result's address. Its text arguments may lie anywhere in the area,
 // including at the position it writes to.
 
+// Every string block holds this many bytes more than it needs: a variable's block beyond its text
+// (the terminator and spare room), the area's block beyond its usable capacity.
+inline constexpr std::int32_t STRING_BLOCK_SPARE_BYTES = 10;
+
 struct TempStringArea {
     char16_t* base;
     std::int32_t position;   // bytes; a terminator always stands here
-    std::int32_t capacity;   // usable bytes (the block is capacity + 10 bytes after the first growth)
+    std::int32_t capacity;   // usable bytes (the block has STRING_BLOCK_SPARE_BYTES more after the first growth)
 };
 
 // The one area of the process (its base is null before runtime_core_start()).
@@ -32,6 +37,8 @@ void temp_area_start();
 // Forgets the area (its block goes with the string heap) and releases the text converters;
 // called by runtime_core_end().
 void temp_area_end();
+// Releases the converters of the text formats (text_convert.cpp); temp_area_end() calls it.
+void text_convert_end();
 
 std::int32_t temp_position();
 // Ensures room for n units at `at`, returns base + at and sets position = at + 2n. A reservation
@@ -73,6 +80,33 @@ void string_var_take_temp(StringVar* var, std::int32_t p0);
 void string_var_free(char16_t* block);
 // 1 when both texts hold the same units (null = empty), else 0.
 int string_equal(const char16_t* a, const char16_t* b);
+
+// The protocol above as a scope: it remembers temp_position() and resets the area there however
+// the scope is left, early returns included. keep() leaves what was built for the caller instead;
+// take() moves it into a string variable.
+class TempScope {
+public:
+    TempScope() : start_(temp_position()) {}
+    ~TempScope() {
+        if (!kept_) temp_reset(start_);
+    }
+    // One scope, one reset.
+    TempScope(const TempScope&) = delete;
+    TempScope& operator=(const TempScope&) = delete;
+
+    // The remembered position: where the scope's first string goes.
+    std::int32_t start() const { return start_; }
+    // The string built at start().
+    char16_t* text() const { return temp_address(start_); }
+    // The area stays as it is when the scope ends.
+    void keep() { kept_ = true; }
+    // string_var_take_temp from start(): the variable gets what was built, the area is back at start().
+    void take(StringVar* var) const { string_var_take_temp(var, start_); }
+
+private:
+    std::int32_t start_;
+    bool kept_ = false;
+};
 
 // ---------------------------------------------------------------------------------------------
 // String operations. Lengths count UTF-16 units; positions in texts are 1-based; `at` is the byte

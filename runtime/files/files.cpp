@@ -292,7 +292,7 @@ std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t*
 // Places the raw line, converted, at `at`, where `room` units fit; false (area unchanged) when
 // it does not fit.
 bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) {
-    const std::int32_t before = temp_position();
+    TempScope scope;
     if (format == TEXT_UTF16) {
         std::int64_t units = static_cast<std::int64_t>(line.size / 2);
         char16_t* target = units <= room ? temp_try_reserve(units, at) : nullptr;
@@ -301,6 +301,7 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
         for (std::int64_t i = 0; i < units; ++i)
             target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
         target[units] = 0;
+        scope.keep();
         return true;
     }
     if (format != TEXT_UTF8) {
@@ -309,6 +310,7 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
             return false;
         temp_reset(at);
         string_from_memory(line.data, static_cast<std::int32_t>(line.size), format, at);
+        scope.keep();
         return true;
     }
     // UTF-8 never needs more units than bytes: reserve that (or all the room there is), decode
@@ -329,12 +331,11 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
                                                              wanted - static_cast<std::int64_t>(ascii));
         units = rest < 0 ? -1 : static_cast<std::int64_t>(ascii) + rest;
     }
-    if (units < 0) {
-        temp_reset(before);
+    if (units < 0)
         return false;
-    }
     target[units] = 0;
     temp_give_back(static_cast<std::int32_t>(wanted - units));
+    scope.keep();
     return true;
 }
 

@@ -66,21 +66,21 @@ std::string path_to_system(const char16_t* path) {
 std::int64_t path_size(const char16_t* path) {
     std::size_t n = units_of(path);
     if (n == 0)
-        return -1;
+        return PATH_SIZE_MISSING;
     // A folder may be named with a trailing backslash in the Windows manner.
     while (n > 0 && path[n - 1] == u'\\')
         --n;
     if (n == 0)
-        return -1;
+        return PATH_SIZE_MISSING;
     std::u16string trimmed(path, n);
     std::string system = path_to_system(trimmed.c_str());
     if (system.empty())
-        return -1;
+        return PATH_SIZE_MISSING;
     struct stat info;
     if (::stat(system.c_str(), &info) != 0)
-        return -1;
+        return PATH_SIZE_MISSING;
     if (S_ISDIR(info.st_mode))
-        return -2;
+        return PATH_SIZE_DIRECTORY;
     return static_cast<std::int64_t>(info.st_size);
 }
 

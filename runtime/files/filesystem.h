@@ -9,7 +9,11 @@
 // Paths are runtime strings. They go to the system as UTF-8, whole: a path too long for the
 // system fails like any other failing path instead of being cut short.
 
-// Size in bytes (0 and up); -1 when missing or not a valid path; -2 for a directory.
+inline constexpr std::int64_t PATH_SIZE_MISSING = -1;
+inline constexpr std::int64_t PATH_SIZE_DIRECTORY = -2;
+
+// Size in bytes (0 and up); PATH_SIZE_MISSING when missing or not a valid path;
+// PATH_SIZE_DIRECTORY for a directory.
 // Trailing backslashes are removed first, as the Windows form of a folder name allows.
 std::int64_t path_size(const char16_t* path);
 // 1 when the directory was created (only the last level; trailing spaces, slashes and

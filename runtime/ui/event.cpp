@@ -1,15 +1,15 @@
 /** @file event.cpp
  * The event record, the event queue and its node pool, event_wait, and the toolkit window
  * procedure over Windows message numbers. No Qt here: the platform sits behind WindowHost. */
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 
 #include <chrono>
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
-#include "runtime/ui/focus.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
 
@@ -213,7 +213,7 @@ ObjectNumber window_find_toolkit(NativeHandle hwnd, WindowRecord** record) {
     if (record) *record = nullptr;
     if (!the_host) return -1;
     for (NativeHandle h = hwnd; h; h = the_host->parent(h)) {
-        std::intptr_t id = the_host->get_prop(h, "QZ_WindowID");
+        std::intptr_t id = the_host->get_prop(h, WINDOW_ID_PROPERTY);
         if (id) {
             ObjectNumber number = ObjectNumber(id - 1);
             if (record) *record = window_lookup(number);
@@ -288,12 +288,12 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
     case WM_ACTIVATE:
         if (!record) break;
         if (low_word(wparam) != 0) {
-            NativeHandle saved = reinterpret_cast<NativeHandle>(the_host->get_prop(record->handle, "QZ_Focus"));
+            NativeHandle saved = reinterpret_cast<NativeHandle>(the_host->get_prop(record->handle, WINDOW_FOCUS_PROPERTY));
             if (saved) the_host->set_focus(saved);
             event_enqueue(EVENT_WINDOW_ACTIVATED, number, number, 0);
         } else {
             NativeHandle focus = the_host->focus_in_window(record->handle);
-            the_host->set_prop(record->handle, "QZ_Focus", reinterpret_cast<std::intptr_t>(focus));
+            the_host->set_prop(record->handle, WINDOW_FOCUS_PROPERTY, reinterpret_cast<std::intptr_t>(focus));
         }
         return 1;
     case WM_ERASEBKGND:
@@ -315,7 +315,7 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
         if (record && lparam) {
             auto* info = reinterpret_cast<MinMaxInfo*>(lparam);
             if (record->min_width) info->min_track_size.x = record->min_width;
-            else if (the_host->get_prop(record->handle, "QZ_ToolWindow")) info->min_track_size.x = 1;
+            else if (the_host->get_prop(record->handle, WINDOW_TOOL_PROPERTY)) info->min_track_size.x = 1;
             if (record->min_height) info->min_track_size.y = record->min_height;
             if (record->max_width) info->max_track_size.x = record->max_width;
             if (record->max_height) info->max_track_size.y = record->max_height;
@@ -383,7 +383,7 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
         if (the_record) the_record->drop_data = reinterpret_cast<void*>(lparam);
         return 0;
     case WM_NCDESTROY:
-        the_host->remove_prop(hwnd, "QZ_Focus");
+        the_host->remove_prop(hwnd, WINDOW_FOCUS_PROPERTY);
         return 1;
     default:
         break;

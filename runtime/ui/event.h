@@ -1,7 +1,7 @@
 /** @file event.h
- * The program's one stream of numbered events: the event record (working and published halves),
- * the event queue with its node pool, event_wait, and the toolkit window procedure, a plain
- * function over Windows message numbers that turns messages into events. */
+ * The program's one stream of numbered events: the event codes, event_wait and what it read, and
+ * the toolkit window procedure, a plain function over Windows message numbers that turns
+ * messages into events. The event record and queue are in event_internal.h. */
 #pragma once
 
 #include <cstdint>
@@ -101,30 +101,6 @@ struct MinMaxInfo {
     MinMaxPoint reserved, max_size, max_position, min_track_size, max_track_size;
 };
 
-using EventDataRelease = void (*)(void* data);
-
-// One half of the event record.
-struct EventFields {
-    ObjectNumber object;
-    ObjectNumber window;         // -1 when the message came to no toolkit window
-    std::intptr_t type;          // -1 when the event has no sub-type
-    std::intptr_t pending_event; // set by the window procedure during a dispatch; 0 = none
-    std::uintptr_t wparam;
-    std::intptr_t lparam;
-    void* data;
-    EventDataRelease data_release;
-};
-
-struct EventRecord {
-    EventFields working;
-    EventFields published;       // what the application reads after event_wait
-    WindowCallback global_callback;
-    void* drop_data;             // a block whose fifth pointer-wide field points to a second block
-};
-
-// The one event record (null before window_start).
-EventRecord* event_record();
-
 // Waits for the next event: -1 without limit, 0 not at all, else up to that many milliseconds.
 // The event code, or 0 when nothing arrived.
 int event_wait(int timeout = -1);
@@ -138,47 +114,10 @@ ObjectNumber event_window();
 std::intptr_t event_type();
 
 // ---------------------------------------------------------------------------------------------
-// The event queue (internal to the toolkit; declared here for the gadgets and for tests).
-
-struct EventNode {
-    EventNode* next;
-    int code;
-    ObjectNumber object;
-    ObjectNumber window;
-    std::intptr_t type;
-    void* data;
-    EventDataRelease data_release;
-};
-
-// Appends an event unless the queue is suspended or its tail is the same event (code, object,
-// window and type equal).
-void event_enqueue(int code, ObjectNumber object, ObjectNumber window, std::intptr_t type, void* data = nullptr,
-                   EventDataRelease data_release = nullptr);
-// Raises an event during a dispatch: the result of the running event_wait. A second event raised
-// in the same dispatch, or one raised outside event_wait (a widget driven directly), is queued
-// instead, so that none is lost.
-void event_raise(int code, ObjectNumber object, ObjectNumber window, std::intptr_t type);
-void event_queue_suspend(int suspended);
-int event_queue_suspended();
-bool event_queue_empty();
-int event_queue_length();
-// Takes the head into *node (its data ownership moves to the caller); false when empty.
-bool event_queue_take(EventNode* node);
-// Drops every event of that window / every EVENT_GADGET event of that gadget.
-void event_queue_remove_window(ObjectNumber window);
-void event_queue_remove_gadget(ObjectNumber gadget);
-// Drops everything queued (releasing attached data).
-void event_queue_clear();
-
-// Allocates the event record and the queue (with its node pool); frees them.
-void event_start();
-void event_end();
-
-// ---------------------------------------------------------------------------------------------
 // The window procedure and the platform beneath it.
 
-// The platform services the window procedure and event_wait need. The Qt adapter installs one; tests
-// may install their own.
+// The platform services the window procedure and event_wait need (gadget kinds made outside the
+// toolkit ask them too). The Qt adapter installs one; tests may install their own.
 struct WindowHost {
     NativeHandle (*parent)(NativeHandle native);   // the parent widget, null at a top-level window
     std::intptr_t (*get_prop)(NativeHandle native, const char* name);   // 0 when absent
@@ -195,7 +134,6 @@ struct WindowHost {
     // all) for something to happen and dispatches what is there.
     void (*pump)(int timeout);
 };
-void window_host_install(const WindowHost* host);
 const WindowHost* window_host();
 
 // The toolkit window procedure: messages to a toolkit window or one of its descendants.
@@ -203,5 +141,3 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
 // SendMessageW to a toolkit window: runs the window procedure now and returns its result. The menus use
 // it for a chosen item: window_send_message(window, WM_COMMAND, item, 0).
 std::intptr_t window_send_message(NativeHandle hwnd, unsigned message, std::uintptr_t wparam, std::intptr_t lparam);
-// The toolkit window at or above hwnd: its number (-1 when none) and record (may be null).
-ObjectNumber window_find_toolkit(NativeHandle hwnd, WindowRecord** record);

@@ -1,6 +1,6 @@
 /** @file focus.cpp
  * Tab order: the next or previous enabled, visible tab stop, wrapping at either end. */
-#include "runtime/ui/focus.h"
+#include "runtime/ui/focus_internal.h"
 
 namespace {
 

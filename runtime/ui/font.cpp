@@ -1,7 +1,7 @@
 /** @file font.cpp
  * The fonts registry and font_load's arithmetic: points to a character height in pixels at the
  * display's resolution, flags to weight, style and quality. */
-#include "runtime/ui/font.h"
+#include "runtime/ui/font_internal.h"
 
 #include "runtime/core/registry.h"
 #include "runtime/ui/free_listeners.h"

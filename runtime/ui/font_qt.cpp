@@ -1,6 +1,10 @@
 /** @file font_qt.cpp
- * Fonts as QFont: a negative height is a character height in pixels, so the font is sized in
- * pixels; proof quality asks for anti-aliasing, default quality leaves it to the system. */
+ * Qt adapter of the fonts: QFont for a font request. A negative height is a character height in
+ * pixels, so the font is sized in pixels; proof quality asks for anti-aliasing, default quality
+ * leaves it to the system.
+ * [X] fonts for gadgets and the code editor; the resolution of the primary screen
+ * [ ] produces no messages or events; GDI's font mapper is fontconfig's matching */
+#include "runtime/ui/font_internal.h"
 #include "runtime/ui/font_qt.h"
 
 #include <QFont>

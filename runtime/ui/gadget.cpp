@@ -8,9 +8,9 @@
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
-#include "runtime/ui/font.h"
-#include "runtime/ui/gadget_qt.h"
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/font_internal.h"
+#include "runtime/ui/gadget_internal.h"
 
 namespace {
 
@@ -93,8 +93,9 @@ GadgetRecord* gadget_lookup(ObjectNumber gadget) {
 GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number) {
     const WindowHost* host = window_host();
     if (!control || !host || !the_registry) return nullptr;
+    // A platform that keeps a control identifier of its own (GWL_ID) must agree with the property.
     ObjectNumber id = host->control_identifier(control);
-    if (id < 0 || host->get_prop(control, "QZ_ID") != id) return nullptr;
+    if (id < 0 || host->get_prop(control, GADGET_ID_PROPERTY) != id) return nullptr;
     auto* record = static_cast<GadgetRecord*>(registry_lookup(the_registry, id));
     if (!record || record->handle != control) return nullptr;
     if (number) *number = id;
@@ -121,6 +122,14 @@ std::intptr_t gadget_get_data(ObjectNumber gadget) {
 
 int gadget_exists(ObjectNumber gadget) {
     return the_registry && registry_is_object(the_registry, gadget) ? 1 : 0;
+}
+
+int gadget_set_focus(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    const WindowHost* host = window_host();
+    if (!record || !host) return 0;
+    host->set_focus(record->handle);
+    return 1;
 }
 
 int gadget_kind(ObjectNumber gadget) {

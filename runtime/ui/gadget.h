@@ -1,7 +1,8 @@
 /** @file gadget.h
  * Gadgets: numbered native controls inside toolkit windows, their records and per-kind tables of
- * operations, the four kinds the program uses, text, font, data and colour operations, and the
- * per-window gadget lists. */
+ * operations (a kind made outside the toolkit, the code editor, registers through them), the four
+ * kinds the program uses, text, font, data and colour operations, and the per-window gadget
+ * lists. The rest of the toolkit's gadget work is declared in gadget_internal.h. */
 #pragma once
 
 #include <cstdint>
@@ -28,11 +29,13 @@ struct GadgetKindTable;
 struct GadgetRecord {
     NativeHandle handle;              // the control widget; zero = free
     GadgetKindTable* kind_table;
-    std::intptr_t user_data;
+    std::intptr_t user_data;          // gadget_set_data's value
     void* previous_procedure;
-    std::intptr_t back_color;         // text, string: background; editor: line state
-    std::intptr_t front_color;        // text, string: text colour; editor: background
-    std::intptr_t brush;              // text, string: cached brush of back_color; editor: text colour
+    std::intptr_t back_color;         // text, string, editor: background colour, -1 the system's
+    std::intptr_t front_color;        // text, string, editor: text colour, -1 the system's
+    std::intptr_t brush;              // text, string: the cached brush of back_color (a GadgetBrush)
+    std::intptr_t line_state;         // editor: the line state used when text is appended
+    std::intptr_t kind_data;          // pointer-wide, for a kind registered outside the toolkit
 };
 
 // Answers NOT_HANDLED (event.h) for a message it leaves alone.
@@ -73,7 +76,7 @@ ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, 
                                   int flags = 0);
 
 // Binds a control (a widget created as a child of gadget_list_parent()) to a record from
-// registry_obtain(gadget_registry(), number): identifier, "QZ_ID", default font, and the cleanup when the
+// registry_obtain(gadget_registry(), number): its identifier property, default font, and the cleanup when the
 // control is destroyed. The code editor registers its own kind through it.
 ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control,
                              GadgetKindTable* kind_table);
@@ -89,6 +92,8 @@ int gadget_set_font(ObjectNumber gadget, int font_minus_one);
 // The name assistive technology (a screen reader) announces for the control, normally the text of
 // the label above it; null clears it.
 void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name);
+// Gives the gadget's control the keyboard focus; 1 when it had a control to give it to.
+int gadget_set_focus(ObjectNumber gadget);
 void gadget_set_data(ObjectNumber gadget, std::intptr_t data);
 std::intptr_t gadget_get_data(ObjectNumber gadget);
 int gadget_exists(ObjectNumber gadget);
@@ -103,28 +108,11 @@ inline constexpr std::intptr_t rgb(int red, int green, int blue) {
 // The live record, or null.
 GadgetRecord* gadget_lookup(ObjectNumber gadget);
 ObjectRegistry* gadget_registry();
-// The gadget whose control is this native handle (its "QZ_ID" equals its identifier), or null.
+// The gadget whose control is this native handle (bound by gadget_register, its number still that
+// control's), or null.
 GadgetRecord* gadget_from_control(NativeHandle control, ObjectNumber* number = nullptr);
 
 // Makes the window the current gadget list and returns the previous current one; null only returns it.
 NativeHandle gadget_list_use(NativeHandle window);
 // The window gadgets are created in now (null when no window is current).
 NativeHandle gadget_list_current();
-// Called when a window is destroyed: forgets its gadget list, clearing the current one if it was.
-void gadget_list_forget(NativeHandle window);
-
-// The default font of gadgets created next: null stands for the default GUI font.
-NativeHandle gadget_default_font();
-
-// Brush cache (the toolkit's one lock): a shared brush per colour, counted.
-struct GadgetBrush {
-    std::intptr_t color;
-    int references;
-};
-GadgetBrush* gadget_brush_acquire(std::intptr_t color);
-void gadget_brush_release(GadgetBrush* brush);
-int gadget_brush_cache_size();
-
-// Gadget start-up (the registry, the state, the default font) and end (destroys every gadget).
-void gadget_start();
-void gadget_end();

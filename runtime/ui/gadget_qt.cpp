@@ -1,15 +1,16 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
- * QPushButton, children of the client area of the current gadget list window. Produces WM_COMMAND
- * from the control (BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of editors)
- * and the focus events of string fields. Colours go to the widget's palette; there is no WM_CTLCOLOR... on this platform. */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
+ * QPushButton, children of the client area of the current gadget list window.
+ * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of editors
+ * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields
+ * [X] colours through the widget's palette, set when the colour is
+ * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/font_qt.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/gadget_qt.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ namespace {
 QWidget* control_widget(const GadgetRecord* record) { return static_cast<QWidget*>(record->handle); }
 
 ObjectNumber identifier_of(const QObject* control) {
-    QVariant value = control->property("QZ_Identifier");
+    QVariant value = control->property(GADGET_ID_PROPERTY);
     return value.isValid() ? ObjectNumber(value.toLongLong()) : -1;
 }
 
@@ -152,7 +153,7 @@ void editor_set_text(GadgetRecord* record, const char16_t* text) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
     if (!text || !*text) {
         editor->setPlainText(QString());
-        record->back_color = 0;   // the line state used when text is appended
+        record->line_state = 0;
         return;
     }
     QString value = QString::fromUtf16(text);
@@ -196,19 +197,19 @@ EditorKeyFilter* the_editor_key_filter = nullptr;
 
 void editor_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
-    if (kind == COLOR_BACK) record->front_color = color;
-    else if (kind == COLOR_FRONT) record->brush = color;
+    if (kind == COLOR_BACK) record->back_color = color;
+    else if (kind == COLOR_FRONT) record->front_color = color;
     else return;
     QPalette palette = QApplication::palette(editor);
     auto qcolor = [](std::intptr_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); };
-    if (record->front_color != -1) palette.setColor(QPalette::Base, qcolor(record->front_color));
-    if (record->brush != -1) palette.setColor(QPalette::Text, qcolor(record->brush));
+    if (record->back_color != -1) palette.setColor(QPalette::Base, qcolor(record->back_color));
+    if (record->front_color != -1) palette.setColor(QPalette::Text, qcolor(record->front_color));
     editor->setPalette(palette);
 }
 
 std::intptr_t editor_get_color(GadgetRecord* record, int kind) {
-    if (kind == COLOR_BACK) return record->front_color;
-    if (kind == COLOR_FRONT) return record->brush;
+    if (kind == COLOR_BACK) return record->back_color;
+    if (kind == COLOR_FRONT) return record->front_color;
     return -1;
 }
 
@@ -262,23 +263,21 @@ constexpr int ES_PASSWORD = 0x20;
 constexpr int ES_READONLY = 0x800;
 constexpr int WS_DISABLED = 0x08000000;
 
-// Steps 2 to 4 of every creation, after the control exists.
+// What every creation does once its control exists: geometry and state, the record with the
+// kind's starting colours, registration under the number, and showing the control.
 ObjectNumber finish_creation(ObjectNumber number, QWidget* control, int kind, int x, int y, int width, int height,
                              int flags) {
     control->setGeometry(x, y, width, height);
     if (flags & WS_DISABLED) control->setEnabled(false);
-    control->setProperty("QZ_Identifier", qlonglong(-1));
+    control->setProperty(GADGET_ID_PROPERTY, qlonglong(-1));
     auto* record = static_cast<GadgetRecord*>(registry_obtain(gadget_registry(), number));
     if (!record) {
         delete control;
         return 0;
     }
-    if (kind == GADGET_KIND_TEXT || kind == GADGET_KIND_STRING) {
+    if (kind == GADGET_KIND_TEXT || kind == GADGET_KIND_STRING || kind == GADGET_KIND_EDITOR) {
         record->back_color = -1;
         record->front_color = -1;
-    } else if (kind == GADGET_KIND_EDITOR) {
-        record->front_color = -1;
-        record->brush = -1;
     }
     ObjectNumber result = gadget_register(number, record, control, kind_table(kind));
     control->show();
@@ -298,8 +297,7 @@ ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHa
     record->handle = control;
     record->kind_table = kind_table;
     record->previous_procedure = nullptr;
-    widget->setProperty("QZ_Identifier", qlonglong(id));
-    widget->setProperty("QZ_ID", qlonglong(id));
+    widget->setProperty(GADGET_ID_PROPERTY, qlonglong(id));
     widget->setFont(font_of(gadget_default_font()));
     QObject::connect(widget, &QObject::destroyed, [id, control] { gadget_control_destroyed(id, control); });
     return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(control);

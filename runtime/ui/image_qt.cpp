@@ -1,6 +1,8 @@
 /** @file image_qt.cpp
- * Qt images made from our BGR(A) pixel buffers, and the three ways of drawing a menu image
- * (alpha-blended bitmap, opaque bitmap, icon), each in colour or greyed. */
+ * Qt adapter of the images: Qt images made from our BGR(A) pixel buffers, and the three ways of
+ * drawing a menu image (alpha-blended bitmap, opaque bitmap, icon), each in colour or greyed.
+ * [X] QImage, QPixmap and QIcon copies; menu images drawn with QPainter
+ * [ ] produces no messages or events; AlphaBlend and the DIB sections are QPainter's composition */
 #include "runtime/ui/image_qt.h"
 
 #include <QApplication>

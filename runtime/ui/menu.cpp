@@ -1,6 +1,6 @@
 /** @file menu.cpp
  * The menus registry and building state, and the measuring rules of image-menu items. */
-#include "runtime/ui/menu.h"
+#include "runtime/ui/menu_internal.h"
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"

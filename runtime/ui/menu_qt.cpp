@@ -1,12 +1,12 @@
 /** @file menu_qt.cpp
- * Menus over Qt: a QMenuBar per menu, QMenu drop-downs and QAction items. Image-menu
+ * Qt adapter of the menus: a QMenuBar per menu, QMenu drop-downs and QAction items. Image-menu
  * drop-downs are measured and drawn by ImageMenuStyle, a QProxyStyle applying our item rules.
- *
- * Produces: WM_COMMAND (high word 0, low word the item identifier) to the owner's window
- * procedure when an item is chosen. Registers no shortcut: "\tCtrl+N" is display text only.
- * Not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and the
- * explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter. */
-#include "runtime/ui/menu.h"
+ * [X] WM_COMMAND (high word 0, low word the item identifier) to the owner's window procedure when
+ *     an item is chosen
+ * [ ] no shortcut is registered: "\tCtrl+N" is display text only
+ * [ ] not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and
+ *     the explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter */
+#include "runtime/ui/menu_qt.h"
 
 #include "runtime/ui/event.h"
 #include "runtime/ui/image_qt.h"
@@ -24,11 +24,6 @@
 namespace {
 
 const char* const ITEM_PROPERTY = "qz_item";
-
-MenuItemRecord* item_of(const QObject* action) {
-    if (!action) return nullptr;
-    return reinterpret_cast<MenuItemRecord*>(action->property(ITEM_PROPERTY).value<quintptr>());
-}
 
 QString text_of(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
 
@@ -48,7 +43,7 @@ public:
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override {
         const auto* item_option = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-        const MenuItemRecord* item = item_option ? item_of(item_option->styleObject) : nullptr;
+        const MenuItemRecord* item = item_option ? menu_item_of(item_option->styleObject) : nullptr;
         if (type != CT_MenuItem || !item) return QProxyStyle::sizeFromContents(type, option, size, widget);
         // The whole text, tab included, in the menu's font.
         const QFontMetrics metrics(widget ? widget->font() : QApplication::font("QMenu"));
@@ -87,7 +82,7 @@ public:
             return;
         }
         const auto* item_option = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-        const MenuItemRecord* item = item_option ? item_of(item_option->styleObject) : nullptr;
+        const MenuItemRecord* item = item_option ? menu_item_of(item_option->styleObject) : nullptr;
         if (element != CE_MenuItem || !item) {
             QProxyStyle::drawControl(element, option, painter, widget);
             return;
@@ -160,7 +155,7 @@ public:
 protected:
     void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
         QMenu::initStyleOption(option, action);
-        if (item_of(action)) option->styleObject = const_cast<QAction*>(action);
+        if (menu_item_of(action)) option->styleObject = const_cast<QAction*>(action);
     }
 };
 
@@ -186,7 +181,7 @@ void menu_native_forget_image(ImageHandle image) {
         auto* popup = dynamic_cast<ImageMenuPopup*>(widget);
         if (!popup) continue;
         for (QAction* action : popup->actions()) {
-            MenuItemRecord* item = item_of(action);
+            MenuItemRecord* item = menu_item_of(action);
             if (item && item->image == image) {
                 item->image = nullptr;
                 popup->update();
@@ -238,4 +233,9 @@ void menu_native_set_bar(NativeHandle owner, void* bar) {
     if (!owner) return;
     auto* menu_bar = static_cast<QMenuBar*>(bar);
     if (window_menu_bar(owner) != menu_bar) window_set_menu_bar(owner, menu_bar);
+}
+
+MenuItemRecord* menu_item_of(const QObject* action) {
+    if (!action) return nullptr;
+    return reinterpret_cast<MenuItemRecord*>(action->property(ITEM_PROPERTY).value<quintptr>());
 }

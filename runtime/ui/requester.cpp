@@ -1,7 +1,7 @@
 /** @file requester.cpp
  * The requesters' own decisions: button sets and defaults, the pattern string, the default
  * file's split into folder and name, and handing the chosen path back as a temporary string. */
-#include "runtime/ui/requester.h"
+#include "runtime/ui/requester_internal.h"
 
 #include "runtime/core/strings.h"
 #include "runtime/files/filesystem.h"

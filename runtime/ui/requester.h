@@ -1,11 +1,10 @@
 /** @file requester.h
  * Modal requesters: the message box (Windows button sets, icons and result codes) and the
- * file-open dialog, with the program's other windows kept out of the way while one is open. */
+ * file-open dialog, with the program's other windows kept out of the way while one is open.
+ * Their own decisions and the Qt side are in requester_internal.h. */
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 // Flags of requester_message: buttons ...
 inline constexpr int MB_OK = 0x0;
@@ -45,42 +44,3 @@ int requester_message(const char16_t* title, const char16_t* text, int flags = M
 // the pair shown first (0 = the first).
 char16_t* requester_open_file(const char16_t* title, const char16_t* default_file, const char16_t* pattern,
                               int position, std::int32_t at);
-
-// Start-up (nothing to initialise over Qt; kept for the start-up order).
-void requester_start();
-
-// ---------------------------------------------------------------------------------------------
-// Pure parts.
-
-// The buttons of a flags value, as result codes in the order shown; empty for an unknown set.
-std::vector<int> requester_buttons(int flags);
-// Index of the default button among them (0 to 3, limited to the last button).
-int requester_default_button(int flags);
-
-struct RequesterFilter {
-    std::u16string description;
-    std::u16string patterns;   // ";"-separated, as given
-};
-// The "|"-separated pairs; a description without its pattern gets an empty pattern.
-std::vector<RequesterFilter> requester_parse_pattern(const char16_t* pattern);
-
-struct RequesterDefault {
-    std::u16string directory;   // initial folder; empty for none
-    std::u16string name;        // preset file name; empty for none
-};
-// Splits a default file at its last "/" (or "\") found after the first character: the folder
-// before it and the name after it; otherwise the whole text is the name. A name that is not a
-// valid file name (a wildcard, say) is dropped, so only the folder is used.
-RequesterDefault requester_split_default(const char16_t* default_file);
-
-// ---------------------------------------------------------------------------------------------
-// The Qt side (requester_qt.cpp).
-
-// Disables the program's other visible, enabled top-level windows (not the active one) and takes
-// them out of the topmost band; requester_windows_restore undoes it for this thread's entries.
-void requester_windows_away();
-void requester_windows_restore();
-int requester_native_message(const std::u16string& title, const std::u16string& text, int flags);
-// The chosen path, or "" on cancel.
-std::u16string requester_native_open_file(const std::u16string& title, const RequesterDefault& start,
-                                          const std::vector<RequesterFilter>& filters, int position);

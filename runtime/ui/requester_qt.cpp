@@ -1,8 +1,10 @@
 /** @file requester_qt.cpp
- * Requesters over Qt: QMessageBox with the Windows button sets and result codes, and a widget
- * QFileDialog (never the platform's own) that accepts a missing file in an existing folder.
- * Both run Qt's nested modal loop; the program's other windows are disabled meanwhile. */
-#include "runtime/ui/requester.h"
+ * Qt adapter of the requesters: QMessageBox with the Windows button sets and result codes, and a
+ * widget QFileDialog (never the platform's own) that accepts a missing file in an existing folder.
+ * [X] Qt's nested modal loop for both; the program's other windows are disabled meanwhile
+ * [ ] produces no messages or events: the application's loop does not run while one is open
+ * [ ] not emulated: the platform's own file dialog, the common controls and COM */
+#include "runtime/ui/requester_internal.h"
 
 #include <QApplication>
 #include <QDir>

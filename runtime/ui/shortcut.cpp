@@ -1,6 +1,6 @@
 /** @file shortcut.cpp
  * Accelerator entries and tables of the toolkit windows, and the choice of table for a key. */
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 
 #include <cstddef>
 #include <cstring>

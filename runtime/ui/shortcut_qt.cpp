@@ -1,11 +1,13 @@
 /** @file shortcut_qt.cpp
  * Qt adapter of keyboard shortcuts: Qt key events to virtual keys, and the application-wide key
- * filter that sends WM_COMMAND (high word 1) for the active window's accelerator entries. */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
+ * filter that acts on the active window's accelerator entries before any widget sees the key.
+ * [X] WM_COMMAND (high word 1, low word the entry's command) to the active toolkit window; the
+ *     key is swallowed
+ * [ ] no Qt shortcut is ever registered, and Qt's own Tab chain is not used */
 #include "runtime/ui/event.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -119,7 +121,7 @@ public:
         if (!vk) return false;
         // The window that receives the key is the active one.
         QWidget* top = widget->window();
-        ObjectNumber number = top->property("QZ_WindowID").toLongLong() - 1;
+        ObjectNumber number = top->property(WINDOW_ID_PROPERTY).toLongLong() - 1;
         WindowRecord* record = number >= 0 ? window_lookup(number) : nullptr;
         if (!record || record->handle != static_cast<NativeHandle>(top)) return false;
 
@@ -134,7 +136,7 @@ public:
             info.multiline_editor = true;
             info.read_only = rich->isReadOnly();
         }
-        info.hotkey = focus->property("QZ_Hotkey").toLongLong() != 0;
+        info.hotkey = focus->property(SHORTCUT_HOTKEY_PROPERTY).toLongLong() != 0;
 
         std::uint8_t fvirt = shortcut_key_fvirt(*key);
         const AcceleratorTable* table = shortcut_choose_table(record, info, vk, fvirt);

@@ -1,33 +1,23 @@
 /** @file toolkit.cpp
- * Start-up and shutdown of the toolkit's parts in the program's order. */
+ * Start-up and shutdown of the toolkit's parts in the program's order. The application object
+ * comes from toolkit_qt.cpp. */
 #include "runtime/ui/toolkit.h"
 
-#include <QApplication>
-
-#include "runtime/ui/font.h"
-#include "runtime/ui/gadget.h"
+#include "runtime/ui/font_internal.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/image.h"
-#include "runtime/ui/menu.h"
-#include "runtime/ui/requester.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/menu_internal.h"
+#include "runtime/ui/requester_internal.h"
+#include "runtime/ui/toolkit_internal.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
 bool started = false;
-QApplication* own_application = nullptr;
-int fallback_argc = 1;
-char fallback_name[] = "quorval-extension-maker";
-char* fallback_argv[] = {fallback_name, nullptr};
 }  // namespace
 
 int toolkit_start(int* argc, char** argv) {
     if (started) return 1;
-    if (!QApplication::instance()) {
-        if (!argc || !argv) {
-            argc = &fallback_argc;
-            argv = fallback_argv;
-        }
-        own_application = new QApplication(*argc, argv);
-    }
+    toolkit_native_start(argc, argv);
     font_start();
     image_start();
     window_start();
@@ -48,8 +38,7 @@ void toolkit_end() {
     image_end();
     font_end();
     started = false;
-    delete own_application;
-    own_application = nullptr;
+    toolkit_native_end();
 }
 
 int toolkit_started() { return started ? 1 : 0; }

@@ -1,38 +1,157 @@
 /** @file window.cpp
- * The pure part of the toolkit windows: flags to styles, outer size and placement, and the
- * windows registry. Opening and closing the Qt windows is in window_qt.cpp. */
+ * The toolkit windows without Qt: the registry, what opening and closing a window does with its
+ * number and record, flags to styles, outer size and placement. The widgets are made and
+ * destroyed by window_qt.cpp. */
 #include "runtime/ui/window.h"
 
+#include <algorithm>
+
 #include "runtime/core/registry.h"
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/gadget_internal.h"
+#include "runtime/ui/shortcut_internal.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
+
 ObjectRegistry* the_registry = nullptr;
+
+// Lets go of everything the window's number holds (gadget list, shortcuts, brush) and of the
+// number itself.
+void release_number(ObjectNumber number, WindowRecord* record) {
+    gadget_list_forget(record->handle);
+    shortcut_free(record);
+    record->background_brush = nullptr;
+    registry_release(the_registry, number);
 }
+
+}  // namespace
 
 ObjectRegistry* window_registry() { return the_registry; }
-
-// Registry set-up is shared with window_qt.cpp's start-up.
-void window_registry_create() {
-    if (!the_registry) the_registry = registry_create(sizeof(WindowRecord), 16, [](ObjectNumber n) { window_close(n); });
-}
-
-void window_registry_destroy() {
-    registry_destroy(the_registry);
-    the_registry = nullptr;
-}
 
 WindowRecord* window_lookup(ObjectNumber number) {
     return the_registry ? static_cast<WindowRecord*>(registry_lookup(the_registry, number)) : nullptr;
 }
 
+void window_start() {
+    if (!the_registry) the_registry = registry_create(sizeof(WindowRecord), 16, [](ObjectNumber n) { window_close(n); });
+    event_start();
+    window_native_start();
+}
+
+void window_end() {
+    if (the_registry) registry_free_all(the_registry);
+    registry_destroy(the_registry);
+    the_registry = nullptr;
+    event_end();
+    window_native_end();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int height, const char16_t* title,
+                         std::uint32_t flags, NativeHandle parent) {
+    if (!the_registry || !window_native_ready()) return 0;
+    ObjectNumber id = number;
+    auto* record = static_cast<WindowRecord*>(registry_obtain(the_registry, number, &id));
+    if (!record) return 0;
+
+    const WindowStyle style = window_style_from_flags(flags);
+    const std::uint32_t created_style = style.style & ~WINDOW_TOOLKIT_LOW_BITS;
+    const WindowSurroundings around = window_native_surroundings(parent);
+    int outer_width = 0, outer_height = 0;
+    window_outer_size(created_style, width, height, around.frame, &outer_width, &outer_height);
+    const WindowPlacement place = window_place(x, y, outer_width, outer_height, flags, around.screen.width(),
+                                               around.screen.height(), around.has_reference ? &around.reference : nullptr);
+    WindowCreation creation{};
+    creation.id = id;
+    creation.style = WindowStyle{created_style, style.ex_style};
+    // A window limited to the screen loses client area, as the outer size shrinks.
+    creation.client_width = std::max(0, width - (outer_width - place.width));
+    creation.client_height = std::max(0, height - (outer_height - place.height));
+    // An ignored coordinate left as passed (parent-centred with nothing to centre on) is the
+    // system's choice too, never a window placed 65535 pixels off the screen.
+    creation.system_place = place.x == CW_USEDEFAULT || place.x == COORD_IGNORE || place.y == COORD_IGNORE;
+    creation.x = place.x + around.screen.left;
+    creation.y = place.y + around.screen.top;
+    creation.title = title;
+    NativeHandle window = window_native_create(creation, parent);
+    const WindowHost* host = window_host();
+    host->set_prop(window, WINDOW_ID_PROPERTY, id + 1);
+    if (style.ex_style & WS_EX_TOOLWINDOW) host->set_prop(window, WINDOW_TOOL_PROPERTY, 1);
+
+    *record = WindowRecord{};
+    record->handle = window;
+    record->min_or_max = (created_style & WINDOW_MIN_MAX_STATES) ? 1 : 0;
+    shortcut_install_defaults(record);
+    record->mdi_client = nullptr;
+
+    window_native_show(window, flags);
+    if (!(flags & WINDOW_NO_GADGETS)) gadget_list_use(window);
+    return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(window);
+}
+
+int window_close(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    if (!record) return 0;
+    NativeHandle window = record->handle;
+    // Activation returns to the owner before the window goes.
+    if (!record->mdi_client) window_native_activate_owner(window);
+    window_host()->remove_prop(window, WINDOW_ID_PROPERTY);
+    window_procedure(window, WM_NCDESTROY, 0, 0);
+    // The number goes before the widget so that nothing its destruction raises finds it, and what
+    // was queued for it goes after.
+    release_number(number, record);
+    window_native_destroy(window);
+    event_queue_remove_window(number);
+    return 1;
+}
+
+void window_destroyed(ObjectNumber number, NativeHandle window) {
+    WindowRecord* record = window_lookup(number);
+    if (!record || record->handle != window) return;
+    release_number(number, record);
+    event_queue_remove_window(number);
+}
+
+NativeHandle window_handle(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    return record ? record->handle : nullptr;
+}
+
+int window_disable(ObjectNumber number, int state) {
+    WindowRecord* record = window_lookup(number);
+    if (!record) return 0;
+    window_native_set_enabled(record->handle, state == 0);
+    return 1;
+}
+
+int window_set_topmost(ObjectNumber number, int state) {
+    WindowRecord* record = window_lookup(number);
+    if (!record || record->mdi_client) return 0;
+    window_native_set_topmost(record->handle, state != 0);
+    return 1;
+}
+
+int window_activate(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    if (!record) return 0;
+    window_native_activate(record->handle);
+    return 1;
+}
+
+ObjectNumber window_number_of(NativeHandle native) { return window_find_toolkit(native, nullptr); }
+
+// ---------------------------------------------------------------------------------------------
+
 WindowStyle window_style_from_flags(std::uint32_t flags) {
     WindowStyle result{flags & ~WINDOW_NO_GADGETS, 0};
     // Only the toolkit's own bits: a plain window with a title bar.
-    if ((flags & 0xEFFFFFF4u) == 0) result.style |= WS_CAPTION;
+    if ((flags & WINDOW_LOOK_FLAGS) == 0) result.style |= WS_CAPTION;
     result.style &= ~WINDOW_INVISIBLE;
     if (flags & WINDOW_TOOL) {
         result.ex_style = WS_EX_TOOLWINDOW;
-        result.style &= 0xDEFCFFFFu;
+        result.style &= ~WINDOW_MIN_MAX_BITS;
         result.style |= WS_CAPTION;
     }
     return result;

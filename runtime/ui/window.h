@@ -1,15 +1,12 @@
 /** @file window.h
- * Top-level toolkit windows: the window record and registry, opening and closing, and the pure
- * arithmetic that turns window flags into styles and places a window on the screen. */
+ * Top-level toolkit windows: opening them with their flags, closing them, and the few
+ * operations on an open window. The record, the registry and the placement arithmetic are in
+ * window_internal.h. */
 #pragma once
 
 #include <cstdint>
 
 #include "runtime/core/types.h"
-
-struct ObjectRegistry;
-struct AcceleratorEntry;
-struct AcceleratorTable;
 
 // A native handle is a pointer to our Qt-side object (for a window, its top-level widget); null = none.
 using NativeHandle = void*;
@@ -32,26 +29,8 @@ inline constexpr std::uint32_t WS_MAXIMIZEBOX = 0x10000;
 inline constexpr std::uint32_t WS_TABSTOP = 0x10000;
 inline constexpr std::uint32_t WS_EX_TOOLWINDOW = 0x80;
 
+// A coordinate of window_open left to the system (unless the window is centred).
 inline constexpr int COORD_IGNORE = -65535;
-inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
-
-// Hooks a window may have; same contract as the window procedure.
-using WindowCallback = std::intptr_t (*)(NativeHandle window, unsigned message, std::uintptr_t wparam,
-                                         std::intptr_t lparam);
-using BackgroundPainter = int (*)(void* device_context, NativeHandle window);
-
-struct WindowRecord {
-    NativeHandle handle;                 // zero = free
-    AcceleratorEntry* shortcuts;         // null when there are none
-    AcceleratorTable* accelerator_table; // built from shortcuts; null when there are none
-    WindowCallback window_callback;
-    std::int32_t shortcut_count;
-    void* background_brush;
-    NativeHandle mdi_client;
-    BackgroundPainter background_painter;
-    std::uint16_t min_width, min_height, max_width, max_height;   // 0 = not set
-    std::int32_t min_or_max;             // 1 while minimised or maximised
-};
 
 // ---------------------------------------------------------------------------------------------
 // Operations. Every one of them does nothing and returns 0 for a number that names no window.
@@ -67,47 +46,5 @@ int window_disable(ObjectNumber number, int state);
 int window_set_topmost(ObjectNumber number, int state);
 int window_activate(ObjectNumber number);
 
-// The live record, or null.
-WindowRecord* window_lookup(ObjectNumber number);
-// The windows registry (for enumeration with registry_rewind / registry_next).
-ObjectRegistry* window_registry();
 // The number of the toolkit window at or above this native window (widget), or -1.
 ObjectNumber window_number_of(NativeHandle native);
-
-// Start-up: the windows registry, the event record and queue, the icon, the key filter.
-void window_start();
-// Shutdown: closes every window and frees the event record's drop data.
-void window_end();
-
-// ---------------------------------------------------------------------------------------------
-// Pure logic, independent of Qt.
-
-struct WindowStyle {
-    std::uint32_t style;     // WS_* bits kept, the toolkit's low three bits still in
-    std::uint32_t ex_style;  // WS_EX_TOOLWINDOW or 0
-};
-// Steps 3 of window_open: flags to style and extended style.
-WindowStyle window_style_from_flags(std::uint32_t flags);
-
-struct WindowRect {
-    int left, top, right, bottom;
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-};
-
-// Frame extents that the window system adds around a client area.
-struct WindowFrameMetrics {
-    int caption_height;   // added on top for a WS_CAPTION window
-    int border;           // added on every side for a framed window
-};
-// Outer size of a window whose client area has the given size (AdjustWindowRectEx).
-void window_outer_size(std::uint32_t style, int client_width, int client_height, const WindowFrameMetrics& frame,
-                       int* outer_width, int* outer_height);
-
-struct WindowPlacement {
-    int x, y, width, height;   // outer position and size; x, y may be CW_USEDEFAULT
-};
-// Step 5 of window_open. reference is the parent's (else the active window's) outer rectangle, or
-// null when there is neither.
-WindowPlacement window_place(int x, int y, int outer_width, int outer_height, std::uint32_t flags, int screen_width,
-                             int screen_height, const WindowRect* reference);

@@ -1,19 +1,18 @@
 /** @file window_qt.cpp
- * Qt adapter of the toolkit windows. Produces: WM_CLOSE (the window stays), WM_MOVE, WM_SIZE
- * (restored, minimised, maximised), WM_ACTIVATE, WM_ERASEBKGND from the top-level widget; event_wait's
- * dispatcher over QCoreApplication::processEvents; Tab focus navigation. The key filter that turns
- * accelerator entries into WM_COMMAND lives in shortcut_qt.cpp; window_start installs it.
- * Deliberately not produced: live sizing (the window manager sizes), MDI, tray, drop targets,
- * WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists). */
-// The runtime's headers come first: Qt's `slots` macro would break their record fields.
-#include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
-#include "runtime/ui/focus.h"
-#include "runtime/ui/gadget.h"
+ * Qt adapter of the toolkit windows: a top-level QWidget (menu bar above a client area) per
+ * window, and the platform services beneath the window procedure and event_wait.
+ * [X] WM_CLOSE from a close request (the window stays), WM_MOVE, WM_SIZE (restored, minimised,
+ *     maximised), WM_ACTIVATE and WM_ERASEBKGND from the top-level widget
+ * [X] event_wait's dispatcher: QCoreApplication::processEvents, woken by a posted empty event
+ * [X] the key filter of shortcut_qt.cpp, installed at start-up; Tab focus moves in focus_qt.cpp
+ * [ ] not emulated: live sizing (the window manager sizes), MDI clients, tray icons, drop targets,
+ *     WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists) */
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/focus_internal.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/resources.h"
-#include "runtime/ui/shortcut.h"
 #include "runtime/ui/shortcut_qt.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>
@@ -26,9 +25,6 @@
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
-
-void window_registry_create();
-void window_registry_destroy();
 
 namespace {
 
@@ -135,7 +131,7 @@ void host_remove_prop(NativeHandle native, const char* name) {
 
 ObjectNumber host_control_identifier(NativeHandle control) {
     if (!control) return -1;
-    QVariant value = as_object(control)->property("QZ_Identifier");
+    QVariant value = as_object(control)->property(GADGET_ID_PROPERTY);
     return value.isValid() ? ObjectNumber(value.toLongLong()) : -1;
 }
 
@@ -144,8 +140,8 @@ NativeHandle host_focus_in_window(NativeHandle window) {
 }
 
 void host_set_focus(NativeHandle native) {
-    // A saved focus ("QZ_Focus") may name a control destroyed while its window was inactive; a
-    // stale window handle is harmless to SetFocus, a stale widget pointer is not.
+    // A saved focus (WINDOW_FOCUS_PROPERTY) may name a control destroyed while its window was
+    // inactive; a stale window handle is harmless to SetFocus, a stale widget pointer is not.
     if (!native) return;
     auto* widget = static_cast<QWidget*>(native);
     if (QApplication::allWidgets().contains(widget)) widget->setFocus(Qt::OtherFocusReason);
@@ -179,20 +175,9 @@ const WindowHost qt_host = {
     host_default_procedure, host_post_message,  host_pump,
 };
 
-// Window bookkeeping once the widget goes: steps 5 to 7 of window_close.
-void forget_window(ToolkitWindow* window) {
-    WindowRecord* record = window_lookup(window->number);
-    if (!record || record->handle != static_cast<NativeHandle>(window)) return;
-    gadget_list_forget(window);
-    shortcut_free(record);
-    record->background_brush = nullptr;
-    event_queue_remove_window(window->number);
-    registry_release(window_registry(), window->number);
-}
-
 ToolkitWindow::~ToolkitWindow() {
     // An owned window goes with its owner; its number must go too.
-    if (!closing) forget_window(this);
+    if (!closing) window_destroyed(number, this);
 }
 
 Qt::WindowFlags qt_window_flags(const WindowStyle& style) {
@@ -258,159 +243,81 @@ const QIcon& window_program_icon() {
     return icon;
 }
 
-ObjectNumber window_number_of(NativeHandle native) { return window_find_toolkit(native, nullptr); }
-
 // ---------------------------------------------------------------------------------------------
 
-ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int height, const char16_t* title,
-                         std::uint32_t flags, NativeHandle parent) {
-    ObjectRegistry* registry = window_registry();
-    if (!registry || !qApp) return 0;
-    ObjectNumber id = number;
-    auto* record = static_cast<WindowRecord*>(registry_obtain(registry, number, &id));
-    if (!record) return 0;
+bool window_native_ready() { return qApp != nullptr; }
 
-    const WindowStyle style = window_style_from_flags(flags);
-    const std::uint32_t created_style = style.style & ~7u;
-    const WindowFrameMetrics frame = frame_metrics();
-    int outer_width = 0, outer_height = 0;
-    window_outer_size(created_style, width, height, frame, &outer_width, &outer_height);
-
+WindowSurroundings window_native_surroundings(NativeHandle parent) {
+    WindowSurroundings around{};
     QRect screen(0, 0, 1024, 768);
     if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry();
-    WindowRect reference{};
-    const WindowRect* reference_ptr = nullptr;
-    QWidget* ref_widget = parent ? static_cast<QWidget*>(parent) : QApplication::activeWindow();
-    if (ref_widget) {
-        QRect r = ref_widget->frameGeometry();
-        reference = WindowRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-        reference_ptr = &reference;
+    around.screen = WindowRect{screen.left(), screen.top(), screen.left() + screen.width(), screen.top() + screen.height()};
+    around.frame = frame_metrics();
+    QWidget* reference = parent ? static_cast<QWidget*>(parent) : QApplication::activeWindow();
+    if (reference) {
+        QRect r = reference->frameGeometry();
+        around.reference = WindowRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        around.has_reference = true;
     }
-    const WindowPlacement place =
-        window_place(x, y, outer_width, outer_height, flags, screen.width(), screen.height(), reference_ptr);
-    // A window limited to the screen loses client area, as the outer size shrinks.
-    const int client_width = std::max(0, width - (outer_width - place.width));
-    const int client_height = std::max(0, height - (outer_height - place.height));
+    return around;
+}
 
-    auto* window = new ToolkitWindow(static_cast<QWidget*>(parent), qt_window_flags(style));
-    window->number = id;
-    window->fixed_size = !(created_style & WS_THICKFRAME);
-    if (window->fixed_size) window->setFixedSize(client_width, client_height);
-    else window->resize(client_width, client_height);
+NativeHandle window_native_create(const WindowCreation& creation, NativeHandle parent) {
+    auto* window = new ToolkitWindow(static_cast<QWidget*>(parent), qt_window_flags(creation.style));
+    window->number = creation.id;
+    window->fixed_size = !(creation.style.style & WS_THICKFRAME);
+    if (window->fixed_size) window->setFixedSize(creation.client_width, creation.client_height);
+    else window->resize(creation.client_width, creation.client_height);
     window->lay_out();
-    // An ignored coordinate left as passed (parent-centred with nothing to centre on) is the
-    // system's choice too, never a window placed 65535 pixels off the screen.
-    const bool system_place = place.x == CW_USEDEFAULT || place.x == COORD_IGNORE || place.y == COORD_IGNORE;
-    if (!system_place) window->move(place.x + screen.left(), place.y + screen.top());
-    window->setWindowTitle(title ? QString::fromUtf16(title) : QString());
+    if (!creation.system_place) window->move(creation.x, creation.y);
+    window->setWindowTitle(creation.title ? QString::fromUtf16(creation.title) : QString());
     window->setWindowIcon(window_program_icon());
-    window->setProperty("QZ_WindowID", qlonglong(id + 1));
-    if (style.ex_style & WS_EX_TOOLWINDOW) window->setProperty("QZ_ToolWindow", qlonglong(1));
     window->installEventFilter(the_window_filter);
-
-    *record = WindowRecord{};
-    record->handle = window;
-    record->min_or_max = (created_style & 0x21000000u) ? 1 : 0;
-    shortcut_install_defaults(record);
-    record->mdi_client = nullptr;
-
-    if (!(flags & WINDOW_INVISIBLE)) {
-        if (flags & WINDOW_MAXIMIZE) window->showMaximized();
-        else if (flags & WINDOW_MINIMIZE) window->showMinimized();
-        else window->show();
-    }
-    if (!(flags & WINDOW_NO_GADGETS)) gadget_list_use(window);
-    return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(window);
+    return window;
 }
 
-int window_close(ObjectNumber number) {
-    WindowRecord* record = window_lookup(number);
-    if (!record) return 0;
-    auto* window = toolkit_window(record->handle);
-    // Activation returns to the owner before the window goes.
-    if (QWidget* owner = window->parentWidget(); owner && !record->mdi_client) owner->activateWindow();
-    window->setProperty("QZ_WindowID", QVariant());
-    window_procedure(window, WM_NCDESTROY, 0, 0);
+void window_native_show(NativeHandle handle, std::uint32_t flags) {
+    if (flags & WINDOW_INVISIBLE) return;
+    QWidget* window = toolkit_window(handle);
+    if (flags & WINDOW_MAXIMIZE) window->showMaximized();
+    else if (flags & WINDOW_MINIMIZE) window->showMinimized();
+    else window->show();
+}
+
+void window_native_activate_owner(NativeHandle window) {
+    if (QWidget* owner = toolkit_window(window)->parentWidget()) owner->activateWindow();
+}
+
+void window_native_destroy(NativeHandle handle) {
+    ToolkitWindow* window = toolkit_window(handle);
     window->closing = true;
-    gadget_list_forget(window);
-    shortcut_free(record);
-    record->background_brush = nullptr;
-    // The record goes before the widget so that nothing its destruction raises finds it.
-    registry_release(window_registry(), number);
     delete window;
-    event_queue_remove_window(number);
-    return 1;
 }
 
-NativeHandle window_handle(ObjectNumber number) {
-    WindowRecord* record = window_lookup(number);
-    return record ? record->handle : nullptr;
-}
+void window_native_set_enabled(NativeHandle window, bool enabled) { toolkit_window(window)->setEnabled(enabled); }
 
-int window_disable(ObjectNumber number, int state) {
-    WindowRecord* record = window_lookup(number);
-    if (!record) return 0;
-    toolkit_window(record->handle)->setEnabled(state == 0);
-    return 1;
-}
-
-int window_set_topmost(ObjectNumber number, int state) {
-    WindowRecord* record = window_lookup(number);
-    if (!record || record->mdi_client) return 0;
-    QWidget* window = toolkit_window(record->handle);
+void window_native_set_topmost(NativeHandle handle, bool topmost) {
+    QWidget* window = toolkit_window(handle);
     bool visible = window->isVisible();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, state != 0);
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
     // Changing the flags of a shown window hides it.
     if (visible) window->show();
-    return 1;
 }
 
-int window_activate(ObjectNumber number) {
-    WindowRecord* record = window_lookup(number);
-    if (!record) return 0;
-    QWidget* window = toolkit_window(record->handle);
+void window_native_activate(NativeHandle handle) {
+    QWidget* window = toolkit_window(handle);
     window->raise();
     window->activateWindow();
-    return 1;
 }
 
-// ---------------------------------------------------------------------------------------------
-
-void focus_move(bool forward) {
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* top = QApplication::activeWindow();
-    if (!top && focus) top = focus->window();
-    if (!top) return;
-    QWidget* start = focus && top->isAncestorOf(focus) ? focus : nullptr;
-    std::vector<QWidget*> widgets;
-    std::vector<FocusCandidate> candidates;
-    // findChildren walks depth first, a widget before its children, in creation order: the order of
-    // EnumChildWindows.
-    for (QWidget* w : top->findChildren<QWidget*>()) {
-        if (w->isWindow()) continue;
-        widgets.push_back(w);
-        candidates.push_back(FocusCandidate{w, w->isEnabled(), w->isVisible(),
-                                            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus});
-    }
-    int index = focus_choose(candidates.data(), int(candidates.size()), start, forward);
-    if (index >= 0) widgets[std::size_t(index)]->setFocus(Qt::TabFocusReason);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-void window_start() {
-    window_registry_create();
-    event_start();
+void window_native_start() {
     window_host_install(&qt_host);
     if (!the_window_filter) the_window_filter = new WindowEventFilter;
     shortcut_filter_install();
     window_program_icon();
 }
 
-void window_end() {
-    if (ObjectRegistry* registry = window_registry()) registry_free_all(registry);
-    window_registry_destroy();
-    event_end();
+void window_native_end() {
     shortcut_filter_remove();
     delete the_window_filter;
     the_window_filter = nullptr;

@@ -7,9 +7,9 @@
 #include "app/commands.h"
 #include "files/file_test_support.h"
 #include "files/unprivileged.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/image.h"
-#include "runtime/ui/menu.h"
+#include "runtime/ui/menu_qt.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -207,7 +207,7 @@ TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
     QStringList items;
     std::vector<ImageHandle> images;
     for (QAction* action : menu->actions()) {
-        auto* item = reinterpret_cast<MenuItemRecord*>(action->property("qz_item").value<quintptr>());
+        auto* item = menu_item_of(action);
         ASSERT_NE(item, nullptr) << "an item of the image menu without its record";
         items << (action->isSeparator() ? QStringLiteral("-") : QString::fromUtf16(item->text));
         if (!action->isSeparator()) images.push_back(item->image);

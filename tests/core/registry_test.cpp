@@ -53,16 +53,16 @@ protected:
 TEST_F(RegistryTest, CreationStateAndGrowth) {
     EXPECT_EQ(g_registry->slot_count, 16);
     EXPECT_EQ(g_registry->grow_step, 16);
-    for (std::intptr_t i = 0; i < 16; ++i) EXPECT_EQ(g_registry->slots[i], nullptr);
+    for (std::intptr_t i = 0; i < 16; ++i) EXPECT_EQ(g_registry->slot_records[i], nullptr);
 
     ASSERT_NE(create_object(100, 1), nullptr);
     EXPECT_EQ(g_registry->slot_count, 116);
     for (std::intptr_t i = 16; i < 116; ++i) {
         if (i != 100) {
-            EXPECT_EQ(g_registry->slots[i], nullptr) << i;
+            EXPECT_EQ(g_registry->slot_records[i], nullptr) << i;
         }
     }
-    EXPECT_NE(g_registry->slots[100], nullptr);
+    EXPECT_NE(g_registry->slot_records[100], nullptr);
     EXPECT_NE(registry_lookup(g_registry, 100), nullptr);
     // Within the grown array no further growth.
     create_object(115, 2);
@@ -103,7 +103,7 @@ TEST_F(RegistryTest, ReleaseKeepsTheSlotRecordForReuse) {
     registry_release(g_registry, 3);
     EXPECT_EQ(registry_lookup(g_registry, 3), nullptr);
     EXPECT_EQ(registry_is_object(g_registry, 3), nullptr);
-    EXPECT_EQ(g_registry->slots[3], record) << "the allocation stays in the slot";
+    EXPECT_EQ(g_registry->slot_records[3], record) << "the allocation stays in the slot";
     EXPECT_EQ(record->payload, 0) << "the whole record is zeroed";
     EXPECT_EQ(create_object(3, 78), record);
     EXPECT_TRUE(g_destroyed.empty()) << "a free record has nothing to destroy";

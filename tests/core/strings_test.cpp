@@ -579,6 +579,44 @@ TEST_F(StringsTest, VariablesAssignInitTakeAndFree) {
     string_var_free(nullptr);
 }
 
+TEST_F(StringsTest, ScopeGivesTheAreaBackOnEveryWayOutUnlessKeptOrTaken) {
+    const std::int32_t p0 = temp_position();
+    auto build = [](bool leave_early) {
+        TempScope scope;
+        temp_append(u"abandoned");
+        if (leave_early) return;
+        temp_append(u" as well");
+    };
+    build(true);
+    EXPECT_EQ(temp_position(), p0);
+    EXPECT_EQ(*temp_address(p0), 0) << "a terminator stands at the position again";
+    build(false);
+    EXPECT_EQ(temp_position(), p0);
+    {
+        TempScope scope;
+        EXPECT_EQ(scope.start(), p0);
+        temp_append(u"kept");
+        scope.keep();
+    }
+    EXPECT_EQ(area_text(temp_address(p0)), Text(u"kept"));
+    EXPECT_EQ(temp_position(), p0 + 8);
+    temp_reset(p0);
+
+    StringVar var = nullptr;
+    {
+        TempScope scope;
+        temp_append(u"Extensions/");
+        temp_append(u"x.qex");
+        EXPECT_EQ(area_text(scope.text()), Text(u"Extensions/x.qex"));
+        scope.take(&var);
+        EXPECT_EQ(temp_position(), p0);
+        temp_append(u"built after the take");
+    }
+    EXPECT_EQ(Text(var), Text(u"Extensions/x.qex"));
+    EXPECT_EQ(temp_position(), p0);
+    string_var_free(var);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Conversions
 

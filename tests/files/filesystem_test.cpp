@@ -11,10 +11,9 @@ namespace {
 class FileSystem : public ScratchFolder {};
 
 std::u16string part_of(const char16_t* path) {
-    std::int32_t p0 = temp_position();
-    std::u16string part = path_file_part(path, p0);
-    EXPECT_EQ(temp_position(), p0 + static_cast<std::int32_t>(part.size() * 2));
-    temp_reset(p0);
+    TempScope scope;
+    std::u16string part = path_file_part(path, scope.start());
+    EXPECT_EQ(temp_position(), scope.start() + static_cast<std::int32_t>(part.size() * 2));
     return part;
 }
 

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/registry.h"
-#include "runtime/ui/event.h"
-#include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/event_internal.h"
+#include "runtime/ui/gadget_internal.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/window.h"
 
 namespace {
@@ -87,11 +87,11 @@ protected:
         fake = FakePlatform{};
         offered.clear();
         event_queue_clear();
-        window.props["QZ_WindowID"] = WINDOW + 1;
+        window.props[WINDOW_ID_PROPERTY] = WINDOW + 1;
         client.parent = &window;
         field.parent = &client;
         field.identifier = GADGET;
-        field.props["QZ_ID"] = GADGET;
+        field.props[GADGET_ID_PROPERTY] = GADGET;
         record = static_cast<WindowRecord*>(registry_obtain(window_registry(), WINDOW));
         ASSERT_NE(record, nullptr);
         record->handle = &window;
@@ -151,14 +151,12 @@ TEST_F(WindowProcedureTest, SizeKindsGiveTheirEventSequences) {
     auto events = drain();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].code, EVENT_WINDOW_MINIMIZED);
-    EXPECT_EQ(record->min_or_max, 1);
 
     send(&window, WM_SIZE, SIZE_RESTORED);
     events = drain();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].code, EVENT_WINDOW_RESTORED);
     EXPECT_EQ(events[1].code, EVENT_WINDOW_SIZED);
-    EXPECT_EQ(record->min_or_max, 0);
 
     // A plain resize of a restored window is only sized.
     send(&window, WM_SIZE, SIZE_RESTORED);
@@ -172,6 +170,11 @@ TEST_F(WindowProcedureTest, SizeKindsGiveTheirEventSequences) {
     EXPECT_EQ(events[0].code, EVENT_WINDOW_MAXIMIZED);
     EXPECT_EQ(events[1].code, EVENT_WINDOW_SIZED);
     EXPECT_EQ(events[1].window, WINDOW);
+    // Restoring from maximised is announced too.
+    send(&window, WM_SIZE, SIZE_RESTORED);
+    events = drain();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].code, EVENT_WINDOW_RESTORED);
 }
 
 TEST_F(WindowProcedureTest, SizeOfADescendantReturnsOneAndRaisesNothing) {
@@ -184,7 +187,7 @@ TEST_F(WindowProcedureTest, SizeOfADescendantReturnsOneAndRaisesNothing) {
 TEST_F(WindowProcedureTest, ActivationRestoresTheFocusSavedAtDeactivation) {
     fake.focused = &field;
     EXPECT_EQ(send(&window, WM_ACTIVATE, 0), 1);
-    EXPECT_EQ(window.props["QZ_Focus"], reinterpret_cast<std::intptr_t>(&field));
+    EXPECT_EQ(window.props[WINDOW_FOCUS_PROPERTY], reinterpret_cast<std::intptr_t>(&field));
     EXPECT_TRUE(drain().empty());
     fake.focused = nullptr;
     EXPECT_EQ(send(&window, WM_ACTIVATE, 1), 1);
@@ -195,7 +198,7 @@ TEST_F(WindowProcedureTest, ActivationRestoresTheFocusSavedAtDeactivation) {
     EXPECT_EQ(fake.default_calls, 0);
     // WM_NCDESTROY forgets the saved focus.
     EXPECT_EQ(send(&window, WM_NCDESTROY), 1);
-    EXPECT_EQ(window.props.count("QZ_Focus"), 0u);
+    EXPECT_EQ(window.props.count(WINDOW_FOCUS_PROPERTY), 0u);
 }
 
 TEST_F(WindowProcedureTest, MenuAcceleratorAndControlCommands) {
@@ -253,7 +256,7 @@ TEST_F(WindowProcedureTest, NotifyReachesTheSendersKindAndReturnsItsResult) {
 }
 
 TEST_F(WindowProcedureTest, AControlWhoseIdDisagreesWithItsPropertyIsNoGadget) {
-    field.props["QZ_ID"] = GADGET + 1;
+    field.props[GADGET_ID_PROPERTY] = GADGET + 1;
     NotifyHeader header{&field, std::uintptr_t(GADGET), 2001};
     EXPECT_EQ(send(&window, WM_NOTIFY, GADGET, reinterpret_cast<std::intptr_t>(&header)), 77);
     EXPECT_TRUE(offered.empty());

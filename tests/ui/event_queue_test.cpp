@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 
 namespace {
 

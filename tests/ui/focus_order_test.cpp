@@ -2,7 +2,7 @@
 // ends, and a start that is no stop itself.
 #include <gtest/gtest.h>
 
-#include "runtime/ui/focus.h"
+#include "runtime/ui/focus_internal.h"
 
 namespace {
 

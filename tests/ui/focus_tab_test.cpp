@@ -10,8 +10,8 @@
 
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/shortcut_internal.h"
+#include "runtime/ui/window_internal.h"
 #include "runtime/ui/window_qt.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Fonts: points to pixels at the display's resolution, the flags, and the numbered objects.
-#include "runtime/ui/font.h"
+#include "runtime/ui/font_internal.h"
 #include "runtime/ui/font_qt.h"
 
 #include <QFont>

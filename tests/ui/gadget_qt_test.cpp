@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/strings.h"
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/font.h"
 #include "runtime/ui/font_qt.h"
-#include "runtime/ui/gadget.h"
+#include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"
 
@@ -46,11 +46,9 @@ int count(const std::vector<Seen>& seen, int code, ObjectNumber object, std::int
 }
 
 std::u16string text_of(ObjectNumber gadget) {
-    std::int32_t p0 = temp_position();
-    char16_t* text = gadget_get_text(gadget, p0);
-    std::u16string result = text ? std::u16string(text) : u"<null>";
-    temp_reset(p0);
-    return result;
+    TempScope scope;
+    char16_t* text = gadget_get_text(gadget, scope.start());
+    return text ? std::u16string(text) : u"<null>";
 }
 
 QWidget* control(ObjectNumber gadget) {
@@ -146,11 +144,11 @@ TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {
 TEST_F(GadgetQt, EditorEmptyTextResetsTheLineState) {
     editor_gadget_create(9, 0, 0, 200, 100);
     gadget_set_text(9, u"x");
-    gadget_lookup(9)->back_color = 5;
+    gadget_lookup(9)->line_state = 5;
     gadget_set_text(9, u"y");
-    EXPECT_EQ(gadget_lookup(9)->back_color, 5);
+    EXPECT_EQ(gadget_lookup(9)->line_state, 5);
     gadget_set_text(9, nullptr);
-    EXPECT_EQ(gadget_lookup(9)->back_color, 0);
+    EXPECT_EQ(gadget_lookup(9)->line_state, 0);
 }
 
 TEST_F(GadgetQt, DefaultFontChangesOnlyGadgetsCreatedAfterwardsUntilItIsFreed) {
@@ -259,6 +257,14 @@ TEST_F(GadgetQt, FieldFocusChangesAreGadgetEvents) {
     auto seen = collect();
     EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_LOST_FOCUS), 1);
     EXPECT_EQ(count(seen, EVENT_GADGET, 8, GADGET_EVENT_FOCUS), 1);
+    // The program moves the focus as a click does.
+    EXPECT_EQ(gadget_set_focus(7), 1);
+    EXPECT_EQ(QApplication::focusWidget(), control(7));
+    seen = collect();
+    EXPECT_EQ(count(seen, EVENT_GADGET, 8, GADGET_EVENT_LOST_FOCUS), 1);
+    EXPECT_EQ(count(seen, EVENT_GADGET, 7, GADGET_EVENT_FOCUS), 1);
+    EXPECT_EQ(gadget_set_focus(99), 0);
+    EXPECT_EQ(QApplication::focusWidget(), control(7));
 }
 
 TEST_F(GadgetQt, DestroyingAGadgetDropsOnlyItsOwnQueuedEvents) {

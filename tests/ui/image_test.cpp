@@ -88,7 +88,7 @@ protected:
 };
 
 // 3 x 2 RGBA: red, green, blue / white half-transparent, black transparent, grey opaque.
-PngPicture rgba_spec() {
+PngPicture rgba_picture() {
     PngPicture picture;
     picture.width = 3;
     picture.height = 2;
@@ -98,7 +98,7 @@ PngPicture rgba_spec() {
 }
 
 TEST_F(ImageTest, RgbaPngGivesStraightBgraBottomUp) {
-    const auto png = encode_png(rgba_spec());
+    const auto png = encode_png(rgba_picture());
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
     const ImageRecord* record = image_record(id);
@@ -136,7 +136,7 @@ TEST_F(ImageTest, RgbPngGives24BitsWithPaddedRows) {
     EXPECT_EQ(pixel_of(id, 2, 0), (std::vector<int>{90, 80, 70}));
 }
 
-PngPicture palette4_spec() {
+PngPicture palette4_picture() {
     PngPicture picture;
     picture.colour_type = PNG_COLOR_TYPE_PALETTE;
     picture.bit_depth = 4;
@@ -148,7 +148,7 @@ PngPicture palette4_spec() {
 }
 
 TEST_F(ImageTest, FourBitPalettePngGives24BitsAndSourceDepth4) {
-    const auto png = encode_png(palette4_spec());
+    const auto png = encode_png(palette4_picture());
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
     EXPECT_EQ(image_record(id)->depth, 24);
@@ -159,7 +159,7 @@ TEST_F(ImageTest, FourBitPalettePngGives24BitsAndSourceDepth4) {
 }
 
 TEST_F(ImageTest, FourBitPalettePngWithTransparencyGives32Bits) {
-    PngPicture picture = palette4_spec();
+    PngPicture picture = palette4_picture();
     picture.transparency = {0, 128};   // entry 2 stays opaque
     const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
@@ -249,7 +249,7 @@ TEST_F(ImageTest, UnknownOrDamagedDataIsRefusedAndTheNumberStaysFree) {
     EXPECT_EQ(image_catch(ANY_NUMBER, text, sizeof text), 0);
 
     // A PNG cut short: its header reads, its pixels do not.
-    const auto png = encode_png(rgba_spec());
+    const auto png = encode_png(rgba_picture());
     EXPECT_EQ(image_catch(4, png.data(), png.size() - 30), 0);
     EXPECT_EQ(image_handle(4), nullptr);
     // Only the signature.
@@ -262,7 +262,7 @@ TEST_F(ImageTest, UnknownOrDamagedDataIsRefusedAndTheNumberStaysFree) {
 }
 
 TEST_F(ImageTest, NumbersHandlesAndFreeing) {
-    const auto png = encode_png(rgba_spec());
+    const auto png = encode_png(rgba_picture());
     const ObjectNumber handle = image_catch(12, png.data(), png.size());
     ASSERT_NE(handle, 0);
     EXPECT_EQ(reinterpret_cast<ObjectNumber>(image_handle(12)), handle);
@@ -308,7 +308,7 @@ TEST_F(ImageTest, DecoderTableIsTriedInOrderAndPngIsRegisteredOnce) {
     EXPECT_EQ(pixel_of(id, 0, 0), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(image_record(id)->source_depth, 1);
     // PNG comes first in the table, so PNG data never reaches the later decoder.
-    const auto png = encode_png(rgba_spec());
+    const auto png = encode_png(rgba_picture());
     ASSERT_NE(image_catch(ANY_NUMBER, png.data(), png.size()), 0);
     EXPECT_EQ(checks, 1);
     // The table is full at 30.
@@ -468,7 +468,7 @@ TEST_F(ImageTest, IconWithAlphaKeepsItsAlphaAndPngIconsDecode) {
     ASSERT_NE(id, 0);
     EXPECT_EQ(pixel_of(id, 1, 1), (std::vector<int>{99, 0, 0, 77}));
 
-    const auto png = encode_png(rgba_spec());
+    const auto png = encode_png(rgba_picture());
     const auto png_icon = icon_file({{3, 32, png}});
     const ObjectNumber id2 = image_catch(ANY_NUMBER, png_icon.data(), png_icon.size());
     ASSERT_NE(id2, 0);

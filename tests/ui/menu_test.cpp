@@ -1,6 +1,6 @@
 // Image menus: the measuring rules, building a window's bar, choosing an item as a person does,
 // the records' lifetime, and what an open drop-down looks like (pixels of a screenshot).
-#include "runtime/ui/menu.h"
+#include "runtime/ui/menu_internal.h"
 
 #include "runtime/core/memory.h"
 #include "runtime/ui/event.h"

@@ -1,6 +1,6 @@
 // Requesters: button sets and results, the other windows disabled and restored around a dialog,
 // and the open dialog answered as a person answers it (typing a name, pressing Escape).
-#include "runtime/ui/requester.h"
+#include "runtime/ui/requester_internal.h"
 
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
@@ -203,11 +203,9 @@ void type_name_and_enter(QFileDialog* dialog, const QString& name) {
 }
 
 std::u16string open_file(const char16_t* title, const char16_t* default_file, const char16_t* pattern, int position) {
-    const std::int32_t p0 = temp_position();
-    const char16_t* chosen = requester_open_file(title, default_file, pattern, position, p0);
-    std::u16string result = chosen ? std::u16string(chosen) : std::u16string(u"(null)");
-    temp_reset(p0);
-    return result;
+    TempScope scope;
+    const char16_t* chosen = requester_open_file(title, default_file, pattern, position, scope.start());
+    return chosen ? std::u16string(chosen) : std::u16string(u"(null)");
 }
 
 TEST_F(RequesterTest, OpenReturnsATypedMissingFileInAnExistingFolder) {

@@ -13,7 +13,7 @@
 
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 #include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"
@@ -147,7 +147,7 @@ TEST_F(ShortcutKeys, MenuChoiceAndShortcutGiveTheSameEvent) {
 
 TEST_F(ShortcutKeys, AHotkeyControlKeepsItsKeys) {
     auto* field = qobject_cast<QLineEdit*>(control(7));
-    field->setProperty("QZ_Hotkey", 1);
+    field->setProperty(SHORTCUT_HOTKEY_PROPERTY, 1);
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);

@@ -1,9 +1,9 @@
 // Accelerator entries as the windows keep them: fVirt packing, the two Tab entries, replacing and
-// removing, and the choice of table for a key (the multi-line editor's Tab, "QZ_Hotkey").
+// removing, and the choice of table for a key (the multi-line editor's Tab, a hotkey control).
 #include <gtest/gtest.h>
 
 #include "runtime/core/memory.h"
-#include "runtime/ui/shortcut.h"
+#include "runtime/ui/shortcut_internal.h"
 
 namespace {
 

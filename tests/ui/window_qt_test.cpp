@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/ui/event.h"
+#include "runtime/ui/event_internal.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/resources.h"
 #include "runtime/ui/window.h"
@@ -247,10 +247,8 @@ TEST_F(WindowQt, MinimiseAndRestoreGiveTheirEvents) {
 TEST_F(WindowQt, MaximiseMinimiseAndToolBitsChooseHowTheWindowIsShown) {
     ObjectNumber big = open(58, 200, 100, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WINDOW_MAXIMIZE);
     EXPECT_TRUE(widget(big)->isMaximized());
-    EXPECT_EQ(window_lookup(big)->min_or_max, 1);
     ObjectNumber small = open(59, 200, 100, WS_CAPTION | WS_SYSMENU | WINDOW_MINIMIZE);
     EXPECT_TRUE(widget(small)->isMinimized());
-    EXPECT_EQ(window_lookup(small)->min_or_max, 1);
     // A tool window loses the maximise box even when asked for it.
     ObjectNumber tool = open(61, 200, 100, WINDOW_TOOL | WS_MAXIMIZEBOX | WS_SYSMENU);
     QWidget* w = widget(tool);
@@ -258,8 +256,16 @@ TEST_F(WindowQt, MaximiseMinimiseAndToolBitsChooseHowTheWindowIsShown) {
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(w->windowFlags() & Qt::WindowTitleHint);
     EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
-    // A plain window has neither state.
-    EXPECT_EQ(window_lookup(open(62, 50, 50, 0))->min_or_max, 0);
+    // Opened maximised or minimised, a window counts as such until restored, even unshown: its
+    // first restore is announced. A plain window's restore is only a resize.
+    for (std::uint32_t state : {WINDOW_MAXIMIZE, WINDOW_MINIMIZE, 0u}) {
+        ObjectNumber n = open(ANY_NUMBER, 50, 50, WS_CAPTION | WS_SYSMENU | WINDOW_INVISIBLE | state);
+        collect();
+        window_send_message(window_handle(n), WM_SIZE, SIZE_RESTORED, 0);
+        auto seen = collect();
+        EXPECT_TRUE(contains(seen, EVENT_WINDOW_SIZED, 0, n)) << state;
+        EXPECT_EQ(contains(seen, EVENT_WINDOW_RESTORED, 0, n), state != 0) << state;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // screen or over a parent, with the limits at the screen's size and at zero.
 #include <gtest/gtest.h>
 
-#include "runtime/ui/window.h"
+#include "runtime/ui/window_internal.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-/** @file focus.h
- * Tab focus navigation: which control gets the focus for the commands of the two Tab entries. */
+/** @file focus_internal.h
+ * Tab focus navigation, inside the toolkit: which control gets the focus for the commands of the
+ * two Tab entries (focus.cpp), and the move itself over the active window's widgets (focus_qt.cpp). */
 #pragma once
 
 #include "runtime/ui/window.h"
@@ -17,5 +18,5 @@ struct FocusCandidate {
 // the stop before start, wrapping to the last. Only enabled, visible tab stops count.
 int focus_choose(const FocusCandidate* candidates, int count, NativeHandle start, bool forward);
 
-// Moves the focus within the active window (the Qt adapter enumerates the candidates).
+// Moves the focus within the active window: the next or previous candidate focus_choose picks.
 void focus_move(bool forward);
