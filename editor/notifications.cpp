@@ -82,6 +82,44 @@ CaretToken token_at_caret(EditorRecord* record, const char* line, int line_lengt
     return token;
 }
 
+// The autocompletion words whose first `typed` units are the key built at key_at (both folded
+// when the table ignores case), separated by spaces.
+std::u16string completion_words(EditorRecord* record, std::int32_t key_at, std::int32_t typed, bool fold) {
+    std::u16string words;
+    LinkedList* list = record->word_list.header;
+    list_reset(list);
+    while (auto* entry = static_cast<WordEntry*>(list_next(list))) {
+        if (!(entry->flags & WORD_AUTOCOMPLETE)) continue;
+        const char16_t* word = entry->word ? entry->word : u"";
+        TempScope lowered;
+        const char16_t* candidate = fold ? string_lower(word, temp_next_string()) : word;
+        if (string_len(candidate) < typed ||
+            std::char_traits<char16_t>::compare(candidate, temp_address(key_at), typed) != 0)
+            continue;
+        if (!words.empty()) words += u' ';
+        words += word;
+    }
+    return words;
+}
+
+// Shows the words for the token before the caret, unless they are just the key already typed.
+bool show_completion(ObjectNumber gadget, const std::u16string& words, std::int32_t key_at, int token_length,
+                     bool fold) {
+    {
+        TempScope lowered;
+        const char16_t* compared = fold ? string_lower(words.c_str(), temp_next_string()) : words.c_str();
+        if (string_equal(compared, temp_address(key_at))) return false;
+    }
+    const std::int32_t bytes = string_byte_length(words.c_str(), TEXT_UTF8);
+    char* encoded = static_cast<char*>(memory_allocate(bytes + 1));
+    if (!encoded) return false;
+    string_to_memory(encoded, words.c_str(), -1, TEXT_UTF8);
+    scintilla_send(gadget, SCI_AUTOCSHOW, static_cast<std::uintptr_t>(token_length),
+                   reinterpret_cast<std::intptr_t>(encoded));
+    memory_free(encoded);
+    return true;
+}
+
 }  // namespace
 
 void update_completion(EditorRecord* record) {
@@ -102,51 +140,20 @@ void update_completion(EditorRecord* record) {
         scintilla_send(gadget, SCI_GETCURLINE, static_cast<std::uintptr_t>(line_length + 1), reinterpret_cast<std::intptr_t>(line)));
     const CaretToken token = token_at_caret(record, line, static_cast<int>(line_length), caret);
 
-    const std::int32_t p0 = temp_position();
-    string_from_memory(line + token.start, token.length, TEXT_UTF8, p0);
+    TempScope scope;
+    string_from_memory(line + token.start, token.length, TEXT_UTF8, scope.start());
     memory_free(line);
-    const std::int32_t typed = string_len(temp_address(p0));
+    const std::int32_t typed = string_len(scope.text());
     bool shown = false;
     if (typed >= record->completion_threshold && (record->options & OPTION_AUTOCOMPLETE) && record->word_list.header) {
-        std::int32_t key_at = p0;
+        std::int32_t key_at = scope.start();
         if (fold) {
             key_at = temp_next_string();
-            string_lower(temp_address(p0), key_at);
+            string_lower(scope.text(), key_at);
         }
-        std::u16string list_text;
-        LinkedList* list = record->word_list.header;
-        list_reset(list);
-        while (auto* entry = static_cast<WordEntry*>(list_next(list))) {
-            if (!(entry->flags & WORD_AUTOCOMPLETE)) continue;
-            const std::int32_t scratch = temp_next_string();
-            const char16_t* candidate = entry->word ? entry->word : u"";
-            if (fold) candidate = string_lower(candidate, scratch);
-            const bool match = string_len(candidate) >= typed &&
-                               std::char_traits<char16_t>::compare(candidate, temp_address(key_at), typed) == 0;
-            temp_reset(scratch);
-            if (!match) continue;
-            if (!list_text.empty()) list_text += u' ';
-            list_text += entry->word ? entry->word : u"";
-        }
-        if (!list_text.empty()) {
-            const std::int32_t lowered_at = temp_next_string();
-            const char16_t* compared = fold ? string_lower(list_text.c_str(), lowered_at) : list_text.c_str();
-            const bool differs = !string_equal(compared, temp_address(key_at));
-            temp_reset(lowered_at);
-            if (differs) {
-                const std::int32_t bytes = string_byte_length(list_text.c_str(), TEXT_UTF8);
-                char* encoded = static_cast<char*>(memory_allocate(bytes + 1));
-                if (encoded) {
-                    string_to_memory(encoded, list_text.c_str(), -1, TEXT_UTF8);
-                    scintilla_send(gadget, SCI_AUTOCSHOW, static_cast<std::uintptr_t>(token.length),
-                                   reinterpret_cast<std::intptr_t>(encoded));
-                    memory_free(encoded);
-                    shown = true;
-                }
-            }
-        }
+        const std::u16string words = completion_words(record, key_at, typed, fold);
+        shown = !words.empty() && show_completion(gadget, words, key_at, token.length, fold);
     }
-    temp_reset(p0);
     if (!shown) close_completion(gadget);
 }
 

@@ -32,6 +32,12 @@ WordEntry* find_key(const EditorRecord* record, const char16_t* key) {
     return slot ? *slot : nullptr;
 }
 
+// The entry of a text; its lookup key is given back to the temporary area.
+WordEntry* find_text(const EditorRecord* record, const char16_t* text) {
+    TempScope key;
+    return find_key(record, lookup_key(record, text));
+}
+
 bool grow_key(EditorAcceleration* acc, std::size_t units) {
     if (units <= acc->key_capacity) return true;
     std::size_t capacity = units < 64 ? 64 : units * 2;
@@ -62,14 +68,12 @@ void editor_word_table_free(EditorRecord* record) {
 void editor_tables_rebuild(EditorRecord* record) {
     EditorAcceleration* acc = record->acceleration;
     if (!acc) return;
-    std::int32_t p0 = temp_position();
     for (int byte = 0; byte < 256; ++byte) {
         WordEntry* entry = nullptr;
         // Space and NUL trim to an empty text, which no lookup finds.
         if (byte != ' ' && byte != 0) {
-            const char16_t* one = string_from_code(byte, p0);
-            entry = find_key(record, lookup_key(record, one));
-            temp_reset(p0);
+            TempScope one;
+            entry = find_text(record, string_from_code(byte, one.start()));
         }
         acc->byte_entry[byte] = entry;
         bool separator = byte == '\n' || byte == '\r';
@@ -113,30 +117,24 @@ WordEntry* editor_find_word_bytes(EditorRecord* record, const char* text, int le
         // Words are cut at blanks, so the trim of a lookup never changes them.
         return find_key(record, acc->key);
     }
-    std::int32_t p0 = temp_position();
-    string_from_memory(text, length, TEXT_UTF8, p0);
-    std::int32_t trimmed_at = temp_next_string();
-    string_trim(temp_address(p0), nullptr, trimmed_at);
-    WordEntry* entry = find_key(record, lookup_key(record, temp_address(trimmed_at)));
-    temp_reset(p0);
-    return entry;
+    TempScope scope;
+    string_from_memory(text, length, TEXT_UTF8, scope.start());
+    return find_text(record, string_trim(scope.text(), nullptr, temp_next_string()));
 }
 
 int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record || !record->word_list.header || !record->word_index) return 0;
     // The words may be a temporary string that ends at the current position.
-    const std::int32_t saved = temp_position();
+    TempScope scope;
     const std::int32_t p0 = temp_next_string();
     string_trim(words, nullptr, p0);
-    if (string_len(temp_address(p0)) == 0) {
-        temp_reset(saved);
-        return 0;
-    }
+    if (string_len(temp_address(p0)) == 0) return 0;
     std::int32_t fields = string_count(temp_address(p0), u" ") + 1;
     LinkedList* list = record->word_list.header;
     int count = 0;
     for (std::int32_t i = 1; i <= fields; ++i) {
+        TempScope field;
         std::int32_t field_at = temp_next_string();
         string_field(temp_address(p0), i, u" ", field_at);
         std::int32_t key_at = field_at;
@@ -150,14 +148,10 @@ int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style,
         if (!entry) {
             list_last(list);
             entry = static_cast<WordEntry*>(list_add(list));
-            if (!entry) {
-                temp_reset(field_at);
-                continue;
-            }
+            if (!entry) continue;
             slot = static_cast<WordEntry**>(map_add(record->word_index, temp_address(key_at)));
             if (!slot) {
                 list_delete(list, 0);
-                temp_reset(field_at);
                 continue;
             }
             *slot = entry;
@@ -166,9 +160,7 @@ int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style,
         if (style != -1) entry->style = style;
         entry->flags |= flags;
         ++count;
-        temp_reset(field_at);
     }
-    temp_reset(saved);
     editor_tables_rebuild(record);
     return count;
 }
@@ -192,10 +184,8 @@ void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const 
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return;
     if (flags & WORD_SPAN) {
-        const std::int32_t saved = temp_position();
-        WordEntry* entry = find_key(record, lookup_key(record, open));
-        temp_reset(saved);
-        if (entry) entry->close_char = static_cast<std::uint8_t>(string_first_code(close) & 0xFF);
+        if (WordEntry* entry = find_text(record, open))
+            entry->close_char = static_cast<std::uint8_t>(string_first_code(close) & 0xFF);
         editor_tables_rebuild(record);
     }
     editor_restyle_all(gadget);
@@ -204,16 +194,9 @@ void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const 
 WordEntry* code_editor_find_word(ObjectNumber gadget, const char16_t* text) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return nullptr;
-    const std::int32_t saved = temp_position();
-    const std::int32_t p0 = temp_next_string();
-    string_trim(text, nullptr, p0);
-    WordEntry* entry = nullptr;
-    if (string_len(temp_address(p0)) != 0) {
-        const char16_t* key = lookup_key(record, temp_address(p0));
-        entry = find_key(record, key);
-    }
-    temp_reset(saved);
-    return entry;
+    // The text may be a temporary string that ends at the current position.
+    TempScope scope;
+    return find_text(record, string_trim(text, nullptr, temp_next_string()));
 }
 
 void code_editor_set_attribute(ObjectNumber gadget, int attribute, std::intptr_t value) {

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "editor_support.h"
+#include "runtime/core/strings.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ TEST_F(Typing, CompletionOpensOnTheThirdCharacterWithMatchingKeywordsOnly) {
 }
 
 TEST_F(Typing, CompletionIgnoresCaseAndOffersEveryKeywordOfThePrefix) {
+    const std::int32_t area = temp_position();
     type("Fun");
     ASSERT_TRUE(list_open());
     EXPECT_EQ(list_items(), (std::vector<std::string>{"function"}));
@@ -88,13 +90,17 @@ TEST_F(Typing, CompletionIgnoresCaseAndOffersEveryKeywordOfThePrefix) {
     ASSERT_TRUE(list_open());
     EXPECT_EQ(list_items(), (std::vector<std::string>{"true"}));
     EXPECT_EQ(choose(), "function con del true");
+    // Each list was made in the temporary area, which is given back.
+    EXPECT_EQ(temp_position(), area);
 }
 
 TEST_F(Typing, TheWholeWordAsOnlyCandidateClosesTheList) {
     type("functio");
     ASSERT_TRUE(list_open());
+    const std::int32_t area = temp_position();
     type("n");
     EXPECT_FALSE(list_open());
+    EXPECT_EQ(temp_position(), area);
     type(" var");
     EXPECT_FALSE(list_open());
     type(" new");

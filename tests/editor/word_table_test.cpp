@@ -53,6 +53,7 @@ TEST_F(WordTable, CaseSensitiveEditorKeepsCasesApart) {
 
 TEST_F(WordTable, TrimmedEndsAndTheInnerDoubleBlank) {
     create_editor(0, false);
+    const std::int32_t area = temp_position();
     EXPECT_EQ(code_editor_add_words(kEditor, u"  alpha  beta  ", 4, 0), 3);
     EXPECT_EQ(words_in_order(), (std::vector<std::string>{"alpha", "", "beta"}));
     EXPECT_EQ(code_editor_find_word(kEditor, u""), nullptr);
@@ -63,6 +64,8 @@ TEST_F(WordTable, TrimmedEndsAndTheInnerDoubleBlank) {
     EXPECT_EQ(code_editor_add_words(kEditor, u"    ", 4, 0), 0);
     EXPECT_EQ(code_editor_add_words(kEditor, nullptr, 4, 0), 0);
     EXPECT_EQ(list_count(record()->word_list.header), 3);
+    // What the additions and lookups built in the temporary area is given back.
+    EXPECT_EQ(temp_position(), area);
 }
 
 TEST_F(WordTable, StyleMinusOneCreatesAnEntryWithStyleZero) {
@@ -89,6 +92,7 @@ TEST_F(WordTable, KeywordSortIgnoresCaseUnlessCaseSensitive) {
 
 TEST_F(WordTable, DelimitersRecordTheLowByteOfTheClosingText) {
     create_editor(0, false);
+    const std::int32_t area = temp_position();
     code_editor_add_delimiter(kEditor, u"<", u"\u0141>", WORD_SPAN, 4);
     ASSERT_NE(code_editor_find_word(kEditor, u"<"), nullptr);
     EXPECT_EQ(code_editor_find_word(kEditor, u"<")->close_char, 0x41);
@@ -103,6 +107,7 @@ TEST_F(WordTable, DelimitersRecordTheLowByteOfTheClosingText) {
     EXPECT_EQ(code_editor_find_word(kEditor, u"|"), nullptr);
     code_editor_add_delimiter(kEditor, u"|", u"", WORD_STYLE_NEXT, 4);
     EXPECT_NE(code_editor_find_word(kEditor, u"|"), nullptr);
+    EXPECT_EQ(temp_position(), area);
 }
 
 TEST_F(WordTable, UnchangedAttributesDoNotRestyle) {
@@ -187,7 +192,9 @@ TEST_F(WordTable, NonAsciiWordsAreFoundWithCaseFolding) {
     create_editor(0, true);
     code_editor_add_keywords(kEditor, u"\u00fcber", 2, 0, 0);
     set_utf8("x \xc3\x9c" "BER y \xc3\xbc" "ber");
+    const std::int32_t area = temp_position();
     ensure_styled();
+    EXPECT_EQ(temp_position(), area);
     EXPECT_EQ(styles_of("\xc3\x9c" "BER"), (std::vector<int>(5, 2)));
     EXPECT_EQ(styles_of("\xc3\xbc" "ber"), (std::vector<int>(5, 2)));
     EXPECT_EQ(style_at(0), STYLE_DEFAULT);
