@@ -35,7 +35,6 @@ struct GadgetRecord {
     std::intptr_t front_color;        // text, string, editor: text colour, -1 the system's
     std::intptr_t brush;              // text, string: the cached brush of back_color (a GadgetBrush)
     std::intptr_t line_state;         // editor: the line state used when text is appended
-    std::intptr_t kind_data;          // pointer-wide, for a kind registered outside the toolkit
 };
 
 // Answers NOT_HANDLED (event.h) for a message it leaves alone.
