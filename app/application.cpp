@@ -31,7 +31,7 @@ struct MenuEntry {
     ObjectNumber item;
     const char16_t* text;
     ObjectNumber image;
-    const char* resource;     // name of the PNG in resources/
+    const char* resource;  // name of the PNG in resources/
     bool separator_before;
 };
 
@@ -151,8 +151,7 @@ void application_start() {
     name_after_label(GADGET_CODE, code_label);
 
     build_file_menu();
-    for (const ShortcutEntry& shortcut : main_shortcuts)
-        shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+    for (const ShortcutEntry& shortcut : main_shortcuts) shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
 }
 
 bool application_step(int longest_wait) {
@@ -190,8 +189,7 @@ bool application_step(int longest_wait) {
 }
 
 void application_run() {
-    while (application_step()) {
-    }
+    while (application_step()) {}
 }
 
 void application_end() {

@@ -13,18 +13,19 @@
 
 namespace {
 
-StringVar current_name = nullptr;   // null is the empty string
+StringVar current_name = nullptr;  // null is the empty string
 
-bool confirm(const char16_t* question) {
-    return requester_message(u"Confirm", question, MB_YESNO) == IDYES;
-}
+bool confirm(const char16_t* question) { return requester_message(u"Confirm", question, MB_YESNO) == IDYES; }
 
 // Why a file that is there cannot be opened, in the words of the message.
 const char16_t* open_failure_reason(ExtensionReadOutcome outcome) {
     switch (outcome) {
-        case EXTENSION_NOT_REGULAR: return u"\": it is not a regular file.";
-        case EXTENSION_TOO_LARGE: return u"\": the file is too large to edit.";
-        default: return u"\": the file cannot be read.";
+    case EXTENSION_NOT_REGULAR:
+        return u"\": it is not a regular file.";
+    case EXTENSION_TOO_LARGE:
+        return u"\": the file is too large to edit.";
+    default:
+        return u"\": the file cannot be read.";
     }
 }
 
@@ -97,21 +98,13 @@ void clear_fields() {
 
 }  // namespace
 
-const char16_t* current_extension_name() {
-    return current_name ? current_name : u"";
-}
+const char16_t* current_extension_name() { return current_name ? current_name : u""; }
 
-void set_current_extension_name(const char16_t* name) {
-    string_var_assign(&current_name, name);
-}
+void set_current_extension_name(const char16_t* name) { string_var_assign(&current_name, name); }
 
-bool confirm_new_extension() {
-    return confirm(u"Create a new extension?");
-}
+bool confirm_new_extension() { return confirm(u"Create a new extension?"); }
 
-bool confirm_exit() {
-    return confirm(u"Exit from Quorval Extension Maker?");
-}
+bool confirm_exit() { return confirm(u"Exit from Quorval Extension Maker?"); }
 
 void new_extension() {
     set_current_extension_name(u"");
@@ -123,8 +116,7 @@ void open_extension_file() {
     TempScope scope;
     const char16_t* path = requester_open_file(u"Select a Quorval Extension...", nullptr,
                                                u"Quorval Extensions (*.qex)|*.qex", 0, scope.start());
-    if (!path || !*path)
-        return;
+    if (!path || !*path) return;
     StringVar chosen = nullptr;
     scope.take(&chosen);
     if (open_extension_path(chosen)) recovery_texts_settled();

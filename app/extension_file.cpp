@@ -15,7 +15,7 @@ namespace {
 
 // The sections in the order they are written; from the description on, a text keeps its lines.
 enum Section : int {
-    SECTION_NONE = -1,   // the lines before the first marker
+    SECTION_NONE = -1,  // the lines before the first marker
     SECTION_EXTENSION,
     SECTION_AUTHOR,
     SECTION_DESCRIPTION,
@@ -35,9 +35,7 @@ constexpr std::size_t FIRST_CAPACITY = 4096;
 // From this size on, a file's multi-line texts get room for the whole file at once.
 constexpr std::int64_t LARGE_FILE_BYTES = 1 << 16;
 
-std::u16string copy_of(const char16_t* text) {
-    return text ? std::u16string(text) : std::u16string();
-}
+std::u16string copy_of(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
 
 // Writes text and CR LF. A write that comes up short or a text that cannot be converted marks
 // the file, and file_sync reports it; this only catches a text that wrote nothing at all.
@@ -62,12 +60,10 @@ bool write_sections(ObjectNumber file, const void* context) {
 // of the page faults, which cost more than the copying itself.
 void advise_large(void* block, std::size_t bytes) {
     constexpr std::uintptr_t large_page = 2u << 20;
-    if (bytes < 4 * large_page)
-        return;
+    if (bytes < 4 * large_page) return;
     auto start = (reinterpret_cast<std::uintptr_t>(block) + large_page - 1) & ~(large_page - 1);
     auto end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(large_page - 1);
-    if (end > start)
-        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 // One member being read back, built straight into a block of the string heap, which becomes
@@ -82,7 +78,7 @@ struct MemberReader {
     std::size_t limit = 0;
     bool failed = false;
     bool multi_line = false;
-    long lines = 0;            // lines taken so far, across repeated sections
+    long lines = 0;  // lines taken so far, across repeated sections
     long held_blanks = 0;
     std::size_t first_capacity = FIRST_CAPACITY;
 
@@ -92,8 +88,7 @@ struct MemberReader {
     ~MemberReader() { heap_free(string_heap(), block); }
 
     void append(const char16_t* text, std::size_t n) {
-        if (failed)
-            return;
+        if (failed) return;
         if (length + n > limit) {
             failed = true;
             return;
@@ -101,11 +96,13 @@ struct MemberReader {
         if (length + n > capacity) {
             std::size_t wanted = std::min(std::max({capacity * 2, length + n, first_capacity}), limit);
             // The terminator and the variable's spare bytes come on top, as for every variable.
-            auto* grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
+            auto* grown =
+                static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             if (!grown && wanted > length + n) {
                 // A generous reservation the system refused: ask for only what is needed.
                 wanted = length + n;
-                grown = static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
+                grown =
+                    static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
             }
             if (!grown) {
                 failed = true;
@@ -134,28 +131,25 @@ struct MemberReader {
 
     // At the end of a section: its last blank line was the writer's closing line.
     void end_section() {
-        if (multi_line && held_blanks > 0)
-            release_blanks(held_blanks - 1);
+        if (multi_line && held_blanks > 0) release_blanks(held_blanks - 1);
         held_blanks = 0;
     }
 
     void release_blanks(long count) {
-        for (long i = 0; i < count; ++i)
-            append_line(u"", 0);
+        for (long i = 0; i < count; ++i) append_line(u"", 0);
         held_blanks = 0;
     }
 
     void append_line(const char16_t* line, std::size_t n) {
-        if (lines++ > 0)
-            append(u"\r\n", 2);
+        if (lines++ > 0) append(u"\r\n", 2);
         append(line, n);
     }
 
     // Hands the text over as a string variable (null when empty).
     StringVar take() {
-        if (length == 0)
-            return nullptr;
-        auto* fitted = static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + STRING_BLOCK_SPARE_BYTES));
+        if (length == 0) return nullptr;
+        auto* fitted =
+            static_cast<char16_t*>(heap_realloc(string_heap(), block, length * 2 + STRING_BLOCK_SPARE_BYTES));
         char16_t* text = fitted ? fitted : block;
         text[length] = 0;
         block = nullptr;
@@ -165,15 +159,13 @@ struct MemberReader {
 };
 
 int marker_index(const char16_t* line, std::size_t length) {
-    if (length < SHORTEST_MARKER || line[0] != u'[' || line[length - 1] != u']')
-        return SECTION_NONE;
+    if (length < SHORTEST_MARKER || line[0] != u'[' || line[length - 1] != u']') return SECTION_NONE;
     for (int i = 0; i < SECTION_COUNT; ++i)
         if (std::char_traits<char16_t>::length(MARKERS[i]) == length &&
             std::char_traits<char16_t>::compare(MARKERS[i], line, length) == 0)
             return i;
     return SECTION_NONE;
 }
-
 
 }  // namespace
 
@@ -187,8 +179,7 @@ void extension_texts_free(ExtensionTexts* texts) {
 char16_t* extension_file_path(const char16_t* name, std::int32_t at) {
     std::u16string held = copy_of(name);  // the name may lie in the area at `at`
     temp_reset(at);
-    if (!held.empty() && !file_name_is_valid(held.c_str()))
-        return temp_address(at);
+    if (!held.empty() && !file_name_is_valid(held.c_str())) return temp_address(at);
     temp_append(u"Extensions/");
     temp_append(held.c_str());
     temp_append(u".qex");
@@ -204,10 +195,8 @@ int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
-    if (!file_name_is_valid(name.c_str()))
-        return 0;
-    if (!file_replace(target.c_str(), write_sections, &texts))
-        return 0;
+    if (!file_name_is_valid(name.c_str())) return 0;
+    if (!file_replace(target.c_str(), write_sections, &texts)) return 0;
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }
 
@@ -241,7 +230,7 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
     bool first_line = true;
     bool line_refused = false;
     while (!file_at_end(file)) {
-        TempScope line_scope;   // each line is given back before the next one is read
+        TempScope line_scope;  // each line is given back before the next one is read
         if (!file_read_line(file, TEXT_UTF8, line_scope.start())) {
             line_refused = true;
             break;
@@ -255,20 +244,17 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
         first_line = false;
         int marker = marker_index(line, length);
         if (marker != SECTION_NONE) {
-            if (section != SECTION_NONE)
-                members[section].end_section();
+            if (section != SECTION_NONE) members[section].end_section();
             section = marker;
         } else if (section != SECTION_NONE) {
             members[section].add_line(line, length);
         }
     }
-    if (section != SECTION_NONE)
-        members[section].end_section();
+    if (section != SECTION_NONE) members[section].end_section();
     bool read_failed = file_read_failed(file);
     file_close(file);
     bool too_large = line_refused;
-    for (const MemberReader& member : members)
-        too_large = too_large || member.failed;
+    for (const MemberReader& member : members) too_large = too_large || member.failed;
     if (read_failed || too_large) {
         result = read_failed ? EXTENSION_UNREADABLE : EXTENSION_TOO_LARGE;
         return texts;

@@ -20,8 +20,7 @@ void take_name_from(ObjectNumber field) {
 }  // namespace
 
 void ask_extension_name() {
-    ObjectNumber prompt = window_open(ANY_NUMBER, 0, 0, 400, 100, u"Enter the extension name",
-                                      WINDOW_SCREEN_CENTERED);
+    ObjectNumber prompt = window_open(ANY_NUMBER, 0, 0, 400, 100, u"Enter the extension name", WINDOW_SCREEN_CENTERED);
     window_disable(WINDOW_MAIN, 1);
     window_set_topmost(prompt, 1);
 

@@ -133,7 +133,7 @@ public:
         post(Job{});
         thread_.join();
     }
-    Writer(const Writer&) = delete;   // owns a thread
+    Writer(const Writer&) = delete;  // owns a thread
     Writer& operator=(const Writer&) = delete;
 
     void post(Job job) {
@@ -170,7 +170,7 @@ private:
             }
             if (job.kind == Job::STOP) return;
             double took = carry_out(job);
-            job = Job{};   // the texts' buffers are free for the next copy before idle() says so
+            job = Job{};  // the texts' buffers are free for the next copy before idle() says so
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 working_ = false;
@@ -190,7 +190,8 @@ private:
         static const std::string closing = "\r\n\r\n";
         // A copy that cannot be written (a full disk, a folder made read-only) is tried again
         // with the next change; typing goes on either way.
-        write_private(path_, temporary_, folder_, {&job.name_line, &job.texts.sections, job.texts.code.get(), &closing});
+        write_private(path_, temporary_, folder_,
+                      {&job.name_line, &job.texts.sections, job.texts.code.get(), &closing});
         return ms_between(started, Clock::now());
     }
 
@@ -200,7 +201,7 @@ private:
     std::deque<Job> jobs_;
     bool working_ = false;
     double longest_write_ms_ = 0;
-    std::thread thread_;   // last: it starts once everything above exists
+    std::thread thread_;  // last: it starts once everything above exists
 };
 
 struct Recovery {
@@ -208,13 +209,13 @@ struct Recovery {
     std::string stem;
     int lock = -1;
     std::unique_ptr<Writer> writer;
-    Texts reference;                        // what was last saved, opened or started with
-    std::shared_ptr<std::string> code_copy; // the code last read; the component's text while !code_changed
+    Texts reference;                         // what was last saved, opened or started with
+    std::shared_ptr<std::string> code_copy;  // the code last read; the component's text while !code_changed
     // Memory for the next copy of the code, made ready while nobody types (at start, after a save
     // or an open), so that the first copy while typing pays for no fresh pages.
     std::shared_ptr<std::string> spare;
     bool code_changed = true;
-    bool pending = false;                   // changes that no copy holds yet
+    bool pending = false;  // changes that no copy holds yet
     Clock::time_point first_change, last_change, last_copy, retry_at;
     RecoveryFigures figures{};
 
@@ -237,9 +238,10 @@ std::string utf8_of(const char16_t* text) {
 // The sections as the extension writer puts them (marker, text, blank line, each ended by CR LF),
 // up to the code's marker.
 std::string read_sections() {
-    static const std::pair<const char*, ObjectNumber> fields[] = {
-        {"[EXTENSION]", GADGET_NAME}, {"[AUTHOR]", GADGET_AUTHOR}, {"[DESCRIPTION]", GADGET_DESCRIPTION},
-        {"[HELP]", GADGET_HELP}};
+    static const std::pair<const char*, ObjectNumber> fields[] = {{"[EXTENSION]", GADGET_NAME},
+                                                                  {"[AUTHOR]", GADGET_AUTHOR},
+                                                                  {"[DESCRIPTION]", GADGET_DESCRIPTION},
+                                                                  {"[HELP]", GADGET_HELP}};
     std::string sections;
     for (const auto& [marker, gadget] : fields) {
         TempScope scope;
@@ -264,7 +266,8 @@ std::shared_ptr<const std::string> read_code(Recovery& r) {
     char* out = r.code_copy->data();
     for (auto [start, count] : {std::pair{std::intptr_t(0), gap}, std::pair{gap, length - gap}}) {
         if (count <= 0) continue;
-        auto* part = reinterpret_cast<const char*>(scintilla_send(GADGET_CODE, SCI_GETRANGEPOINTER, static_cast<std::uintptr_t>(start), count));
+        auto* part = reinterpret_cast<const char*>(
+            scintilla_send(GADGET_CODE, SCI_GETRANGEPOINTER, static_cast<std::uintptr_t>(start), count));
         if (part) std::copy_n(part, count, out + start);
     }
     r.code_changed = false;
@@ -275,10 +278,14 @@ std::shared_ptr<const std::string> read_code(Recovery& r) {
 std::string read_name_line() {
     std::u16string line = NAME_LINE;
     for (const char16_t* c = current_extension_name(); *c; ++c) {
-        if (*c == u'\\') line += u"\\\\";
-        else if (*c == u'\r') line += u"\\r";
-        else if (*c == u'\n') line += u"\\n";
-        else line += *c;
+        if (*c == u'\\')
+            line += u"\\\\";
+        else if (*c == u'\r')
+            line += u"\\r";
+        else if (*c == u'\n')
+            line += u"\\n";
+        else
+            line += *c;
     }
     line += u"\r\n";
     return utf8_of(line.c_str());
@@ -324,7 +331,7 @@ std::vector<FoundCopy> find_orphaned_copies(const Recovery& r) {
         const std::string stem = name.substr(0, name.size() - ending);
         if (stem == r.stem) continue;
         int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
-        if (lock < 0) continue;   // its instance runs
+        if (lock < 0) continue;  // its instance runs
         // A copy this user cannot read (left by another user) is not offered: recovering it would
         // show empty texts and then replace it with them.
         const std::string path = r.path_of(stem, COPY_ENDING);
@@ -448,7 +455,7 @@ bool recovery_start() {
     if (r->lock < 0) return false;
     try {
         r->writer = std::make_unique<Writer>(r->folder, r->stem);
-    } catch (const std::exception&) {   // no thread to be had
+    } catch (const std::exception&) {  // no thread to be had
         ::unlink(r->path_of(r->stem, LOCK_ENDING).c_str());
         lock_file_release(r->lock);
         return false;
@@ -480,7 +487,7 @@ void recovery_end() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
     r.writer->post(Job{Job::REMOVE, {}, {}, {}});
-    r.writer.reset();   // finishes the jobs posted, then the thread ends
+    r.writer.reset();  // finishes the jobs posted, then the thread ends
     ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
     lock_file_release(r.lock);
     the_recovery.reset();

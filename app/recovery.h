@@ -43,9 +43,9 @@ void recovery_tick();
 
 // The timing of the copies, in milliseconds.
 struct RecoveryTiming {
-    int pause;      // quiet time after the last change
-    int longest;    // the longest a change waits for its copy while typing goes on
-    int interval;   // the shortest time between two copies
+    int pause;     // quiet time after the last change
+    int longest;   // the longest a change waits for its copy while typing goes on
+    int interval;  // the shortest time between two copies
 };
 RecoveryTiming recovery_timing();
 void recovery_set_timing(const RecoveryTiming& timing);

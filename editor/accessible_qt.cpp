@@ -39,7 +39,9 @@ public:
     long length() const { return w_->send(Sci::SCI_GETLENGTH); }
     int count() const { return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, lines(), kUtf16)); }
     long lines() const { return w_->send(Sci::SCI_GETLINECOUNT); }
-    int line_offset(long line) const { return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16)); }
+    int line_offset(long line) const {
+        return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16));
+    }
     long line_of_offset(int offset) const { return w_->send(Sci::SCI_LINEFROMINDEXPOSITION, offset, kUtf16); }
     long line_start(long line) const { return w_->send(Sci::SCI_POSITIONFROMLINE, line); }
     long line_end(long line) const { return line_start(line) + w_->send(Sci::SCI_LINELENGTH, line); }
@@ -111,8 +113,11 @@ private:
     // anything else one byte.
     static int utf8_width(const unsigned char* p, long available) {
         const unsigned char lead = p[0];
-        int width = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                    : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
+        int width = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 1;
         if (width == 1 || width > available) return 1;
         for (int k = 1; k < width; ++k)
             if ((p[k] & 0xC0) != 0x80) return 1;
@@ -206,15 +211,19 @@ public:
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* start, int* end) const override {
         const Text t(component());
         Span at = item_at(t, offset, type);
-        if (at.start > 0) at = item_at(t, at.start - 1, type);
-        else at = {-1, -1};
+        if (at.start > 0)
+            at = item_at(t, at.start - 1, type);
+        else
+            at = {-1, -1};
         return answer(t, at, start, end);
     }
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* start, int* end) const override {
         const Text t(component());
         Span at = item_at(t, offset, type);
-        if (at.start >= 0 && at.end < t.count()) at = item_at(t, at.end, type);
-        else at = {-1, -1};
+        if (at.start >= 0 && at.end < t.count())
+            at = item_at(t, at.end, type);
+        else
+            at = {-1, -1};
         return answer(t, at, start, end);
     }
 
@@ -229,7 +238,8 @@ public:
         const long next = w->send(Sci::SCI_POSITIONAFTER, position);
         int width = static_cast<int>(w->send(Sci::SCI_POINTXFROMPOSITION, 0, next)) - x;
         if (next == position || w->send(Sci::SCI_LINEFROMPOSITION, next) != line || width <= 0)
-            width = static_cast<int>(w->SendScintilla(Sci::SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " "));
+            width =
+                static_cast<int>(w->SendScintilla(Sci::SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " "));
         const int height = static_cast<int>(w->send(Sci::SCI_TEXTHEIGHT, line));
         return QRect(w->viewport()->mapToGlobal(QPoint(x, y)), QSize(width, height));
     }
@@ -272,7 +282,9 @@ public:
     void insertText(int offset, const QString& text) override {
         ComponentCall call(component());
         const QByteArray bytes = text.toUtf8();
-        component()->SendScintilla(Sci::SCI_INSERTTEXT, static_cast<std::uintptr_t>(Text(component()).place(offset).position), bytes.constData());
+        component()->SendScintilla(Sci::SCI_INSERTTEXT,
+                                   static_cast<std::uintptr_t>(Text(component()).place(offset).position),
+                                   bytes.constData());
     }
     void replaceText(int start, int end, const QString& text) override {
         ComponentCall call(component());
@@ -307,12 +319,13 @@ private:
         const long line = t.line_of_offset(offset);
         const int line_offset = t.line_offset(line);
         const QString line_text = t.range(t.line_start(line), t.line_end(line));
-        const auto finder_type = type == QAccessible::CharBoundary ? QTextBoundaryFinder::Grapheme
+        const auto finder_type = type == QAccessible::CharBoundary   ? QTextBoundaryFinder::Grapheme
                                  : type == QAccessible::WordBoundary ? QTextBoundaryFinder::Word
                                                                      : QTextBoundaryFinder::Sentence;
         QTextBoundaryFinder finder(finder_type, line_text);
         finder.setPosition(offset - line_offset);
-        const int start = finder.isAtBoundary() ? static_cast<int>(finder.position()) : static_cast<int>(finder.toPreviousBoundary());
+        const int start =
+            finder.isAtBoundary() ? static_cast<int>(finder.position()) : static_cast<int>(finder.toPreviousBoundary());
         finder.setPosition(offset - line_offset);
         const int end = static_cast<int>(finder.toNextBoundary());
         return {line_offset + start, line_offset + (end < 0 ? static_cast<int>(line_text.size()) : end)};
@@ -330,7 +343,9 @@ private:
         w->SendScintilla(Sci::SCI_STYLEGETFONT, static_cast<unsigned long>(style), font.data());
         font.chop(1);
         auto colour = [](long bgr) { return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); };
-        auto rgb = [](const QColor& c) { return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue()); };
+        auto rgb = [](const QColor& c) {
+            return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+        };
         QString attributes = QStringLiteral("font-family:\"%1\";font-size:%2pt;")
                                  .arg(QString::fromUtf8(font))
                                  .arg(w->send(Sci::SCI_STYLEGETSIZE, style));
@@ -338,7 +353,8 @@ private:
         if (w->send(Sci::SCI_STYLEGETITALIC, style)) attributes += QStringLiteral("font-style:italic;");
         if (w->send(Sci::SCI_STYLEGETUNDERLINE, style)) attributes += QStringLiteral("text-underline-style:solid;");
         attributes += QStringLiteral("color:%1;background-color:%2;")
-                          .arg(rgb(colour(w->send(Sci::SCI_STYLEGETFORE, style))), rgb(colour(w->send(Sci::SCI_STYLEGETBACK, style))));
+                          .arg(rgb(colour(w->send(Sci::SCI_STYLEGETFORE, style))),
+                               rgb(colour(w->send(Sci::SCI_STYLEGETBACK, style))));
         return attributes;
     }
 };

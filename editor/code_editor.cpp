@@ -26,12 +26,9 @@ struct FoldMarker {
     bool box;
 };
 constexpr FoldMarker kFoldMarkers[] = {
-    {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS, true},
-    {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS, true},
-    {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE, false},
-    {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER, false},
-    {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED, true},
-    {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED, true},
+    {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS, true},        {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS, true},
+    {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE, false},           {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER, false},
+    {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED, true}, {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED, true},
     {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER, false},
 };
 constexpr int kFoldMarkerFore = 0xFFFFFF;
@@ -67,7 +64,8 @@ EditorRecord* editor_record_of(ObjectNumber gadget) {
 EditorRecord* code_editor_record(ObjectNumber gadget) { return editor_record_of(gadget); }
 
 bool editor_acceleration_create(EditorRecord* record) {
-    record->acceleration = static_cast<EditorAcceleration*>(heap_alloc_zeroed(runtime_heap(), sizeof(EditorAcceleration)));
+    record->acceleration =
+        static_cast<EditorAcceleration*>(heap_alloc_zeroed(runtime_heap(), sizeof(EditorAcceleration)));
     return record->acceleration != nullptr;
 }
 
@@ -133,7 +131,7 @@ void code_editor_update_line_numbers(ObjectNumber gadget) {
     const std::intptr_t lines = send(gadget, SCI_GETLINECOUNT);
     char sample[32];
     int digits = 0;
-    for (std::intptr_t n = lines; ; n /= 10) {
+    for (std::intptr_t n = lines;; n /= 10) {
         sample[digits++] = '9';
         if (n < 10) break;
     }
@@ -155,10 +153,18 @@ void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
         send(gadget, SCI_STYLESETFORE, STYLE_DEFAULT, color);
         send(gadget, SCI_STYLECLEARALL);
         break;
-    case COLOR_SELECTION_BACK: send(gadget, SCI_SETSELBACK, 1, color); break;
-    case COLOR_SELECTION_FRONT: send(gadget, SCI_SETSELFORE, 1, color); break;
-    case COLOR_LINE_NUMBER_BACK: send(gadget, SCI_STYLESETBACK, STYLE_LINENUMBER, color); break;
-    case COLOR_LINE_NUMBER_FRONT: send(gadget, SCI_STYLESETFORE, STYLE_LINENUMBER, color); break;
+    case COLOR_SELECTION_BACK:
+        send(gadget, SCI_SETSELBACK, 1, color);
+        break;
+    case COLOR_SELECTION_FRONT:
+        send(gadget, SCI_SETSELFORE, 1, color);
+        break;
+    case COLOR_LINE_NUMBER_BACK:
+        send(gadget, SCI_STYLESETBACK, STYLE_LINENUMBER, color);
+        break;
+    case COLOR_LINE_NUMBER_FRONT:
+        send(gadget, SCI_STYLESETFORE, STYLE_LINENUMBER, color);
+        break;
     case COLOR_CURRENT_LINE:
         if (color == -1) {
             send(gadget, SCI_SETCARETLINEVISIBLE, 0);
@@ -167,14 +173,30 @@ void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
             send(gadget, SCI_SETCARETLINEVISIBLE, 1);
         }
         break;
-    case COLOR_CARET: send(gadget, SCI_SETCARETFORE, color); break;
-    case COLOR_CALLTIP_BACK: send(gadget, SCI_STYLESETBACK, STYLE_CALLTIP, color); break;
-    case COLOR_CALLTIP_FRONT: send(gadget, SCI_STYLESETFORE, STYLE_CALLTIP, color); break;
-    case COLOR_CALLTIP_HIGHLIGHT: send(gadget, SCI_CALLTIPSETFOREHLT, color); break;
-    case COLOR_MARKER_BACK: send(gadget, SCI_MARKERSETBACK, MARKER_ARROW, color); break;
-    case COLOR_MARKER_FRONT: send(gadget, SCI_MARKERSETFORE, MARKER_ARROW, color); break;
-    case COLOR_FOLD_MARGIN: send(gadget, SCI_SETFOLDMARGINCOLOUR, 1, color); break;
-    case COLOR_FOLD_MARGIN_HIGHLIGHT: send(gadget, SCI_SETFOLDMARGINHICOLOUR, 1, color); break;
+    case COLOR_CARET:
+        send(gadget, SCI_SETCARETFORE, color);
+        break;
+    case COLOR_CALLTIP_BACK:
+        send(gadget, SCI_STYLESETBACK, STYLE_CALLTIP, color);
+        break;
+    case COLOR_CALLTIP_FRONT:
+        send(gadget, SCI_STYLESETFORE, STYLE_CALLTIP, color);
+        break;
+    case COLOR_CALLTIP_HIGHLIGHT:
+        send(gadget, SCI_CALLTIPSETFOREHLT, color);
+        break;
+    case COLOR_MARKER_BACK:
+        send(gadget, SCI_MARKERSETBACK, MARKER_ARROW, color);
+        break;
+    case COLOR_MARKER_FRONT:
+        send(gadget, SCI_MARKERSETFORE, MARKER_ARROW, color);
+        break;
+    case COLOR_FOLD_MARGIN:
+        send(gadget, SCI_SETFOLDMARGINCOLOUR, 1, color);
+        break;
+    case COLOR_FOLD_MARGIN_HIGHLIGHT:
+        send(gadget, SCI_SETFOLDMARGINHICOLOUR, 1, color);
+        break;
     case COLOR_FOLD_MARKER_BACK:
         for (const FoldMarker& fold : kFoldMarkers) send(gadget, SCI_MARKERSETBACK, fold.marker, color);
         break;

@@ -74,7 +74,7 @@ inline constexpr int STYLE_KEYWORD = 2;  // keywords, "{" and "}"
 inline constexpr int STYLE_COMMENT = 3;  // line and block comments, which the line styler finds
 inline constexpr int STYLE_STRING = 4;   // text in double or single quotes
 inline constexpr int STYLE_NUMBER = 5;
-inline constexpr int STYLE_CALL = 6;     // "(" and ")", and the word in front of a "("
+inline constexpr int STYLE_CALL = 6;  // "(" and ")", and the word in front of a "("
 // Styles that the JavaScript set-up gives a look but no token: named by that look.
 inline constexpr int STYLE_SPARE_TEAL = 7;
 inline constexpr int STYLE_SPARE_GREEN = 8;
@@ -97,8 +97,7 @@ struct WordEntry {
 // A line styler: (gadget, line text with its line end and a NUL, bytes to style, line,
 // first line of the run, last line of the run) -> LINE_STYLER_STATE_CHANGED when the line's
 // end state changed (the lines below must be styled again), anything else when it did not.
-using LineStyler = int (*)(ObjectNumber gadget, const char* text, int length, int line,
-                           int first_line, int last_line);
+using LineStyler = int (*)(ObjectNumber gadget, const char* text, int length, int line, int first_line, int last_line);
 inline constexpr int LINE_STYLER_STATE_CHANGED = 1;
 
 // The owner's notify callback; its result is ignored.
@@ -117,10 +116,10 @@ struct EditorRecord {
     // styling of the editor's own stylers), never with SCI_SETSTYLING of its own, so a run's
     // styles may go to the component in one message.
     bool line_styler_batchable;
-    char16_t* separators;       // runtime string variable; null is empty
+    char16_t* separators;  // runtime string variable; null is empty
     std::int32_t number_style;
-    ListVariable word_list;     // WordEntry elements, in the order of addition (or sorted)
-    HashMap* word_index;        // lookup key -> WordEntry* (an element of word_list)
+    ListVariable word_list;  // WordEntry elements, in the order of addition (or sorted)
+    HashMap* word_index;     // lookup key -> WordEntry* (an element of word_list)
     std::int32_t completion_threshold;
     // The line count that the line-number margin was last sized for.
     std::intptr_t numbered_lines;
@@ -133,10 +132,10 @@ struct EditorRecord {
 // editor's own stylers are handed it; others reach it through code_editor_style_token.
 struct StyleContext {
     EditorRecord& record;
-    std::int32_t fold_level;      // at the start of the line being styled (from SC_FOLDLEVELBASE)
-    std::int32_t fold_delta;      // net fold change of the line so far
-    std::int32_t pending_style;   // style the following blanks and the next word take; STYLE_DEFAULT: none
-    const char* last_token_end;   // end of the token code_editor_style_token styled last; null: none
+    std::int32_t fold_level;     // at the start of the line being styled (from SC_FOLDLEVELBASE)
+    std::int32_t fold_delta;     // net fold change of the line so far
+    std::int32_t pending_style;  // style the following blanks and the next word take; STYLE_DEFAULT: none
+    const char* last_token_end;  // end of the token code_editor_style_token styled last; null: none
 };
 
 // --- Creation and configuration ---------------------------------------------------------
@@ -154,8 +153,7 @@ char16_t* code_editor_get_text(ObjectNumber gadget);
 void code_editor_update_line_numbers(ObjectNumber gadget);
 void code_editor_set_color(ObjectNumber gadget, int attribute, int color);
 void code_editor_set_font(ObjectNumber gadget, const char16_t* name, int size, int font_flags);
-void code_editor_set_style_font(ObjectNumber gadget, int style, const char16_t* name, int size,
-                                int font_flags);
+void code_editor_set_style_font(ObjectNumber gadget, int style, const char16_t* name, int size, int font_flags);
 void code_editor_set_style_color(ObjectNumber gadget, int style, int foreground, int background);
 void code_editor_set_margin_width(ObjectNumber gadget, int margin, int width);
 void code_editor_set_tabs(ObjectNumber gadget, int tab_width, int indent_with_spaces);
@@ -165,11 +163,10 @@ LineStyler code_editor_set_line_styler(ObjectNumber gadget, LineStyler styler);
 // --- Word tables ------------------------------------------------------------------------
 
 int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags);
-void code_editor_add_keywords(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags,
-                              int sort);
+void code_editor_add_keywords(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags, int sort);
 // Note the argument order: flags before style.
-void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const char16_t* close,
-                               std::uint32_t flags, int style);
+void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const char16_t* close, std::uint32_t flags,
+                               int style);
 WordEntry* code_editor_find_word(ObjectNumber gadget, const char16_t* text);
 void code_editor_set_attribute(ObjectNumber gadget, int attribute, std::intptr_t value);
 
@@ -192,8 +189,7 @@ int scan_number(EditorRecord* record, const char* text, int length, int* digits)
 
 // --- JavaScript -------------------------------------------------------------------------
 
-int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int first_line,
-                           int last_line);
+int javascript_line_styler(ObjectNumber gadget, const char* text, int length, int line, int first_line, int last_line);
 int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment);
 int code_editor_get_line_state(ObjectNumber gadget, int line);
 int code_editor_set_line_state(ObjectNumber gadget, int line, int state);

@@ -84,7 +84,8 @@ StyleContext editor_context_outside_run(EditorRecord& record);
 // run with a context of its own.
 template <typename Style>
 auto editor_with_context(EditorRecord& record, Style style) {
-    if (StyleContext* running = record.acceleration ? record.acceleration->run_context : nullptr) return style(*running);
+    if (StyleContext* running = record.acceleration ? record.acceleration->run_context : nullptr)
+        return style(*running);
     StyleContext context = editor_context_outside_run(record);
     return style(context);
 }

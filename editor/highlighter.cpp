@@ -175,8 +175,7 @@ Token separator_token(EditorRecord& record, const unsigned char* p, int length, 
         token.length = span_length(p, length, *entry);
     } else if (entry->flags & WORD_TO_LINE_END) {
         token.length = to_line_end_length(p, length);
-    } else if ((entry->flags & WORD_STYLE_NEXT) ||
-               ((entry->flags & WORD_STYLE_NEXT_ADJACENT) && !is_blank(p[1]))) {
+    } else if ((entry->flags & WORD_STYLE_NEXT) || ((entry->flags & WORD_STYLE_NEXT_ADJACENT) && !is_blank(p[1]))) {
         token.pending = entry->style;
     }
     return token;
@@ -201,7 +200,8 @@ Token unknown_word(EditorRecord& record, const unsigned char* p, int length, int
         while (n + skip < length && is_blank(p[n + skip])) ++skip;
         if (n + skip < length) is_separator(&record, p[n + skip], &follower);
     }
-    if (follower && ((follower->flags & WORD_STYLE_BEFORE) || ((follower->flags & WORD_STYLE_BEFORE_ADJACENT) && skip == 0))) {
+    if (follower &&
+        ((follower->flags & WORD_STYLE_BEFORE) || ((follower->flags & WORD_STYLE_BEFORE_ADJACENT) && skip == 0))) {
         token.length = n + skip;
         token.style = follower->style;
     }
@@ -226,14 +226,16 @@ Token next_token(EditorRecord& record, std::int32_t pending, const char* text, i
     WordEntry* entry = nullptr;
     if (is_separator(&record, p[0], &entry)) return separator_token(record, p, length, entry);
     int digits = 0;
-    if (const int number = scan_number(&record, text, length, &digits)) return {number, record.number_style, nullptr, STYLE_DEFAULT};
+    if (const int number = scan_number(&record, text, length, &digits))
+        return {number, record.number_style, nullptr, STYLE_DEFAULT};
     return word_token(record, p, length, pending);
 }
 
 // A token's fold flags change the line's fold level; a close never takes it below the base.
 void count_folds(StyleContext& context, std::uint32_t flags) {
     if ((flags & WORD_FOLD_OPEN) || ((flags & WORD_FOLD_OPEN_ONCE) && context.fold_delta == 0)) ++context.fold_delta;
-    if ((flags & WORD_FOLD_CLOSE) && (context.fold_level > SC_FOLDLEVELBASE || context.fold_delta != 0)) --context.fold_delta;
+    if ((flags & WORD_FOLD_CLOSE) && (context.fold_level > SC_FOLDLEVELBASE || context.fold_delta != 0))
+        --context.fold_delta;
 }
 
 }  // namespace
@@ -268,7 +270,8 @@ int editor_style_token(StyleContext& context, const char* text, int length) {
 int code_editor_style_token(ObjectNumber gadget, const char* text, int length) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record || length <= 0) return 0;
-    return editor_with_context(*record, [&](StyleContext& context) { return editor_style_token(context, text, length); });
+    return editor_with_context(*record,
+                               [&](StyleContext& context) { return editor_style_token(context, text, length); });
 }
 
 namespace {
@@ -321,7 +324,8 @@ void restyle_run(EditorRecord& record, int first_line, int last_line, std::intpt
     StyleContext context = editor_context_outside_run(record);
     if (first_line > 0) {
         first_line -= 1;
-        context.fold_level = static_cast<int>(scintilla_send(gadget, SCI_GETFOLDLEVEL, first_line)) & SC_FOLDLEVELNUMBERMASK;
+        context.fold_level =
+            static_cast<int>(scintilla_send(gadget, SCI_GETFOLDLEVEL, first_line)) & SC_FOLDLEVELNUMBERMASK;
     }
     const std::intptr_t start = scintilla_send(gadget, SCI_POSITIONFROMLINE, first_line);
     std::intptr_t remaining = end_position - start;
@@ -346,7 +350,8 @@ void restyle_run(EditorRecord& record, int first_line, int last_line, std::intpt
         remaining -= length;
         char* buffer = length >= 1 ? line_buffer(acc, static_cast<std::size_t>(full_length)) : nullptr;
         if (buffer) {
-            const std::intptr_t fetched = scintilla_send(gadget, SCI_GETLINE, line, reinterpret_cast<std::intptr_t>(buffer));
+            const std::intptr_t fetched =
+                scintilla_send(gadget, SCI_GETLINE, line, reinterpret_cast<std::intptr_t>(buffer));
             buffer[fetched > 0 ? fetched : 0] = 0;
             if (fetched != 0 && styler) {
                 styler_result = styler(gadget, buffer, static_cast<int>(length), line, first_line, run_last);
@@ -382,8 +387,10 @@ void code_editor_restyle_lines(ObjectNumber gadget, int first_line, int last_lin
             acc->deferred_end = end_position;
         } else {
             acc->deferred_first = std::min(acc->deferred_first, first_line);
-            acc->deferred_last = (acc->deferred_last == -1 || last_line == -1) ? -1 : std::max(acc->deferred_last, last_line);
-            acc->deferred_end = (acc->deferred_end == -1 || end_position == -1) ? -1 : std::max(acc->deferred_end, end_position);
+            acc->deferred_last =
+                (acc->deferred_last == -1 || last_line == -1) ? -1 : std::max(acc->deferred_last, last_line);
+            acc->deferred_end =
+                (acc->deferred_end == -1 || end_position == -1) ? -1 : std::max(acc->deferred_end, end_position);
         }
         return;
     }

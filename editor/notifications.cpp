@@ -13,11 +13,12 @@ namespace {
 
 void style_needed(EditorRecord* record, const SCNotification* n) {
     const ObjectNumber gadget = record->gadget;
-    int start_line = static_cast<int>(
-        scintilla_send(gadget, SCI_LINEFROMPOSITION, static_cast<std::uintptr_t>(scintilla_send(gadget, SCI_GETENDSTYLED))));
+    int start_line = static_cast<int>(scintilla_send(
+        gadget, SCI_LINEFROMPOSITION, static_cast<std::uintptr_t>(scintilla_send(gadget, SCI_GETENDSTYLED))));
     // The document line of the requested position. (Its display line would fall short
     // of it by the lines folded away above, leaving the bottom of the screen unstyled.)
-    int end_line = static_cast<int>(scintilla_send(gadget, SCI_LINEFROMPOSITION, static_cast<std::uintptr_t>(n->position)));
+    int end_line =
+        static_cast<int>(scintilla_send(gadget, SCI_LINEFROMPOSITION, static_cast<std::uintptr_t>(n->position)));
     if (end_line < start_line) {
         int old_start = start_line;
         start_line = end_line;
@@ -30,11 +31,13 @@ void auto_indent(EditorRecord* record) {
     const ObjectNumber gadget = record->gadget;
     const std::intptr_t line = scintilla_send(gadget, SCI_LINEFROMPOSITION,
                                               static_cast<std::uintptr_t>(scintilla_send(gadget, SCI_GETCURRENTPOS)));
-    const std::intptr_t indentation = scintilla_send(gadget, SCI_GETLINEINDENTATION, static_cast<std::uintptr_t>(line - 1));
+    const std::intptr_t indentation =
+        scintilla_send(gadget, SCI_GETLINEINDENTATION, static_cast<std::uintptr_t>(line - 1));
     if (indentation > 0) {
         scintilla_send(gadget, SCI_SETLINEINDENTATION, static_cast<std::uintptr_t>(line), indentation);
         scintilla_send(gadget, SCI_GOTOPOS,
-                       static_cast<std::uintptr_t>(scintilla_send(gadget, SCI_GETLINEINDENTPOSITION, static_cast<std::uintptr_t>(line))));
+                       static_cast<std::uintptr_t>(
+                           scintilla_send(gadget, SCI_GETLINEINDENTPOSITION, static_cast<std::uintptr_t>(line))));
     }
 }
 
@@ -136,8 +139,8 @@ void update_completion(EditorRecord* record) {
         close_completion(gadget);
         return;
     }
-    const int caret = static_cast<int>(
-        scintilla_send(gadget, SCI_GETCURLINE, static_cast<std::uintptr_t>(line_length + 1), reinterpret_cast<std::intptr_t>(line)));
+    const int caret = static_cast<int>(scintilla_send(
+        gadget, SCI_GETCURLINE, static_cast<std::uintptr_t>(line_length + 1), reinterpret_cast<std::intptr_t>(line)));
     const CaretToken token = token_at_caret(record, line, static_cast<int>(line_length), caret);
 
     TempScope scope;

@@ -203,8 +203,8 @@ std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr
 
 // The parent-message handler of GADGET_KIND_CODE_EDITOR: hands WM_NOTIFY to the handler given
 // at creation and answers NOT_HANDLED to everything else.
-std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, unsigned message,
-                                    std::uintptr_t wParam, std::intptr_t lParam);
+std::intptr_t scintilla_notify_hook(GadgetRecord* record, NativeHandle parent, unsigned message, std::uintptr_t wParam,
+                                    std::intptr_t lParam);
 
 // What frees a component gadget's data (its user_data) when the component is destroyed; set per
 // gadget, after gadget_set_data.

@@ -61,8 +61,10 @@ static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDER == QsciScintillaBase::SC_MARKNUM_FOLDER &&
               SC_MARKNUM_FOLDEROPEN == QsciScintillaBase::SC_MARKNUM_FOLDEROPEN &&
               SC_MASK_FOLDERS == static_cast<std::uint32_t>(QsciScintillaBase::SC_MASK_FOLDERS));
-static_assert(SC_MARK_SHORTARROW == QsciScintillaBase::SC_MARK_SHORTARROW && SC_MARK_VLINE == QsciScintillaBase::SC_MARK_VLINE &&
-              SC_MARK_LCORNER == QsciScintillaBase::SC_MARK_LCORNER && SC_MARK_TCORNER == QsciScintillaBase::SC_MARK_TCORNER &&
+static_assert(SC_MARK_SHORTARROW == QsciScintillaBase::SC_MARK_SHORTARROW &&
+              SC_MARK_VLINE == QsciScintillaBase::SC_MARK_VLINE &&
+              SC_MARK_LCORNER == QsciScintillaBase::SC_MARK_LCORNER &&
+              SC_MARK_TCORNER == QsciScintillaBase::SC_MARK_TCORNER &&
               SC_MARK_BOXPLUS == QsciScintillaBase::SC_MARK_BOXPLUS &&
               SC_MARK_BOXPLUSCONNECTED == QsciScintillaBase::SC_MARK_BOXPLUSCONNECTED &&
               SC_MARK_BOXMINUS == QsciScintillaBase::SC_MARK_BOXMINUS &&
@@ -89,7 +91,8 @@ void deliver(ComponentWidget* widget, SCNotification& notification) {
     }
     // A component outside any toolkit window still reaches its handler.
     GadgetRecord* record = gadget_lookup(widget->gadget);
-    if (record && record->handle == control) scintilla_notify_hook(record, nullptr, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
+    if (record && record->handle == control)
+        scintilla_notify_hook(record, nullptr, WM_NOTIFY, notification.nmhdr.idFrom, lparam);
 }
 
 // Reports the change the component announced last, now that it is complete: to accessibility
@@ -135,33 +138,34 @@ void connect_notifications(ComponentWidget* widget) {
         n.ch = ch;
         deliver(widget, n);
     });
-    QObject::connect(widget, &QsciScintillaBase::SCN_MODIFIED, widget,
-                     [widget](int position, int modification_type, const char* text, int length, int lines_added,
-                              int line, int fold_level_now, int fold_level_previous, int token,
-                              int annotation_lines_added) {
-                         change_begins(widget, modification_type, position, length);
+    QObject::connect(
+        widget, &QsciScintillaBase::SCN_MODIFIED, widget,
+        [widget](int position, int modification_type, const char* text, int length, int lines_added, int line,
+                 int fold_level_now, int fold_level_previous, int token, int annotation_lines_added) {
+            change_begins(widget, modification_type, position, length);
+            SCNotification n{};
+            n.nmhdr.code = SCN_MODIFIED;
+            n.position = position;
+            n.modificationType = modification_type;
+            n.text = text;
+            n.length = length;
+            n.linesAdded = lines_added;
+            n.line = line;
+            n.foldLevelNow = fold_level_now;
+            n.foldLevelPrev = fold_level_previous;
+            n.token = token;
+            n.annotationLinesAdded = annotation_lines_added;
+            deliver(widget, n);
+        });
+    QObject::connect(widget, &QsciScintillaBase::SCN_MARGINCLICK, widget,
+                     [widget](int position, int modifiers, int margin) {
                          SCNotification n{};
-                         n.nmhdr.code = SCN_MODIFIED;
+                         n.nmhdr.code = SCN_MARGINCLICK;
                          n.position = position;
-                         n.modificationType = modification_type;
-                         n.text = text;
-                         n.length = length;
-                         n.linesAdded = lines_added;
-                         n.line = line;
-                         n.foldLevelNow = fold_level_now;
-                         n.foldLevelPrev = fold_level_previous;
-                         n.token = token;
-                         n.annotationLinesAdded = annotation_lines_added;
+                         n.modifiers = modifiers;
+                         n.margin = margin;
                          deliver(widget, n);
                      });
-    QObject::connect(widget, &QsciScintillaBase::SCN_MARGINCLICK, widget, [widget](int position, int modifiers, int margin) {
-        SCNotification n{};
-        n.nmhdr.code = SCN_MARGINCLICK;
-        n.position = position;
-        n.modifiers = modifiers;
-        n.margin = margin;
-        deliver(widget, n);
-    });
     QObject::connect(widget, &QsciScintillaBase::SCN_NEEDSHOWN, widget, [widget](int position, int length) {
         SCNotification n{};
         n.nmhdr.code = SCN_NEEDSHOWN;
@@ -257,7 +261,9 @@ std::intptr_t scintilla_send(ObjectNumber gadget, unsigned message, std::uintptr
     return widget->send(message, static_cast<unsigned long>(wParam), static_cast<long>(lParam));
 }
 
-void* scintilla_widget(ObjectNumber gadget) { return static_cast<QsciScintillaBase*>(widget_of(gadget_lookup(gadget))); }
+void* scintilla_widget(ObjectNumber gadget) {
+    return static_cast<QsciScintillaBase*>(widget_of(gadget_lookup(gadget)));
+}
 
 void scintilla_set_data_release(ObjectNumber gadget, ScintillaDataRelease release) {
     if (ComponentWidget* widget = widget_of(gadget_lookup(gadget))) widget->data_release = release;

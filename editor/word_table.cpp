@@ -165,19 +165,17 @@ int code_editor_add_words(ObjectNumber gadget, const char16_t* words, int style,
     return count;
 }
 
-void code_editor_add_keywords(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags,
-                              int sort) {
+void code_editor_add_keywords(ObjectNumber gadget, const char16_t* words, int style, std::uint32_t flags, int sort) {
     if (code_editor_add_words(gadget, words, style, flags) == 0) return;
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return;
     if (sort)
-        list_sort_structured_all(record->word_list.header, case_sensitive(record) ? 0 : SORT_NO_CASE, 0,
-                                 TYPE_STRING);
+        list_sort_structured_all(record->word_list.header, case_sensitive(record) ? 0 : SORT_NO_CASE, 0, TYPE_STRING);
     editor_restyle_all(gadget);
 }
 
-void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const char16_t* close,
-                               std::uint32_t flags, int style) {
+void code_editor_add_delimiter(ObjectNumber gadget, const char16_t* open, const char16_t* close, std::uint32_t flags,
+                               int style) {
     if (string_len(open) == 0) return;
     if ((flags & WORD_SPAN) && string_len(close) == 0) return;
     if (code_editor_add_words(gadget, open, style, flags) == 0) return;

@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static char in_memory[] = "/dev/shm/qem-fuzz-XXXXXX";
     static char on_disk[] = "/tmp/qem-fuzz-XXXXXX";
     char* folder = ::access("/dev/shm", W_OK) == 0 ? in_memory : on_disk;
-    if (!::mkdtemp(folder) || ::chdir(folder) != 0 || !directory_create(u"Extensions"))
-        std::abort();
+    if (!::mkdtemp(folder) || ::chdir(folder) != 0 || !directory_create(u"Extensions")) std::abort();
     return 0;
 }
 

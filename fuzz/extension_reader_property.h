@@ -15,8 +15,7 @@ inline std::u16string text_of(const char16_t* var) { return var ? std::u16string
 
 inline bool is_marker(const std::u16string& line) {
     for (const char16_t* marker : {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"})
-        if (line == marker)
-            return true;
+        if (line == marker) return true;
     return false;
 }
 
@@ -35,18 +34,16 @@ inline std::string check_round_trip(const std::string& bytes) {
     bool writable = !is_marker(before[0]) && !is_marker(before[1]);
     for (const std::u16string& text : before)
         for (char16_t c : text)
-            if (c == 0)
-                problem = "a text holds a NUL unit";
+            if (c == 0) problem = "a text holds a NUL unit";
     if (problem.empty() && writable) {
         if (write_extension_texts(u"Extensions/RoundTrip.qex", first) != 1) {
             problem = "writing what was read failed";
         } else {
             ExtensionTexts second = read_extension_texts(u"Extensions/RoundTrip.qex");
-            std::u16string after[5] = {text_of(second.extension), text_of(second.author),
-                                       text_of(second.description), text_of(second.help), text_of(second.code)};
+            std::u16string after[5] = {text_of(second.extension), text_of(second.author), text_of(second.description),
+                                       text_of(second.help), text_of(second.code)};
             for (int i = 0; i < 5 && problem.empty(); ++i)
-                if (before[i] != after[i])
-                    problem = "member " + std::to_string(i) + " changed on write and read";
+                if (before[i] != after[i]) problem = "member " + std::to_string(i) + " changed on write and read";
             extension_texts_free(&second);
         }
     }

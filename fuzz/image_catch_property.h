@@ -15,7 +15,8 @@ inline std::string whole_image_problem(const NativeImage& image, const ImageReco
     const std::size_t pixels = std::size_t(image.width) * std::size_t(image.height);
     if (image.width <= 0 || image.height <= 0 || std::int64_t(pixels) > IMAGE_MAX_PIXELS) return "size out of bounds";
     if (image.depth != 24 && image.depth != 32) return "depth is neither 24 nor 32";
-    if (image.pitch != image_row_pitch(image.width, image.depth) || image.bits.size() != std::size_t(image.pitch) * std::size_t(image.height))
+    if (image.pitch != image_row_pitch(image.width, image.depth) ||
+        image.bits.size() != std::size_t(image.pitch) * std::size_t(image.height))
         return "the buffer does not match the size";
     if (record.width != image.width || record.height != image.height || record.depth != image.depth)
         return "the record differs from the image";

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     runtime_core_start();
     toolkit_start(argc, *argv);
-    if (!window_open(0, 0, 0, 800, 600, u"fuzz", 0) || !code_editor_create(kEditor, 0, 0, 780, 580, nullptr, EDITOR_LINE_NUMBERS))
+    if (!window_open(0, 0, 0, 800, 600, u"fuzz", 0) ||
+        !code_editor_create(kEditor, 0, 0, 780, 580, nullptr, EDITOR_LINE_NUMBERS))
         std::abort();
     code_editor_configure_javascript(kEditor);
     return 0;

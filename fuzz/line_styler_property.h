@@ -25,7 +25,8 @@ struct Picture {
 inline Picture picture(ObjectNumber gadget) {
     Picture p;
     const auto length = scintilla_send(gadget, SCI_GETLENGTH);
-    for (std::intptr_t i = 0; i < length; ++i) p.styles.push_back(static_cast<int>(scintilla_send(gadget, SCI_GETSTYLEAT, i)));
+    for (std::intptr_t i = 0; i < length; ++i)
+        p.styles.push_back(static_cast<int>(scintilla_send(gadget, SCI_GETSTYLEAT, i)));
     const auto lines = scintilla_send(gadget, SCI_GETLINECOUNT);
     for (std::intptr_t line = 0; line < lines; ++line) {
         p.levels.push_back(static_cast<int>(scintilla_send(gadget, SCI_GETFOLDLEVEL, line)));

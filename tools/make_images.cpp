@@ -98,7 +98,7 @@ void paint_open(QPainter& p) {
 
 // A floppy disk in the square (x, y, size), body colour given.
 void paint_floppy(QPainter& p, qreal x, qreal y, qreal size, const QColor& body, const QColor& edge) {
-    const qreal s = size / 14.0;   // drawn on a 14-unit grid
+    const qreal s = size / 14.0;  // drawn on a 14-unit grid
     auto at = [&](qreal u, qreal v) { return QPointF(x + u * s, y + v * s); };
     QPainterPath disk;
     disk.moveTo(at(0.5, 0.5));
@@ -153,8 +153,8 @@ void paint_exit(QPainter& p) {
 // size. Outline and band edges keep to whole pixels, so every size is as crisp as the 32-pixel one.
 struct IconLayout {
     qreal scale;
-    qreal outline;     // pen width in pixels
-    QRectF band;       // the band's outline path (pen centred on it)
+    qreal outline;  // pen width in pixels
+    QRectF band;    // the band's outline path (pen centred on it)
     QRectF text_box;
     int text_pixels;
 };
@@ -236,14 +236,17 @@ QString icon_svg() {
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<!-- Made by tools/make_images.cpp from the same drawing as the PNG sizes. -->\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n";
-    svg += "  <defs>\n    <linearGradient id=\"band\" x1=\"0\" y1=\"6\" x2=\"0\" y2=\"26\" gradientUnits=\"userSpaceOnUse\">\n";
+    svg +=
+        "  <defs>\n    <linearGradient id=\"band\" x1=\"0\" y1=\"6\" x2=\"0\" y2=\"26\" "
+        "gradientUnits=\"userSpaceOnUse\">\n";
     svg += "      <stop offset=\"0\" stop-color=\"#809888\"/>\n      <stop offset=\"1\" stop-color=\"#587060\"/>\n";
     svg += "    </linearGradient>\n  </defs>\n";
     svg += "  <rect x=\"" + svg_number(b.x()) + "\" y=\"" + svg_number(b.y()) + "\" width=\"" + svg_number(b.width()) +
            "\" height=\"" + svg_number(b.height()) + "\" rx=\"3\" fill=\"url(#band)\" stroke=\"" + ICON_EDGE.name() +
            "\" stroke-width=\"1\"/>\n";
     svg += "  <path fill=\"#ffffff\" fill-rule=\"" +
-           QString(letters.fillRule() == Qt::OddEvenFill ? "evenodd" : "nonzero") + "\" d=\"" + svg_path_data(letters) + "\"/>\n";
+           QString(letters.fillRule() == Qt::OddEvenFill ? "evenodd" : "nonzero") + "\" d=\"" + svg_path_data(letters) +
+           "\"/>\n";
     svg += "</svg>\n";
     return svg;
 }
@@ -291,9 +294,8 @@ int main(int argc, char** argv) {
         int size;
         void (*paint)(QPainter&);
     };
-    const Picture pictures[] = {{"new", 16, paint_new},         {"open", 16, paint_open},
-                                {"save", 16, paint_save},       {"saveas", 16, paint_save_as},
-                                {"exit", 16, paint_exit},       {"icon", 32, paint_icon}};
+    const Picture pictures[] = {{"new", 16, paint_new},        {"open", 16, paint_open}, {"save", 16, paint_save},
+                                {"saveas", 16, paint_save_as}, {"exit", 16, paint_exit}, {"icon", 32, paint_icon}};
     QImage sheet(6 * 264, 264, QImage::Format_ARGB32);
     sheet.fill(QColor(255, 255, 255));
     QPainter sheet_painter(&sheet);

@@ -34,9 +34,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // Best of several runs: the figure least disturbed by the other work on the machine.
 template <typename Work>
@@ -57,10 +55,8 @@ std::string slurp(const char* path) {
 
 void raw_write(const std::string& bytes, bool sync) {
     int fd = ::open("Extensions/raw.bin", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    if (sync)
-        ::fsync(fd);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) std::abort();
+    if (sync) ::fsync(fd);
     ::close(fd);
 }
 
@@ -70,23 +66,19 @@ void raw_write(const std::string& bytes, bool sync) {
 std::size_t raw_read(const char* path, char* reused) {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     struct stat info;
-    if (fd < 0 || ::fstat(fd, &info) != 0)
-        std::abort();
+    if (fd < 0 || ::fstat(fd, &info) != 0) std::abort();
     std::size_t size = static_cast<std::size_t>(info.st_size);
     void* fresh = nullptr;
     char* into = reused;
     if (!into) {
         fresh = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (fresh == MAP_FAILED)
-            std::abort();
+        if (fresh == MAP_FAILED) std::abort();
         into = static_cast<char*>(fresh);
     }
     ssize_t got = ::read(fd, into, size);
     ::close(fd);
-    if (fresh)
-        ::munmap(fresh, size);
-    if (got != info.st_size)
-        std::abort();
+    if (fresh) ::munmap(fresh, size);
+    if (got != info.st_size) std::abort();
     return size;
 }
 
@@ -107,24 +99,23 @@ ExtensionTexts extension_with_code(const char16_t* code) {
 
 // The reader and the writer alone at 1x, 4x and 16x the code, against single system calls.
 void measure_reader_and_writer(const std::u16string& code, int runs) {
-    std::printf("save: against one write, and one write + fsync (a save syncs); open: against one read into a\n"
-                "buffer in memory, and one read into fresh pages\n");
-    std::printf("%5s %10s | %7s %7s %7s %6s %6s | %7s %7s %7s %6s %6s\n", "size", "bytes", "save s", "write",
-                "w+sync", "ratio", "r.sync", "open s", "read", "fresh", "ratio", "r.fresh");
+    std::printf(
+        "save: against one write, and one write + fsync (a save syncs); open: against one read into a\n"
+        "buffer in memory, and one read into fresh pages\n");
+    std::printf("%5s %10s | %7s %7s %7s %6s %6s | %7s %7s %7s %6s %6s\n", "size", "bytes", "save s", "write", "w+sync",
+                "ratio", "r.sync", "open s", "read", "fresh", "ratio", "r.fresh");
     const int factors[] = {1, 4, 16};
     Figures figures[3];
     for (int k = 0; k < 3; ++k) {
         std::u16string big;
         big.reserve(code.size() * factors[k]);
-        for (int i = 0; i < factors[k]; ++i)
-            big += code;
+        for (int i = 0; i < factors[k]; ++i) big += code;
         ExtensionTexts texts = extension_with_code(big.c_str());
         std::u16string().swap(big);
 
         Figures& f = figures[k];
         f.save = best_time(runs, [&] {
-            if (write_extension_texts(u"Extensions/TypeScript.qex", texts) != 1)
-                std::abort();
+            if (write_extension_texts(u"Extensions/TypeScript.qex", texts) != 1) std::abort();
         });
         std::string saved = slurp("Extensions/TypeScript.qex");
         f.raw_write = best_time(runs, [&] { raw_write(saved, false); });
@@ -139,8 +130,7 @@ void measure_reader_and_writer(const std::u16string& code, int runs) {
         std::vector<char> reused(saved.size());
         f.raw_read = best_time(runs, [&] { raw_read("Extensions/TypeScript.qex", reused.data()); });
         f.raw_read_fresh = best_time(runs, [&] { raw_read("Extensions/TypeScript.qex", nullptr); });
-        if (code_units < code.size() * factors[k])
-            std::abort();  // the code did not come back whole
+        if (code_units < code.size() * factors[k]) std::abort();  // the code did not come back whole
 
         std::printf("%4dx %10zu | %7.4f %7.4f %7.4f %5.1fx %5.1fx | %7.4f %7.4f %7.4f %5.1fx %5.1fx\n", factors[k],
                     saved.size(), f.save, f.raw_write, f.raw_write_sync, f.save / f.raw_write,
@@ -161,12 +151,10 @@ struct FreshText {
     explicit FreshText(const char* path) {
         int fd = ::open(path, O_RDONLY | O_CLOEXEC);
         struct stat info;
-        if (fd < 0 || ::fstat(fd, &info) != 0)
-            std::abort();
+        if (fd < 0 || ::fstat(fd, &info) != 0) std::abort();
         mapped = static_cast<std::size_t>(info.st_size) + 1;
         void* fresh = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (fresh == MAP_FAILED || ::read(fd, fresh, mapped - 1) != info.st_size)
-            std::abort();
+        if (fresh == MAP_FAILED || ::read(fd, fresh, mapped - 1) != info.st_size) std::abort();
         ::close(fd);
         bytes = static_cast<char*>(fresh);
     }
@@ -184,8 +172,7 @@ double open_in_application(const QString& path, double* closing) {
     answer.setInterval(5);
     QObject::connect(&answer, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
+        if (!dialog || !dialog->isVisible()) return;
         answer.stop();
         QObject::connect(dialog, &QObject::destroyed, [&gone] { gone = Clock::now(); });
         dialog->selectFile(path);
@@ -232,10 +219,11 @@ void measure_open_in_application(int runs) {
         shipped = std::min(shipped, read_and_set_text(&components[0], "Extensions/TypeScript.qex"));
         notices = std::min(notices, read_and_set_text(&components[1], "Extensions/TypeScript.qex"));
     }
-    std::printf("open in the application, from the chosen file to the first paint: %.4f s (the requester's closing %.4f s)\n"
-                "  anchor, read into fresh memory + SCI_SETTEXT, component as shipped: %.4f s, ratio %.2fx (target <= 1.5x)\n"
-                "  the same, component reporting only the notices before a change: %.4f s, ratio %.2fx\n",
-                open, closing, shipped, open / shipped, notices, open / notices);
+    std::printf(
+        "open in the application, from the chosen file to the first paint: %.4f s (the requester's closing %.4f s)\n"
+        "  anchor, read into fresh memory + SCI_SETTEXT, component as shipped: %.4f s, ratio %.2fx (target <= 1.5x)\n"
+        "  the same, component reporting only the notices before a change: %.4f s, ratio %.2fx\n",
+        open, closing, shipped, open / shipped, notices, open / notices);
 }
 
 }  // namespace
@@ -261,12 +249,10 @@ int main(int argc, char** argv) {
 
     std::printf("code: %s, %zu bytes, %zu UTF-16 units; best of %d runs\n", argv[1], source.size(), code.size(), runs);
     // OPEN_ONLY=1 skips the reader and writer at three sizes.
-    if (!std::getenv("OPEN_ONLY"))
-        measure_reader_and_writer(code, runs);
+    if (!std::getenv("OPEN_ONLY")) measure_reader_and_writer(code, runs);
     // The 1x extension again, opened the way a person opens it.
     ExtensionTexts texts = extension_with_code(code.c_str());
-    if (write_extension_texts(u"Extensions/TypeScript.qex", texts) != 1)
-        std::abort();
+    if (write_extension_texts(u"Extensions/TypeScript.qex", texts) != 1) std::abort();
     extension_texts_free(&texts);
     measure_open_in_application(runs);
     file_delete(u"Extensions/TypeScript.qex");

@@ -41,7 +41,9 @@ using Clock = std::chrono::steady_clock;
 using Sci = QsciScintillaBase;
 constexpr ObjectNumber kEditor = 11;
 
-double ms_since(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 // CPU time of this thread: the editor's own work is measured with it, so that the other
 // processes of a busy machine do not count as ours.
@@ -95,15 +97,16 @@ void screen_reader(QAccessibleEvent* event) {
     if (QAccessibleInterface* iface = event->accessibleInterface())
         if (QAccessibleTextInterface* text = iface->textInterface()) {
             int start = 0, end = 0;
-            text->textAtOffset(static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition(), QAccessible::LineBoundary,
-                               &start, &end);
+            text->textAtOffset(static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition(),
+                               QAccessible::LineBoundary, &start, &end);
         }
 }
 
 // The floor component gets a plain accessible object, as ours has no walking one either.
 QWidget* plain_accessible_widget = nullptr;
 QAccessibleInterface* plain_factory(const QString&, QObject* object) {
-    if (object && object == plain_accessible_widget) return new QAccessibleWidget(plain_accessible_widget, QAccessible::EditableText);
+    if (object && object == plain_accessible_widget)
+        return new QAccessibleWidget(plain_accessible_widget, QAccessible::EditableText);
     return nullptr;
 }
 
@@ -181,7 +184,7 @@ Figures figures_of(const std::vector<KeyTiming>& timings) {
         own.push_back(k.own);
     }
     return {percentile(total, 0.5), percentile(total, 0.99), percentile(own, 0.99),
-            percentile(total, 1.0),  percentile(cpu, 0.5),   percentile(cpu, 0.99)};
+            percentile(total, 1.0), percentile(cpu, 0.5),    percentile(cpu, 0.99)};
 }
 
 // The start of the line at 99% of the text, where a walk from the document start is longest.
@@ -207,7 +210,9 @@ Sci* bare_component(int width, int height, bool before_notices_only) {
     widget->SendScintilla(Sci::SCI_STYLESETSIZE, 32UL, 11L);
     widget->SendScintilla(Sci::SCI_STYLECLEARALL);
     widget->SendScintilla(Sci::SCI_SETMARGINWIDTHN, 2UL, 24L);
-    if (before_notices_only) widget->SendScintilla(Sci::SCI_SETMODEVENTMASK, static_cast<unsigned long>(SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
+    if (before_notices_only)
+        widget->SendScintilla(Sci::SCI_SETMODEVENTMASK,
+                              static_cast<unsigned long>(SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
     QObject::connect(widget, &Sci::SCN_STYLENEEDED, widget, [widget](int position) {
         const long styled = widget->SendScintilla(Sci::SCI_GETENDSTYLED);
         widget->SendScintilla(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(styled), 31L);
@@ -225,10 +230,12 @@ void print_row(const char* size, const char* kind, const Figures& ours, const Fi
                const Figures& floor, bool cpu) {
     auto p50 = [cpu](const Figures& f) { return cpu ? f.cpu_p50 : f.p50; };
     auto p99 = [cpu](const Figures& f) { return cpu ? f.cpu_p99 : f.p99; };
-    std::printf("  %-7s %-11s | %6.2f %6.2f | %6.2f %6.2f | %7.2f %7.2f | %6.2f %6.2f", size, kind, p50(ours), p99(ours),
-                p50(a11y), p99(a11y), p50(bare), p99(bare), p50(floor), p99(floor));
-    if (cpu) std::printf("\n");
-    else std::printf(" | %6.3f\n", ours.own_p99);
+    std::printf("  %-7s %-11s | %6.2f %6.2f | %6.2f %6.2f | %7.2f %7.2f | %6.2f %6.2f", size, kind, p50(ours),
+                p99(ours), p50(a11y), p99(a11y), p50(bare), p99(bare), p50(floor), p99(floor));
+    if (cpu)
+        std::printf("\n");
+    else
+        std::printf(" | %6.3f\n", ours.own_p99);
 }
 
 }  // namespace
@@ -288,14 +295,14 @@ int main(int argc, char** argv) {
             ours = std::min(ours, full_restyle(editor));
             builtin = std::min(builtin, full_restyle(lexer_editor));
         }
-        std::printf("full restyle: ours %.1f ms, built-in JavaScript lexer %.1f ms, ratio %.2fx (target <= 1.0x)\n", ours,
-                    builtin, ours / builtin);
+        std::printf("full restyle: ours %.1f ms, built-in JavaScript lexer %.1f ms, ratio %.2fx (target <= 1.0x)\n",
+                    ours, builtin, ours / builtin);
         delete lexer_editor;
     }
 
     std::printf("key to styled screen, ms (key event + repaint): p50 p99\n");
-    std::printf("  %-7s %-11s | %13s | %13s | %15s | %13s | %s\n", "size", "case", "ours", "ours + a11y", "bare (anchor)",
-                "floor", "own p99");
+    std::printf("  %-7s %-11s | %13s | %13s | %15s | %13s | %s\n", "size", "case", "ours", "ours + a11y",
+                "bare (anchor)", "floor", "own p99");
     struct Row {
         std::string size;
         Figures ours[2], a11y[2], bare[2], floor[2];
@@ -338,7 +345,8 @@ int main(int argc, char** argv) {
     QAccessible::installUpdateHandler(nullptr);
     set_accessibility_active(false);
     for (bool cpu : {false, true}) {
-        if (cpu) std::printf("the same in this thread's CPU time (what other processes on the machine took left out)\n");
+        if (cpu)
+            std::printf("the same in this thread's CPU time (what other processes on the machine took left out)\n");
         for (const Row& row : rows) {
             print_row(row.size.c_str(), "steady", row.ours[0], row.a11y[0], row.bare[0], row.floor[0], cpu);
             print_row(row.size.c_str(), "after jump", row.ours[1], row.a11y[1], row.bare[1], row.floor[1], cpu);
@@ -347,31 +355,39 @@ int main(int argc, char** argv) {
     const Row& small = rows.front();
     const Row& large = rows.back();
     std::printf("figures below: wall clock, and in brackets this thread's CPU time\n");
-    std::printf("9 MB steady p99 %.2f (%.2f) ms (target <= 3 ms); 9 MB / 100 KB steady p99 %.2fx (%.2fx) (target <= 1.5x)\n",
-                large.ours[0].p99, large.ours[0].cpu_p99, large.ours[0].p99 / small.ours[0].p99,
-                large.ours[0].cpu_p99 / small.ours[0].cpu_p99);
-    std::printf("9 MB first key after a jump p99 %.2f (%.2f) ms (target <= 5 ms)\n", large.ours[1].p99, large.ours[1].cpu_p99);
+    std::printf(
+        "9 MB steady p99 %.2f (%.2f) ms (target <= 3 ms); 9 MB / 100 KB steady p99 %.2fx (%.2fx) (target <= 1.5x)\n",
+        large.ours[0].p99, large.ours[0].cpu_p99, large.ours[0].p99 / small.ours[0].p99,
+        large.ours[0].cpu_p99 / small.ours[0].cpu_p99);
+    std::printf("9 MB first key after a jump p99 %.2f (%.2f) ms (target <= 5 ms)\n", large.ours[1].p99,
+                large.ours[1].cpu_p99);
     for (const Row& row : rows)
-        std::printf("%-7s p99 with an accessibility client / without: steady %.2fx (%.2fx), after jump %.2fx (%.2fx) "
-                    "(target <= 1.5x); ours / anchor %.2fx, %.2fx; ours / floor %.2fx, %.2fx\n",
-                    row.size.c_str(), row.a11y[0].p99 / row.ours[0].p99, row.a11y[0].cpu_p99 / row.ours[0].cpu_p99,
-                    row.a11y[1].p99 / row.ours[1].p99, row.a11y[1].cpu_p99 / row.ours[1].cpu_p99,
-                    row.ours[0].p99 / row.bare[0].p99, row.ours[1].p99 / row.bare[1].p99,
-                    row.ours[0].p99 / row.floor[0].p99, row.ours[1].p99 / row.floor[1].p99);
+        std::printf(
+            "%-7s p99 with an accessibility client / without: steady %.2fx (%.2fx), after jump %.2fx (%.2fx) "
+            "(target <= 1.5x); ours / anchor %.2fx, %.2fx; ours / floor %.2fx, %.2fx\n",
+            row.size.c_str(), row.a11y[0].p99 / row.ours[0].p99, row.a11y[0].cpu_p99 / row.ours[0].cpu_p99,
+            row.a11y[1].p99 / row.ours[1].p99, row.a11y[1].cpu_p99 / row.ours[1].cpu_p99,
+            row.ours[0].p99 / row.bare[0].p99, row.ours[1].p99 / row.bare[1].p99, row.ours[0].p99 / row.floor[0].p99,
+            row.ours[1].p99 / row.floor[1].p99);
     double own_p99 = 0;
     for (const Row& row : rows) own_p99 = std::max({own_p99, row.ours[0].own_p99, row.ours[1].own_p99});
-    std::printf("editor's own work per keystroke (CPU time), worst p99 over the cases: %.3f ms (target <= 1 ms)\n", own_p99);
+    std::printf("editor's own work per keystroke (CPU time), worst p99 over the cases: %.3f ms (target <= 1 ms)\n",
+                own_p99);
 
     // Steady typing on the first line right after the whole text was set into an empty editor,
     // as Open sets it: the slowest keys show whether the component pauses to grow its buffers.
     {
         const QString whole = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        std::printf("steady typing on the first line right after the 9 MB text was set, %d keys: p50, p99, max; "
-                    "the slowest keys (number: ms (CPU ms))\n", keys);
+        std::printf(
+            "steady typing on the first line right after the 9 MB text was set, %d keys: p50, p99, max; "
+            "the slowest keys (number: ms (CPU ms))\n",
+            keys);
         for (auto [name, widget] : {std::pair{"ours", editor}, std::pair{"bare", bare}, std::pair{"floor", floor}}) {
             set_text(widget, "");
-            if (widget == editor) code_editor_set_text(kEditor, reinterpret_cast<const char16_t*>(whole.utf16()), 0);
-            else set_text(widget, text);
+            if (widget == editor)
+                code_editor_set_text(kEditor, reinterpret_cast<const char16_t*>(whole.utf16()), 0);
+            else
+                set_text(widget, text);
             const std::vector<KeyTiming> timings = steady(widget, 0, keys);
             const Figures f = figures_of(timings);
             std::vector<int> order(timings.size());

@@ -61,8 +61,8 @@ void run_loop_until(Clock::time_point moment) {
 
 struct Figures {
     std::vector<double> latencies;
-    std::vector<double> cpu;   // the main thread's own CPU time per key
-    int overrun = 0;   // keys whose preparation (moving the caret) already ran past their moment
+    std::vector<double> cpu;  // the main thread's own CPU time per key
+    int overrun = 0;          // keys whose preparation (moving the caret) already ran past their moment
     int copies = 0;
     double longest_read_ms = 0;
     double longest_read_cpu_ms = 0;
@@ -94,9 +94,10 @@ void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int 
 }
 
 void print(const char* name, const Figures& f) {
-    std::printf("  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n",
-                name, percentile(f.latencies, 0.5), percentile(f.latencies, 0.99), percentile(f.latencies, 1.0),
-                f.latencies.size(), percentile(f.cpu, 0.5), percentile(f.cpu, 0.99));
+    std::printf(
+        "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n", name,
+        percentile(f.latencies, 0.5), percentile(f.latencies, 0.99), percentile(f.latencies, 1.0), f.latencies.size(),
+        percentile(f.cpu, 0.5), percentile(f.cpu, 0.99));
 }
 
 }  // namespace
@@ -117,7 +118,8 @@ int main(int argc, char** argv) {
 
     application_start();
     std::int32_t p0 = temp_position();
-    code_editor_set_text(GADGET_CODE, string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, p0), 1);
+    code_editor_set_text(GADGET_CODE,
+                         string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, p0), 1);
     temp_reset(p0);
     code_editor_restyle_lines(GADGET_CODE, 0, -1, -1);
     auto* editor = static_cast<QsciScintillaBase*>(scintilla_widget(GADGET_CODE));
@@ -169,18 +171,22 @@ int main(int argc, char** argv) {
     print("recovery off", off);
     print("recovery on ", on);
     const double p99_off = percentile(off.latencies, 0.99), p99_on = percentile(on.latencies, 0.99);
-    std::printf("  ratio on/off: p50 %.3fx, p99 %.3fx (target: p99 within 5%%, 0.95x to 1.05x); main thread's CPU "
-                "p99 %.3fx\n",
-                percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5), p99_on / p99_off,
-                percentile(on.cpu, 0.99) / percentile(off.cpu, 0.99));
-    std::printf("copies taken while on: %d; longest read of the texts on the main thread %.2f ms (its CPU time "
-                "%.2f ms), longest write by the writer thread %.1f ms\n",
-                on.copies, on.longest_read_ms, on.longest_read_cpu_ms, on.longest_write_ms);
+    std::printf(
+        "  ratio on/off: p50 %.3fx, p99 %.3fx (target: p99 within 5%%, 0.95x to 1.05x); main thread's CPU "
+        "p99 %.3fx\n",
+        percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5), p99_on / p99_off,
+        percentile(on.cpu, 0.99) / percentile(off.cpu, 0.99));
+    std::printf(
+        "copies taken while on: %d; longest read of the texts on the main thread %.2f ms (its CPU time "
+        "%.2f ms), longest write by the writer thread %.1f ms\n",
+        on.copies, on.longest_read_ms, on.longest_read_cpu_ms, on.longest_write_ms);
     if (on.copies == 0) std::printf("warning: no copy was taken; type for longer (KEYS) to measure them\n");
     const int overrun = off.overrun + on.overrun;
     if (overrun * 20 > keys * 2)
-        std::printf("note: before %d keys moving the caret took longer than the interval (a busy machine); "
-                    "a higher INTERVAL keeps the pace even\n", overrun);
+        std::printf(
+            "note: before %d keys moving the caret took longer than the interval (a busy machine); "
+            "a higher INTERVAL keeps the pace even\n",
+            overrun);
     application_end();
     return 0;
 }

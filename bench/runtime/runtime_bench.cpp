@@ -47,7 +47,9 @@ std::u16string to_u16(const std::string& s) { return std::u16string(s.begin(), s
 std::vector<std::u16string> make_lines(int n) {
     std::vector<std::u16string> lines;
     lines.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) lines.push_back(to_u16("    var item" + std::to_string(i) + " = compute(item, " + std::to_string(i % 97) + ");"));
+    for (int i = 0; i < n; ++i)
+        lines.push_back(
+            to_u16("    var item" + std::to_string(i) + " = compute(item, " + std::to_string(i % 97) + ");"));
     return lines;
 }
 
@@ -64,29 +66,32 @@ void concatenation() {
     for (int n : {25000, 50000, 100000}) {
         // Both keep their buffer between runs: the area is reused by design, the anchor
         // reuses its string's capacity.
-        const Best best = interleaved(25, [&] {
-            return timed([&] {
-                StringVar text = nullptr;
-                const std::int32_t p0 = temp_position();
-                for (int i = 0; i < n; ++i) {
-                    temp_append(lines[static_cast<std::size_t>(i)].c_str());
-                    temp_append(u"\r\n");
-                }
-                string_var_take_temp(&text, p0);
-                g_sink += static_cast<std::size_t>(string_len(text));
-                string_var_assign(&text, nullptr);
+        const Best best = interleaved(
+            25,
+            [&] {
+                return timed([&] {
+                    StringVar text = nullptr;
+                    const std::int32_t p0 = temp_position();
+                    for (int i = 0; i < n; ++i) {
+                        temp_append(lines[static_cast<std::size_t>(i)].c_str());
+                        temp_append(u"\r\n");
+                    }
+                    string_var_take_temp(&text, p0);
+                    g_sink += static_cast<std::size_t>(string_len(text));
+                    string_var_assign(&text, nullptr);
+                });
+            },
+            [&] {
+                return timed([&] {
+                    text_std.clear();
+                    for (int i = 0; i < n; ++i) {
+                        text_std += lines[static_cast<std::size_t>(i)];
+                        text_std += u"\r\n";
+                    }
+                    std::u16string taken = text_std;
+                    g_sink += taken.size();
+                });
             });
-        }, [&] {
-            return timed([&] {
-                text_std.clear();
-                for (int i = 0; i < n; ++i) {
-                    text_std += lines[static_cast<std::size_t>(i)];
-                    text_std += u"\r\n";
-                }
-                std::u16string taken = text_std;
-                g_sink += taken.size();
-            });
-        });
         const double ours = best.ours;
         const double standard = best.standard;
         std::printf("%10d %12.2f %12.2f %8.2f\n", n, ours * 1e3, standard * 1e3, ours / standard);
@@ -114,23 +119,27 @@ void map_lookups() {
     const double std_insert = timed([&] {
         for (int i = 0; i < N; ++i) standard.emplace(keys[static_cast<std::size_t>(i)], i);
     });
-    const Best lookup = interleaved(5, [&] {
-        return timed([&] {
-            long sum = 0;
-            for (int i : order) sum += *static_cast<int*>(map_find(map, keys[static_cast<std::size_t>(i)].c_str()));
-            g_sink += static_cast<std::size_t>(sum);
+    const Best lookup = interleaved(
+        5,
+        [&] {
+            return timed([&] {
+                long sum = 0;
+                for (int i : order) sum += *static_cast<int*>(map_find(map, keys[static_cast<std::size_t>(i)].c_str()));
+                g_sink += static_cast<std::size_t>(sum);
+            });
+        },
+        [&] {
+            return timed([&] {
+                long sum = 0;
+                for (int i : order) sum += standard.find(keys[static_cast<std::size_t>(i)])->second;
+                g_sink += static_cast<std::size_t>(sum);
+            });
         });
-    }, [&] {
-        return timed([&] {
-            long sum = 0;
-            for (int i : order) sum += standard.find(keys[static_cast<std::size_t>(i)])->second;
-            g_sink += static_cast<std::size_t>(sum);
-        });
-    });
     const double ours = lookup.ours;
     const double theirs = lookup.standard;
     std::printf("%-28s %10s %10s %8s\n", "", "ours ms", "std ms", "ratio");
-    std::printf("%-28s %10.1f %10.1f %8.2f\n", "insert (map_add / emplace)", ours_insert * 1e3, std_insert * 1e3, ours_insert / std_insert);
+    std::printf("%-28s %10.1f %10.1f %8.2f\n", "insert (map_add / emplace)", ours_insert * 1e3, std_insert * 1e3,
+                ours_insert / std_insert);
     std::printf("%-28s %10.1f %10.1f %8.2f\n", "lookup (map_find / find)", ours * 1e3, theirs * 1e3, ours / theirs);
     std::printf("(ours: 1048576 buckets; std::unordered_map<std::u16string, int>)\n\n");
     map_free(map);
@@ -177,15 +186,19 @@ void list_sorting() {
         g_sink += copy.front().size();
         return seconds;
     };
-    const Best exact = interleaved(5, [&] { return sort_ours(0); }, [&] { return sort_std(false); });
-    const Best no_case = interleaved(5, [&] { return sort_ours(SORT_NO_CASE); }, [&] { return sort_std(true); });
+    const Best exact = interleaved(
+        5, [&] { return sort_ours(0); }, [&] { return sort_std(false); });
+    const Best no_case = interleaved(
+        5, [&] { return sort_ours(SORT_NO_CASE); }, [&] { return sort_std(true); });
     const double ours_exact = exact.ours, std_exact = exact.standard;
     const double ours_nocase = no_case.ours, std_nocase = no_case.standard;
     std::printf("%-28s %10s %10s %8s\n", "", "ours ms", "std ms", "ratio");
     std::printf("%-28s %10.1f %10.1f %8.2f\n", "exact", ours_exact * 1e3, std_exact * 1e3, ours_exact / std_exact);
-    std::printf("%-28s %10.1f %10.1f %8.2f\n", "without case", ours_nocase * 1e3, std_nocase * 1e3, ours_nocase / std_nocase);
-    std::printf("(ours: list_sort_structured_all on a linked list of string variables;\n"
-                " std: std::stable_sort on std::vector<std::u16string>)\n\n");
+    std::printf("%-28s %10.1f %10.1f %8.2f\n", "without case", ours_nocase * 1e3, std_nocase * 1e3,
+                ours_nocase / std_nocase);
+    std::printf(
+        "(ours: list_sort_structured_all on a linked list of string variables;\n"
+        " std: std::stable_sort on std::vector<std::u16string>)\n\n");
 }
 
 }  // namespace

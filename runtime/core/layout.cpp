@@ -20,12 +20,18 @@ inline const LayoutEntry* table_operand(LayoutEntry word) { return reinterpret_c
 int entry_words(LayoutEntry kind) {
     if (kind >= 0) return 1;
     switch (kind) {
-    case LAYOUT_FIXED_ARRAY: return 5;
-    case LAYOUT_STRUCTURE: return 4;
-    case LAYOUT_ARRAY: return 6;
-    case LAYOUT_LIST: return 5;
-    case LAYOUT_MAP: return 5;
-    default: return 0;
+    case LAYOUT_FIXED_ARRAY:
+        return 5;
+    case LAYOUT_STRUCTURE:
+        return 4;
+    case LAYOUT_ARRAY:
+        return 6;
+    case LAYOUT_LIST:
+        return 5;
+    case LAYOUT_MAP:
+        return 5;
+    default:
+        return 0;
     }
 }
 
@@ -55,7 +61,8 @@ void copy_fields(void* destination, const LayoutEntry* table, const void* source
             void* from = *reinterpret_cast<void* const*>(at(source, e[1]));
             if (!from) break;
             const ArrayHeader* shape = array_header(from);
-            void* data = array_create(shape->element_size, shape->count, static_cast<int>(shape->type), shape->layout, var);
+            void* data =
+                array_create(shape->element_size, shape->count, static_cast<int>(shape->type), shape->layout, var);
             if (data) array_copy(from, data, 0);
             break;
         }
@@ -65,7 +72,8 @@ void copy_fields(void* destination, const LayoutEntry* table, const void* source
             var->current = nullptr;
             LinkedList* from = reinterpret_cast<const ListVariable*>(at(source, e[1]))->header;
             if (!from) break;
-            LinkedList* list = list_create(from->node_size - static_cast<std::intptr_t>(sizeof(ListNode)), var, from->layout, from->type);
+            LinkedList* list = list_create(from->node_size - static_cast<std::intptr_t>(sizeof(ListNode)), var,
+                                           from->layout, from->type);
             if (list) list_copy(from, list, 0);
             break;
         }
@@ -74,7 +82,8 @@ void copy_fields(void* destination, const LayoutEntry* table, const void* source
             *var = nullptr;
             HashMap* from = *reinterpret_cast<HashMap* const*>(at(source, e[1]));
             if (!from) break;
-            HashMap* map = map_create(from->node_size - static_cast<std::intptr_t>(sizeof(MapNode)), from->layout, var, from->bucket_count);
+            HashMap* map = map_create(from->node_size - static_cast<std::intptr_t>(sizeof(MapNode)), from->layout, var,
+                                      from->bucket_count);
             if (map) {
                 map->ignore_case = from->ignore_case;
                 map_copy(from, map, 0);
@@ -93,14 +102,16 @@ bool layout_needs_init(const LayoutEntry* table) {
         switch (e[0]) {
         case LAYOUT_ARRAY:
         case LAYOUT_LIST:
-        case LAYOUT_MAP: return true;
+        case LAYOUT_MAP:
+            return true;
         case LAYOUT_FIXED_ARRAY:
             if (e[1] > 0 && layout_needs_init(table_operand(e[4]))) return true;
             break;
         case LAYOUT_STRUCTURE:
             if (layout_needs_init(table_operand(e[3]))) return true;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return false;
@@ -116,17 +127,23 @@ void layout_initialise(void* address, const LayoutEntry* table) {
             for (LayoutEntry i = 0; i < e[1]; ++i) layout_initialise(at(address, e[2] + i * e[3]), nested);
             break;
         }
-        case LAYOUT_STRUCTURE: layout_initialise(at(address, e[1]), table_operand(e[3])); break;
+        case LAYOUT_STRUCTURE:
+            layout_initialise(at(address, e[1]), table_operand(e[3]));
+            break;
         case LAYOUT_ARRAY:
-            array_create(e[2], e[3], static_cast<int>(e[4]), table_operand(e[5]), reinterpret_cast<void**>(at(address, e[1])));
+            array_create(e[2], e[3], static_cast<int>(e[4]), table_operand(e[5]),
+                         reinterpret_cast<void**>(at(address, e[1])));
             break;
         case LAYOUT_LIST:
-            list_create(e[2], reinterpret_cast<ListVariable*>(at(address, e[1])), table_operand(e[3]), static_cast<int>(e[4]));
+            list_create(e[2], reinterpret_cast<ListVariable*>(at(address, e[1])), table_operand(e[3]),
+                        static_cast<int>(e[4]));
             break;
         case LAYOUT_MAP:
-            map_create(e[2], table_operand(e[3]), reinterpret_cast<HashMap**>(at(address, e[1])), static_cast<std::int32_t>(e[4]));
+            map_create(e[2], table_operand(e[3]), reinterpret_cast<HashMap**>(at(address, e[1])),
+                       static_cast<std::int32_t>(e[4]));
             break;
-        default: break;  // strings: zeroed memory is already the empty string
+        default:
+            break;  // strings: zeroed memory is already the empty string
         }
     }
 }
@@ -143,11 +160,20 @@ void layout_clear(void* address, const LayoutEntry* table) {
         case LAYOUT_FIXED_ARRAY:
             for (LayoutEntry i = 0; i < e[1]; ++i) layout_clear(at(address, e[2] + i * e[3]), table_operand(e[4]));
             break;
-        case LAYOUT_STRUCTURE: layout_clear(at(address, e[1]), table_operand(e[3])); break;
-        case LAYOUT_ARRAY: array_free(*reinterpret_cast<void**>(at(address, e[1]))); break;
-        case LAYOUT_LIST: list_free(reinterpret_cast<ListVariable*>(at(address, e[1]))->header); break;
-        case LAYOUT_MAP: map_free(*reinterpret_cast<HashMap**>(at(address, e[1]))); break;
-        default: break;
+        case LAYOUT_STRUCTURE:
+            layout_clear(at(address, e[1]), table_operand(e[3]));
+            break;
+        case LAYOUT_ARRAY:
+            array_free(*reinterpret_cast<void**>(at(address, e[1])));
+            break;
+        case LAYOUT_LIST:
+            list_free(reinterpret_cast<ListVariable*>(at(address, e[1]))->header);
+            break;
+        case LAYOUT_MAP:
+            map_free(*reinterpret_cast<HashMap**>(at(address, e[1])));
+            break;
+        default:
+            break;
         }
     }
 }

@@ -18,17 +18,17 @@ inline constexpr LayoutEntry LAYOUT_LIST = -5;         // offset, element size, 
 inline constexpr LayoutEntry LAYOUT_MAP = -6;          // offset, element size, element table, bucket count
 
 // Element type codes of lists, arrays and sort keys.
-inline constexpr int TYPE_BYTE = 1;       // signed 8-bit
-inline constexpr int TYPE_WORD = 3;       // signed 16-bit
-inline constexpr int TYPE_LONG = 5;       // signed 32-bit
-inline constexpr int TYPE_STRING = 8;     // StringVar: pointer to UTF-16 text or null
-inline constexpr int TYPE_FLOAT = 9;      // 32-bit float
-inline constexpr int TYPE_CHARACTER = 11; // unsigned 16-bit (a UTF-16 unit)
-inline constexpr int TYPE_DOUBLE = 12;    // 64-bit float
-inline constexpr int TYPE_QUAD = 13;      // signed 64-bit
-inline constexpr int TYPE_INTEGER = 21;   // pointer-sized signed integer (std::intptr_t)
-inline constexpr int TYPE_ASCII = 24;     // unsigned 8-bit
-inline constexpr int TYPE_UNICODE = 25;   // unsigned 16-bit
+inline constexpr int TYPE_BYTE = 1;        // signed 8-bit
+inline constexpr int TYPE_WORD = 3;        // signed 16-bit
+inline constexpr int TYPE_LONG = 5;        // signed 32-bit
+inline constexpr int TYPE_STRING = 8;      // StringVar: pointer to UTF-16 text or null
+inline constexpr int TYPE_FLOAT = 9;       // 32-bit float
+inline constexpr int TYPE_CHARACTER = 11;  // unsigned 16-bit (a UTF-16 unit)
+inline constexpr int TYPE_DOUBLE = 12;     // 64-bit float
+inline constexpr int TYPE_QUAD = 13;       // signed 64-bit
+inline constexpr int TYPE_INTEGER = 21;    // pointer-sized signed integer (std::intptr_t)
+inline constexpr int TYPE_ASCII = 24;      // unsigned 8-bit
+inline constexpr int TYPE_UNICODE = 25;    // unsigned 16-bit
 
 // A nested table as an operand of an entry.
 inline LayoutEntry layout_ref(const LayoutEntry* table) { return reinterpret_cast<LayoutEntry>(table); }

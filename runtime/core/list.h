@@ -15,7 +15,9 @@ struct ListNode {
     ListNode* previous;
 };
 
-inline void* list_node_element(ListNode* node) { return node ? reinterpret_cast<char*>(node) + sizeof(ListNode) : nullptr; }
+inline void* list_node_element(ListNode* node) {
+    return node ? reinterpret_cast<char*>(node) + sizeof(ListNode) : nullptr;
+}
 inline ListNode* list_element_node(void* element) {
     return element ? reinterpret_cast<ListNode*>(static_cast<char*>(element) - sizeof(ListNode)) : nullptr;
 }
@@ -30,15 +32,15 @@ struct ListVariable {
 struct LinkedList {
     ListNode* first;
     ListNode* last;
-    ListNode* current;          // null: the list stands before its first element
-    void** current_slot;        // &variable->current
+    ListNode* current;    // null: the list stands before its first element
+    void** current_slot;  // &variable->current
     std::int32_t count;
-    std::int32_t current_index; // trusted only while index_stale is 0
+    std::int32_t current_index;  // trusted only while index_stale is 0
     const LayoutEntry* layout;
-    BlockPool* pool;            // shared among all lists of this node size
+    BlockPool* pool;  // shared among all lists of this node size
     ListVariable* variable;
-    std::intptr_t node_size;    // element size + the two links
-    int type;                   // element type code of a list of plain values
+    std::intptr_t node_size;  // element size + the two links
+    int type;                 // element type code of a list of plain values
     std::uint8_t index_stale;
     std::uint8_t needs_init;
     std::uint8_t owns_variable;

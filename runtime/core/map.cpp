@@ -75,13 +75,15 @@ std::uint32_t map_hash(const char16_t* key, bool ignore_case) {
     return h;
 }
 
-HashMap* map_create(std::intptr_t element_size, const LayoutEntry* layout, HashMap** variable, std::int32_t bucket_count) {
+HashMap* map_create(std::intptr_t element_size, const LayoutEntry* layout, HashMap** variable,
+                    std::int32_t bucket_count) {
     if (element_size < 0) return nullptr;
     if (bucket_count < 1) bucket_count = 1;
     Heap* heap = runtime_heap();
     auto* map = static_cast<HashMap*>(heap_alloc_zeroed(heap, sizeof(HashMap)));
     if (!map) return nullptr;
-    map->buckets = static_cast<MapNode**>(heap_alloc_zeroed(heap, sizeof(MapNode*) * static_cast<std::size_t>(bucket_count)));
+    map->buckets =
+        static_cast<MapNode**>(heap_alloc_zeroed(heap, sizeof(MapNode*) * static_cast<std::size_t>(bucket_count)));
     map->node_size = element_size + static_cast<std::intptr_t>(sizeof(MapNode));
     map->pool = map->buckets ? pool_create(map->node_size, MAP_MIN_CHUNK, MAP_MAX_CHUNK, 2) : nullptr;
     if (!map->pool) {

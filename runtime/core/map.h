@@ -15,22 +15,24 @@ struct MapNode {
     char16_t* key;
 };
 
-inline void* map_node_element(MapNode* node) { return node ? reinterpret_cast<char*>(node) + sizeof(MapNode) : nullptr; }
+inline void* map_node_element(MapNode* node) {
+    return node ? reinterpret_cast<char*>(node) + sizeof(MapNode) : nullptr;
+}
 
 struct HashMap {
-    MapNode* current;             // last found, added or iterated node
+    MapNode* current;  // last found, added or iterated node
     MapNode** buckets;
-    MapNode* previous;            // node before current in its chain (null at the head)
+    MapNode* previous;  // node before current in its chain (null at the head)
     const LayoutEntry* layout;
-    std::int32_t bucket_index;    // bucket of current; -1 before an iteration, bucket_count at its end
-    std::intptr_t node_size;      // element size + the node's two words
+    std::int32_t bucket_index;  // bucket of current; -1 before an iteration, bucket_count at its end
+    std::intptr_t node_size;    // element size + the node's two words
     std::int32_t bucket_count;
     std::int32_t count;
-    std::uint8_t ignore_case;     // keys compared with ASCII case folding; off at creation
+    std::uint8_t ignore_case;  // keys compared with ASCII case folding; off at creation
     std::uint8_t needs_init;
-    std::uint8_t resume;          // current was deleted: map_next resumes behind previous
+    std::uint8_t resume;  // current was deleted: map_next resumes behind previous
     HashMap** variable;
-    BlockPool* pool;              // private to this map
+    BlockPool* pool;  // private to this map
 };
 
 // The key hash: h = h * 65599 + unit over the key's units (ASCII letters lowered first
@@ -38,7 +40,8 @@ struct HashMap {
 std::uint32_t map_hash(const char16_t* key, bool ignore_case);
 
 // New empty map; a bucket count below 1 becomes 1; the variable (when given) gets the header.
-HashMap* map_create(std::intptr_t element_size, const LayoutEntry* layout, HashMap** variable, std::int32_t bucket_count);
+HashMap* map_create(std::intptr_t element_size, const LayoutEntry* layout, HashMap** variable,
+                    std::int32_t bucket_count);
 
 // Element stored under key (null key = empty key), made current; null when absent.
 void* map_find(HashMap* map, const char16_t* key);

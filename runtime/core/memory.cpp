@@ -216,8 +216,7 @@ SharedPoolEntry* g_shared_head = nullptr;
 
 void shared_lock_create() { g_shared_lock.emplace(); }
 
-BlockPool* private_pool_create(std::intptr_t slot_size, std::intptr_t min_chunk, std::intptr_t max_chunk,
-                               int flags) {
+BlockPool* private_pool_create(std::intptr_t slot_size, std::intptr_t min_chunk, std::intptr_t max_chunk, int flags) {
     auto* pool = static_cast<BlockPool*>(heap_alloc_zeroed(g_runtime_heap, sizeof(BlockPool)));
     if (!pool) return nullptr;
     pool->slot_size = slot_size;
@@ -414,9 +413,7 @@ ArrayHeader* array_header(void* data) {
     return data ? reinterpret_cast<ArrayHeader*>(static_cast<char*>(data) - sizeof(ArrayHeader)) : nullptr;
 }
 
-std::intptr_t array_count(const void* data) {
-    return data ? array_header(const_cast<void*>(data))->count : 0;
-}
+std::intptr_t array_count(const void* data) { return data ? array_header(const_cast<void*>(data))->count : 0; }
 
 void* array_create(std::intptr_t element_size, std::intptr_t count, int type, const LayoutEntry* layout,
                    void** variable) {
@@ -447,7 +444,8 @@ void array_free(void* data) {
     ArrayHeader* header = array_header(data);
     if (header->layout) {
         char* element = static_cast<char*>(data);
-        for (std::intptr_t i = 0; i < header->count; ++i) layout_clear(element + i * header->element_size, header->layout);
+        for (std::intptr_t i = 0; i < header->count; ++i)
+            layout_clear(element + i * header->element_size, header->layout);
     }
     // A variable that has since been given another array keeps it.
     if (header->variable && *header->variable == data) *header->variable = nullptr;
@@ -463,7 +461,8 @@ int array_copy(void* source, void* destination, int reshape) {
         void** variable = to->variable;
         if (!variable) return 0;  // the new array would belong to nobody
         if (*variable != destination) array_free(destination);
-        destination = array_create(from->element_size, from->count, static_cast<int>(from->type), from->layout, variable);
+        destination =
+            array_create(from->element_size, from->count, static_cast<int>(from->type), from->layout, variable);
         if (!destination) return 0;
         to = array_header(destination);
     }
@@ -474,7 +473,8 @@ int array_copy(void* source, void* destination, int reshape) {
     const char* origin = static_cast<const char*>(source);
     if (from->layout) {
         for (std::intptr_t i = 0; i < from->count; ++i)
-            layout_copy(target + i * from->element_size, from->element_size, from->layout, origin + i * from->element_size);
+            layout_copy(target + i * from->element_size, from->element_size, from->layout,
+                        origin + i * from->element_size);
     } else {
         std::memmove(target, origin, static_cast<std::size_t>(from->count * from->element_size));
     }

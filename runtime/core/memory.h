@@ -59,8 +59,8 @@ void memory_fill(void* block, std::intptr_t length, int value);
 // Block pools: fixed-size blocks carved out of chunks that grow with the pool.
 
 // Flags of pool_create.
-inline constexpr int POOL_LOCKED = 1;      // low two bits equal to 1: the pool has its own lock
-inline constexpr int POOL_SHARED = 4;      // one pool per slot size and flags, reference counted
+inline constexpr int POOL_LOCKED = 1;  // low two bits equal to 1: the pool has its own lock
+inline constexpr int POOL_SHARED = 4;  // one pool per slot size and flags, reference counted
 
 // A slot in use starts with the address of its chunk; a free slot's first word links the free
 // list. That word is pointer-sized, and the caller's block behind it must stay aligned for the
@@ -73,24 +73,24 @@ struct PoolChunk;
 struct SharedPoolEntry;
 
 struct BlockPool {
-    PoolChunk* full_chunks;         // chunks without a free slot
-    PoolChunk* open_chunks;         // chunks with a free or fresh slot; allocation takes the head
-    SharedPoolEntry* registry_node; // entry in the shared-pool registry, null for a private pool
-    std::intptr_t total_slots;      // sum of the capacities of all chunks
-    std::intptr_t slot_size;        // header + block size rounded up
+    PoolChunk* full_chunks;          // chunks without a free slot
+    PoolChunk* open_chunks;          // chunks with a free or fresh slot; allocation takes the head
+    SharedPoolEntry* registry_node;  // entry in the shared-pool registry, null for a private pool
+    std::intptr_t total_slots;       // sum of the capacities of all chunks
+    std::intptr_t slot_size;         // header + block size rounded up
     std::intptr_t min_chunk;
     std::intptr_t max_chunk;
     int locked;
-    std::mutex* lock;               // present when locked
+    std::mutex* lock;  // present when locked
 };
 
 struct PoolChunk {
     PoolChunk* next;
     PoolChunk* previous;
-    void* free_head;                // free-slot list
+    void* free_head;  // free-slot list
     std::intptr_t capacity;
-    std::intptr_t fresh;            // slots handed out from the untouched tail so far
-    std::intptr_t free_count;       // slots on the free list
+    std::intptr_t fresh;       // slots handed out from the untouched tail so far
+    std::intptr_t free_count;  // slots on the free list
 };
 
 // Slot size for a requested block size (see POOL_SLOT_HEADER).
@@ -111,18 +111,18 @@ void pool_destroy(BlockPool* pool);
 std::intptr_t pool_total_slots(const BlockPool* pool);
 std::intptr_t pool_block_chunk_capacity(const void* block);  // capacity of the block's chunk
 std::intptr_t pool_chunk_count(const BlockPool* pool);
-int pool_shared_references(const BlockPool* pool);            // 0 for a private pool
+int pool_shared_references(const BlockPool* pool);  // 0 for a private pool
 
 // ---------------------------------------------------------------------------------------------
 // Dynamic arrays: a header in front of zeroed element data; the variable holds the data address.
 
 struct ArrayHeader {
-    std::intptr_t dimensions;        // always 1
+    std::intptr_t dimensions;  // always 1
     std::intptr_t element_size;
-    const LayoutEntry* layout;       // element layout or null
-    void** variable;                 // the array variable, which holds the data address
+    const LayoutEntry* layout;  // element layout or null
+    void** variable;            // the array variable, which holds the data address
     std::intptr_t count;
-    std::intptr_t type;              // element type code
+    std::intptr_t type;  // element type code
 };
 
 // Frees the array the variable holds (if any), creates a new zeroed one, initialises its
@@ -137,7 +137,7 @@ void array_free(void* data);
 // counts match: returns 1, else 0. Either array null: 0.
 int array_copy(void* source, void* destination, int reshape);
 ArrayHeader* array_header(void* data);
-std::intptr_t array_count(const void* data);   // 0 for null
+std::intptr_t array_count(const void* data);  // 0 for null
 
 // ---------------------------------------------------------------------------------------------
 // One-time initialisation: runs the routine exactly once per control, also when several

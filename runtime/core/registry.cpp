@@ -61,8 +61,8 @@ void registry_destroy(ObjectRegistry* registry) {
 void* registry_obtain(ObjectRegistry* registry, ObjectNumber number, ObjectNumber* id) {
     if (!registry) return nullptr;
     if (number == ANY_NUMBER) {
-        auto* node = static_cast<RegistryNode*>(heap_alloc_zeroed(
-            runtime_heap(), sizeof(RegistryNode) + static_cast<std::size_t>(registry->record_size)));
+        auto* node = static_cast<RegistryNode*>(
+            heap_alloc_zeroed(runtime_heap(), sizeof(RegistryNode) + static_cast<std::size_t>(registry->record_size)));
         if (!node) return nullptr;
         node->next = registry->dynamic_head;
         if (registry->dynamic_head)
@@ -127,7 +127,8 @@ void* registry_is_object(ObjectRegistry* registry, ObjectNumber id) {
 void registry_release(ObjectRegistry* registry, ObjectNumber id) {
     if (!registry) return;
     if (is_slot(registry, id)) {
-        if (void* record = registry->slot_records[id]) std::memset(record, 0, static_cast<std::size_t>(registry->record_size));
+        if (void* record = registry->slot_records[id])
+            std::memset(record, 0, static_cast<std::size_t>(registry->record_size));
         return;
     }
     if (!is_dynamic(id)) return;

@@ -14,11 +14,11 @@ struct RegistryNode;
 
 struct ObjectRegistry {
     std::intptr_t record_size;
-    std::intptr_t grow_step;          // slots added beyond a requested number; the initial count
+    std::intptr_t grow_step;  // slots added beyond a requested number; the initial count
     std::intptr_t slot_count;
-    void** slot_records;              // per slot its record; null: slot never used
-    RegistryNode* dynamic_head;       // newest first
-    RegistryNode* dynamic_tail;       // oldest, where an enumeration starts
+    void** slot_records;         // per slot its record; null: slot never used
+    RegistryNode* dynamic_head;  // newest first
+    RegistryNode* dynamic_tail;  // oldest, where an enumeration starts
     RegistryFreeCallback free_callback;
     std::intptr_t cursor_index;
     RegistryNode* cursor_dynamic;
@@ -66,6 +66,4 @@ void* registry_next(ObjectRegistry* registry, ObjectNumber* id);
 inline ObjectNumber registry_dynamic_id(const void* record) {
     return reinterpret_cast<ObjectNumber>(record) + REGISTRY_DYNAMIC_BASE;
 }
-inline void* registry_dynamic_record(ObjectNumber id) {
-    return reinterpret_cast<void*>(id - REGISTRY_DYNAMIC_BASE);
-}
+inline void* registry_dynamic_record(ObjectNumber id) { return reinterpret_cast<void*>(id - REGISTRY_DYNAMIC_BASE); }

@@ -145,29 +145,49 @@ Chain sort_numeric(std::intptr_t offset, bool descending, ListNode* head, std::i
 bool sort_typed(int type, int options, std::intptr_t offset, ListNode* head, std::int32_t n, Chain* out) {
     const bool descending = (options & SORT_DESCENDING) != 0;
     switch (type) {
-    case TYPE_BYTE: *out = sort_numeric<std::int8_t>(offset, descending, head, n); return true;
-    case TYPE_WORD: *out = sort_numeric<std::int16_t>(offset, descending, head, n); return true;
-    case TYPE_LONG: *out = sort_numeric<std::int32_t>(offset, descending, head, n); return true;
-    case TYPE_INTEGER: *out = sort_numeric<std::intptr_t>(offset, descending, head, n); return true;
-    case TYPE_FLOAT: *out = sort_numeric<float>(offset, descending, head, n); return true;
+    case TYPE_BYTE:
+        *out = sort_numeric<std::int8_t>(offset, descending, head, n);
+        return true;
+    case TYPE_WORD:
+        *out = sort_numeric<std::int16_t>(offset, descending, head, n);
+        return true;
+    case TYPE_LONG:
+        *out = sort_numeric<std::int32_t>(offset, descending, head, n);
+        return true;
+    case TYPE_INTEGER:
+        *out = sort_numeric<std::intptr_t>(offset, descending, head, n);
+        return true;
+    case TYPE_FLOAT:
+        *out = sort_numeric<float>(offset, descending, head, n);
+        return true;
     case TYPE_CHARACTER:
-    case TYPE_UNICODE: *out = sort_numeric<std::uint16_t>(offset, descending, head, n); return true;
-    case TYPE_DOUBLE: *out = sort_numeric<double>(offset, descending, head, n); return true;
-    case TYPE_QUAD: *out = sort_numeric<std::int64_t>(offset, descending, head, n); return true;
-    case TYPE_ASCII: *out = sort_numeric<std::uint8_t>(offset, descending, head, n); return true;
+    case TYPE_UNICODE:
+        *out = sort_numeric<std::uint16_t>(offset, descending, head, n);
+        return true;
+    case TYPE_DOUBLE:
+        *out = sort_numeric<double>(offset, descending, head, n);
+        return true;
+    case TYPE_QUAD:
+        *out = sort_numeric<std::int64_t>(offset, descending, head, n);
+        return true;
+    case TYPE_ASCII:
+        *out = sort_numeric<std::uint8_t>(offset, descending, head, n);
+        return true;
     case TYPE_STRING:
         if (options & SORT_NO_CASE)
             *out = sort_direction(StringKey<compare_no_case>{offset}, descending, head, n);
         else
             *out = sort_direction(StringKey<compare_exact>{offset}, descending, head, n);
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 }  // namespace
 
-void list_sort_structured(LinkedList* list, int options, std::intptr_t offset, int type, std::int32_t first, std::int32_t last) {
+void list_sort_structured(LinkedList* list, int options, std::intptr_t offset, int type, std::int32_t first,
+                          std::int32_t last) {
     if (!list || list->count == 0) return;
     if (type == -1) type = list->type;
     ListNode* head;

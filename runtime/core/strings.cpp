@@ -105,7 +105,8 @@ char16_t* temp_try_reserve(std::int64_t n, std::int32_t at) {
     if (end >= g_area.capacity - 4) {
         if (end >= g_limit - 4) return nullptr;  // only when the limit was lowered below the position
         const std::int64_t capacity = end + 16384 < g_limit ? end + 16384 : g_limit;
-        void* block = heap_realloc(string_heap(), g_area.base, static_cast<std::size_t>(capacity + STRING_BLOCK_SPARE_BYTES));
+        void* block =
+            heap_realloc(string_heap(), g_area.base, static_cast<std::size_t>(capacity + STRING_BLOCK_SPARE_BYTES));
         if (!block) return nullptr;
         g_area.base = static_cast<char16_t*>(block);
         g_area.capacity = static_cast<std::int32_t>(capacity);
@@ -123,9 +124,7 @@ std::int32_t temp_room(std::int32_t at) {
 
 std::int32_t temp_limit() { return g_limit; }
 
-void temp_set_limit(std::int32_t bytes) {
-    g_limit = bytes > 32 && bytes <= DEFAULT_LIMIT ? bytes : DEFAULT_LIMIT;
-}
+void temp_set_limit(std::int32_t bytes) { g_limit = bytes > 32 && bytes <= DEFAULT_LIMIT ? bytes : DEFAULT_LIMIT; }
 
 char16_t* temp_append(const char16_t* text) {
     if (!text) {
@@ -164,7 +163,8 @@ std::int32_t temp_locate(const void* pointer) {
 void string_var_init(StringVar* var, const char16_t* text) {
     if (!text) return;
     const std::int32_t n = units_of(text);
-    auto* block = static_cast<char16_t*>(heap_alloc(string_heap(), static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
+    auto* block =
+        static_cast<char16_t*>(heap_alloc(string_heap(), static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     std::memcpy(block, text, static_cast<std::size_t>(n) * 2 + 2);
     *var = block;
@@ -187,7 +187,8 @@ std::int32_t string_var_assign(StringVar* var, const char16_t* text) {
         block[n] = 0;
         text = nullptr;
     }
-    block = static_cast<char16_t*>(heap_realloc(string_heap(), block, static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
+    block = static_cast<char16_t*>(
+        heap_realloc(string_heap(), block, static_cast<std::size_t>(n) * 2 + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     if (text) std::memcpy(block, text, static_cast<std::size_t>(n) * 2);
     block[n] = 0;
@@ -198,7 +199,8 @@ std::int32_t string_var_assign(StringVar* var, const char16_t* text) {
 void string_var_take_temp(StringVar* var, std::int32_t p0) {
     const std::int32_t bytes = g_area.position - p0;
     const std::int32_t length = bytes > 0 ? bytes : 0;
-    auto* block = static_cast<char16_t*>(heap_realloc(string_heap(), *var, static_cast<std::size_t>(length) + STRING_BLOCK_SPARE_BYTES));
+    auto* block = static_cast<char16_t*>(
+        heap_realloc(string_heap(), *var, static_cast<std::size_t>(length) + STRING_BLOCK_SPARE_BYTES));
     if (!block) out_of_string_memory();
     std::memcpy(block, area_bytes() + p0, static_cast<std::size_t>(length));
     block[length / 2] = 0;
@@ -322,7 +324,8 @@ char16_t* string_replace(const char16_t* text, const char16_t* search, const cha
         const std::int32_t length = units_of(text);
         const std::int32_t search_length = units_of(search);
         // Never writes past the match, so a longer replacement cannot run over the text's end.
-        const std::int32_t replace_length = units_of(replacement) < search_length ? units_of(replacement) : search_length;
+        const std::int32_t replace_length =
+            units_of(replacement) < search_length ? units_of(replacement) : search_length;
         if (search_length == 0) return writable;
         // Written as a difference: start - 1 + search_length may overflow for a start near the limit.
         for (std::int32_t i = start - 1; i <= length - search_length;) {

@@ -25,8 +25,8 @@ inline constexpr std::int32_t STRING_BLOCK_SPARE_BYTES = 10;
 
 struct TempStringArea {
     char16_t* base;
-    std::int32_t position;   // bytes; a terminator always stands here
-    std::int32_t capacity;   // usable bytes (the block has STRING_BLOCK_SPARE_BYTES more after the first growth)
+    std::int32_t position;  // bytes; a terminator always stands here
+    std::int32_t capacity;  // usable bytes (the block has STRING_BLOCK_SPARE_BYTES more after the first growth)
 };
 
 // The one area of the process (its base is null before runtime_core_start()).
@@ -126,8 +126,8 @@ char16_t* string_field(const char16_t* text, std::int32_t index, const char16_t*
 char16_t* string_trim(const char16_t* text, const char16_t* chars, std::int32_t at);
 
 // Flags of string_replace.
-inline constexpr int REPLACE_NO_CASE = 1;    // ASCII letters compare without case
-inline constexpr int REPLACE_IN_PLACE = 2;   // overwrite the matches inside the text itself
+inline constexpr int REPLACE_NO_CASE = 1;   // ASCII letters compare without case
+inline constexpr int REPLACE_IN_PLACE = 2;  // overwrite the matches inside the text itself
 
 // Normal mode: the result in the area. In-place mode: writes the replacement over each match of
 // the (writable) text, never past the match, and returns the text; nothing goes to the area.

@@ -70,7 +70,9 @@ std::int32_t encode(const char16_t* text, std::int32_t n, int format, char* targ
 // The most bytes n units can encode to: three per unit in UTF-8 (a surrogate pair takes four),
 // the converter's longest character per unit otherwise.
 std::int32_t most_bytes(std::int32_t n, int format) {
-    const std::int64_t per_unit = use_utf8(format) ? 3 : narrow_converter() ? ucnv_getMaxCharSize(narrow_converter()) : 1;
+    const std::int64_t per_unit = use_utf8(format)     ? 3
+                                  : narrow_converter() ? ucnv_getMaxCharSize(narrow_converter())
+                                                       : 1;
     const std::int64_t most = per_unit * n;
     return most > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(most);
 }
@@ -126,8 +128,8 @@ char16_t* string_from_memory(const void* address, std::int32_t length, int forma
             ++count;
         }
         char16_t* target = temp_reserve(count, at);
-        const char* source = located ? reinterpret_cast<const char*>(temp_address(0)) + located - 1
-                                     : static_cast<const char*>(address);
+        const char* source =
+            located ? reinterpret_cast<const char*>(temp_address(0)) + located - 1 : static_cast<const char*>(address);
         std::memmove(target, source, static_cast<std::size_t>(count) * 2);
         target[count] = 0;
         return target;

@@ -29,8 +29,7 @@ int last_open_failure = 0;
 enum OpenMode { MODE_READ = 1, MODE_OPEN = 2, MODE_CREATE = 3, MODE_CREATE_NEW = 4 };
 
 FileRecord* lookup(ObjectNumber file) {
-    if (!file_registry)
-        return nullptr;
+    if (!file_registry) return nullptr;
     return static_cast<FileRecord*>(registry_lookup(file_registry, file));
 }
 
@@ -40,16 +39,12 @@ FileRecord* lookup(ObjectNumber file) {
 std::int64_t os_write(FileRecord* record, const unsigned char* source, std::int64_t n) {
     std::int64_t done = 0;
     while (done < n) {
-        ssize_t got = ::write(static_cast<int>(record->handle), source + done,
-                              static_cast<std::size_t>(n - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
+        ssize_t got = ::write(static_cast<int>(record->handle), source + done, static_cast<std::size_t>(n - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
         done += got;
     }
-    if (done < n)
-        record->write_failed = 1;
+    if (done < n) record->write_failed = 1;
     return done;
 }
 
@@ -57,29 +52,23 @@ std::int64_t os_write(FileRecord* record, const unsigned char* source, std::int6
 std::int64_t os_read(FileRecord* record, unsigned char* target, std::int64_t n) {
     std::int64_t done = 0;
     while (done < n) {
-        ssize_t got = ::read(static_cast<int>(record->handle), target + done,
-                             static_cast<std::size_t>(n - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            record->read_failed = 1;
-        if (got <= 0)
-            break;
+        ssize_t got = ::read(static_cast<int>(record->handle), target + done, static_cast<std::size_t>(n - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) record->read_failed = 1;
+        if (got <= 0) break;
         done += got;
     }
     return done;
 }
 
 void os_seek_back(FileRecord* record, std::int64_t n) {
-    if (n > 0)
-        ::lseek(static_cast<int>(record->handle), -static_cast<off_t>(n), SEEK_CUR);
+    if (n > 0) ::lseek(static_cast<int>(record->handle), -static_cast<off_t>(n), SEEK_CUR);
 }
 
 // ---- buffer states
 
 std::int64_t flush(FileRecord* record) {
-    if (!record->buffer || record->reading)
-        return 0;
+    if (!record->buffer || record->reading) return 0;
     std::int64_t pending = record->buffer_size - record->remaining;
     std::int64_t written = pending > 0 ? os_write(record, record->buffer, pending) : 0;
     record->remaining = record->buffer_size;
@@ -96,8 +85,7 @@ void enter_read_state(FileRecord* record) {
 }
 
 std::int64_t write_bytes(FileRecord* record, const unsigned char* source, std::int64_t n) {
-    if (!record->buffer)
-        return os_write(record, source, n);
+    if (!record->buffer) return os_write(record, source, n);
     if (record->reading) {
         // The system's position is ahead by the read-ahead; writing goes where reading stopped.
         os_seek_back(record, record->remaining);
@@ -105,22 +93,19 @@ std::int64_t write_bytes(FileRecord* record, const unsigned char* source, std::i
         record->remaining = record->buffer_size;
     }
     if (n < record->remaining) {
-        std::memcpy(record->buffer + record->buffer_size - record->remaining, source,
-                    static_cast<std::size_t>(n));
+        std::memcpy(record->buffer + record->buffer_size - record->remaining, source, static_cast<std::size_t>(n));
         record->remaining -= static_cast<std::int32_t>(n);
         return n;
     }
     flush(record);
-    if (n >= record->buffer_size)
-        return os_write(record, source, n);
+    if (n >= record->buffer_size) return os_write(record, source, n);
     std::memcpy(record->buffer, source, static_cast<std::size_t>(n));
     record->remaining -= static_cast<std::int32_t>(n);
     return n;
 }
 
 std::int64_t read_bytes(FileRecord* record, unsigned char* target, std::int64_t n) {
-    if (!record->buffer)
-        return os_read(record, target, n);
+    if (!record->buffer) return os_read(record, target, n);
     enter_read_state(record);
     const unsigned char* next = record->buffer + record->fill - record->remaining;
     if (record->remaining >= n) {
@@ -181,8 +166,7 @@ struct Gathering {
     bool refused = false;
 
     void keep(const unsigned char* from, const unsigned char* to) {
-        if (refused)
-            return;
+        if (refused) return;
         if (bytes.size() + static_cast<std::size_t>(to - from) > cap) {
             refused = true;
             return;
@@ -204,14 +188,12 @@ LineBytes collect_buffered_bytes(FileRecord* record, Gathering& line) {
         if (record->remaining == 0) {
             std::int64_t got = os_read(record, record->buffer, record->buffer_size);
             record->fill = record->remaining = static_cast<std::int32_t>(got);
-            if (got == 0)
-                return {line.bytes.data(), line.bytes.size()};
+            if (got == 0) return {line.bytes.data(), line.bytes.size()};
         }
         const unsigned char* start = record->buffer + record->fill - record->remaining;
         const unsigned char* end = start + record->remaining;
         const unsigned char* stop = start;
-        while (stop < end && *stop != '\n' && *stop != '\r' && *stop != 0)
-            ++stop;
+        while (stop < end && *stop != '\n' && *stop != '\r' && *stop != 0) ++stop;
         if (stop == end) {
             line.keep(start, stop);
             gathered = true;
@@ -227,11 +209,9 @@ LineBytes collect_buffered_bytes(FileRecord* record, Gathering& line) {
         }
         if (carriage_return) {
             unsigned char after;
-            if (read_bytes(record, &after, 1) == 1 && after != '\n')
-                give_back(record, 1);
+            if (read_bytes(record, &after, 1) == 1 && after != '\n') give_back(record, 1);
         }
-        if (gathered)
-            return {line.bytes.data(), line.bytes.size()};
+        if (gathered) return {line.bytes.data(), line.bytes.size()};
         return {start, static_cast<std::size_t>(stop - start)};
     }
 }
@@ -241,13 +221,10 @@ void collect_units(FileRecord* record, Gathering& line, std::int32_t unit) {
     unsigned char value[2];
     auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[0] == code && value[1] == 0); };
     for (;;) {
-        if (read_bytes(record, value, unit) != unit)
-            return;
-        if (is(0) || is('\n'))
-            return;
+        if (read_bytes(record, value, unit) != unit) return;
+        if (is(0) || is('\n')) return;
         if (is('\r')) {
-            if (read_bytes(record, value, unit) == unit && !is('\n'))
-                give_back(record, unit);
+            if (read_bytes(record, value, unit) == unit && !is('\n')) give_back(record, unit);
             return;
         }
         line.keep(value, value + unit);
@@ -268,21 +245,17 @@ std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t*
         if (size - done > PIECE) {
             std::size_t end = done + PIECE;
             cut = end;
-            while (cut > end - 3 && continuation(cut))
-                --cut;
-            if (continuation(cut))
-                cut = end;
+            while (cut > end - 3 && continuation(cut)) --cut;
+            if (continuation(cut)) cut = end;
         }
         std::int64_t room = std::min<std::int64_t>(capacity - written, INT32_MAX);
         std::int32_t length = 0;
         UErrorCode status = U_ZERO_ERROR;
         u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target + written), static_cast<std::int32_t>(room), &length,
-                             reinterpret_cast<const char*>(bytes + done), static_cast<std::int32_t>(cut - done),
-                             0xFFFD, nullptr, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR || length > room)
-            return -1;
-        if (U_FAILURE(status))
-            break;
+                             reinterpret_cast<const char*>(bytes + done), static_cast<std::int32_t>(cut - done), 0xFFFD,
+                             nullptr, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR || length > room) return -1;
+        if (U_FAILURE(status)) break;
         written += length;
         done = cut;
     }
@@ -296,8 +269,7 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
     if (format == TEXT_UTF16) {
         std::int64_t units = static_cast<std::int64_t>(line.size / 2);
         char16_t* target = units <= room ? temp_try_reserve(units, at) : nullptr;
-        if (!target)
-            return false;
+        if (!target) return false;
         for (std::int64_t i = 0; i < units; ++i)
             target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
         target[units] = 0;
@@ -317,22 +289,18 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
     // in one pass and give back the rest.
     std::int64_t wanted = std::min<std::int64_t>(static_cast<std::int64_t>(line.size), room);
     char16_t* target = temp_try_reserve(wanted, at);
-    if (!target)
-        return false;
+    if (!target) return false;
     std::size_t ascii = 0;
-    while (ascii < line.size && line.data[ascii] < 0x80)
-        ++ascii;
+    while (ascii < line.size && line.data[ascii] < 0x80) ++ascii;
     std::int64_t units = -1;
     if (static_cast<std::int64_t>(ascii) <= wanted) {
-        for (std::size_t i = 0; i < ascii; ++i)
-            target[i] = line.data[i];
+        for (std::size_t i = 0; i < ascii; ++i) target[i] = line.data[i];
         std::int64_t rest = ascii == line.size ? 0
                                                : decode_utf8(line.data + ascii, line.size - ascii, target + ascii,
                                                              wanted - static_cast<std::int64_t>(ascii));
         units = rest < 0 ? -1 : static_cast<std::int64_t>(ascii) + rest;
     }
-    if (units < 0)
-        return false;
+    if (units < 0) return false;
     target[units] = 0;
     temp_give_back(static_cast<std::int32_t>(wanted - units));
     scope.keep();
@@ -343,10 +311,8 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
 // three bytes per unit, UTF-16 two, the narrow code page is counted by its bytes.
 std::size_t line_cap(int format, std::int64_t room) {
     std::size_t units = static_cast<std::size_t>(room);
-    if (format == TEXT_UTF8)
-        return units * 3;
-    if (format == TEXT_UTF16)
-        return units * 2 + 1;
+    if (format == TEXT_UTF8) return units * 3;
+    if (format == TEXT_UTF16) return units * 2 + 1;
     return units;
 }
 
@@ -364,8 +330,7 @@ bool bytes_capacity_too_large() { return encode_bytes().capacity() > (1u << 20);
 // The narrow code page goes through the runtime's converter, whole.
 std::int64_t write_narrow(FileRecord* record, const char16_t* text) {
     std::int32_t length = string_byte_length(text, TEXT_ANSI);
-    if (length <= 0)
-        return 0;
+    if (length <= 0) return 0;
     auto* block = static_cast<unsigned char*>(heap_alloc(runtime_heap(), static_cast<std::size_t>(length) + 1));
     if (!block) {
         record->write_failed = 1;
@@ -379,8 +344,7 @@ std::int64_t write_narrow(FileRecord* record, const char16_t* text) {
 
 // Descriptor 0 would read as a free record: it is moved elsewhere.
 int off_zero(int fd) {
-    if (fd != 0)
-        return fd;
+    if (fd != 0) return fd;
     int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
     ::close(fd);
     return moved;
@@ -398,32 +362,36 @@ void start_record(FileRecord* record, int fd) {
 }
 
 int failure_of(int error) {
-    if (error == ENOENT)
-        return FILE_FAILURE_MISSING;
-    if (error == EISDIR)
-        return FILE_FAILURE_NOT_REGULAR;
+    if (error == ENOENT) return FILE_FAILURE_MISSING;
+    if (error == EISDIR) return FILE_FAILURE_NOT_REGULAR;
     return FILE_FAILURE_REFUSED;
 }
 
 ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode) {
     last_open_failure = FILE_FAILURE_REFUSED;
-    if (!file_registry)
-        return 0;
+    if (!file_registry) return 0;
     ObjectNumber id = number;
     auto* record = static_cast<FileRecord*>(registry_obtain(file_registry, number, &id));
-    if (!record)
-        return 0;
+    if (!record) return 0;
     std::string system = path_to_system(path);
     int fd = -1;
     int failure = FILE_FAILURE_MISSING;
     if (!system.empty()) {
         int flags = O_CLOEXEC;
         switch (mode) {
-            // Not blocking: opening a pipe to read would otherwise wait for a writer.
-            case MODE_READ: flags |= O_RDONLY | O_NONBLOCK; break;
-            case MODE_OPEN: flags |= O_RDWR | O_CREAT; break;
-            case MODE_CREATE: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-            case MODE_CREATE_NEW: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        // Not blocking: opening a pipe to read would otherwise wait for a writer.
+        case MODE_READ:
+            flags |= O_RDONLY | O_NONBLOCK;
+            break;
+        case MODE_OPEN:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case MODE_CREATE:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case MODE_CREATE_NEW:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
         }
         do {
             fd = ::open(system.c_str(), flags, 0666);
@@ -434,21 +402,18 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
                 fd = ::open(system.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
             } while (fd < 0 && errno == EINTR);
         }
-        if (fd < 0)
-            failure = failure_of(errno);
+        if (fd < 0) failure = failure_of(errno);
         // Only regular files are read: a pipe or a device such as /dev/zero could keep a reader
         // waiting or reading for ever. A folder is never a file.
         struct stat info;
-        if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
-                        (mode == MODE_READ && !S_ISREG(info.st_mode)))) {
+        if (fd >= 0 &&
+            (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || (mode == MODE_READ && !S_ISREG(info.st_mode)))) {
             ::close(fd);
             fd = -1;
             failure = FILE_FAILURE_NOT_REGULAR;
         }
-        if (fd >= 0 && mode == MODE_READ)
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        if (fd >= 0)
-            fd = off_zero(fd);
+        if (fd >= 0 && mode == MODE_READ) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (fd >= 0) fd = off_zero(fd);
     }
     if (fd < 0) {
         registry_release(file_registry, id);
@@ -463,8 +428,7 @@ ObjectNumber open_file(ObjectNumber number, const char16_t* path, OpenMode mode)
 }  // namespace
 
 void files_init() {
-    if (file_registry && registry_heap == runtime_heap())
-        return;
+    if (file_registry && registry_heap == runtime_heap()) return;
     // A file that grows past the process's size limit must fail its write, not end the program
     // with the user's unsaved texts.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -473,8 +437,7 @@ void files_init() {
 }
 
 void files_close_all() {
-    if (file_registry)
-        registry_free_all(file_registry);
+    if (file_registry) registry_free_all(file_registry);
 }
 
 void files_end() {
@@ -484,37 +447,26 @@ void files_end() {
     registry_heap = nullptr;
 }
 
-ObjectNumber file_create(ObjectNumber number, const char16_t* path) {
-    return open_file(number, path, MODE_CREATE);
-}
+ObjectNumber file_create(ObjectNumber number, const char16_t* path) { return open_file(number, path, MODE_CREATE); }
 
-ObjectNumber file_open(ObjectNumber number, const char16_t* path) {
-    return open_file(number, path, MODE_OPEN);
-}
+ObjectNumber file_open(ObjectNumber number, const char16_t* path) { return open_file(number, path, MODE_OPEN); }
 
-ObjectNumber file_read(ObjectNumber number, const char16_t* path) {
-    return open_file(number, path, MODE_READ);
-}
+ObjectNumber file_read(ObjectNumber number, const char16_t* path) { return open_file(number, path, MODE_READ); }
 
 ObjectNumber file_create_new(ObjectNumber number, const char16_t* path) {
     return open_file(number, path, MODE_CREATE_NEW);
 }
 
-int file_open_failure() {
-    return last_open_failure;
-}
+int file_open_failure() { return last_open_failure; }
 
 ObjectNumber file_adopt_descriptor(int fd) {
-    if (fd < 0)
-        return 0;
+    if (fd < 0) return 0;
     ObjectNumber id = ANY_NUMBER;
     auto* record = file_registry ? static_cast<FileRecord*>(registry_obtain(file_registry, ANY_NUMBER, &id)) : nullptr;
     fd = record ? off_zero(fd) : fd;
     if (!record || fd < 0) {
-        if (fd >= 0)
-            ::close(fd);
-        if (record)
-            registry_release(file_registry, id);
+        if (fd >= 0) ::close(fd);
+        if (record) registry_release(file_registry, id);
         return 0;
     }
     start_record(record, fd);
@@ -528,8 +480,7 @@ int file_descriptor(ObjectNumber file) {
 
 std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format) {
     FileRecord* record = lookup(file);
-    if (!record || !text || !text[0])
-        return 0;
+    if (!record || !text || !text[0]) return 0;
     std::size_t units = std::char_traits<char16_t>::length(text);
     if (format == TEXT_UTF16) {
         std::vector<unsigned char>& bytes = encode_bytes();
@@ -539,12 +490,10 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
             bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
         }
         std::int64_t written = write_bytes(record, bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        if (bytes_capacity_too_large())
-            std::vector<unsigned char>().swap(bytes);
+        if (bytes_capacity_too_large()) std::vector<unsigned char>().swap(bytes);
         return written;
     }
-    if (format != TEXT_UTF8)
-        return write_narrow(record, text);
+    if (format != TEXT_UTF8) return write_narrow(record, text);
     // A long text is converted and written in pieces, so saving a large text needs no second
     // copy of it in memory. Every piece is at least ENCODE_PIECE units, so each goes out
     // directly, exactly as one large write would.
@@ -559,8 +508,7 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
         // Code is mostly ASCII: that run is narrowed directly, the converter takes the rest.
         const char16_t* source = text + done;
         std::size_t ascii = 0;
-        for (; ascii < piece && source[ascii] < 0x80; ++ascii)
-            bytes[ascii] = static_cast<unsigned char>(source[ascii]);
+        for (; ascii < piece && source[ascii] < 0x80; ++ascii) bytes[ascii] = static_cast<unsigned char>(source[ascii]);
         std::int32_t length = 0;
         UErrorCode status = U_ZERO_ERROR;
         if (ascii < piece)
@@ -575,8 +523,7 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
         written += write_bytes(record, bytes.data(), static_cast<std::int64_t>(ascii) + length);
         done += piece;
     }
-    if (bytes_capacity_too_large())
-        std::vector<unsigned char>().swap(encode_bytes());
+    if (bytes_capacity_too_large()) std::vector<unsigned char>().swap(encode_bytes());
     return written;
 }
 
@@ -587,8 +534,7 @@ std::int64_t file_write_line(ObjectNumber file, const char16_t* text, int format
 
 int file_read_line(ObjectNumber file, int format, std::int32_t at) {
     FileRecord* record = lookup(file);
-    if (!record)
-        return 0;
+    if (!record) return 0;
     std::vector<unsigned char>& gathered = line_bytes();
     gathered.clear();
     const std::int32_t room = temp_room(at);
@@ -602,15 +548,13 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
     }
     bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at, room);
     // A very long line should not pin its memory for the rest of the run.
-    if (gathered.capacity() > (1u << 20))
-        std::vector<unsigned char>().swap(gathered);
+    if (gathered.capacity() > (1u << 20)) std::vector<unsigned char>().swap(gathered);
     return placed ? 1 : 0;
 }
 
 int file_at_end(ObjectNumber file) {
     FileRecord* record = lookup(file);
-    if (!record)
-        return 0;
+    if (!record) return 0;
     unsigned char probe;
     if (record->buffer) {
         if (read_bytes(record, &probe, 1) == 1) {
@@ -619,8 +563,7 @@ int file_at_end(ObjectNumber file) {
         }
         return 1;
     }
-    if (os_read(record, &probe, 1) != 1)
-        return -1;
+    if (os_read(record, &probe, 1) != 1) return -1;
     os_seek_back(record, 1);
     return 0;
 }
@@ -632,8 +575,7 @@ int file_read_failed(ObjectNumber file) {
 
 int file_sync(ObjectNumber file) {
     FileRecord* record = lookup(file);
-    if (!record)
-        return 0;
+    if (!record) return 0;
     flush(record);
     int fd = static_cast<int>(record->handle);
     int synced;
@@ -645,8 +587,7 @@ int file_sync(ObjectNumber file) {
 
 void file_close(ObjectNumber file) {
     FileRecord* record = lookup(file);
-    if (!record)
-        return;
+    if (!record) return;
     if (record->buffer) {
         flush(record);
         heap_free(runtime_heap(), record->buffer);

@@ -14,14 +14,14 @@
 // treats a record whose first word is zero as free; descriptor 0 is moved elsewhere at open so
 // that an open file never looks free.
 struct FileRecord {
-    std::intptr_t handle;         // file descriptor, non-zero while open
-    unsigned char* buffer;        // FILE_BUFFER_SIZE bytes from the runtime heap, or null
-    std::int32_t buffer_size;     // FILE_BUFFER_SIZE, copied at open
-    std::int32_t remaining;       // read state: unread buffered bytes; write state: free space
-    std::int32_t fill;            // read state: bytes the last refill delivered
-    std::int32_t reading;         // 1 read state, 0 write state
-    std::int32_t write_failed;    // 1 once a write to the system came up short (kept until close)
-    std::int32_t read_failed;     // 1 once a read from the system failed with an error (kept until close)
+    std::intptr_t handle;       // file descriptor, non-zero while open
+    unsigned char* buffer;      // FILE_BUFFER_SIZE bytes from the runtime heap, or null
+    std::int32_t buffer_size;   // FILE_BUFFER_SIZE, copied at open
+    std::int32_t remaining;     // read state: unread buffered bytes; write state: free space
+    std::int32_t fill;          // read state: bytes the last refill delivered
+    std::int32_t reading;       // 1 read state, 0 write state
+    std::int32_t write_failed;  // 1 once a write to the system came up short (kept until close)
+    std::int32_t read_failed;   // 1 once a read from the system failed with an error (kept until close)
 };
 
 // Takes an open descriptor into a new dynamic file record, as file_open with ANY_NUMBER would

@@ -24,9 +24,7 @@ bool unnamed_allowed = true;
 constexpr int NAME_TRIES = 16;
 
 // The name the system gives an open descriptor, through which an unnamed file can be linked.
-std::string descriptor_path(int fd) {
-    return "/proc/self/fd/" + std::to_string(fd);
-}
+std::string descriptor_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 // Sixteen hex digits from the system's random source, so that no leftover of an earlier crash
 // and no file another user placed can stand where the next temporary file goes.
@@ -81,8 +79,7 @@ Temporary create_private(const std::string& folder) {
             ::close(temporary.fd);
             temporary.fd = -1;
         }
-        if (temporary.fd >= 0)
-            return temporary;
+        if (temporary.fd >= 0) return temporary;
     }
     for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
         std::string name = temporary_name(folder);
@@ -91,8 +88,7 @@ Temporary create_private(const std::string& folder) {
             temporary.name = name;
             break;
         }
-        if (errno != EEXIST)
-            break;  // not a clash: the folder takes no new file
+        if (errno != EEXIST) break;  // not a clash: the folder takes no new file
     }
     return temporary;
 }
@@ -101,13 +97,11 @@ Temporary create_private(const std::string& folder) {
 bool give_name(Temporary& temporary, const std::string& folder) {
     for (int attempt = 0; attempt < NAME_TRIES; ++attempt) {
         std::string name = temporary_name(folder);
-        if (::linkat(AT_FDCWD, descriptor_path(temporary.fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
-            0) {
+        if (::linkat(AT_FDCWD, descriptor_path(temporary.fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             temporary.name = name;
             return true;
         }
-        if (errno != EEXIST)
-            return false;
+        if (errno != EEXIST) return false;
     }
     return false;
 }
@@ -132,14 +126,11 @@ bool take_final_mode(int fd, const struct stat* replaced) {
 
 }  // namespace
 
-void file_replace_allow_unnamed(bool allowed) {
-    unnamed_allowed = allowed;
-}
+void file_replace_allow_unnamed(bool allowed) { unnamed_allowed = allowed; }
 
 int file_replace(const char16_t* path, FileContentsWriter write, const void* context) {
     std::string target = path_to_system(path);
-    if (target.empty() || !write)
-        return 0;
+    if (target.empty() || !write) return 0;
     struct stat replaced;
     bool exists = ::stat(target.c_str(), &replaced) == 0;
     if (!exists && errno != ENOENT)
@@ -148,12 +139,10 @@ int file_replace(const char16_t* path, FileContentsWriter write, const void* con
         return 0;
     std::string folder = system_folder_of(target);
     Temporary temporary = create_private(folder);
-    if (temporary.fd < 0)
-        return 0;
+    if (temporary.fd < 0) return 0;
     if (!take_final_mode(temporary.fd, exists ? &replaced : nullptr)) {
         ::close(temporary.fd);
-        if (!temporary.name.empty())
-            ::unlink(temporary.name.c_str());
+        if (!temporary.name.empty()) ::unlink(temporary.name.c_str());
         return 0;
     }
     ObjectNumber file = file_adopt_descriptor(temporary.fd);
@@ -162,13 +151,10 @@ int file_replace(const char16_t* path, FileContentsWriter write, const void* con
         temporary.fd = file_descriptor(file);  // moved if it was 0
         bool whole = write(file, context);
         done = file_sync(file) == 1 && whole;
-        if (done && temporary.name.empty())
-            done = give_name(temporary, folder);
+        if (done && temporary.name.empty()) done = give_name(temporary, folder);
         file_close(file);
     }
-    if (done)
-        done = rename_and_sync(temporary.name, target);
-    if (!done && !temporary.name.empty())
-        ::unlink(temporary.name.c_str());
+    if (done) done = rename_and_sync(temporary.name, target);
+    if (!done && !temporary.name.empty()) ::unlink(temporary.name.c_str());
     return done ? 1 : 0;
 }

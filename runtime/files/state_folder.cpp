@@ -36,7 +36,7 @@ std::string state_folder(const char* program) {
 bool folder_make_private(const std::string& path) {
     if (path.empty()) return false;
     // Each level in turn, so that missing parents are made too.
-    for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string level = path.substr(0, slash);
         if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) break;

@@ -51,7 +51,10 @@ void remove_nodes(Keep keep) {
         if (keep(node)) {
             previous = node;
         } else {
-            if (previous) previous->next = next; else the_queue.head = next;
+            if (previous)
+                previous->next = next;
+            else
+                the_queue.head = next;
             if (the_queue.tail == node) the_queue.tail = previous;
             --the_queue.length;
             release_node(node);
@@ -88,12 +91,14 @@ void event_enqueue(int code, ObjectNumber object, ObjectNumber window, std::intp
                    EventDataRelease data_release) {
     if (!the_queue.pool || the_queue.suspended) return;
     EventNode* tail = the_queue.tail;
-    if (tail && tail->code == code && tail->object == object && tail->window == window && tail->type == type)
-        return;
+    if (tail && tail->code == code && tail->object == object && tail->window == window && tail->type == type) return;
     auto* node = static_cast<EventNode*>(pool_alloc(the_queue.pool));
     if (!node) return;
     *node = EventNode{nullptr, code, object, window, type, data, data_release};
-    if (tail) tail->next = node; else the_queue.head = node;
+    if (tail)
+        tail->next = node;
+    else
+        the_queue.head = node;
     the_queue.tail = node;
     ++the_queue.length;
 }
@@ -262,8 +267,8 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
     ObjectNumber number = window_find_toolkit(hwnd, &record);
 
     WindowCallback callback = record && record->window_callback ? record->window_callback
-                              : the_record                     ? the_record->global_callback
-                                                               : nullptr;
+                              : the_record                      ? the_record->global_callback
+                                                                : nullptr;
     if (callback) {
         std::intptr_t answer = callback(hwnd, message, wparam, lparam);
         if (answer != CALLBACK_CONTINUE) return answer;
@@ -288,7 +293,8 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
     case WM_ACTIVATE:
         if (!record) break;
         if (low_word(wparam) != 0) {
-            NativeHandle saved = reinterpret_cast<NativeHandle>(the_host->get_prop(record->handle, WINDOW_FOCUS_PROPERTY));
+            NativeHandle saved =
+                reinterpret_cast<NativeHandle>(the_host->get_prop(record->handle, WINDOW_FOCUS_PROPERTY));
             if (saved) the_host->set_focus(saved);
             event_enqueue(EVENT_WINDOW_ACTIVATED, number, number, 0);
         } else {
@@ -314,8 +320,10 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
     case WM_GETMINMAXINFO:
         if (record && lparam) {
             auto* info = reinterpret_cast<MinMaxInfo*>(lparam);
-            if (record->min_width) info->min_track_size.x = record->min_width;
-            else if (the_host->get_prop(record->handle, WINDOW_TOOL_PROPERTY)) info->min_track_size.x = 1;
+            if (record->min_width)
+                info->min_track_size.x = record->min_width;
+            else if (the_host->get_prop(record->handle, WINDOW_TOOL_PROPERTY))
+                info->min_track_size.x = 1;
             if (record->min_height) info->min_track_size.y = record->min_height;
             if (record->max_width) info->max_track_size.x = record->max_width;
             if (record->max_height) info->max_track_size.y = record->max_height;
@@ -333,13 +341,18 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
         if (control && offer_to_gadget(control, hwnd, message, wparam, lparam) != NOT_HANDLED) return 0;
         if (control) {
             ObjectNumber id = the_host->control_identifier(control);
-            if (id == TOOLBAR_IDENTIFIER) event_raise(EVENT_MENU, low_word(wparam), number, -1);
-            else event_raise(EVENT_GADGET, id, number, high_word(wparam));
+            if (id == TOOLBAR_IDENTIFIER)
+                event_raise(EVENT_MENU, low_word(wparam), number, -1);
+            else
+                event_raise(EVENT_GADGET, id, number, high_word(wparam));
         } else if (high_word(wparam) == 1) {
             unsigned command = low_word(wparam);
-            if (command == COMMAND_FOCUS_NEXT) the_host->move_focus(true);
-            else if (command == COMMAND_FOCUS_PREVIOUS) the_host->move_focus(false);
-            else event_raise(EVENT_MENU, command, number, -1);
+            if (command == COMMAND_FOCUS_NEXT)
+                the_host->move_focus(true);
+            else if (command == COMMAND_FOCUS_PREVIOUS)
+                the_host->move_focus(false);
+            else
+                event_raise(EVENT_MENU, command, number, -1);
         } else {
             event_raise(EVENT_MENU, ObjectNumber(wparam), number, -1);
         }
@@ -365,10 +378,18 @@ std::intptr_t window_procedure(NativeHandle hwnd, unsigned message, std::uintptr
     case WM_TOOLKIT_TRAY: {
         int type = -1;
         switch (unsigned(lparam)) {
-        case WM_LBUTTONDOWN: type = 0; break;
-        case WM_LBUTTONDBLCLK: type = 2; break;
-        case WM_RBUTTONDOWN: type = 1; break;
-        case WM_RBUTTONDBLCLK: type = 3; break;
+        case WM_LBUTTONDOWN:
+            type = 0;
+            break;
+        case WM_LBUTTONDBLCLK:
+            type = 2;
+            break;
+        case WM_RBUTTONDOWN:
+            type = 1;
+            break;
+        case WM_RBUTTONDBLCLK:
+            type = 3;
+            break;
         }
         if (type >= 0) event_enqueue(EVENT_TRAY, ObjectNumber(wparam), number, type);
         if (the_host->post_message) the_host->post_message(hwnd, WM_NULL, 0, 0);

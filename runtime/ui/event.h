@@ -88,8 +88,8 @@ inline constexpr unsigned high_word(std::uintptr_t value) { return unsigned((val
 
 // The NMHDR layout that starts every WM_NOTIFY record (a Scintilla notification included).
 struct NotifyHeader {
-    NativeHandle hwndFrom;      // the control that sends the notification
-    std::uintptr_t idFrom;      // its identifier (the gadget number)
+    NativeHandle hwndFrom;  // the control that sends the notification
+    std::uintptr_t idFrom;  // its identifier (the gadget number)
     unsigned code;
 };
 
@@ -119,12 +119,12 @@ std::intptr_t event_type();
 // The platform services the window procedure and event_wait need (gadget kinds made outside the
 // toolkit ask them too). The Qt adapter installs one; tests may install their own.
 struct WindowHost {
-    NativeHandle (*parent)(NativeHandle native);   // the parent widget, null at a top-level window
-    std::intptr_t (*get_prop)(NativeHandle native, const char* name);   // 0 when absent
+    NativeHandle (*parent)(NativeHandle native);                       // the parent widget, null at a top-level window
+    std::intptr_t (*get_prop)(NativeHandle native, const char* name);  // 0 when absent
     void (*set_prop)(NativeHandle native, const char* name, std::intptr_t value);
     void (*remove_prop)(NativeHandle native, const char* name);
-    ObjectNumber (*control_identifier)(NativeHandle control);   // GWL_ID; -1 when none
-    NativeHandle (*focus_in_window)(NativeHandle window);       // the focused child of that window
+    ObjectNumber (*control_identifier)(NativeHandle control);  // GWL_ID; -1 when none
+    NativeHandle (*focus_in_window)(NativeHandle window);      // the focused child of that window
     void (*set_focus)(NativeHandle native);
     void (*move_focus)(bool forward);
     std::intptr_t (*default_procedure)(NativeHandle native, unsigned message, std::uintptr_t wparam,

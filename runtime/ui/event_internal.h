@@ -15,9 +15,9 @@ using EventDataRelease = void (*)(void* data);
 // One half of the event record.
 struct EventFields {
     ObjectNumber object;
-    ObjectNumber window;         // -1 when the message came to no toolkit window
-    std::intptr_t type;          // -1 when the event has no sub-type
-    std::intptr_t pending_event; // set by the window procedure during a dispatch; 0 = none
+    ObjectNumber window;          // -1 when the message came to no toolkit window
+    std::intptr_t type;           // -1 when the event has no sub-type
+    std::intptr_t pending_event;  // set by the window procedure during a dispatch; 0 = none
     std::uintptr_t wparam;
     std::intptr_t lparam;
     void* data;
@@ -26,9 +26,9 @@ struct EventFields {
 
 struct EventRecord {
     EventFields working;
-    EventFields published;       // what the application reads after event_wait
+    EventFields published;  // what the application reads after event_wait
     WindowCallback global_callback;
-    void* drop_data;             // a block whose fifth pointer-wide field points to a second block
+    void* drop_data;  // a block whose fifth pointer-wide field points to a second block
 };
 
 // The one event record (null before window_start).

@@ -13,7 +13,10 @@ int focus_choose(const FocusCandidate* candidates, int count, NativeHandle start
     int position = -1;
     if (start)
         for (int i = 0; i < count; ++i)
-            if (candidates[i].handle == start) { position = i; break; }
+            if (candidates[i].handle == start) {
+                position = i;
+                break;
+            }
     if (forward) {
         for (int i = position + 1; i < count; ++i)
             if (is_stop(candidates[i])) return i;

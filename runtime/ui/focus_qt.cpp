@@ -23,8 +23,8 @@ void focus_move(bool forward) {
     for (QWidget* w : top->findChildren<QWidget*>()) {
         if (w->isWindow()) continue;
         widgets.push_back(w);
-        candidates.push_back(FocusCandidate{w, w->isEnabled(), w->isVisible(),
-                                            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus});
+        candidates.push_back(
+            FocusCandidate{w, w->isEnabled(), w->isVisible(), (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus});
     }
     int index = focus_choose(candidates.data(), int(candidates.size()), start, forward);
     if (index >= 0) widgets[std::size_t(index)]->setFocus(Qt::TabFocusReason);

@@ -9,17 +9,17 @@
 #include <cstdint>
 
 struct FontRecord {
-    FontHandle handle;   // null = free
+    FontHandle handle;  // null = free
 };
 
 // What CreateFontW is asked for, worked out from the arguments of font_load.
 struct FontRequest {
-    int height;          // negative: the character height in pixels
-    int weight;          // 700 bold, else 400
+    int height;  // negative: the character height in pixels
+    int weight;  // 700 bold, else 400
     bool italic;
     bool underline;
     bool strike_out;
-    int quality;         // 2 (proof) for FONT_HIGH_QUALITY, else 0 (default)
+    int quality;  // 2 (proof) for FONT_HIGH_QUALITY, else 0 (default)
 };
 // MulDiv: a * b / c rounded half away from zero, in 64 bits; -1 when c is 0.
 int font_mul_div(int a, int b, int c);

@@ -17,7 +17,7 @@ namespace {
 // The parent of gadgets created next and the nesting stack of parents (empty in this program).
 struct GadgetState {
     NativeHandle current;
-    NativeHandle default_font;   // null: the default GUI font
+    NativeHandle default_font;  // null: the default GUI font
     NativeHandle* stack;
     int depth;
     int capacity;
@@ -120,9 +120,7 @@ std::intptr_t gadget_get_data(ObjectNumber gadget) {
     return record ? record->user_data : 0;
 }
 
-int gadget_exists(ObjectNumber gadget) {
-    return the_registry && registry_is_object(the_registry, gadget) ? 1 : 0;
-}
+int gadget_exists(ObjectNumber gadget) { return the_registry && registry_is_object(the_registry, gadget) ? 1 : 0; }
 
 int gadget_set_focus(ObjectNumber gadget) {
     GadgetRecord* record = gadget_lookup(gadget);
@@ -139,12 +137,14 @@ int gadget_kind(ObjectNumber gadget) {
 
 void gadget_set_color(ObjectNumber gadget, int color_kind, std::intptr_t color) {
     GadgetRecord* record = gadget_lookup(gadget);
-    if (record && record->kind_table && record->kind_table->set_color) record->kind_table->set_color(record, color_kind, color);
+    if (record && record->kind_table && record->kind_table->set_color)
+        record->kind_table->set_color(record, color_kind, color);
 }
 
 std::intptr_t gadget_get_color(ObjectNumber gadget, int color_kind) {
     GadgetRecord* record = gadget_lookup(gadget);
-    if (record && record->kind_table && record->kind_table->get_color) return record->kind_table->get_color(record, color_kind);
+    if (record && record->kind_table && record->kind_table->get_color)
+        return record->kind_table->get_color(record, color_kind);
     return -1;
 }
 
@@ -172,7 +172,7 @@ NativeHandle gadget_list_use(NativeHandle window) {
             saved->stack = state.stack;
             saved->depth = state.depth;
             saved->capacity = state.capacity;
-            state.stack = nullptr;   // the array now belongs to that record
+            state.stack = nullptr;  // the array now belongs to that record
         }
     }
     if (GadgetListRecord* record = list_record_of(window)) {

@@ -27,14 +27,14 @@ inline constexpr int GADGET_BORDER_FLAG = 0x20000;
 struct GadgetKindTable;
 
 struct GadgetRecord {
-    NativeHandle handle;              // the control widget; zero = free
+    NativeHandle handle;  // the control widget; zero = free
     GadgetKindTable* kind_table;
-    std::intptr_t user_data;          // gadget_set_data's value
+    std::intptr_t user_data;  // gadget_set_data's value
     void* previous_procedure;
-    std::intptr_t back_color;         // text, string, editor: background colour, -1 the system's
-    std::intptr_t front_color;        // text, string, editor: text colour, -1 the system's
-    std::intptr_t brush;              // text, string: the cached brush of back_color (a GadgetBrush)
-    std::intptr_t line_state;         // editor: the line state used when text is appended
+    std::intptr_t back_color;   // text, string, editor: background colour, -1 the system's
+    std::intptr_t front_color;  // text, string, editor: text colour, -1 the system's
+    std::intptr_t brush;        // text, string: the cached brush of back_color (a GadgetBrush)
+    std::intptr_t line_state;   // editor: the line state used when text is appended
 };
 
 // Answers NOT_HANDLED (event.h) for a message it leaves alone.
@@ -48,18 +48,18 @@ using GadgetGetColor = std::intptr_t (*)(GadgetRecord* gadget, int color_kind);
 
 // One table per kind, 38 pointer-wide slots; an empty slot means the generic behaviour.
 struct GadgetKindTable {
-    std::intptr_t kind;                            // 0
-    std::intptr_t size;                            // 1: sizeof(GadgetKindTable)
-    GadgetParentHandler parent_message;            // 2: WM_COMMAND, WM_NOTIFY, scroll, WM_CTLCOLOR...
-    GadgetFreeHandler free;                        // 3: the control is being destroyed
-    std::intptr_t (*get_state)(GadgetRecord*);     // 4
-    void (*set_state)(GadgetRecord*, std::intptr_t);   // 5
-    GadgetGetText get_text;                        // 6
-    GadgetSetText set_text;                        // 7
-    void* item_operations[22];                     // 8 to 29: not used by this program
-    GadgetSetColor set_color;                      // 30
-    GadgetGetColor get_color;                      // 31
-    void* reserved[6];                             // 32 to 37
+    std::intptr_t kind;                               // 0
+    std::intptr_t size;                               // 1: sizeof(GadgetKindTable)
+    GadgetParentHandler parent_message;               // 2: WM_COMMAND, WM_NOTIFY, scroll, WM_CTLCOLOR...
+    GadgetFreeHandler free;                           // 3: the control is being destroyed
+    std::intptr_t (*get_state)(GadgetRecord*);        // 4
+    void (*set_state)(GadgetRecord*, std::intptr_t);  // 5
+    GadgetGetText get_text;                           // 6
+    GadgetSetText set_text;                           // 7
+    void* item_operations[22];                        // 8 to 29: not used by this program
+    GadgetSetColor set_color;                         // 30
+    GadgetGetColor get_color;                         // 31
+    void* reserved[6];                                // 32 to 37
 };
 static_assert(sizeof(GadgetKindTable) == 38 * sizeof(void*), "38 slots");
 

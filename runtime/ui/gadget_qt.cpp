@@ -1,10 +1,10 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
  * QPushButton, children of the client area of the current gadget list window.
- * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of editors
- * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields
- * [X] colours through the widget's palette, set when the colour is
- * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
+ * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of
+ * editors [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields [X] colours through the
+ * widget's palette, set when the colour is [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed
+ * borders, drop targets */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event_internal.h"
@@ -63,7 +63,8 @@ public:
         ObjectNumber id = identifier_of(object);
         if (id < 0) return false;
         ObjectNumber window = window_find_toolkit(static_cast<QWidget*>(object), nullptr);
-        event_enqueue(EVENT_GADGET, id, window, event->type() == QEvent::FocusIn ? GADGET_EVENT_FOCUS : GADGET_EVENT_LOST_FOCUS);
+        event_enqueue(EVENT_GADGET, id, window,
+                      event->type() == QEvent::FocusIn ? GADGET_EVENT_FOCUS : GADGET_EVENT_LOST_FOCUS);
         return false;
     }
 };
@@ -161,7 +162,8 @@ void editor_set_text(GadgetRecord* record, const char16_t* text) {
     value.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // One character per line break, so a position in `value` is the same position in the document.
     std::vector<int> paragraph_separators;
-    for (qsizetype i = value.indexOf(QChar::ParagraphSeparator); i >= 0; i = value.indexOf(QChar::ParagraphSeparator, i + 1)) {
+    for (qsizetype i = value.indexOf(QChar::ParagraphSeparator); i >= 0;
+         i = value.indexOf(QChar::ParagraphSeparator, i + 1)) {
         paragraph_separators.push_back(int(i));
         value[i] = QChar::LineSeparator;
     }
@@ -197,9 +199,12 @@ EditorKeyFilter* the_editor_key_filter = nullptr;
 
 void editor_set_color(GadgetRecord* record, int kind, std::intptr_t color) {
     auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
-    if (kind == COLOR_BACK) record->back_color = color;
-    else if (kind == COLOR_FRONT) record->front_color = color;
-    else return;
+    if (kind == COLOR_BACK)
+        record->back_color = color;
+    else if (kind == COLOR_FRONT)
+        record->front_color = color;
+    else
+        return;
     QPalette palette = QApplication::palette(editor);
     auto qcolor = [](std::intptr_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); };
     if (record->back_color != -1) palette.setColor(QPalette::Base, qcolor(record->back_color));
@@ -290,7 +295,8 @@ QWidget* creation_parent() { return window_client_widget(gadget_list_current());
 
 // ---------------------------------------------------------------------------------------------
 
-ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control, GadgetKindTable* kind_table) {
+ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHandle control,
+                             GadgetKindTable* kind_table) {
     if (!record || !control || !gadget_registry()) return 0;
     ObjectNumber id = number == ANY_NUMBER ? registry_dynamic_id(record) : number;
     auto* widget = static_cast<QWidget*>(control);
@@ -305,7 +311,8 @@ ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHa
 
 void gadget_control_destroy(NativeHandle control) { delete static_cast<QWidget*>(control); }
 
-ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
+ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                int flags) {
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* label = new QLabel(parent);
@@ -316,7 +323,8 @@ ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, in
     return finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height, flags);
 }
 
-ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
+ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                  int flags) {
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* field = new QLineEdit(parent);
@@ -326,8 +334,10 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
     field->setText(text ? QString::fromUtf16(text) : QString());
     field->setReadOnly(flags & ES_READONLY);
     if (flags & ES_PASSWORD) field->setEchoMode(QLineEdit::Password);
-    if (flags & ES_CENTER) field->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    else if (flags & ES_RIGHT) field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (flags & ES_CENTER)
+        field->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    else if (flags & ES_RIGHT)
+        field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (!the_focus_filter) the_focus_filter = new StringFocusFilter;
     field->installEventFilter(the_focus_filter);
     ObjectNumber result = finish_creation(number, field, GADGET_KIND_STRING, x, y, width, height, flags);
@@ -356,18 +366,21 @@ ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, 
     // Notifications caused by the creation must not surface as events.
     if (EventRecord* record = event_record()) record->working.pending_event = 0;
     // A change of its text is EN_CHANGE, as from a rich-edit control that asks for change events.
-    if (result) QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] { notify_parent(editor, EN_CHANGE); });
+    if (result)
+        QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] { notify_parent(editor, EN_CHANGE); });
     return result;
 }
 
-ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text, int flags) {
+ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                  int flags) {
     QWidget* parent = creation_parent();
     if (!parent) return 0;
     auto* button = new QPushButton(text ? QString::fromUtf16(text) : QString(), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
     ObjectNumber result = finish_creation(number, button, GADGET_KIND_BUTTON, x, y, width, height, flags);
-    if (result) QObject::connect(button, &QPushButton::clicked, button, [button] { notify_parent(button, BN_CLICKED); });
+    if (result)
+        QObject::connect(button, &QPushButton::clicked, button, [button] { notify_parent(button, BN_CLICKED); });
     return result;
 }
 
@@ -384,10 +397,14 @@ void gadget_set_text(ObjectNumber gadget, const char16_t* text) {
     }
     QWidget* w = control_widget(record);
     QString value = QString::fromUtf16(text);
-    if (auto* label = qobject_cast<QLabel*>(w)) label->setText(value);
-    else if (auto* field = qobject_cast<QLineEdit*>(w)) field->setText(value);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(value);
-    else w->setWindowTitle(value);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(value);
+    else if (auto* field = qobject_cast<QLineEdit*>(w))
+        field->setText(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(value);
+    else
+        w->setWindowTitle(value);
 }
 
 char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at) {
@@ -396,10 +413,14 @@ char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at) {
     if (record->kind_table && record->kind_table->get_text) return record->kind_table->get_text(record, at);
     QWidget* w = control_widget(record);
     QString value;
-    if (auto* label = qobject_cast<QLabel*>(w)) value = label->text();
-    else if (auto* field = qobject_cast<QLineEdit*>(w)) value = field->text();
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) value = button->text();
-    else value = w->windowTitle();
+    if (auto* label = qobject_cast<QLabel*>(w))
+        value = label->text();
+    else if (auto* field = qobject_cast<QLineEdit*>(w))
+        value = field->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        value = button->text();
+    else
+        value = w->windowTitle();
     const auto length = std::int32_t(value.size());
     char16_t* out = temp_reserve(length, at);
     std::copy_n(reinterpret_cast<const char16_t*>(value.utf16()), length, out);

@@ -10,8 +10,8 @@
 #include <vector>
 
 // Kinds of native image, with the values GetObjectType and friends give on Windows.
-inline constexpr int IMAGE_TYPE_BITMAP = 7;   // OBJ_BITMAP
-inline constexpr int IMAGE_TYPE_ICON = 100;   // not a GDI object type; icons are told apart by this
+inline constexpr int IMAGE_TYPE_BITMAP = 7;  // OBJ_BITMAP
+inline constexpr int IMAGE_TYPE_ICON = 100;  // not a GDI object type; icons are told apart by this
 
 // Our stand-in for a DIB section or an icon. Rows are stored like a DIB section with a positive
 // height: bottom-up, the image's first row at the end of `bits`. Pixels are B, G, R(, A).
@@ -19,16 +19,20 @@ struct NativeImage {
     int type = IMAGE_TYPE_BITMAP;
     int width = 0;
     int height = 0;
-    int depth = 0;      // 24 or 32
-    int pitch = 0;      // bytes per row: width * 3 rounded up to 4, or width * 4
+    int depth = 0;  // 24 or 32
+    int pitch = 0;  // bytes per row: width * 3 rounded up to 4, or width * 4
     bool dib_section = true;
     std::vector<std::uint8_t> bits;
     // Icons only: the AND mask, one byte per pixel in top-down order, 1 where the icon is transparent.
     std::vector<std::uint8_t> mask;
 
     // Address of pixel (x, y), y counted from the top of the picture.
-    std::uint8_t* pixel(int x, int y) { return bits.data() + std::size_t(height - 1 - y) * pitch + std::size_t(x) * (depth / 8); }
-    const std::uint8_t* pixel(int x, int y) const { return bits.data() + std::size_t(height - 1 - y) * pitch + std::size_t(x) * (depth / 8); }
+    std::uint8_t* pixel(int x, int y) {
+        return bits.data() + std::size_t(height - 1 - y) * pitch + std::size_t(x) * (depth / 8);
+    }
+    const std::uint8_t* pixel(int x, int y) const {
+        return bits.data() + std::size_t(height - 1 - y) * pitch + std::size_t(x) * (depth / 8);
+    }
 };
 
 using ImageHandle = NativeImage*;
@@ -45,7 +49,7 @@ inline constexpr std::int64_t IMAGE_MAX_PIXELS = std::int64_t(1) << 26;
 NativeImage* image_bitmap_create(int width, int height, int depth);
 
 struct ImageRecord {
-    NativeImage* handle;      // null = free
+    NativeImage* handle;  // null = free
     std::uint16_t width;
     std::uint16_t height;
     std::uint8_t depth;
@@ -59,7 +63,7 @@ NativeImage* image_from_icon_file(const std::uint8_t* data, std::size_t size, in
 
 // Decoders ---------------------------------------------------------------------------------
 
-inline constexpr int IMAGE_DECODE_BOTTOM_UP = 2;   // decode flag: the first image row goes last
+inline constexpr int IMAGE_DECODE_BOTTOM_UP = 2;  // decode flag: the first image row goes last
 inline constexpr int IMAGE_SOURCE_MEMORY = 1;
 inline constexpr int IMAGE_DECODER_MAX = 30;
 

@@ -28,10 +28,10 @@ std::uint8_t field_value(std::uint32_t pixel, std::uint32_t mask) {
 // The pixels of a device-independent bitmap: its info header, colour table and rows.
 struct Dib {
     int width = 0;
-    int height = 0;        // rows, always positive
+    int height = 0;  // rows, always positive
     bool top_down = false;
     int bit_count = 0;
-    std::uint32_t masks[4] = {0, 0, 0, 0};   // red, green, blue, alpha for bit fields
+    std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha for bit fields
     bool bit_fields = false;
     const std::uint8_t* palette = nullptr;  // RGBQUAD entries
     std::uint32_t palette_count = 0;
@@ -58,12 +58,15 @@ bool read_dib_header(const std::uint8_t* header, std::size_t available, Dib& dib
     dib.bit_count = int(bit_count);
     std::size_t table_offset = header_size;
     switch (bit_count) {
-    case 1: case 4: case 8:
-        if (compression != BI_RGB) return false;   // RLE data is not converted
+    case 1:
+    case 4:
+    case 8:
+        if (compression != BI_RGB) return false;  // RLE data is not converted
         if (colours_used == 0 || colours_used > (1u << bit_count)) colours_used = 1u << bit_count;
         dib.palette_count = colours_used;
         break;
-    case 16: case 32:
+    case 16:
+    case 32:
         if (compression == BI_BITFIELDS) {
             // The masks follow a plain 40-byte header; headers of 52 bytes and more hold them
             // inside. A size in between would have them run past its end, into whatever follows.
@@ -82,7 +85,9 @@ bool read_dib_header(const std::uint8_t* header, std::size_t available, Dib& dib
         } else if (compression != BI_RGB) {
             return false;
         } else if (bit_count == 16) {
-            dib.masks[0] = 0x7C00; dib.masks[1] = 0x03E0; dib.masks[2] = 0x001F;
+            dib.masks[0] = 0x7C00;
+            dib.masks[1] = 0x03E0;
+            dib.masks[2] = 0x001F;
             dib.bit_fields = true;
         }
         break;
@@ -105,40 +110,56 @@ void convert_rows(const Dib& dib, NativeImage& out) {
     const int out_bytes = out.depth / 8;
     for (int y = 0; y < dib.height; ++y) {
         // Source row of picture row y.
-        const std::uint8_t* row = dib.rows + std::size_t(dib.top_down ? y : dib.height - 1 - y) * std::size_t(dib.row_pitch);
+        const std::uint8_t* row =
+            dib.rows + std::size_t(dib.top_down ? y : dib.height - 1 - y) * std::size_t(dib.row_pitch);
         std::uint8_t* target = out.pixel(0, y);
         for (int x = 0; x < dib.width; ++x, target += out_bytes) {
             std::uint8_t b = 0, g = 0, r = 0, a = 0;
             switch (dib.bit_count) {
-            case 1: case 4: case 8: {
+            case 1:
+            case 4:
+            case 8: {
                 const int bit = x * dib.bit_count;
                 const int shift = 8 - dib.bit_count - (bit % 8);
                 const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << dib.bit_count) - 1);
                 if (index < dib.palette_count) {
                     const std::uint8_t* entry = dib.palette + index * 4;
-                    b = entry[0]; g = entry[1]; r = entry[2];
+                    b = entry[0];
+                    g = entry[1];
+                    r = entry[2];
                 }
                 break;
             }
             case 16: {
                 const std::uint32_t p = read16(row + x * 2);
-                r = field_value(p, dib.masks[0]); g = field_value(p, dib.masks[1]); b = field_value(p, dib.masks[2]);
+                r = field_value(p, dib.masks[0]);
+                g = field_value(p, dib.masks[1]);
+                b = field_value(p, dib.masks[2]);
                 break;
             }
             case 24:
-                b = row[x * 3]; g = row[x * 3 + 1]; r = row[x * 3 + 2];
+                b = row[x * 3];
+                g = row[x * 3 + 1];
+                r = row[x * 3 + 2];
                 break;
             case 32:
                 if (dib.bit_fields) {
                     const std::uint32_t p = read32(row + x * 4);
-                    r = field_value(p, dib.masks[0]); g = field_value(p, dib.masks[1]); b = field_value(p, dib.masks[2]);
+                    r = field_value(p, dib.masks[0]);
+                    g = field_value(p, dib.masks[1]);
+                    b = field_value(p, dib.masks[2]);
                     a = dib.masks[3] ? field_value(p, dib.masks[3]) : 0;
                 } else {
-                    b = row[x * 4]; g = row[x * 4 + 1]; r = row[x * 4 + 2]; a = row[x * 4 + 3];
+                    b = row[x * 4];
+                    g = row[x * 4 + 1];
+                    r = row[x * 4 + 2];
+                    a = row[x * 4 + 3];
                 }
                 break;
             }
-            target[0] = b; target[1] = g; target[2] = r;
+            target[0] = b;
+            target[1] = g;
+            target[2] = r;
             if (out_bytes == 4) target[3] = a;
         }
     }
@@ -166,7 +187,8 @@ NativeImage* image_from_bitmap_file(const std::uint8_t* data, std::size_t size, 
     const std::size_t needed = std::size_t(dib.row_pitch) * std::size_t(dib.height);
     if (offset > size || needed > size - offset) return nullptr;
     dib.rows = data + offset;
-    std::unique_ptr<NativeImage> image(image_bitmap_create(dib.width, dib.height, dib.bit_count > 24 ? dib.bit_count : 24));
+    std::unique_ptr<NativeImage> image(
+        image_bitmap_create(dib.width, dib.height, dib.bit_count > 24 ? dib.bit_count : 24));
     if (!image) return nullptr;
     convert_rows(dib, *image);
     // A 32-bit file written without alpha would otherwise draw as fully transparent.
@@ -202,7 +224,8 @@ NativeImage* image_from_icon_file(const std::uint8_t* data, std::size_t size, in
         const ImageDecoder* decoder = png_decoder();
         if (!decoder->check(&context)) return nullptr;
         std::unique_ptr<NativeImage> decoded(image_bitmap_create(context.width, context.height, context.depth));
-        const bool ok = decoded && decoder->decode(&context, decoded->bits.data(), decoded->pitch, IMAGE_DECODE_BOTTOM_UP);
+        const bool ok =
+            decoded && decoder->decode(&context, decoded->bits.data(), decoded->pitch, IMAGE_DECODE_BOTTOM_UP);
         decoder->close(&context);
         if (!ok) return nullptr;
         icon.reset(image_bitmap_create(decoded->width, decoded->height, 32));
@@ -212,15 +235,18 @@ NativeImage* image_from_icon_file(const std::uint8_t* data, std::size_t size, in
             for (int x = 0; x < icon->width; ++x) {
                 const std::uint8_t* s = decoded->pixel(x, y);
                 std::uint8_t* d = icon->pixel(x, y);
-                d[0] = s[0]; d[1] = s[1]; d[2] = s[2];
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
                 d[3] = decoded->depth == 32 ? s[3] : 255;
                 icon->mask[std::size_t(y) * icon->width + x] = d[3] == 0;
             }
     } else {
         Dib dib;
         if (!read_dib_header(entry_data, length, dib, true)) return nullptr;
-        const std::size_t colour_offset = read32(entry_data) + std::size_t(dib.palette_count) * 4 +
-                                          (dib.bit_fields && read32(entry_data) == 40 && read32(entry_data + 16) == BI_BITFIELDS ? 12 : 0);
+        const std::size_t colour_offset =
+            read32(entry_data) + std::size_t(dib.palette_count) * 4 +
+            (dib.bit_fields && read32(entry_data) == 40 && read32(entry_data + 16) == BI_BITFIELDS ? 12 : 0);
         const std::size_t colour_bytes = std::size_t(dib.row_pitch) * std::size_t(dib.height);
         const int mask_pitch = image_row_pitch(dib.width, 1);
         const std::size_t mask_bytes = std::size_t(mask_pitch) * std::size_t(dib.height);
@@ -236,7 +262,8 @@ NativeImage* image_from_icon_file(const std::uint8_t* data, std::size_t size, in
         const bool alpha_given = dib.bit_count == 32 && any_alpha(*icon);
         icon->mask.assign(std::size_t(icon->width) * std::size_t(icon->height), 0);
         for (int y = 0; y < icon->height; ++y) {
-            const std::uint8_t* mask_row = has_mask ? mask_rows + std::size_t(dib.height - 1 - y) * mask_pitch : nullptr;
+            const std::uint8_t* mask_row =
+                has_mask ? mask_rows + std::size_t(dib.height - 1 - y) * mask_pitch : nullptr;
             for (int x = 0; x < icon->width; ++x) {
                 const bool transparent = mask_row ? (mask_row[x / 8] >> (7 - x % 8)) & 1 : false;
                 std::uint8_t* p = icon->pixel(x, y);
@@ -247,6 +274,6 @@ NativeImage* image_from_icon_file(const std::uint8_t* data, std::size_t size, in
     }
     icon->type = IMAGE_TYPE_ICON;
     icon->dib_section = false;
-    if (source_depth) *source_depth = 32;   // the icon's colour bitmap, as the system makes it
+    if (source_depth) *source_depth = 32;  // the icon's colour bitmap, as the system makes it
     return icon.release();
 }

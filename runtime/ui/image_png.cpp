@@ -21,9 +21,7 @@ struct PngState {
 };
 static_assert(sizeof(PngState) <= sizeof(ImageDecodeContext::private_area));
 
-PngState* state_of(ImageDecodeContext* context) {
-    return reinterpret_cast<PngState*>(context->private_area);
-}
+PngState* state_of(ImageDecodeContext* context) { return reinterpret_cast<PngState*>(context->private_area); }
 
 void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
     auto* context = static_cast<ImageDecodeContext*>(png_get_io_ptr(png));
@@ -98,7 +96,9 @@ int png_check(ImageDecodeContext* context) {
     context->width = int(width);
     context->height = int(height);
     // An RGB image keeps 24 bits even with a transparency chunk: no expansion is asked for it.
-    context->depth = output_has_alpha(state->png, state->info, colour_type, bit_depth) && colour_type != PNG_COLOR_TYPE_RGB ? 32 : 24;
+    context->depth =
+        output_has_alpha(state->png, state->info, colour_type, bit_depth) && colour_type != PNG_COLOR_TYPE_RGB ? 32
+                                                                                                               : 24;
     return 1;
 }
 
@@ -114,8 +114,10 @@ int png_decode(ImageDecodeContext* context, std::uint8_t* buffer, int pitch, int
     if (state->colour_type == PNG_COLOR_TYPE_GRAY || state->colour_type == PNG_COLOR_TYPE_PALETTE ||
         state->colour_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
         if (state->bit_depth < 8) png_set_expand(png);
-        if (state->colour_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-        else png_set_gray_to_rgb(png);
+        if (state->colour_type == PNG_COLOR_TYPE_PALETTE)
+            png_set_palette_to_rgb(png);
+        else
+            png_set_gray_to_rgb(png);
     }
     if (state->bit_depth == 16) png_set_strip_16(png);
     png_set_bgr(png);

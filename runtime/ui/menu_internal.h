@@ -21,18 +21,18 @@ inline constexpr ObjectNumber MENU_SEPARATOR_IDENTIFIER = -1;
 inline constexpr int MENU_STACK_DEPTH = 64;
 
 struct MenuRecord {
-    void* menu;              // the menu bar (our QMenuBar); null = free
-    NativeHandle owner;      // the window the bar belongs to, or null
+    void* menu;          // the menu bar (our QMenuBar); null = free
+    NativeHandle owner;  // the window the bar belongs to, or null
     std::int32_t is_image_menu;
-    Heap* item_heap;         // image menus: holds every item record and text; destroyed with the menu
-    std::int32_t style;      // image menus: copied into every item record
+    Heap* item_heap;     // image menus: holds every item record and text; destroyed with the menu
+    std::int32_t style;  // image menus: copied into every item record
 };
 
 // One item of an image menu (from the menu's item_heap).
 struct MenuItemRecord {
-    char16_t* text;          // null for a separator; may hold one tab before the shortcut text
-    ImageHandle image;       // may be null
-    std::int32_t style;      // the menu's style, + MENU_STYLE_SUBMENU for a title
+    char16_t* text;      // null for a separator; may hold one tab before the shortcut text
+    ImageHandle image;   // may be null
+    std::int32_t style;  // the menu's style, + MENU_STYLE_SUBMENU for a title
 };
 
 // The live record, or null.

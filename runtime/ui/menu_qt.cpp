@@ -56,10 +56,13 @@ public:
         switch (metric) {
         // A one-pixel frame and two pixels of margin put the first item at (3, 3), as in a
         // classic menu window.
-        case PM_MenuPanelWidth: return 1;
+        case PM_MenuPanelWidth:
+            return 1;
         case PM_MenuHMargin:
-        case PM_MenuVMargin: return 2;
-        default: return QProxyStyle::pixelMetric(metric, option, widget);
+        case PM_MenuVMargin:
+            return 2;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
         }
     }
 
@@ -126,7 +129,8 @@ private:
         const QRect rect(text_rect.left, text_rect.top, text_rect.width(), text_rect.height());
         int flags = Qt::TextSingleLine | Qt::AlignVCenter;
         // The "&" underline shows only where the platform's keyboard cues ask for it.
-        flags |= proxy()->styleHint(SH_UnderlineShortcut, &option, widget) ? Qt::TextShowMnemonic : Qt::TextHideMnemonic;
+        flags |=
+            proxy()->styleHint(SH_UnderlineShortcut, &option, widget) ? Qt::TextShowMnemonic : Qt::TextHideMnemonic;
         p.setPen(text_colour);
         const QString all = text_of(item.text);
         const int tab = menu_tab_position(item.text);
@@ -195,7 +199,8 @@ bool menu_native_is_bar(void* menu) { return qobject_cast<QMenuBar*>(static_cast
 void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item) {
     auto* parent_widget = static_cast<QWidget*>(parent);
     if (!parent_widget) return nullptr;
-    QMenu* dropdown = image_menu ? new ImageMenuPopup(text_of(text), parent_widget) : new QMenu(text_of(text), parent_widget);
+    QMenu* dropdown =
+        image_menu ? new ImageMenuPopup(text_of(text), parent_widget) : new QMenu(text_of(text), parent_widget);
     // The menu font is Qt's font for menus, left unset on the widget so that it follows the
     // system's settings when they change.
     if (image_menu) dropdown->setStyle(image_menu_style());
@@ -203,7 +208,8 @@ void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_me
         bar->addMenu(dropdown);
     } else if (auto* menu = qobject_cast<QMenu*>(parent_widget)) {
         menu->addMenu(dropdown);
-        if (item) dropdown->menuAction()->setProperty(ITEM_PROPERTY, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+        if (item)
+            dropdown->menuAction()->setProperty(ITEM_PROPERTY, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
     }
     return dropdown;
 }

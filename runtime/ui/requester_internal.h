@@ -23,14 +23,14 @@ int requester_default_button(int flags);
 
 struct RequesterFilter {
     std::u16string description;
-    std::u16string patterns;   // ";"-separated, as given
+    std::u16string patterns;  // ";"-separated, as given
 };
 // The "|"-separated pairs; a description without its pattern gets an empty pattern.
 std::vector<RequesterFilter> requester_parse_pattern(const char16_t* pattern);
 
 struct RequesterDefault {
-    std::u16string directory;   // initial folder; empty for none
-    std::u16string name;        // preset file name; empty for none
+    std::u16string directory;  // initial folder; empty for none
+    std::u16string name;       // preset file name; empty for none
 };
 // Splits a default file at its last "/" (or "\") found after the first character: the folder
 // before it and the name after it; otherwise the whole text is the name. A name that is not a

@@ -41,14 +41,22 @@ void set_topmost(QWidget* window, bool topmost) {
 
 QMessageBox::StandardButton standard_button(int code) {
     switch (code) {
-    case IDOK: return QMessageBox::Ok;
-    case IDCANCEL: return QMessageBox::Cancel;
-    case IDABORT: return QMessageBox::Abort;
-    case IDRETRY: return QMessageBox::Retry;
-    case IDIGNORE: return QMessageBox::Ignore;
-    case IDYES: return QMessageBox::Yes;
-    case IDNO: return QMessageBox::No;
-    default: return QMessageBox::NoButton;
+    case IDOK:
+        return QMessageBox::Ok;
+    case IDCANCEL:
+        return QMessageBox::Cancel;
+    case IDABORT:
+        return QMessageBox::Abort;
+    case IDRETRY:
+        return QMessageBox::Retry;
+    case IDIGNORE:
+        return QMessageBox::Ignore;
+    case IDYES:
+        return QMessageBox::Yes;
+    case IDNO:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::NoButton;
     }
 }
 
@@ -113,18 +121,30 @@ int requester_native_message(const std::u16string& title, const std::u16string& 
     box.setWindowTitle(to_qstring(title));
     box.setText(to_qstring(text));
     switch (flags & 0xF0) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
     }
     std::vector<std::pair<QAbstractButton*, int>> buttons;
     for (int code : codes) {
         QAbstractButton* button = nullptr;
-        if (code == IDTRYAGAIN) button = box.addButton(QMessageBox::tr("&Try Again"), QMessageBox::AcceptRole);
-        else if (code == IDCONTINUE) button = box.addButton(QMessageBox::tr("&Continue"), QMessageBox::AcceptRole);
-        else button = box.addButton(standard_button(code));
+        if (code == IDTRYAGAIN)
+            button = box.addButton(QMessageBox::tr("&Try Again"), QMessageBox::AcceptRole);
+        else if (code == IDCONTINUE)
+            button = box.addButton(QMessageBox::tr("&Continue"), QMessageBox::AcceptRole);
+        else
+            button = box.addButton(standard_button(code));
         buttons.emplace_back(button, code);
     }
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons[std::size_t(requester_default_button(flags))].first));

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 struct EmbeddedResource {
-    const char* name;           // file name without its extension
+    const char* name;  // file name without its extension
     const unsigned char* data;
     std::size_t size;
 };
@@ -18,7 +18,10 @@ inline const EmbeddedResource* embedded_resource(const char* name) {
     for (const EmbeddedResource* r = embedded_resources; r->name; ++r) {
         const char* a = r->name;
         const char* b = name;
-        while (*a && *a == *b) { ++a; ++b; }
+        while (*a && *a == *b) {
+            ++a;
+            ++b;
+        }
         if (*a == *b) return r;
     }
     return nullptr;

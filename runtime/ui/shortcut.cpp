@@ -76,7 +76,8 @@ int shortcut_entries_remove(AcceleratorEntry** entries, std::int32_t* count, int
     if (index < 0) return 0;
     AcceleratorEntry* shorter = nullptr;
     if (*count > 1) {
-        shorter = static_cast<AcceleratorEntry*>(heap_alloc(runtime_heap(), sizeof(AcceleratorEntry) * std::size_t(*count - 1)));
+        shorter = static_cast<AcceleratorEntry*>(
+            heap_alloc(runtime_heap(), sizeof(AcceleratorEntry) * std::size_t(*count - 1)));
         if (!shorter) return 0;
         for (int i = 0, j = 0; i < *count; ++i)
             if (i != index) shorter[j++] = (*entries)[i];
@@ -127,8 +128,8 @@ int shortcut_remove(ObjectNumber window, int value) {
     return 1;
 }
 
-const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus,
-                                              std::uint16_t key, std::uint8_t fvirt) {
+const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus, std::uint16_t key,
+                                              std::uint8_t fvirt) {
     if (focus.has_focus) {
         // A writable multi-line editor receives a plain Tab itself.
         bool plain_tab = key == VK_TAB && (fvirt & (FSHIFT | FCONTROL | FALT)) == 0;

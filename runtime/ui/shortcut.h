@@ -35,27 +35,27 @@ inline constexpr std::uint16_t VK_RIGHT = 0x27;
 inline constexpr std::uint16_t VK_DOWN = 0x28;
 inline constexpr std::uint16_t VK_INSERT = 0x2D;
 inline constexpr std::uint16_t VK_DELETE = 0x2E;
-inline constexpr std::uint16_t VK_NUMPAD0 = 0x60;   // to VK_NUMPAD9 = 0x69
+inline constexpr std::uint16_t VK_NUMPAD0 = 0x60;  // to VK_NUMPAD9 = 0x69
 inline constexpr std::uint16_t VK_MULTIPLY = 0x6A;
 inline constexpr std::uint16_t VK_ADD = 0x6B;
 inline constexpr std::uint16_t VK_SEPARATOR = 0x6C;
 inline constexpr std::uint16_t VK_SUBTRACT = 0x6D;
 inline constexpr std::uint16_t VK_DECIMAL = 0x6E;
 inline constexpr std::uint16_t VK_DIVIDE = 0x6F;
-inline constexpr std::uint16_t VK_F1 = 0x70;        // to VK_F24 = 0x87
+inline constexpr std::uint16_t VK_F1 = 0x70;  // to VK_F24 = 0x87
 // The punctuation keys, named by what they type on a US keyboard.
-inline constexpr std::uint16_t VK_OEM_1 = 0xBA;      // ; :
-inline constexpr std::uint16_t VK_OEM_PLUS = 0xBB;   // = +
-inline constexpr std::uint16_t VK_OEM_COMMA = 0xBC;  // , <
-inline constexpr std::uint16_t VK_OEM_MINUS = 0xBD;  // - _
-inline constexpr std::uint16_t VK_OEM_PERIOD = 0xBE; // . >
-inline constexpr std::uint16_t VK_OEM_2 = 0xBF;      // / ?
-inline constexpr std::uint16_t VK_OEM_3 = 0xC0;      // ` ~
-inline constexpr std::uint16_t VK_OEM_4 = 0xDB;      // [ {
-inline constexpr std::uint16_t VK_OEM_5 = 0xDC;      // \ |
-inline constexpr std::uint16_t VK_OEM_6 = 0xDD;      // ] }
-inline constexpr std::uint16_t VK_OEM_7 = 0xDE;      // ' "
-inline constexpr std::uint16_t VK_OEM_102 = 0xE2;    // the extra key beside left Shift on ISO keyboards
+inline constexpr std::uint16_t VK_OEM_1 = 0xBA;       // ; :
+inline constexpr std::uint16_t VK_OEM_PLUS = 0xBB;    // = +
+inline constexpr std::uint16_t VK_OEM_COMMA = 0xBC;   // , <
+inline constexpr std::uint16_t VK_OEM_MINUS = 0xBD;   // - _
+inline constexpr std::uint16_t VK_OEM_PERIOD = 0xBE;  // . >
+inline constexpr std::uint16_t VK_OEM_2 = 0xBF;       // / ?
+inline constexpr std::uint16_t VK_OEM_3 = 0xC0;       // ` ~
+inline constexpr std::uint16_t VK_OEM_4 = 0xDB;       // [ {
+inline constexpr std::uint16_t VK_OEM_5 = 0xDC;       // \ |
+inline constexpr std::uint16_t VK_OEM_6 = 0xDD;       // ] }
+inline constexpr std::uint16_t VK_OEM_7 = 0xDE;       // ' "
+inline constexpr std::uint16_t VK_OEM_102 = 0xE2;     // the extra key beside left Shift on ISO keyboards
 
 // Adds a shortcut to the window, or gives an existing one (same key and modifiers) the new
 // command; the window's table is rebuilt and returned (null for an invalid window). value is a

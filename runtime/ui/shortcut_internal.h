@@ -32,7 +32,7 @@ static_assert(sizeof(AcceleratorEntry) == 6, "an accelerator entry is the 6-byte
 // Our accelerator table: the entries it was built from, as CreateAcceleratorTableW keeps them.
 struct AcceleratorTable {
     std::int32_t count;
-    AcceleratorEntry entries[1];   // count entries
+    AcceleratorEntry entries[1];  // count entries
 };
 
 // fVirt for a shortcut value: 3, Shift 7, Control + 8, Alt + 0x10.
@@ -60,11 +60,11 @@ inline constexpr const char* SHORTCUT_HOTKEY_PROPERTY = "QZ_Hotkey";
 
 // What the key filter knows about the focused control when it chooses a table.
 struct ShortcutFocus {
-    bool has_focus;            // a control of the window has the focus
-    bool multiline_editor;     // the focused control is a multi-line editor ("Rich...")
+    bool has_focus;         // a control of the window has the focus
+    bool multiline_editor;  // the focused control is a multi-line editor ("Rich...")
     bool read_only;
-    bool hotkey;               // the focused control has SHORTCUT_HOTKEY_PROPERTY
+    bool hotkey;  // the focused control has SHORTCUT_HOTKEY_PROPERTY
 };
 // The table to translate with for a key of the active window (its record may be null), or null.
-const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus,
-                                              std::uint16_t key, std::uint8_t fvirt);
+const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus, std::uint16_t key,
+                                              std::uint8_t fvirt);

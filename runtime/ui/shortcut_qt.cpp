@@ -34,36 +34,57 @@ std::uint16_t virtual_key_at(std::uint32_t scan_code) {
         std::uint32_t first;
         std::string_view keys;
     };
-    static constexpr Row rows[] = {{KEY_1, "1234567890"}, {KEY_Q, "QWERTYUIOP"}, {KEY_A, "ASDFGHJKL"}, {KEY_Z, "ZXCVBNM"}};
+    static constexpr Row rows[] = {
+        {KEY_1, "1234567890"}, {KEY_Q, "QWERTYUIOP"}, {KEY_A, "ASDFGHJKL"}, {KEY_Z, "ZXCVBNM"}};
     for (const Row& row : rows)
         if (code >= row.first && code - row.first < row.keys.size()) return std::uint16_t(row.keys[code - row.first]);
     switch (code) {
-    case KEY_MINUS: return VK_OEM_MINUS;
-    case KEY_EQUAL: return VK_OEM_PLUS;
-    case KEY_LEFTBRACE: return VK_OEM_4;
-    case KEY_RIGHTBRACE: return VK_OEM_6;
-    case KEY_SEMICOLON: return VK_OEM_1;
-    case KEY_APOSTROPHE: return VK_OEM_7;
-    case KEY_GRAVE: return VK_OEM_3;
-    case KEY_BACKSLASH: return VK_OEM_5;
-    case KEY_COMMA: return VK_OEM_COMMA;
-    case KEY_DOT: return VK_OEM_PERIOD;
-    case KEY_SLASH: return VK_OEM_2;
-    case KEY_102ND: return VK_OEM_102;
-    default: return 0;
+    case KEY_MINUS:
+        return VK_OEM_MINUS;
+    case KEY_EQUAL:
+        return VK_OEM_PLUS;
+    case KEY_LEFTBRACE:
+        return VK_OEM_4;
+    case KEY_RIGHTBRACE:
+        return VK_OEM_6;
+    case KEY_SEMICOLON:
+        return VK_OEM_1;
+    case KEY_APOSTROPHE:
+        return VK_OEM_7;
+    case KEY_GRAVE:
+        return VK_OEM_3;
+    case KEY_BACKSLASH:
+        return VK_OEM_5;
+    case KEY_COMMA:
+        return VK_OEM_COMMA;
+    case KEY_DOT:
+        return VK_OEM_PERIOD;
+    case KEY_SLASH:
+        return VK_OEM_2;
+    case KEY_102ND:
+        return VK_OEM_102;
+    default:
+        return 0;
     }
 }
 
 std::uint16_t keypad_virtual_key(int key) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return std::uint16_t(VK_NUMPAD0 + (key - Qt::Key_0));
     switch (key) {
-    case Qt::Key_Asterisk: return VK_MULTIPLY;
-    case Qt::Key_Plus: return VK_ADD;
-    case Qt::Key_Comma: return VK_SEPARATOR;
-    case Qt::Key_Minus: return VK_SUBTRACT;
-    case Qt::Key_Period: return VK_DECIMAL;
-    case Qt::Key_Slash: return VK_DIVIDE;
-    default: return 0;   // Enter, and the arrows and Home of a keypad without Num Lock, are the main keys
+    case Qt::Key_Asterisk:
+        return VK_MULTIPLY;
+    case Qt::Key_Plus:
+        return VK_ADD;
+    case Qt::Key_Comma:
+        return VK_SEPARATOR;
+    case Qt::Key_Minus:
+        return VK_SUBTRACT;
+    case Qt::Key_Period:
+        return VK_DECIMAL;
+    case Qt::Key_Slash:
+        return VK_DIVIDE;
+    default:
+        return 0;  // Enter, and the arrows and Home of a keypad without Num Lock, are the main keys
     }
 }
 
@@ -71,23 +92,39 @@ std::uint16_t named_virtual_key(int key) {
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return std::uint16_t(VK_F1 + (key - Qt::Key_F1));
     switch (key) {
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Backtab:
+        return VK_TAB;
+    case Qt::Key_Backspace:
+        return VK_BACK;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return 0;
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
+    case Qt::Key_End:
+        return VK_END;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    case Qt::Key_Insert:
+        return VK_INSERT;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    default:
+        return 0;
     }
 }
 

@@ -34,7 +34,8 @@ WindowRecord* window_lookup(ObjectNumber number) {
 }
 
 void window_start() {
-    if (!the_registry) the_registry = registry_create(sizeof(WindowRecord), 16, [](ObjectNumber n) { window_close(n); });
+    if (!the_registry)
+        the_registry = registry_create(sizeof(WindowRecord), 16, [](ObjectNumber n) { window_close(n); });
     event_start();
     window_native_start();
 }
@@ -61,8 +62,9 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int width, int heigh
     const WindowSurroundings around = window_native_surroundings(parent);
     int outer_width = 0, outer_height = 0;
     window_outer_size(created_style, width, height, around.frame, &outer_width, &outer_height);
-    const WindowPlacement place = window_place(x, y, outer_width, outer_height, flags, around.screen.width(),
-                                               around.screen.height(), around.has_reference ? &around.reference : nullptr);
+    const WindowPlacement place =
+        window_place(x, y, outer_width, outer_height, flags, around.screen.width(), around.screen.height(),
+                     around.has_reference ? &around.reference : nullptr);
     WindowCreation creation{};
     creation.id = id;
     creation.style = WindowStyle{created_style, style.ex_style};

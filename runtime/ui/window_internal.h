@@ -40,16 +40,16 @@ using WindowCallback = std::intptr_t (*)(NativeHandle window, unsigned message, 
 using BackgroundPainter = int (*)(void* device_context, NativeHandle window);
 
 struct WindowRecord {
-    NativeHandle handle;                 // zero = free
-    AcceleratorEntry* shortcuts;         // null when there are none
-    AcceleratorTable* accelerator_table; // built from shortcuts; null when there are none
+    NativeHandle handle;                  // zero = free
+    AcceleratorEntry* shortcuts;          // null when there are none
+    AcceleratorTable* accelerator_table;  // built from shortcuts; null when there are none
     WindowCallback window_callback;
     std::int32_t shortcut_count;
     void* background_brush;
     NativeHandle mdi_client;
     BackgroundPainter background_painter;
-    std::uint16_t min_width, min_height, max_width, max_height;   // 0 = not set
-    std::int32_t min_or_max;             // 1 while minimised or maximised
+    std::uint16_t min_width, min_height, max_width, max_height;  // 0 = not set
+    std::int32_t min_or_max;                                     // 1 while minimised or maximised
 };
 
 // The live record, or null.
@@ -81,15 +81,15 @@ struct WindowRect {
 
 // Frame extents that the window system adds around a client area.
 struct WindowFrameMetrics {
-    int caption_height;   // added on top for a WS_CAPTION window
-    int border;           // added on every side for a framed window
+    int caption_height;  // added on top for a WS_CAPTION window
+    int border;          // added on every side for a framed window
 };
 // Outer size of a window whose client area has the given size (AdjustWindowRectEx).
 void window_outer_size(std::uint32_t style, int client_width, int client_height, const WindowFrameMetrics& frame,
                        int* outer_width, int* outer_height);
 
 struct WindowPlacement {
-    int x, y, width, height;   // outer position and size; x, y may be CW_USEDEFAULT
+    int x, y, width, height;  // outer position and size; x, y may be CW_USEDEFAULT
 };
 // Where window_open puts a window of that outer size: centred on the screen (shrunk to fit it) or
 // on the reference, else at (x, y), or CW_USEDEFAULT for the system's choice when a coordinate is
@@ -119,11 +119,11 @@ WindowSurroundings window_native_surroundings(NativeHandle parent);
 // system_place leaves that to the system. Its events reach the window procedure from now on.
 struct WindowCreation {
     ObjectNumber id;
-    WindowStyle style;          // without the toolkit's low bits
+    WindowStyle style;  // without the toolkit's low bits
     int client_width, client_height;
     int x, y;
     bool system_place;
-    const char16_t* title;      // may be null
+    const char16_t* title;  // may be null
 };
 NativeHandle window_native_create(const WindowCreation& creation, NativeHandle parent);
 // Shows the window as the flags ask: maximised, minimised, normally or (invisible) not at all.

@@ -48,7 +48,7 @@ public:
     QMenuBar* menu_bar = nullptr;
     ObjectNumber number = -1;
     bool fixed_size = true;
-    bool closing = false;   // window_close is deleting it
+    bool closing = false;  // window_close is deleting it
 
 protected:
     // Qt's own Tab chain never moves the focus: only the window's Tab entries do.
@@ -61,7 +61,9 @@ protected:
 
 ToolkitWindow* toolkit_window(NativeHandle handle) { return static_cast<ToolkitWindow*>(handle); }
 
-std::intptr_t point_lparam(int x, int y) { return std::intptr_t((std::uint32_t(y & 0xFFFF) << 16) | std::uint32_t(x & 0xFFFF)); }
+std::intptr_t point_lparam(int x, int y) {
+    return std::intptr_t((std::uint32_t(y & 0xFFFF) << 16) | std::uint32_t(x & 0xFFFF));
+}
 
 std::uintptr_t size_kind(const QWidget* w) {
     if (w->isMinimized()) return SIZE_MINIMIZED;
@@ -163,16 +165,24 @@ void host_pump(int timeout) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         return;
     }
-    QTimer wake;   // ends the wait at the deadline
+    QTimer wake;  // ends the wait at the deadline
     wake.setSingleShot(true);
     wake.start(timeout);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 const WindowHost qt_host = {
-    host_parent,        host_get_prop,          host_set_prop,          host_remove_prop,
-    host_control_identifier, host_focus_in_window, host_set_focus,      focus_move,
-    host_default_procedure, host_post_message,  host_pump,
+    host_parent,
+    host_get_prop,
+    host_set_prop,
+    host_remove_prop,
+    host_control_identifier,
+    host_focus_in_window,
+    host_set_focus,
+    focus_move,
+    host_default_procedure,
+    host_post_message,
+    host_pump,
 };
 
 ToolkitWindow::~ToolkitWindow() {
@@ -183,8 +193,10 @@ ToolkitWindow::~ToolkitWindow() {
 Qt::WindowFlags qt_window_flags(const WindowStyle& style) {
     Qt::WindowFlags flags = (style.ex_style & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
     flags |= Qt::CustomizeWindowHint;
-    if ((style.style & WS_CAPTION) == WS_CAPTION) flags |= Qt::WindowTitleHint;
-    else flags |= Qt::FramelessWindowHint;
+    if ((style.style & WS_CAPTION) == WS_CAPTION)
+        flags |= Qt::WindowTitleHint;
+    else
+        flags |= Qt::FramelessWindowHint;
     if (style.style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (style.style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
     if (style.style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
@@ -227,8 +239,10 @@ void window_set_menu_bar(NativeHandle handle, QMenuBar* menu_bar) {
     }
     // The client area keeps its size; the window grows or shrinks by the bar.
     int height = window->height() - old_bar + new_bar;
-    if (window->fixed_size) window->setFixedSize(window->width(), height);
-    else window->resize(window->width(), height);
+    if (window->fixed_size)
+        window->setFixedSize(window->width(), height);
+    else
+        window->resize(window->width(), height);
     window->lay_out();
 }
 
@@ -251,7 +265,8 @@ WindowSurroundings window_native_surroundings(NativeHandle parent) {
     WindowSurroundings around{};
     QRect screen(0, 0, 1024, 768);
     if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry();
-    around.screen = WindowRect{screen.left(), screen.top(), screen.left() + screen.width(), screen.top() + screen.height()};
+    around.screen =
+        WindowRect{screen.left(), screen.top(), screen.left() + screen.width(), screen.top() + screen.height()};
     around.frame = frame_metrics();
     QWidget* reference = parent ? static_cast<QWidget*>(parent) : QApplication::activeWindow();
     if (reference) {
@@ -266,8 +281,10 @@ NativeHandle window_native_create(const WindowCreation& creation, NativeHandle p
     auto* window = new ToolkitWindow(static_cast<QWidget*>(parent), qt_window_flags(creation.style));
     window->number = creation.id;
     window->fixed_size = !(creation.style.style & WS_THICKFRAME);
-    if (window->fixed_size) window->setFixedSize(creation.client_width, creation.client_height);
-    else window->resize(creation.client_width, creation.client_height);
+    if (window->fixed_size)
+        window->setFixedSize(creation.client_width, creation.client_height);
+    else
+        window->resize(creation.client_width, creation.client_height);
     window->lay_out();
     if (!creation.system_place) window->move(creation.x, creation.y);
     window->setWindowTitle(creation.title ? QString::fromUtf16(creation.title) : QString());
@@ -279,9 +296,12 @@ NativeHandle window_native_create(const WindowCreation& creation, NativeHandle p
 void window_native_show(NativeHandle handle, std::uint32_t flags) {
     if (flags & WINDOW_INVISIBLE) return;
     QWidget* window = toolkit_window(handle);
-    if (flags & WINDOW_MAXIMIZE) window->showMaximized();
-    else if (flags & WINDOW_MINIMIZE) window->showMinimized();
-    else window->show();
+    if (flags & WINDOW_MAXIMIZE)
+        window->showMaximized();
+    else if (flags & WINDOW_MINIMIZE)
+        window->showMinimized();
+    else
+        window->show();
 }
 
 void window_native_activate_owner(NativeHandle window) {

@@ -65,9 +65,7 @@ ScratchDirectory::~ScratchDirectory() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-QWidget* main_window() {
-    return static_cast<QWidget*>(window_handle(WINDOW_MAIN));
-}
+QWidget* main_window() { return static_cast<QWidget*>(window_handle(WINDOW_MAIN)); }
 
 QWidget* gadget_widget(long long number) {
     GadgetRecord* record = gadget_lookup(static_cast<ObjectNumber>(number));
@@ -103,9 +101,7 @@ QWidget* prompt_field() {
     return prompt ? prompt->findChild<QLineEdit*>() : nullptr;
 }
 
-QMessageBox* open_message() {
-    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-}
+QMessageBox* open_message() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
 
 void click(QWidget* widget) {
     if (!widget) return;
@@ -202,19 +198,18 @@ AppDriver& AppDriver::key(int key, int modifiers) {
 }
 
 AppDriver& AppDriver::answer(const QString& title, const QString& text, const QString& button) {
-    return then("answer \"" + text.toStdString() + "\" with " + button.toStdString(),
-                [this, title, text, button] {
-                    QMessageBox* box = open_message();
-                    if (!box || !box->isVisible()) return false;
-                    messages_.emplace_back(box->windowTitle(), box->text());
-                    EXPECT_EQ(box->windowTitle().toStdString(), title.toStdString());
-                    EXPECT_EQ(box->text().toStdString(), text.toStdString());
-                    QAbstractButton* chosen = message_button(box, button);
-                    EXPECT_NE(chosen, nullptr) << "no button " << button.toStdString();
-                    if (!chosen) return false;
-                    click(chosen);
-                    return true;
-                });
+    return then("answer \"" + text.toStdString() + "\" with " + button.toStdString(), [this, title, text, button] {
+        QMessageBox* box = open_message();
+        if (!box || !box->isVisible()) return false;
+        messages_.emplace_back(box->windowTitle(), box->text());
+        EXPECT_EQ(box->windowTitle().toStdString(), title.toStdString());
+        EXPECT_EQ(box->text().toStdString(), text.toStdString());
+        QAbstractButton* chosen = message_button(box, button);
+        EXPECT_NE(chosen, nullptr) << "no button " << button.toStdString();
+        if (!chosen) return false;
+        click(chosen);
+        return true;
+    });
 }
 
 AppDriver& AppDriver::expect_prompt(const QString& text) {

@@ -19,7 +19,7 @@ class ScratchDirectory {
 public:
     ScratchDirectory();
     ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory&) = delete;   // owns a folder on disk
+    ScratchDirectory(const ScratchDirectory&) = delete;  // owns a folder on disk
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
     const std::string& path() const { return path_; }
 

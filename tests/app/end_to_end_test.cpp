@@ -83,19 +83,18 @@ protected:
 
     // Types into the prompt's field and clicks one of its buttons.
     AppDriver& prompt_answer(AppDriver& driver, const QString& typed, const QString& button) {
-        return driver.then("type \"" + typed.toStdString() + "\" in the prompt, click " + button.toStdString(),
-                           [=] {
-                               QWidget* field = prompt_field();
-                               if (!field) return false;
-                               auto* line = qobject_cast<QLineEdit*>(field);
-                               click(field);
-                               field->window()->activateWindow();
-                               field->setFocus(Qt::MouseFocusReason);
-                               if (line) line->selectAll();
-                               QTest::keyClicks(field, typed);
-                               click(prompt_button(button));
-                               return true;
-                           });
+        return driver.then("type \"" + typed.toStdString() + "\" in the prompt, click " + button.toStdString(), [=] {
+            QWidget* field = prompt_field();
+            if (!field) return false;
+            auto* line = qobject_cast<QLineEdit*>(field);
+            click(field);
+            field->window()->activateWindow();
+            field->setFocus(Qt::MouseFocusReason);
+            if (line) line->selectAll();
+            QTest::keyClicks(field, typed);
+            click(prompt_button(button));
+            return true;
+        });
     }
 
     // Waits until no modal window is open, then checks the five fields.
@@ -174,9 +173,11 @@ TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
     labels.sort();
     EXPECT_EQ(labels.join("|").toStdString(), "Author|Code|Description|Extension name|Help");
     // Assistive technology announces each field by its label.
-    const std::pair<long long, QString> accessible_names[] = {
-        {GADGET_NAME, "Extension name"}, {GADGET_AUTHOR, "Author"}, {GADGET_DESCRIPTION, "Description"},
-        {GADGET_HELP, "Help"},           {GADGET_CODE, "Code"}};
+    const std::pair<long long, QString> accessible_names[] = {{GADGET_NAME, "Extension name"},
+                                                              {GADGET_AUTHOR, "Author"},
+                                                              {GADGET_DESCRIPTION, "Description"},
+                                                              {GADGET_HELP, "Help"},
+                                                              {GADGET_CODE, "Code"}};
     for (const auto& [gadget, name] : accessible_names) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(gadget_widget(gadget));
         ASSERT_NE(accessible, nullptr) << gadget;
@@ -330,7 +331,7 @@ TEST_F(EndToEnd, SaveAsWithOkWritesUnderTheNewNameAndKeepsIt) {
     driver.answer(PROGRAM, saved("Two"), "OK");
     driver.exit_program().run_application();
     EXPECT_EQ(file_bytes("Extensions/Two.qex"), extension_file("One", "", "", "", ""));
-    EXPECT_EQ(driver.messages_seen().size(), 3u);   // two saves and the exit question
+    EXPECT_EQ(driver.messages_seen().size(), 3u);  // two saves and the exit question
 }
 
 // --- Failing saves ----------------------------------------------------------------------------
@@ -413,8 +414,9 @@ TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {
 // author longer than a line edit holds by default; the save gives the opened bytes back.
 TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
     fs::create_directory("elsewhere");
-    const std::string outside = extension_file("Shown\u00A0Name", "Bea" + std::string(40000, 'x'),
-                                               "Line one\u2028still one\r\nLine\u00A0two\u2029", "Usage\u2029x", "y = 2;");
+    const std::string outside =
+        extension_file("Shown\u00A0Name", "Bea" + std::string(40000, 'x'),
+                       "Line one\u2028still one\r\nLine\u00A0two\u2029", "Usage\u2029x", "y = 2;");
     write_file("elsewhere/Outside.qex", outside);
     // Typed as a person would, relative to the folder the requester opens in (the current one).
     const QString path = QStringLiteral("elsewhere/Outside.qex");

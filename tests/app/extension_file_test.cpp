@@ -157,8 +157,7 @@ TEST_F(ExtensionFile, ReaderFollowsTheMarkers) {
     EXPECT_EQ(read_raw("[HELP]\r\n[help]\r\n [CODE]\r\n[CODE] \r\n[Code]\r\n\r\n"),
               (Texts{u"", u"", u"", u"[help]\r\n [CODE]\r\n[CODE] \r\n[Code]", u""}));
     // A marker line inside a text switches the section.
-    EXPECT_EQ(read_raw("[CODE]\r\nlet a;\r\n[HELP]\r\nlet b;\r\n\r\n"),
-              (Texts{u"", u"", u"", u"let b;", u"let a;"}));
+    EXPECT_EQ(read_raw("[CODE]\r\nlet a;\r\n[HELP]\r\nlet b;\r\n\r\n"), (Texts{u"", u"", u"", u"let b;", u"let a;"}));
     // Two author lines join without separator; blank lines add nothing to a one-line member.
     EXPECT_EQ(read_raw("[AUTHOR]\r\nAnn\r\n\r\nBob\r\n\r\n"), (Texts{u"", u"AnnBob", u"", u"", u""}));
     // A repeated section appends, line by line.
@@ -198,9 +197,9 @@ namespace {
 // Random text pieces: any Unicode (surrogate pairs too), every line end, blank lines, and lines
 // that look like markers in another case or with blanks around them.
 std::u16string random_text(std::mt19937& random, bool one_line) {
-    static const std::u16string pieces[] = {u"[code]", u"[Extension]", u" [HELP]", u"[AUTHOR] ", u"[DESCRIPTION",
-                                            u"\U0001F680", u"\u00e9\u00df", u"\u4e2d\u6587", u"\ufeff", u"\t", u" ",
-                                            u"var x = 1;", u"\u0627\u0644", u"\U00010348"};
+    static const std::u16string pieces[] = {
+        u"[code]",       u"[Extension]", u" [HELP]", u"[AUTHOR] ", u"[DESCRIPTION", u"\U0001F680",   u"\u00e9\u00df",
+        u"\u4e2d\u6587", u"\ufeff",      u"\t",      u" ",         u"var x = 1;",   u"\u0627\u0644", u"\U00010348"};
     static const std::u16string ends[] = {u"\r\n", u"\n", u"\r"};
     std::u16string text;
     int length = random() % 12;
@@ -210,8 +209,7 @@ std::u16string random_text(std::mt19937& random, bool one_line) {
             text += pieces[random() % std::size(pieces)];
         } else if (choice < 7) {
             int run = random() % 20;
-            for (int k = 0; k < run; ++k)
-                text += static_cast<char16_t>(0x20 + random() % 0x5f);
+            for (int k = 0; k < run; ++k) text += static_cast<char16_t>(0x20 + random() % 0x5f);
         } else if (choice < 8) {
             text += static_cast<char16_t>(0xa0 + random() % 0xd700);  // somewhere in the BMP below the surrogates
         } else if (!one_line || random() % 4 == 0) {
@@ -228,10 +226,8 @@ std::u16string expected_back(const std::u16string& text, bool multi_line) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
         if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            if (multi_line)
-                out += u"\r\n";
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            if (multi_line) out += u"\r\n";
         } else {
             out += c;
         }
@@ -247,10 +243,8 @@ bool has_marker_line(const std::u16string& text) {
         std::size_t end = normal.find(u"\r\n", start);
         std::u16string line = normal.substr(start, end == std::u16string::npos ? end : end - start);
         for (const char16_t* marker : {u"[EXTENSION]", u"[AUTHOR]", u"[DESCRIPTION]", u"[HELP]", u"[CODE]"})
-            if (line == marker)
-                return true;
-        if (end == std::u16string::npos)
-            return false;
+            if (line == marker) return true;
+        if (end == std::u16string::npos) return false;
         start = end + 2;
     }
 }
@@ -325,8 +319,7 @@ TEST_F(ExtensionFile, ReadingAMissingPathCreatesNothing) {
 }
 
 TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
-    if (rerun_unprivileged())
-        return;
+    if (rerun_unprivileged()) return;
     auto outcome_of = [](const char16_t* path) {
         ExtensionReadOutcome outcome = EXTENSION_READ;
         ExtensionTexts texts = read_extension_texts(path, &outcome);
@@ -370,8 +363,7 @@ TEST_F(ExtensionFile, LargeTextsReadBackWhole) {
         expected_code += (i % 7 == 0) ? u"\r\n" : u"y\r\n";
     }
     std::u16string description;
-    for (int i = 0; i < 30000; ++i)
-        description += u"\u00e9t\u00e9 \U0001F600 line\r\n";
+    for (int i = 0; i < 30000; ++i) description += u"\u00e9t\u00e9 \U0001F600 line\r\n";
     Texts texts{u"Large", u"Ann", description, u"", code};
     ASSERT_EQ(write_texts(u"Extensions/Large.qex", texts), 1);
     Texts back = read_texts(u"Extensions/Large.qex");

@@ -31,7 +31,9 @@ const QString CONFIRM = QStringLiteral("Confirm");
 
 std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
                            const std::string& help, const std::string& code) {
-    auto section = [](const std::string& marker, const std::string& text) { return marker + "\r\n" + text + "\r\n\r\n"; };
+    auto section = [](const std::string& marker, const std::string& text) {
+        return marker + "\r\n" + text + "\r\n\r\n";
+    };
     return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
            section("[HELP]", help) + section("[CODE]", code);
 }
@@ -49,8 +51,10 @@ protected:
         recovery_end();
         if (started_) application_end();
         recovery_set_timing(old_timing_);
-        if (old_state_.empty()) unsetenv("XDG_STATE_HOME");
-        else setenv("XDG_STATE_HOME", old_state_.c_str(), 1);
+        if (old_state_.empty())
+            unsetenv("XDG_STATE_HOME");
+        else
+            setenv("XDG_STATE_HOME", old_state_.c_str(), 1);
     }
 
     bool start(RecoveryTiming timing) {
@@ -94,7 +98,7 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
     const std::string first = "; current name: \r\n" + extension_file("Sparkle", "", "Shines.", "", "1var x;");
     driver.then("the copy holds the texts", [&] { return copy_bytes() == first; });
     driver.then("only its owner may read it", [&] {
-        struct stat info{};
+        struct stat info {};
         EXPECT_EQ(::stat((folder_ + "/" + copies()[0]).c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0600u);
         return true;
@@ -112,7 +116,8 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
         type_into(gadget_widget(GADGET_HELP), "Call it.");
         return true;
     });
-    const std::string second = "; current name: Sparkle\r\n" + extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
+    const std::string second =
+        "; current name: Sparkle\r\n" + extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
     driver.then("a new copy with the current name", [&] { return copy_bytes() == second; });
     driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, "Create a new extension?", "Yes");
     driver.then("New removed the copy", [&] { return copies().empty(); });
@@ -195,18 +200,19 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
         EXPECT_EQ(std::u16string(current_extension_name()), u"Old\nName");
         return true;
     });
-    driver.then("the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one", [&] {
-        std::vector<std::string> names = folder_names_ending(folder_, "");
-        std::sort(names.begin(), names.end());
-        if (names.size() != 4) return false;   // this instance's lock and copy, and the live ones
-        EXPECT_EQ(names[2], "instance-live.lock");
-        EXPECT_EQ(names[3], "instance-live.qex");
-        const std::string own = names[0].substr(0, names[0].find('.'));
-        EXPECT_EQ(names[1], own + ".qex");
-        EXPECT_EQ(file_bytes(folder_ + "/" + own + ".qex"),
-                  "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"));
-        return true;
-    });
+    driver.then(
+        "the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one", [&] {
+            std::vector<std::string> names = folder_names_ending(folder_, "");
+            std::sort(names.begin(), names.end());
+            if (names.size() != 4) return false;  // this instance's lock and copy, and the live ones
+            EXPECT_EQ(names[2], "instance-live.lock");
+            EXPECT_EQ(names[3], "instance-live.qex");
+            const std::string own = names[0].substr(0, names[0].find('.'));
+            EXPECT_EQ(names[1], own + ".qex");
+            EXPECT_EQ(file_bytes(folder_ + "/" + own + ".qex"),
+                      "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"));
+            return true;
+        });
     driver.exit_program().run_application([] {
         recovery_offer();
         application_run();

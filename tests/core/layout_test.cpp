@@ -29,21 +29,40 @@ struct Outer {
     int plain_b;
     Inner fixed[3];
     Inner embedded;
-    void* array;        // dynamic array of Inner
-    ListVariable words; // list of strings
-    HashMap* counts;    // map of ints
+    void* array;         // dynamic array of Inner
+    ListVariable words;  // list of strings
+    HashMap* counts;     // map of ints
     double plain_tail;
 };
 
 // Deliberately not in offset order: the operations must not depend on it.
-const LayoutEntry OUTER_LAYOUT[] = {
-    LAYOUT_MAP, offsetof(Outer, counts), sizeof(int), 0, 5,
-    offsetof(Outer, name),
-    LAYOUT_FIXED_ARRAY, 3, offsetof(Outer, fixed), sizeof(Inner), layout_ref(INNER_LAYOUT),
-    LAYOUT_STRUCTURE, offsetof(Outer, embedded), sizeof(Inner), layout_ref(INNER_LAYOUT),
-    LAYOUT_ARRAY, offsetof(Outer, array), sizeof(Inner), 4, 0, layout_ref(INNER_LAYOUT),
-    LAYOUT_LIST, offsetof(Outer, words), sizeof(StringVar), layout_ref(WORD_LAYOUT), TYPE_STRING,
-    LAYOUT_END};
+const LayoutEntry OUTER_LAYOUT[] = {LAYOUT_MAP,
+                                    offsetof(Outer, counts),
+                                    sizeof(int),
+                                    0,
+                                    5,
+                                    offsetof(Outer, name),
+                                    LAYOUT_FIXED_ARRAY,
+                                    3,
+                                    offsetof(Outer, fixed),
+                                    sizeof(Inner),
+                                    layout_ref(INNER_LAYOUT),
+                                    LAYOUT_STRUCTURE,
+                                    offsetof(Outer, embedded),
+                                    sizeof(Inner),
+                                    layout_ref(INNER_LAYOUT),
+                                    LAYOUT_ARRAY,
+                                    offsetof(Outer, array),
+                                    sizeof(Inner),
+                                    4,
+                                    0,
+                                    layout_ref(INNER_LAYOUT),
+                                    LAYOUT_LIST,
+                                    offsetof(Outer, words),
+                                    sizeof(StringVar),
+                                    layout_ref(WORD_LAYOUT),
+                                    TYPE_STRING,
+                                    LAYOUT_END};
 
 void fill(Outer* o, const char16_t* tag) {
     o->plain_a = 11;
@@ -108,9 +127,11 @@ struct Grid {
     Cell cells[2];
     Cell single;
 };
-const LayoutEntry GRID_LAYOUT[] = {LAYOUT_FIXED_ARRAY, 2, offsetof(Grid, cells), sizeof(Cell), layout_ref(CELL_LAYOUT),
-                                   LAYOUT_STRUCTURE, offsetof(Grid, single), sizeof(Cell), layout_ref(CELL_LAYOUT),
-                                   LAYOUT_END};
+const LayoutEntry GRID_LAYOUT[] = {LAYOUT_FIXED_ARRAY,      2,
+                                   offsetof(Grid, cells),   sizeof(Cell),
+                                   layout_ref(CELL_LAYOUT), LAYOUT_STRUCTURE,
+                                   offsetof(Grid, single),  sizeof(Cell),
+                                   layout_ref(CELL_LAYOUT), LAYOUT_END};
 
 TEST_F(LayoutTest, NestedContainersAreCreatedAndFreedInsideFixedArraysAndStructures) {
     Grid g{};

@@ -33,7 +33,8 @@ void expect_links_sound(const LinkedList* list) {
 
 std::vector<int> values_of(const LinkedList* list) {
     std::vector<int> out;
-    for (ListNode* node = list->first; node; node = node->next) out.push_back(*static_cast<int*>(list_node_element(node)));
+    for (ListNode* node = list->first; node; node = node->next)
+        out.push_back(*static_cast<int*>(list_node_element(node)));
     return out;
 }
 
@@ -72,8 +73,10 @@ TEST_F(ListTest, RandomOperationsMatchAModelWithACursor) {
                 if (cur + 1 < n) expected = model[++cur];
             } else if (op < 50) {
                 got = list_previous(list);
-                if (cur > 0) expected = model[--cur];
-                else cur = -1;
+                if (cur > 0)
+                    expected = model[--cur];
+                else
+                    cur = -1;
             } else if (op < 55) {
                 got = list_last(list);
                 if (n > 0) expected = model[cur = n - 1];
@@ -85,16 +88,21 @@ TEST_F(ListTest, RandomOperationsMatchAModelWithACursor) {
                 got = list_delete(list, flags);
                 if (cur >= 0) {
                     model.erase(model.begin() + cur);
-                    if (cur > 0) --cur;
-                    else if (flags == 1 && !model.empty()) cur = 0;
-                    else cur = -1;
+                    if (cur > 0)
+                        --cur;
+                    else if (flags == 1 && !model.empty())
+                        cur = 0;
+                    else
+                        cur = -1;
                     if (cur >= 0) expected = model[cur];
                 }
             } else if (op < 92) {
                 const int index = static_cast<int>(rng() % (n + 4)) - 2;
                 got = list_select(list, index);
-                if (index >= 0 && index < n) expected = model[cur = index];
-                else cur = -1;
+                if (index >= 0 && index < n)
+                    expected = model[cur = index];
+                else
+                    cur = -1;
             } else if (op < 98) {
                 if (n > 0) {
                     const int index = static_cast<int>(rng() % n);
@@ -256,11 +264,18 @@ struct Holder {
     HashMap* table;
 };
 const LayoutEntry WORD_LAYOUT[] = {0, LAYOUT_END};
-const LayoutEntry HOLDER_LAYOUT[] = {
-    offsetof(Holder, title),
-    LAYOUT_LIST, offsetof(Holder, words), sizeof(StringVar), layout_ref(WORD_LAYOUT), TYPE_STRING,
-    LAYOUT_MAP, offsetof(Holder, table), sizeof(int), 0, 4,
-    LAYOUT_END};
+const LayoutEntry HOLDER_LAYOUT[] = {offsetof(Holder, title),
+                                     LAYOUT_LIST,
+                                     offsetof(Holder, words),
+                                     sizeof(StringVar),
+                                     layout_ref(WORD_LAYOUT),
+                                     TYPE_STRING,
+                                     LAYOUT_MAP,
+                                     offsetof(Holder, table),
+                                     sizeof(int),
+                                     0,
+                                     4,
+                                     LAYOUT_END};
 
 TEST_F(ListTest, CopyIsDeepAndEveryContainerIsReleased) {
     LinkedList* source = list_create(sizeof(Holder), nullptr, HOLDER_LAYOUT, 0);

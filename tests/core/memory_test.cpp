@@ -192,7 +192,8 @@ TEST_F(MemoryTest, ChunksGrowWithThePoolWithinTheLimits) {
     }
     EXPECT_EQ(largest, 65536);
     EXPECT_EQ(at_maximum, 2) << "chunks stay at the maximum once the pool is large";
-    EXPECT_EQ(static_cast<std::intptr_t>(blocks.size()), pool_total_slots(pool) - pool_block_chunk_capacity(blocks.back()) + 1);
+    EXPECT_EQ(static_cast<std::intptr_t>(blocks.size()),
+              pool_total_slots(pool) - pool_block_chunk_capacity(blocks.back()) + 1);
     pool_destroy(pool);
 }
 

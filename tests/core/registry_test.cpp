@@ -113,8 +113,8 @@ TEST_F(RegistryTest, ReleaseKeepsTheSlotRecordForReuse) {
 TEST_F(RegistryTest, InvalidNumbersAndUnusedSlots) {
     EXPECT_EQ(registry_lookup(g_registry, ANY_NUMBER), nullptr);
     EXPECT_EQ(registry_lookup(g_registry, -2), nullptr);
-    EXPECT_EQ(registry_lookup(g_registry, 7), nullptr);          // never used
-    EXPECT_EQ(registry_lookup(g_registry, 1000), nullptr);       // beyond the slots, not dynamic
+    EXPECT_EQ(registry_lookup(g_registry, 7), nullptr);     // never used
+    EXPECT_EQ(registry_lookup(g_registry, 1000), nullptr);  // beyond the slots, not dynamic
     EXPECT_EQ(registry_is_object(g_registry, 1000), nullptr);
     EXPECT_EQ(registry_obtain(g_registry, -2), nullptr);
     EXPECT_EQ(registry_obtain(g_registry, REGISTRY_MAX_NUMBER + 1), nullptr);

@@ -47,7 +47,8 @@ void expect_links_sound(const LinkedList* list) {
 
 std::vector<std::int32_t> seqs(const LinkedList* list) {
     std::vector<std::int32_t> out;
-    for (ListNode* node = list->first; node; node = node->next) out.push_back(static_cast<Item*>(list_node_element(node))->seq);
+    for (ListNode* node = list->first; node; node = node->next)
+        out.push_back(static_cast<Item*>(list_node_element(node))->seq);
     return out;
 }
 
@@ -95,8 +96,10 @@ void check_sort(int type, const std::vector<T>& keys, int options, std::int32_t 
     std::int32_t from = 0, to = n;  // half-open range that the reference sorts
     const bool sorts = first == -1 || (first >= 0 && last < n && first <= last);
     if (first != -1) {
-        if (sorts) from = first, to = last + 1;
-        else from = to = 0;
+        if (sorts)
+            from = first, to = last + 1;
+        else
+            from = to = 0;
     }
     const bool descending = options & SORT_DESCENDING;
     std::stable_sort(expected.begin() + from, expected.begin() + to, [&](std::int32_t a, std::int32_t b) {
@@ -156,27 +159,44 @@ TEST_F(SortTest, EveryTypeCodeSortsLikeStableSortInBothDirections) {
         const V all[] = {values...};
         return all[rng() % sizeof...(values)];
     };
-    check_type<std::int8_t>(TYPE_BYTE, [&] { return std::int8_t(pick(-128, -1, 0, 1, 5, 127)); }, rng);
-    check_type<std::int16_t>(TYPE_WORD, [&] { return std::int16_t(pick(-32768, -300, 0, 2, 300, 32767)); }, rng);
-    check_type<std::int32_t>(TYPE_LONG, [&] { return std::int32_t(pick(INT32_MIN, -70000, -1, 0, 10, 70000, INT32_MAX)); }, rng);
-    check_type<std::intptr_t>(TYPE_INTEGER, [&] {
-        return std::intptr_t(pick(std::int64_t(INTPTR_MIN), std::int64_t(-5), std::int64_t(0), std::int64_t(1) << 40, std::int64_t(7)));
-    }, rng);
-    check_type<float>(TYPE_FLOAT, [&] { return pick(-INFINITY, -2.5f, -0.0f, 0.0f, 1e-30f, 3.0f, INFINITY); }, rng);
-    check_type<std::uint16_t>(TYPE_CHARACTER, [&] { return std::uint16_t(pick(0, 65, 97, 0x7FFF, 0x8000, 0xFFFF)); }, rng);
-    check_type<std::uint16_t>(TYPE_UNICODE, [&] { return std::uint16_t(pick(0, 1, 0x8001, 0xFFFE)); }, rng);
-    check_type<double>(TYPE_DOUBLE, [&] { return pick(-1e300, -1.0, -0.0, 0.0, 0.5, 1e300); }, rng);
+    check_type<std::int8_t>(
+        TYPE_BYTE, [&] { return std::int8_t(pick(-128, -1, 0, 1, 5, 127)); }, rng);
+    check_type<std::int16_t>(
+        TYPE_WORD, [&] { return std::int16_t(pick(-32768, -300, 0, 2, 300, 32767)); }, rng);
+    check_type<std::int32_t>(
+        TYPE_LONG, [&] { return std::int32_t(pick(INT32_MIN, -70000, -1, 0, 10, 70000, INT32_MAX)); }, rng);
+    check_type<std::intptr_t>(
+        TYPE_INTEGER,
+        [&] {
+            return std::intptr_t(pick(std::int64_t(INTPTR_MIN), std::int64_t(-5), std::int64_t(0),
+                                      std::int64_t(1) << 40, std::int64_t(7)));
+        },
+        rng);
+    check_type<float>(
+        TYPE_FLOAT, [&] { return pick(-INFINITY, -2.5f, -0.0f, 0.0f, 1e-30f, 3.0f, INFINITY); }, rng);
+    check_type<std::uint16_t>(
+        TYPE_CHARACTER, [&] { return std::uint16_t(pick(0, 65, 97, 0x7FFF, 0x8000, 0xFFFF)); }, rng);
+    check_type<std::uint16_t>(
+        TYPE_UNICODE, [&] { return std::uint16_t(pick(0, 1, 0x8001, 0xFFFE)); }, rng);
+    check_type<double>(
+        TYPE_DOUBLE, [&] { return pick(-1e300, -1.0, -0.0, 0.0, 0.5, 1e300); }, rng);
     // Values whose low halves have the top bit set catch a signed comparison of the low halves.
-    check_type<std::int64_t>(TYPE_QUAD, [&] {
-        return pick(INT64_MIN, std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(0x7FFFFFFF),
-                    std::int64_t(0x80000000), std::int64_t(0x1FFFFFFFF), INT64_MAX);
-    }, rng);
-    check_type<std::uint8_t>(TYPE_ASCII, [&] { return std::uint8_t(pick(0, 1, 127, 128, 200, 255)); }, rng);
+    check_type<std::int64_t>(
+        TYPE_QUAD,
+        [&] {
+            return pick(INT64_MIN, std::int64_t(-1), std::int64_t(0), std::int64_t(1), std::int64_t(0x7FFFFFFF),
+                        std::int64_t(0x80000000), std::int64_t(0x1FFFFFFFF), INT64_MAX);
+        },
+        rng);
+    check_type<std::uint8_t>(
+        TYPE_ASCII, [&] { return std::uint8_t(pick(0, 1, 127, 128, 200, 255)); }, rng);
     // Letters of both cases and the characters between 'Z' and 'a', which tell lower-case
     // folding from upper-case folding; a null text and units above 0x7FFF.
-    static const char16_t* const texts[] = {nullptr, u"", u"a", u"A", u"b", u"B", u"_", u"[", u"`", u"ab", u"AB", u"aB",
-                                            u"a_", u"A[", u"z", u"Z", u"\u00e9", u"\uff21", u"\u00c9a", u"abc", u"ABD"};
-    check_type<const char16_t*>(TYPE_STRING, [&] { return texts[rng() % (sizeof texts / sizeof *texts)]; }, rng);
+    static const char16_t* const texts[] = {nullptr, u"",  u"a",      u"A",      u"b",       u"B",   u"_",
+                                            u"[",    u"`", u"ab",     u"AB",     u"aB",      u"a_",  u"A[",
+                                            u"z",    u"Z", u"\u00e9", u"\uff21", u"\u00c9a", u"abc", u"ABD"};
+    check_type<const char16_t*>(
+        TYPE_STRING, [&] { return texts[rng() % (sizeof texts / sizeof *texts)]; }, rng);
 }
 
 // A list of strings sorted by its first field, as the highlighter sorts its keywords.
@@ -199,7 +219,8 @@ std::vector<std::u16string> sorted_words(std::initializer_list<const char16_t*> 
 }
 
 TEST_F(SortTest, KeywordsSortWithAndWithoutCase) {
-    EXPECT_EQ(sorted_words({u"Q", u"a", u"R", u"q"}, SORT_NO_CASE), (std::vector<std::u16string>{u"a", u"Q", u"q", u"R"}));
+    EXPECT_EQ(sorted_words({u"Q", u"a", u"R", u"q"}, SORT_NO_CASE),
+              (std::vector<std::u16string>{u"a", u"Q", u"q", u"R"}));
     EXPECT_EQ(sorted_words({u"Q", u"a", u"R", u"q"}, 0), (std::vector<std::u16string>{u"Q", u"R", u"a", u"q"}));
     EXPECT_EQ(sorted_words({u"b", u"_", u"A"}, SORT_NO_CASE), (std::vector<std::u16string>{u"_", u"A", u"b"}))
         << "letters fold to lower case, so '_' sorts before them";
@@ -218,7 +239,8 @@ LinkedList* long_list(std::initializer_list<std::int32_t> values) {
 
 std::vector<std::int32_t> longs(const LinkedList* list) {
     std::vector<std::int32_t> out;
-    for (ListNode* node = list->first; node; node = node->next) out.push_back(*static_cast<std::int32_t*>(list_node_element(node)));
+    for (ListNode* node = list->first; node; node = node->next)
+        out.push_back(*static_cast<std::int32_t*>(list_node_element(node)));
     return out;
 }
 

@@ -384,8 +384,8 @@ TEST_F(StringsTest, ReplaceWithEveryArgumentInTheArea) {
         const std::int32_t p_text = temp_position() + 2;
         temp_reserve(1, temp_position());
         temp_append(s.c_str());
-        char16_t* result = string_replace(temp_address(p_text), temp_address(p0), temp_address(p_replacement), 0, 1,
-                                          p0);
+        char16_t* result =
+            string_replace(temp_address(p_text), temp_address(p0), temp_address(p_replacement), 0, 1, p0);
         ASSERT_EQ(area_text(result), ref_replace(s, search, replacement, false, 1)) << round;
         temp_reset(p0);
     }
@@ -652,7 +652,10 @@ TEST_F(StringsTest, InvalidUtf8DecodesToReplacementCharacters) {
         return area_text(string_from_memory(bytes, length, TEXT_UTF8, p0));
     };
     EXPECT_EQ(decode("\xC3\x28", -1), Text(u"\uFFFD("));
-    EXPECT_EQ(decode("a\xFF" "b", -1), Text(u"a\uFFFDb"));
+    EXPECT_EQ(decode("a\xFF"
+                     "b",
+                     -1),
+              Text(u"a\uFFFDb"));
     EXPECT_EQ(decode("\xE2\x82", -1), Text(u"\uFFFD")) << "a truncated sequence is one replacement";
     EXPECT_EQ(decode("\xC0\x80", -1), Text(u"\uFFFD\uFFFD")) << "overlong forms are refused";
     EXPECT_EQ(decode("\xF0\x9F\x98\x80", -1), Text(u"\U0001F600"));
@@ -696,7 +699,8 @@ TEST_F(StringsTest, MemoryConversionEdges) {
     const std::size_t size = std::strlen(source) + 1;
     char* in_area = reinterpret_cast<char*>(temp_reserve(static_cast<std::int32_t>((size + 1) / 2), p0));
     std::memcpy(in_area, source, size);
-    EXPECT_EQ(area_text(string_from_memory(in_area, -1, TEXT_UTF8, p0)), Text(u"\u20AC and \u00E9t\u00E9 and more text"));
+    EXPECT_EQ(area_text(string_from_memory(in_area, -1, TEXT_UTF8, p0)),
+              Text(u"\u20AC and \u00E9t\u00E9 and more text"));
     temp_reset(p0);
 }
 

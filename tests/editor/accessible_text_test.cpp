@@ -104,28 +104,36 @@ TEST_F(AccessibleText, ACharacterBeyondTheBasicPlaneCountsTwoUnits) {
 }
 
 TEST_F(AccessibleText, EditsSendTheirEventsWithTheirOffsets) {
-    set_utf8("var s = 'a\xF0\x9F\x98\x80" "b';");
+    set_utf8(
+        "var s = 'a\xF0\x9F\x98\x80"
+        "b';");
     send(SCI_GOTOPOS, 9);  // after the opening quote
     set_accessibility_active(true);
     QAccessible::installUpdateHandler(record_event);
     for (int i = 0; i < 3; ++i) press(Qt::Key_Right, Qt::ShiftModifier);
     seen.clear();
     press(Qt::Key_Backspace);
-    const std::string removed = "a\xF0\x9F\x98\x80" "b";
-    EXPECT_EQ(seen, (std::vector<SeenEvent>{{QAccessible::TextRemoved, 9, removed}, {QAccessible::TextCaretMoved, 9, ""}}));
+    const std::string removed =
+        "a\xF0\x9F\x98\x80"
+        "b";
+    EXPECT_EQ(seen,
+              (std::vector<SeenEvent>{{QAccessible::TextRemoved, 9, removed}, {QAccessible::TextCaretMoved, 9, ""}}));
     seen.clear();
     type("x");
-    EXPECT_EQ(seen, (std::vector<SeenEvent>{{QAccessible::TextInserted, 9, "x"}, {QAccessible::TextCaretMoved, 10, ""}}));
+    EXPECT_EQ(seen,
+              (std::vector<SeenEvent>{{QAccessible::TextInserted, 9, "x"}, {QAccessible::TextCaretMoved, 10, ""}}));
     // Through the interface itself, too.
     seen.clear();
     accessible()->editableTextInterface()->insertText(0, QString::fromStdString(removed));
-    EXPECT_EQ(seen, (std::vector<SeenEvent>{{QAccessible::TextInserted, 0, removed}, {QAccessible::TextCaretMoved, 14, ""}}));
+    EXPECT_EQ(seen,
+              (std::vector<SeenEvent>{{QAccessible::TextInserted, 0, removed}, {QAccessible::TextCaretMoved, 14, ""}}));
 }
 
 // A document of every kind of character and line end, against its whole text as one QString.
 std::string random_document(std::mt19937& random, int pieces) {
-    const char* alphabet[] = {"a", "Z", "x1", " ", "\t", ".", "(", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-                              "\xF0\x9D\x84\x9E", "\r\n", "\n", "\r", "// ", "var "};
+    const char* alphabet[] = {
+        "a",    "Z",  "x1", " ",   "\t",  ".", "(", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E",
+        "\r\n", "\n", "\r", "// ", "var "};
     std::string text;
     for (int i = 0; i < pieces; ++i) text += alphabet[random() % std::size(alphabet)];
     return text;
@@ -146,7 +154,8 @@ TEST_F(AccessibleText, ARandomDocumentReadsAsAWalkThroughItsWholeText) {
     // The caret at character starts chosen by byte position.
     for (int i = 0; i < 100; ++i) {
         std::size_t position = random() % (document.size() + 1);
-        while (position < document.size() && (static_cast<unsigned char>(document[position]) & 0xC0) == 0x80) ++position;
+        while (position < document.size() && (static_cast<unsigned char>(document[position]) & 0xC0) == 0x80)
+            ++position;
         send(SCI_GOTOPOS, position);
         ASSERT_EQ(text()->cursorPosition(), QString::fromUtf8(document.substr(0, position)).size()) << position;
     }
@@ -169,13 +178,15 @@ TEST_F(AccessibleText, ARandomDocumentReadsAsAWalkThroughItsWholeText) {
             ASSERT_EQ(std::pair(s, e), std::pair(start, end));
         }
         int line_start = offset;
-        while (line_start > 0 && whole[line_start - 1] != '\n' && !(whole[line_start - 1] == '\r' && whole[line_start] != '\n'))
+        while (line_start > 0 && whole[line_start - 1] != '\n' &&
+               !(whole[line_start - 1] == '\r' && whole[line_start] != '\n'))
             --line_start;
         int line_end = offset;
         while (line_end < whole.size() && whole[line_end] != '\n' && whole[line_end] != '\r') ++line_end;
         if (line_end < whole.size()) line_end += whole.mid(line_end, 2) == "\r\n" ? 2 : 1;
         int s = 0, e = 0;
-        ASSERT_EQ(at(offset, QAccessible::LineBoundary, &s, &e), whole.mid(line_start, line_end - line_start)) << offset;
+        ASSERT_EQ(at(offset, QAccessible::LineBoundary, &s, &e), whole.mid(line_start, line_end - line_start))
+            << offset;
         ASSERT_EQ(std::pair(s, e), std::pair(line_start, line_end));
     }
     // Edits by offset land where a walk puts them.

@@ -216,7 +216,9 @@ TEST_F(EditorConfig, TextInAndOutIsUtf8BothWays) {
     create_editor(EDITOR_LINE_NUMBERS, true);
     const char16_t* text = u"var s = \"gr\u00fc\u00dfe \u4e2d\u6587 \U0001F600\";\r\nx";
     code_editor_set_text(kEditor, text, 1);
-    EXPECT_EQ(text_utf8(), "var s = \"gr\xc3\xbc\xc3\x9f" "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
+    EXPECT_EQ(text_utf8(),
+              "var s = \"gr\xc3\xbc\xc3\x9f"
+              "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
     const std::int32_t p0 = temp_position();
     char16_t* back = code_editor_get_text(kEditor);
     EXPECT_EQ(std::u16string(back), std::u16string(text));
@@ -233,7 +235,9 @@ TEST_F(EditorConfig, TextInAndOutIsUtf8BothWays) {
     EXPECT_TRUE(std::u16string(back) == rows);
     temp_reset(p0);
     send(SCI_UNDO);
-    EXPECT_EQ(text_utf8(), "var s = \"gr\xc3\xbc\xc3\x9f" "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
+    EXPECT_EQ(text_utf8(),
+              "var s = \"gr\xc3\xbc\xc3\x9f"
+              "e \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\";\r\nx");
 }
 
 TEST_F(EditorConfig, EmptyTextLeavesOneLineAndUndoKeepsTheEarlierText) {
@@ -322,7 +326,8 @@ TEST_F(Notifications, TheOwnersCallbackFollowsTheEditorsOwnHandling) {
     n.modificationType = SC_MOD_INSERTTEXT;
     n.linesAdded = 1;
     EXPECT_EQ(scintilla_notify_hook(record, nullptr, WM_NOTIFY, 0, reinterpret_cast<std::intptr_t>(&n)), 0);
-    EXPECT_EQ(owner_saw_margin, static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10));
+    EXPECT_EQ(owner_saw_margin,
+              static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10));
     // Notifications reach the handler through the toolkit's WM_NOTIFY, synchronously.
     n = SCNotification{};
     n.nmhdr.code = SCN_CHARADDED;

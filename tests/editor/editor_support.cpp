@@ -125,7 +125,8 @@ std::string format_folded(const std::string& text, const std::vector<int>& level
         std::string content = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!content.empty() && content.back() == '\r') content.pop_back();
         char head[32];
-        std::snprintf(head, sizeof head, "%4x %d | ", static_cast<unsigned>(levels[line]), line < states.size() ? states[line] : -1);
+        std::snprintf(head, sizeof head, "%4x %d | ", static_cast<unsigned>(levels[line]),
+                      line < states.size() ? states[line] : -1);
         out += head + content + "\n";
         if (end == std::string::npos) break;
         start = end + 1;

@@ -69,7 +69,8 @@ TEST_F(HighlightGolden, FullRestyleMatchesTheExpectedFiles) {
         ensure_styled();
         expect_golden(kHighlightDir + name + ".styled", styled());
         // The spare styles are configured, but no token of the JavaScript set-up takes them.
-        for (int style : snapshot().styles) EXPECT_TRUE(style < STYLE_SPARE_TEAL || style > STYLE_SPARE_RED_BOLD) << style;
+        for (int style : snapshot().styles)
+            EXPECT_TRUE(style < STYLE_SPARE_TEAL || style > STYLE_SPARE_RED_BOLD) << style;
         expect_golden(kHighlightDir + name + ".folded", folded());
     }
 }

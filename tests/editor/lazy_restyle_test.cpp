@@ -48,7 +48,8 @@ protected:
 TEST_F(LazyRestyle, RandomEditsEndLikeAFreshFullRun) {
     set_utf8(sample_document(150));
     std::mt19937 random(20261207);
-    const char* pieces[] = {"/*", "*/", "{", "}", "\n", "// x", "\"", "'", " foo (", ")", "1.5", "} else {", "\r\n", "var "};
+    const char* pieces[] = {"/*", "*/",     "{", "}",   "\n",       "// x", "\"",
+                            "'",  " foo (", ")", "1.5", "} else {", "\r\n", "var "};
     for (int round = 0; round < 40; ++round) {
         for (int edit = 0; edit < 5; ++edit) {
             const int n = length();
@@ -170,8 +171,9 @@ TEST_F(LazyRestyle, RealNpmFileKeepsTheInvariants) {
     for (int line = 0; line < line_count(); ++line) comment_lines += line_state(line);
     EXPECT_GT(comment_lines, 100);  // the file is mostly documentation comments
     EXPECT_EQ(style_at(find("function debounce")), 2);
-    EXPECT_EQ(fold_level(static_cast<int>(send(SCI_LINEFROMPOSITION, find("function debounce")))) & SC_FOLDLEVELHEADERFLAG,
-              SC_FOLDLEVELHEADERFLAG);
+    EXPECT_EQ(
+        fold_level(static_cast<int>(send(SCI_LINEFROMPOSITION, find("function debounce")))) & SC_FOLDLEVELHEADERFLAG,
+        SC_FOLDLEVELHEADERFLAG);
 }
 
 // The benchmark's file, when bench/fetch_typescript.sh has fetched it; CI fetches it and sets
@@ -179,7 +181,8 @@ TEST_F(LazyRestyle, RealNpmFileKeepsTheInvariants) {
 TEST_F(LazyRestyle, TypeScriptCompilerKeepsTheInvariants) {
     const std::string path = std::string(QEM_SOURCE_DIR) + "/bench/.cache/typescript-5.4.5/package/lib/typescript.js";
     if (!std::filesystem::exists(path)) {
-        if (std::getenv("QEM_REQUIRE_TYPESCRIPT")) FAIL() << path << " is missing; bench/fetch_typescript.sh fetches it";
+        if (std::getenv("QEM_REQUIRE_TYPESCRIPT"))
+            FAIL() << path << " is missing; bench/fetch_typescript.sh fetches it";
         GTEST_SKIP() << "run bench/fetch_typescript.sh to fetch " << path;
     }
     const std::string text = read_file(path);

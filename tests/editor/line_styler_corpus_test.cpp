@@ -15,7 +15,8 @@ TEST_F(LineStylerCorpus, EverySavedInputHoldsTheProperty) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string bytes = read_file(entry.path().string());
         SCOPED_TRACE(entry.path().filename().string());
-        EXPECT_EQ(line_styler_fuzz::check(kEditor, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "");
+        EXPECT_EQ(line_styler_fuzz::check(kEditor, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                  "");
         ++inputs;
     }
     EXPECT_GE(inputs, 10);

@@ -145,7 +145,8 @@ TEST_F(TokenRules, StyleTokenForgetsThePendingStyleAfterAGap) {
     code_editor_add_words(kEditor, u"@", 8, WORD_STYLE_NEXT);
     code_editor_set_line_styler(kEditor, styles_a_byte_itself);
     styled("@ab cd\n@ab cd");
-    EXPECT_EQ(styles_of("@ab cd\n"), (std::vector<int>{8, 3, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT}));
+    EXPECT_EQ(styles_of("@ab cd\n"),
+              (std::vector<int>{8, 3, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT, STYLE_DEFAULT}));
     const int second = static_cast<int>(send(SCI_POSITIONFROMLINE, 1));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(style_at(second + i), 8) << i;
     EXPECT_EQ(style_at(second + 3), STYLE_DEFAULT);

@@ -214,7 +214,8 @@ TEST_F(Typing, FoldAnyLineTogglesFromAnyLine) {
 TEST_F(Typing, TheLineNumberMarginWidensAtTheTenthLine) {
     set_utf8("1\n2\n3\n4\n5\n6\n7\n8\n9");
     const int nine = static_cast<int>(send(SCI_GETMARGINWIDTHN, 0));
-    const int ninety_nine = static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10);
+    const int ninety_nine =
+        static_cast<int>(send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("99")) + 10);
     auto margin = [this] { return static_cast<int>(send(SCI_GETMARGINWIDTHN, 0)); };
     EXPECT_EQ(nine, send(SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>("9")) + 10);
     ASSERT_GT(ninety_nine, nine);
@@ -268,21 +269,22 @@ TEST_F(Typing, TypedTextIsStyledAsTyped) {
 
 // Not an assertion of looks: it leaves a picture for a person to look at.
 TEST_F(Typing, ScreenshotOfFoldedCodeWithACompletionList) {
-    set_utf8("// Quorval extension\n"
-             "function greet(name) {\n"
-             "    var text = \"Hello, \" + name;\n"
-             "    return text.length * 2.5;\n"
-             "}\n"
-             "/* block\n"
-             "   comment */\n"
-             "function hidden() {\n"
-             "    if (x) {\n"
-             "        y(1);\n"
-             "    } else {\n"
-             "        z('q');\n"
-             "    }\n"
-             "}\n"
-             "\n");
+    set_utf8(
+        "// Quorval extension\n"
+        "function greet(name) {\n"
+        "    var text = \"Hello, \" + name;\n"
+        "    return text.length * 2.5;\n"
+        "}\n"
+        "/* block\n"
+        "   comment */\n"
+        "function hidden() {\n"
+        "    if (x) {\n"
+        "        y(1);\n"
+        "    } else {\n"
+        "        z('q');\n"
+        "    }\n"
+        "}\n"
+        "\n");
     ensure_styled();
     click_fold_margin(7);
     ASSERT_EQ(send(SCI_GETFOLDEXPANDED, 7), 0);

@@ -191,12 +191,19 @@ TEST_F(WordTable, ByteLookupsWhileStylingAgreeWithPlainLookups) {
 TEST_F(WordTable, NonAsciiWordsAreFoundWithCaseFolding) {
     create_editor(0, true);
     code_editor_add_keywords(kEditor, u"\u00fcber", 2, 0, 0);
-    set_utf8("x \xc3\x9c" "BER y \xc3\xbc" "ber");
+    set_utf8(
+        "x \xc3\x9c"
+        "BER y \xc3\xbc"
+        "ber");
     const std::int32_t area = temp_position();
     ensure_styled();
     EXPECT_EQ(temp_position(), area);
-    EXPECT_EQ(styles_of("\xc3\x9c" "BER"), (std::vector<int>(5, 2)));
-    EXPECT_EQ(styles_of("\xc3\xbc" "ber"), (std::vector<int>(5, 2)));
+    EXPECT_EQ(styles_of("\xc3\x9c"
+                        "BER"),
+              (std::vector<int>(5, 2)));
+    EXPECT_EQ(styles_of("\xc3\xbc"
+                        "ber"),
+              (std::vector<int>(5, 2)));
     EXPECT_EQ(style_at(0), STYLE_DEFAULT);
 }
 

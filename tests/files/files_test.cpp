@@ -46,11 +46,9 @@ std::vector<std::string> reference_lines(const std::string& bytes) {
         std::string line;
         while (i < bytes.size()) {
             char c = bytes[i++];
-            if (c == '\0' || c == '\n')
-                break;
+            if (c == '\0' || c == '\n') break;
             if (c == '\r') {
-                if (i < bytes.size() && bytes[i] == '\n')
-                    ++i;
+                if (i < bytes.size() && bytes[i] == '\n') ++i;
                 break;
             }
             line += c;
@@ -73,8 +71,12 @@ TEST_F(Files, TextIsWrittenInEachFormatWithoutByteOrderMark) {
     EXPECT_EQ(file_write_text(file, nullptr, TEXT_UTF8), 0);
     EXPECT_EQ(file_write_text(file, u"", TEXT_UTF16), 0);
     file_close(file);
-    EXPECT_EQ(read_bytes("formats.txt"),
-              std::string("\xC3\xA9" "\xE9\x00" "\r\n" "x\x00\r\x00\n\x00" "\xF0\x9F\x98\x80", 16));
+    EXPECT_EQ(read_bytes("formats.txt"), std::string("\xC3\xA9"
+                                                     "\xE9\x00"
+                                                     "\r\n"
+                                                     "x\x00\r\x00\n\x00"
+                                                     "\xF0\x9F\x98\x80",
+                                                     16));
 }
 
 TEST_F(Files, NarrowFormatIsEveryValueButUtf8AndUtf16) {
@@ -179,8 +181,7 @@ TEST_F(Files, LinesOfAnyLengthAreReadWhole) {
     std::string long_line(10000, 'L');
     EXPECT_EQ(lines_of(long_line + "\r\nshort"), (std::vector<std::u16string>{repeated(u'L', 10000), u"short"}));
     std::string huge;
-    for (int i = 0; i < 300000; ++i)
-        huge += "\xE2\x82\xAC";  // the euro sign, 900,000 bytes in one line without end
+    for (int i = 0; i < 300000; ++i) huge += "\xE2\x82\xAC";  // the euro sign, 900,000 bytes in one line without end
     std::vector<std::u16string> lines = lines_of(huge);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], repeated(u'\u20ac', 300000));
@@ -195,8 +196,7 @@ TEST_F(Files, RandomBytesSplitLikeTheByteByByteReader) {
         for (std::size_t i = 0; i < size; ++i)
             bytes += random() % 50 == 0 ? alphabet[random() % 6] : static_cast<char>('a' + random() % 3);
         std::vector<std::u16string> expected;
-        for (const std::string& line : reference_lines(bytes))
-            expected.emplace_back(line.begin(), line.end());
+        for (const std::string& line : reference_lines(bytes)) expected.emplace_back(line.begin(), line.end());
         ASSERT_EQ(lines_of(bytes), expected) << "round " << round;
     }
 }
@@ -228,7 +228,9 @@ TEST_F(Files, Utf16UnitGivenBackAcrossARefill) {
 }
 
 TEST_F(Files, InvalidUtf8DecodesToReplacementCharacters) {
-    EXPECT_EQ(lines_of("a\xFF" "b\xC3\n"), (std::vector<std::u16string>{u"a\ufffdb\ufffd"}));
+    EXPECT_EQ(lines_of("a\xFF"
+                       "b\xC3\n"),
+              (std::vector<std::u16string>{u"a\ufffdb\ufffd"}));
 }
 
 TEST_F(Files, ByteOrderMarkIsAnOrdinaryCharacterForFiles) {
@@ -239,7 +241,7 @@ TEST_F(Files, ReadingAfterWritingFlushesAndContinuesBehind) {
     ObjectNumber file = file_create(ANY_NUMBER, u"rw.txt");
     file_write_line(file, u"first", TEXT_UTF8);
     EXPECT_EQ(path_size(u"rw.txt"), 0);
-    EXPECT_NE(file_at_end(file), 0);  // behind the written bytes there is nothing
+    EXPECT_NE(file_at_end(file), 0);     // behind the written bytes there is nothing
     EXPECT_EQ(path_size(u"rw.txt"), 7);  // the end test flushed them
     file_close(file);
 
@@ -263,8 +265,7 @@ TEST_F(Files, ReadingAfterWritingFlushesAndContinuesBehind) {
 TEST_F(Files, EndTestGivesTheProbedByteBack) {
     write_raw("probe.txt", "ab\ncd");
     ObjectNumber file = file_read(ANY_NUMBER, u"probe.txt");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(file_at_end(file), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(file_at_end(file), 0);
     EXPECT_EQ(all_lines(file, TEXT_UTF8), (std::vector<std::u16string>{u"ab", u"cd"}));
     file_close(file);
 }
@@ -340,8 +341,7 @@ TEST_F(Files, ReadingTakesOnlyRegularFiles) {
 }
 
 TEST_F(Files, WhatThisUserMayNotReadIsRefused) {
-    if (rerun_unprivileged())
-        return;
+    if (rerun_unprivileged()) return;
     write_raw("locked.txt", "secret");
     ASSERT_EQ(::chmod("locked.txt", 0), 0);
     ASSERT_EQ(directory_create(u"closed"), 1);
@@ -376,11 +376,10 @@ TEST_F(Files, LinesTheAreaCannotHoldAreReadPastAndRefused) {
     ASSERT_EQ(temp_room(p0), 1000);
     // UTF-8 takes up to three bytes a unit, so only decoding can tell whether a line of more
     // bytes than units of room still fits.
-    std::string fits_exactly(1000, 'a'), one_too_many(1001, 'b'), two_bytes_each, three_bytes_each, past_buffer(5000, 'c');
-    for (int i = 0; i < 1000; ++i)
-        two_bytes_each += "\xC3\xA9";
-    for (int i = 0; i < 1001; ++i)
-        three_bytes_each += "\xE2\x82\xAC";
+    std::string fits_exactly(1000, 'a'), one_too_many(1001, 'b'), two_bytes_each, three_bytes_each,
+        past_buffer(5000, 'c');
+    for (int i = 0; i < 1000; ++i) two_bytes_each += "\xC3\xA9";
+    for (int i = 0; i < 1001; ++i) three_bytes_each += "\xE2\x82\xAC";
     write_raw("long.txt", fits_exactly + "\n" + one_too_many + "\n" + two_bytes_each + "\r\n" + three_bytes_each +
                               "\r" + past_buffer + "\nlast");
     ObjectNumber file = file_read(ANY_NUMBER, u"long.txt");
@@ -392,11 +391,11 @@ TEST_F(Files, LinesTheAreaCannotHoldAreReadPastAndRefused) {
     }
     file_close(file);
     EXPECT_EQ(lines, (std::vector<std::pair<int, std::u16string>>{{1, std::u16string(1000, u'a')},
-                                                                    {0, u"<refused>"},
-                                                                    {1, std::u16string(1000, u'\u00e9')},
-                                                                    {0, u"<refused>"},
-                                                                    {0, u"<refused>"},
-                                                                    {1, u"last"}}));
+                                                                  {0, u"<refused>"},
+                                                                  {1, std::u16string(1000, u'\u00e9')},
+                                                                  {0, u"<refused>"},
+                                                                  {0, u"<refused>"},
+                                                                  {1, u"last"}}));
     // UTF-16 counts two bytes a unit.
     write_raw("wide.txt", std::string(2002, 'w') + std::string("\n\0", 2) + std::string(2000, 'v'));
     file = file_read(ANY_NUMBER, u"wide.txt");
@@ -410,8 +409,7 @@ TEST_F(Files, ARefusedLineIsReadPastWithoutBeingHeldInMemory) {
     {
         std::ofstream out("huge.txt", std::ios::binary);
         std::string mebibyte(1 << 20, 'h');
-        for (int i = 0; i < 64; ++i)
-            out << mebibyte;
+        for (int i = 0; i < 64; ++i) out << mebibyte;
         out << "\nafter";
     }
     // In a child, whose peak memory starts at what it holds now.
@@ -440,12 +438,9 @@ TEST_F(Files, LongLinesDecodeInPiecesAsAWhole) {
     // whose ends fall in a run of stray continuation bytes and inside four-byte characters.
     std::string bytes = "x";
     std::u16string expected = u"x";
-    for (int i = 0; i < 32767; ++i, expected += u"\u00e9")
-        bytes += "\xC3\xA9";
-    for (int i = 0; i < 70000; ++i, expected += u"\ufffd")
-        bytes += "\x80";
-    for (int i = 0; i < 20000; ++i, expected += u"\U0001F600")
-        bytes += "\xF0\x9F\x98\x80";
+    for (int i = 0; i < 32767; ++i, expected += u"\u00e9") bytes += "\xC3\xA9";
+    for (int i = 0; i < 70000; ++i, expected += u"\ufffd") bytes += "\x80";
+    for (int i = 0; i < 20000; ++i, expected += u"\U0001F600") bytes += "\xF0\x9F\x98\x80";
     std::int32_t p0 = temp_position();
     AreaLimit limit(p0 + 2 * static_cast<std::int32_t>(expected.size()) + 5);
     ASSERT_LT(temp_room(p0), static_cast<std::int32_t>(bytes.size()));
@@ -461,7 +456,7 @@ TEST_F(Files, FailedOpenKeepsNoRecord) {
     EXPECT_EQ(heap_block_count(runtime_heap()), blocks);
     EXPECT_EQ(file_create(5, u"nowhere/x.txt"), 0);
     EXPECT_EQ(file_write_text(5, u"x", TEXT_UTF8), 0);  // the slot holds a free record
-    EXPECT_EQ(file_create(-5, u"negative.txt"), 0);      // no such number: nothing is created
+    EXPECT_EQ(file_create(-5, u"negative.txt"), 0);     // no such number: nothing is created
     EXPECT_EQ(path_size(u"negative.txt"), -1);
 }
 
@@ -530,8 +525,8 @@ TEST_F(Files, FileSizeLimitFailsTheWriteInsteadOfEndingTheProcess) {
 
 TEST_F(Files, LongTextsAreConvertedInPiecesWithoutSplittingACharacter) {
     // Pieces of 32768 units: put a surrogate pair and a lone surrogate across the first seams.
-    std::u16string text = repeated(u'a', 32767) + u"\U0001F600" + repeated(u'b', 32766) + u"\xD800" +
-                          repeated(u'c', 40000);
+    std::u16string text =
+        repeated(u'a', 32767) + u"\U0001F600" + repeated(u'b', 32766) + u"\xD800" + repeated(u'c', 40000);
     std::string expected = std::string(32767, 'a') + "\xF0\x9F\x98\x80" + std::string(32766, 'b') + "\xEF\xBF\xBD" +
                            std::string(40000, 'c');
     ObjectNumber file = file_create(ANY_NUMBER, u"pieces.txt");

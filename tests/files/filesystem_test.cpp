@@ -39,7 +39,7 @@ TEST_F(FileSystem, SizeAndKindOfAPath) {
 TEST_F(FileSystem, CreatingAFolder) {
     EXPECT_EQ(directory_create(u"Extensions/"), 1);
     EXPECT_EQ(path_size(u"Extensions"), -2);
-    EXPECT_EQ(directory_create(u"Extensions"), 0);  // exists already
+    EXPECT_EQ(directory_create(u"Extensions"), 0);      // exists already
     EXPECT_EQ(directory_create(u"Second \\/ /  "), 1);  // trailing blanks and separators go
     EXPECT_EQ(path_size(u"Second"), -2);
     EXPECT_EQ(directory_create(u"missing/child"), 0);  // only the last level is made
@@ -105,7 +105,9 @@ TEST_F(FileSystem, FileNameCharacters) {
     EXPECT_EQ(file_name_is_valid(nullptr), 0);
     for (char16_t bad : std::u16string(u"\"*/:<>?\\|\x01\x1f\t"))
         EXPECT_EQ(file_name_is_valid((u"a" + std::u16string(1, bad) + u"b").c_str()), 0) << int(bad);
-    EXPECT_EQ(file_name_is_valid(u"a\x7f" "b"), 1);
+    EXPECT_EQ(file_name_is_valid(u"a\x7f"
+                                 "b"),
+              1);
 }
 
 TEST_F(FileSystem, PathsAreNeverCutShort) {
@@ -142,7 +144,8 @@ TEST_F(FileSystem, PathsReachTheSystemAsUtf8) {
     ObjectNumber file = file_create(ANY_NUMBER, name);
     ASSERT_NE(file, 0);
     file_close(file);
-    EXPECT_EQ(listing(), std::vector<std::string>{"\xC3\x9C" "bung \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.qex"});
+    EXPECT_EQ(listing(), std::vector<std::string>{"\xC3\x9C"
+                                                  "bung \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.qex"});
     EXPECT_EQ(path_size(name), 0);
     EXPECT_EQ(path_to_system(u"a\xD800z"), "a\xEF\xBF\xBDz");  // a lone surrogate
 }

@@ -43,8 +43,7 @@ struct stat stat_while_writing(const char16_t* path, const std::u16string& text,
                       [&](ObjectNumber file) {
                           EXPECT_EQ(::fstat(file_descriptor(file), &seen), 0);
                           EXPECT_EQ(seen.st_size, 0);
-                          if (names)
-                              *names = listing();
+                          if (names) *names = listing();
                           return file_write_text(file, text.c_str(), TEXT_UTF8) > 0;
                       }),
               1);
@@ -131,8 +130,7 @@ TEST_P(Replace, TheNewFileHasItsFinalBitsBeforeAnyTextAndOnlyThen) {
 }
 
 TEST_P(Replace, AProtectedTargetStaysAsItWas) {
-    if (rerun_unprivileged())
-        return;
+    if (rerun_unprivileged()) return;
     // Read-only in a folder this user may write: the rename could go around the protection.
     write_raw("locked.txt", "kept");
     ASSERT_EQ(::chmod("locked.txt", 0444), 0);

@@ -16,14 +16,18 @@ public:
         const char* old = std::getenv(name);
         had_ = old != nullptr;
         if (had_) old_ = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedVariable() {
-        if (had_) ::setenv(name_, old_.c_str(), 1);
-        else ::unsetenv(name_);
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
-    ScopedVariable(const ScopedVariable&) = delete;   // restores the variable once
+    ScopedVariable(const ScopedVariable&) = delete;  // restores the variable once
     ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
@@ -33,7 +37,7 @@ private:
 };
 
 mode_t mode_of(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
@@ -58,7 +62,7 @@ TEST_F(ScratchFolder, PrivateFoldersComeWithTheirParentsAndALockHasOneHolder) {
     ASSERT_TRUE(folder_make_private(folder));
     EXPECT_EQ(mode_of(folder_ + "/state"), 0700u);
     EXPECT_EQ(mode_of(folder), 0700u);
-    EXPECT_TRUE(folder_make_private(folder));   // already there
+    EXPECT_TRUE(folder_make_private(folder));  // already there
     file_test::write_raw("plain", "x");
     EXPECT_FALSE(folder_make_private(folder_ + "/plain/prog"));
 
@@ -66,7 +70,7 @@ TEST_F(ScratchFolder, PrivateFoldersComeWithTheirParentsAndALockHasOneHolder) {
     int lock = lock_file_take(path);
     ASSERT_GE(lock, 0);
     EXPECT_EQ(mode_of(path), 0600u);
-    EXPECT_EQ(lock_file_take(path), -1);   // a second holder, even in the same process
+    EXPECT_EQ(lock_file_take(path), -1);  // a second holder, even in the same process
     lock_file_release(lock);
     lock = lock_file_take(path);
     EXPECT_GE(lock, 0);
@@ -75,7 +79,7 @@ TEST_F(ScratchFolder, PrivateFoldersComeWithTheirParentsAndALockHasOneHolder) {
     file_test::write_raw(folder + "/two.qex", "");
     EXPECT_EQ(folder_names_ending(folder, ".lock"), std::vector<std::string>{"one.lock"});
     EXPECT_EQ(folder_names_ending(folder, ".qex"), std::vector<std::string>{"two.qex"});
-    EXPECT_EQ(folder_names_ending(folder, "").size(), 2u);   // "." and ".." are no entries
+    EXPECT_EQ(folder_names_ending(folder, "").size(), 2u);  // "." and ".." are no entries
     EXPECT_TRUE(folder_names_ending(folder_ + "/missing", ".qex").empty());
 }
 

@@ -25,8 +25,7 @@ inline constexpr const char* REPORT_VARIABLE = "QEM_TEST_UNPRIVILEGED_REPORT";
 
 // Before main (and so before any Qt object exists): the child gives root up for good.
 inline bool drop_root_if_asked() {
-    if (!std::getenv(REPORT_VARIABLE) || ::geteuid() != 0)
-        return false;
+    if (!std::getenv(REPORT_VARIABLE) || ::geteuid() != 0) return false;
     const passwd* nobody = ::getpwnam("nobody");
     uid_t uid = nobody ? nobody->pw_uid : 65534;
     gid_t gid = nobody ? nobody->pw_gid : 65534;
@@ -68,8 +67,7 @@ inline bool rerun_unprivileged() {
     std::string variable = std::string(REPORT_VARIABLE) + "=" + std::to_string(report[1]);
     std::vector<char*> environment;
     for (char** entry = environ; *entry; ++entry)
-        if (std::strncmp(*entry, REPORT_VARIABLE, std::strlen(REPORT_VARIABLE)) != 0)
-            environment.push_back(*entry);
+        if (std::strncmp(*entry, REPORT_VARIABLE, std::strlen(REPORT_VARIABLE)) != 0) environment.push_back(*entry);
     environment.push_back(variable.data());
     environment.push_back(nullptr);
     std::string program = "/proc/self/exe";
@@ -79,8 +77,7 @@ inline bool rerun_unprivileged() {
     if (child == 0) {
         ::close(report[0]);
         // The parent's folders may be closed to "nobody"; the test makes its own.
-        if (::chdir("/") != 0)
-            ::_exit(121);
+        if (::chdir("/") != 0) ::_exit(121);
         ::execve(program.c_str(), arguments.data(), environment.data());
         ::_exit(122);
     }
@@ -88,8 +85,7 @@ inline bool rerun_unprivileged() {
     std::string reported;
     char buffer[16];
     ssize_t got;
-    while ((got = ::read(report[0], buffer, sizeof buffer)) > 0)
-        reported.append(buffer, static_cast<std::size_t>(got));
+    while ((got = ::read(report[0], buffer, sizeof buffer)) > 0) reported.append(buffer, static_cast<std::size_t>(got));
     ::close(report[0]);
     int status = 0;
     EXPECT_EQ(::waitpid(child, &status, 0), child);

@@ -308,7 +308,7 @@ TEST_F(WindowProcedureTest, WindowCallbackAnswersFirstAndGlobalCallbackStandsIn)
     record->window_callback = answering_callback;
     EXPECT_EQ(send(&window, WM_CLOSE), 5);
     EXPECT_TRUE(drain().empty());
-    send(&window, WM_MOVE);   // the callback lets it through
+    send(&window, WM_MOVE);  // the callback lets it through
     EXPECT_EQ(drain().size(), 1u);
     record->window_callback = nullptr;
     event_record()->global_callback = answering_callback;
@@ -317,7 +317,8 @@ TEST_F(WindowProcedureTest, WindowCallbackAnswersFirstAndGlobalCallbackStandsIn)
 }
 
 TEST_F(WindowProcedureTest, WaitReturnsTheEventSetDuringTheDispatchBeforeQueuedOnes) {
-    fake.to_dispatch = {{&window, {WM_SIZE, SIZE_RESTORED}}, {&window, {WM_COMMAND, make_wparam(3, 0)}},
+    fake.to_dispatch = {{&window, {WM_SIZE, SIZE_RESTORED}},
+                        {&window, {WM_COMMAND, make_wparam(3, 0)}},
                         {&window, {WM_COMMAND, make_wparam(5, 0)}}};
     EXPECT_EQ(event_wait(-1), EVENT_MENU);
     EXPECT_EQ(event_menu(), 3);

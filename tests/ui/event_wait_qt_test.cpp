@@ -26,14 +26,12 @@ protected:
     }
     static void drain() {
         QCoreApplication::processEvents();
-        while (event_wait(0)) {
-        }
+        while (event_wait(0)) {}
     }
     // A menu choice that arrives while the loop waits.
     static void choose_later(int milliseconds, unsigned item) {
-        QTimer::singleShot(milliseconds, qApp, [item] {
-            window_send_message(window_handle(WINDOW), WM_COMMAND, make_wparam(item, 0), 0);
-        });
+        QTimer::singleShot(milliseconds, qApp,
+                           [item] { window_send_message(window_handle(WINDOW), WM_COMMAND, make_wparam(item, 0), 0); });
     }
 };
 

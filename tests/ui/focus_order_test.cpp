@@ -12,7 +12,7 @@ class FocusOrder : public testing::Test {
 protected:
     // a: stop; b: label (no tab stop); c: stop; d: disabled stop; e: stop.
     FocusCandidate candidates[5] = {
-        {&a, true, true, true}, {&b, true, true, false}, {&c, true, true, true},
+        {&a, true, true, true},  {&b, true, true, false}, {&c, true, true, true},
         {&d, false, true, true}, {&e, true, true, true},
     };
     int next(NativeHandle start) { return focus_choose(candidates, 5, start, true); }
@@ -21,14 +21,14 @@ protected:
 
 TEST_F(FocusOrder, ForwardSkipsWhatIsNoStopAndWraps) {
     EXPECT_EQ(next(&a), 2);
-    EXPECT_EQ(next(&c), 4);   // d is disabled
-    EXPECT_EQ(next(&e), 0);   // last stop: wrap to the first
+    EXPECT_EQ(next(&c), 4);  // d is disabled
+    EXPECT_EQ(next(&e), 0);  // last stop: wrap to the first
 }
 
 TEST_F(FocusOrder, BackwardSkipsWhatIsNoStopAndWraps) {
     EXPECT_EQ(previous(&e), 2);
     EXPECT_EQ(previous(&c), 0);
-    EXPECT_EQ(previous(&a), 4);   // first stop: wrap to the last
+    EXPECT_EQ(previous(&a), 4);  // first stop: wrap to the last
 }
 
 TEST_F(FocusOrder, WithoutAStartForwardTakesTheFirstAndBackwardTheLast) {

@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         window_open(WINDOW, 0, 0, 400, 300, u"Tab", 0xC80001);
         string_gadget_create(7, 10, 10, 200, 22, u"a");
-        text_gadget_create(ANY_NUMBER, 10, 40, 200, 22, u"label");   // no tab stop
+        text_gadget_create(ANY_NUMBER, 10, 40, 200, 22, u"label");  // no tab stop
         string_gadget_create(8, 10, 70, 200, 22, u"b");
         button_gadget_create(12, 10, 100, 80, 25, u"OK");
         editor_gadget_create(9, 10, 130, 200, 100);
@@ -38,8 +38,7 @@ protected:
     }
     void TearDown() override {
         window_close(WINDOW);
-        while (event_wait(0)) {
-        }
+        while (event_wait(0)) {}
     }
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget(), key, modifiers);

@@ -9,10 +9,10 @@
 namespace {
 
 TEST(FontRequest, PointsBecomeANegativeCharacterHeight) {
-    EXPECT_EQ(font_request(10, 0, 96).height, -13);    // 13.33 rounds down
-    EXPECT_EQ(font_request(10, 0, 120).height, -17);   // 16.67 rounds up
-    EXPECT_EQ(font_request(9, 0, 96).height, -12);     // exactly 12
-    EXPECT_EQ(font_request(11, 0, 96).height, -15);    // 14.67
+    EXPECT_EQ(font_request(10, 0, 96).height, -13);   // 13.33 rounds down
+    EXPECT_EQ(font_request(10, 0, 120).height, -17);  // 16.67 rounds up
+    EXPECT_EQ(font_request(9, 0, 96).height, -12);    // exactly 12
+    EXPECT_EQ(font_request(11, 0, 96).height, -15);   // 14.67
     EXPECT_EQ(font_request(0, 0, 96).height, 0);
 }
 
@@ -21,7 +21,7 @@ TEST(FontRequest, MulDivRoundsHalfAwayFromZero) {
     EXPECT_EQ(font_mul_div(-3, 1, 2), -2);
     EXPECT_EQ(font_mul_div(5, 1, -2), -3);
     EXPECT_EQ(font_mul_div(1, 1, 3), 0);
-    EXPECT_EQ(font_mul_div(2000000000, 3, 4), 1500000000);   // no overflow in the product
+    EXPECT_EQ(font_mul_div(2000000000, 3, 4), 1500000000);  // no overflow in the product
     EXPECT_EQ(font_mul_div(1, 1, 0), -1);
 }
 
@@ -30,7 +30,7 @@ TEST(FontRequest, FlagsChooseWeightStyleAndQuality) {
     EXPECT_EQ(plain.weight, 400);
     EXPECT_EQ(plain.quality, 2);
     EXPECT_FALSE(plain.italic || plain.underline || plain.strike_out);
-    const FontRequest bold = font_request(10, FONT_BOLD | FONT_HIGH_QUALITY, 96);   // 272, the label font
+    const FontRequest bold = font_request(10, FONT_BOLD | FONT_HIGH_QUALITY, 96);  // 272, the label font
     EXPECT_EQ(bold.weight, 700);
     EXPECT_EQ(bold.quality, 2);
     const FontRequest all = font_request(10, FONT_ITALIC | FONT_UNDERLINE | FONT_STRIKEOUT, 96);

@@ -118,7 +118,7 @@ TEST_F(GadgetQt, TextRoundTripsAndNullClears) {
     EXPECT_EQ(qobject_cast<QLabel*>(control(label))->text(), QStringLiteral("<b>not rich</b>"));
     EXPECT_EQ(qobject_cast<QLabel*>(control(label))->textFormat(), Qt::PlainText);
     EXPECT_EQ(gadget_get_text(99, temp_position()), nullptr);
-    gadget_set_text(99, u"nothing");   // invalid: nothing happens
+    gadget_set_text(99, u"nothing");  // invalid: nothing happens
 }
 
 TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {

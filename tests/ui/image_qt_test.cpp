@@ -54,15 +54,15 @@ TEST(ImageQt, QImagesAreTopDownCopiesWithStraightAlpha) {
 
 TEST(ImageQt, AlphaBitmapsBlendOverTheBackground) {
     auto image = bitmap(16, 32);
-    set(image.get(), 0, 0, 0, 0, 255, 255);      // opaque red
-    set(image.get(), 1, 0, 0, 0, 0, 128);        // half black
+    set(image.get(), 0, 0, 0, 0, 255, 255);  // opaque red
+    set(image.get(), 1, 0, 0, 0, 0, 128);    // half black
     const QImage colour = drawn(image.get(), false);
     EXPECT_EQ(colour.pixel(2, 2), qRgb(255, 0, 0));
     // 240 * (255 - 128) / 255 = 119.5: a half-dark grey (rounding left to the painter).
     EXPECT_NEAR(qRed(colour.pixel(3, 2)), 120, 1);
-    EXPECT_EQ(colour.pixel(4, 2), BACKGROUND);   // transparent
+    EXPECT_EQ(colour.pixel(4, 2), BACKGROUND);  // transparent
     const QImage grey = drawn(image.get(), true);
-    const int g = image_grey_level(0, 0, 255);   // red's grey level
+    const int g = image_grey_level(0, 0, 255);  // red's grey level
     EXPECT_EQ(grey.pixel(2, 2), qRgb(g, g, g));
     EXPECT_EQ(grey.pixel(4, 2), BACKGROUND);
 }
@@ -72,15 +72,15 @@ TEST(ImageQt, LargerImagesShowTheirTopLeftSixteenPixels) {
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 24; ++x) set(image.get(), x, y, 0, 0, x < 16 && y < 16 ? 200 : 10);
     const QImage canvas = drawn(image.get(), false);
-    EXPECT_EQ(canvas.pixel(17, 17), qRgb(200, 0, 0));   // image pixel (15, 15)
-    EXPECT_EQ(canvas.pixel(18, 18), BACKGROUND);        // nothing beyond 16 x 16
+    EXPECT_EQ(canvas.pixel(17, 17), qRgb(200, 0, 0));  // image pixel (15, 15)
+    EXPECT_EQ(canvas.pixel(18, 18), BACKGROUND);       // nothing beyond 16 x 16
 }
 
 TEST(ImageQt, OpaqueBitmapsDrawAsTheyAreOrEmbossedWhenGreyed) {
     auto image = bitmap(16, 24);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) set(image.get(), x, y, 255, 255, 255);
-    set(image.get(), 5, 5, 0, 0, 0);   // one dark pixel
+    set(image.get(), 5, 5, 0, 0, 0);  // one dark pixel
     const QImage colour = drawn(image.get(), false);
     EXPECT_EQ(colour.pixel(2, 2), qRgb(255, 255, 255));
     EXPECT_EQ(colour.pixel(7, 7), qRgb(0, 0, 0));
@@ -108,7 +108,7 @@ TEST(ImageQt, IconsAreScaledToSixteenAndGreyedThroughTheirMask) {
     // The left half of 32 becomes the left half of 16.
     EXPECT_EQ(colour.pixel(2 + 2, 2 + 8), qRgb(0, 200, 0));
     EXPECT_EQ(colour.pixel(2 + 13, 2 + 8), BACKGROUND);
-    EXPECT_EQ(colour.pixel(2 + 17, 2 + 8), BACKGROUND);   // nothing beyond 16
+    EXPECT_EQ(colour.pixel(2 + 17, 2 + 8), BACKGROUND);  // nothing beyond 16
     const QImage grey = drawn(icon.get(), true);
     const int g = image_grey_level(0, 200, 0);
     EXPECT_EQ(grey.pixel(2 + 2, 2 + 8), qRgb(g, g, g));

@@ -31,7 +31,7 @@ struct PngPicture {
     int bit_depth = 8;
     bool interlaced = false;
     std::vector<png_color> palette;
-    std::vector<std::uint8_t> transparency;   // palette alpha values
+    std::vector<std::uint8_t> transparency;  // palette alpha values
     // Packed rows exactly as PNG stores them (big-endian samples, packed low bit depths).
     std::vector<std::vector<std::uint8_t>> rows;
 };
@@ -93,7 +93,7 @@ PngPicture rgba_picture() {
     picture.width = 3;
     picture.height = 2;
     picture.rows = {{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255},
-                 {255, 255, 255, 128, 0, 0, 0, 0, 100, 110, 120, 255}};
+                    {255, 255, 255, 128, 0, 0, 0, 0, 100, 110, 120, 255}};
     return picture;
 }
 
@@ -115,8 +115,8 @@ TEST_F(ImageTest, RgbaPngGivesStraightBgraBottomUp) {
     // Rows are stored bottom-up: the buffer starts with the picture's last row.
     const NativeImage* image = image_handle(id);
     EXPECT_EQ(image->pitch, 12);
-    EXPECT_EQ(image->bits[0], 255);   // blue of white
-    EXPECT_EQ(image->bits[12 + 2], 255);   // red of the first row's red pixel
+    EXPECT_EQ(image->bits[0], 255);       // blue of white
+    EXPECT_EQ(image->bits[12 + 2], 255);  // red of the first row's red pixel
     EXPECT_EQ(image->type, IMAGE_TYPE_BITMAP);
 }
 
@@ -131,7 +131,7 @@ TEST_F(ImageTest, RgbPngGives24BitsWithPaddedRows) {
     ASSERT_NE(id, 0);
     EXPECT_EQ(image_record(id)->depth, 24);
     EXPECT_EQ(image_record(id)->source_depth, 24);
-    EXPECT_EQ(image_handle(id)->pitch, 12);   // 9 bytes rounded up to 4
+    EXPECT_EQ(image_handle(id)->pitch, 12);  // 9 bytes rounded up to 4
     EXPECT_EQ(pixel_of(id, 1, 0), (std::vector<int>{60, 50, 40}));
     EXPECT_EQ(pixel_of(id, 2, 0), (std::vector<int>{90, 80, 70}));
 }
@@ -143,7 +143,7 @@ PngPicture palette4_picture() {
     picture.width = 3;
     picture.height = 1;
     picture.palette = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}};
-    picture.rows = {{0x21, 0x00}};   // indices 2, 1, 0
+    picture.rows = {{0x21, 0x00}};  // indices 2, 1, 0
     return picture;
 }
 
@@ -160,7 +160,7 @@ TEST_F(ImageTest, FourBitPalettePngGives24BitsAndSourceDepth4) {
 
 TEST_F(ImageTest, FourBitPalettePngWithTransparencyGives32Bits) {
     PngPicture picture = palette4_picture();
-    picture.transparency = {0, 128};   // entry 2 stays opaque
+    picture.transparency = {0, 128};  // entry 2 stays opaque
     const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
@@ -176,8 +176,8 @@ TEST_F(ImageTest, SixteenBitPngIsReducedToEightBitsPerChannel) {
     picture.width = 2;
     picture.height = 1;
     picture.bit_depth = 16;
-    picture.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x01,   // r g b a
-                  0x00, 0x10, 0x7F, 0xFF, 0x01, 0x00, 0x00, 0x00}};
+    picture.rows = {{0xAB, 0xCD, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x01,  // r g b a
+                     0x00, 0x10, 0x7F, 0xFF, 0x01, 0x00, 0x00, 0x00}};
     const auto png = encode_png(picture);
     const ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
@@ -220,7 +220,7 @@ TEST_F(ImageTest, GreyPngsExpandToColour) {
     grey.bit_depth = 2;
     grey.width = 4;
     grey.height = 1;
-    grey.rows = {{0x1B}};   // levels 0, 1, 2, 3
+    grey.rows = {{0x1B}};  // levels 0, 1, 2, 3
     auto png = encode_png(grey);
     ObjectNumber id = image_catch(ANY_NUMBER, png.data(), png.size());
     ASSERT_NE(id, 0);
@@ -288,18 +288,22 @@ TEST_F(ImageTest, DecoderTableIsTriedInOrderAndPngIsRegisteredOnce) {
     png_decoder_use();
     // A decoder of our own for data starting with "QQ": one 1 x 1 pixel.
     static int checks = 0;
-    static const ImageDecoder fake = {
-        [](ImageDecodeContext* c) {
-            ++checks;
-            if (c->size < 2 || c->data[0] != 'Q' || c->data[1] != 'Q') return 0;
-            c->width = 1; c->height = 1; c->depth = 24; c->source_depth = 1;
-            return 1;
-        },
-        [](ImageDecodeContext*, std::uint8_t* buffer, int, int) {
-            buffer[0] = 1; buffer[1] = 2; buffer[2] = 3;
-            return 1;
-        },
-        [](ImageDecodeContext*) {}};
+    static const ImageDecoder fake = {[](ImageDecodeContext* c) {
+                                          ++checks;
+                                          if (c->size < 2 || c->data[0] != 'Q' || c->data[1] != 'Q') return 0;
+                                          c->width = 1;
+                                          c->height = 1;
+                                          c->depth = 24;
+                                          c->source_depth = 1;
+                                          return 1;
+                                      },
+                                      [](ImageDecodeContext*, std::uint8_t* buffer, int, int) {
+                                          buffer[0] = 1;
+                                          buffer[1] = 2;
+                                          buffer[2] = 3;
+                                          return 1;
+                                      },
+                                      [](ImageDecodeContext*) {}};
     ASSERT_EQ(image_decoder_register(&fake), 1);
     const std::uint8_t data[] = {'Q', 'Q', 0};
     const ObjectNumber id = image_catch(ANY_NUMBER, data, sizeof data);
@@ -336,7 +340,7 @@ std::vector<std::uint8_t> info_header(int width, int height, int bits, int table
     put32(v, 8, std::uint32_t(height));
     put16(v, 12, 1);
     put16(v, 14, unsigned(bits));
-    put32(v, 32, std::uint32_t(table));   // colours used
+    put32(v, 32, std::uint32_t(table));  // colours used
     return v;
 }
 
@@ -375,8 +379,12 @@ TEST_F(ImageTest, ThirtyTwoBitBitmapWithoutAlphaComesOutOpaque) {
 TEST_F(ImageTest, PaletteAndTopDownBitmapsConvertTo24Bits) {
     // 8-bit, 3 x 2, top-down (negative height), two colours.
     auto header = info_header(3, -2, 8, 2);
-    header[40] = 10; header[41] = 20; header[42] = 30;   // entry 0: blue, green, red
-    header[44] = 40; header[45] = 50; header[46] = 60;   // entry 1
+    header[40] = 10;
+    header[41] = 20;
+    header[42] = 30;  // entry 0: blue, green, red
+    header[44] = 40;
+    header[45] = 50;
+    header[46] = 60;  // entry 1
     const std::vector<std::uint8_t> pixels = {0, 1, 0, 0, /* padding */ 1, 1, 7, 0};
     const auto file = bitmap_file(header, pixels);
     const ObjectNumber id = image_catch(ANY_NUMBER, file.data(), file.size());
@@ -426,9 +434,13 @@ std::vector<std::uint8_t> icon_image(int bits, std::uint8_t blue, std::uint8_t a
     for (int row = 0; row < 2; ++row) {
         std::vector<std::uint8_t> r(std::size_t(image_row_pitch(2, bits)), 0);
         if (bits == 32) {
-            r[0] = blue; r[3] = alpha; r[4] = blue; r[7] = alpha;
+            r[0] = blue;
+            r[3] = alpha;
+            r[4] = blue;
+            r[7] = alpha;
         } else if (bits == 24) {
-            r[0] = blue; r[3] = blue;
+            r[0] = blue;
+            r[3] = blue;
         }
         v.insert(v.end(), r.begin(), r.end());
     }
@@ -512,8 +524,7 @@ int run_at_page_end(const std::vector<std::uint8_t>& bytes, Body body) {
         int code = THREW;
         try {
             code = body(data, bytes.size());
-        } catch (...) {
-        }
+        } catch (...) {}
         _exit(code);
     }
     int status = 0;
@@ -534,7 +545,7 @@ std::vector<std::uint8_t> bit_field_header(std::uint32_t header_size, int rows) 
     put32(v, 8, std::uint32_t(rows));
     put16(v, 12, 1);
     put16(v, 14, 16);
-    put32(v, 16, 3);   // BI_BITFIELDS
+    put32(v, 16, 3);  // BI_BITFIELDS
     return v;
 }
 
@@ -558,11 +569,13 @@ TEST_F(ImageTest, BitFieldHeadersNeverReadPastTheData) {
         header.resize(header.size() + 4);
         put32(header, header.size() - 4, mask);
     }
-    const auto file = bitmap_file(header, {0x00, 0xF8, 0, 0});   // pure red
-    EXPECT_EQ(run_at_page_end(file, [](const std::uint8_t* data, std::size_t size) {
-        const ObjectNumber id = image_catch(ANY_NUMBER, data, size);
-        return id && pixel_of(id, 0, 0) == std::vector<int>{0, 0, 255} ? CAUGHT : REFUSED;
-    }), CAUGHT);
+    const auto file = bitmap_file(header, {0x00, 0xF8, 0, 0});  // pure red
+    EXPECT_EQ(run_at_page_end(file,
+                              [](const std::uint8_t* data, std::size_t size) {
+                                  const ObjectNumber id = image_catch(ANY_NUMBER, data, size);
+                                  return id && pixel_of(id, 0, 0) == std::vector<int>{0, 0, 255} ? CAUGHT : REFUSED;
+                              }),
+              CAUGHT);
 }
 
 void put_chunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& body) {
@@ -617,18 +630,22 @@ TEST_F(ImageTest, PngSizesAreLimitedAndMemoryRunningOutIsARefusal) {
     // image_catch answers 0 instead of letting std::bad_alloc end the program.
     const auto within_limit = png_declaring(8192, 8192);
     const auto huge = png_declaring(32767, 32767);
-    EXPECT_EQ(run_at_page_end(within_limit, [&huge](const std::uint8_t* data, std::size_t size) {
-        long pages = 0;
-        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
-            std::fclose(statm);
-        }
-        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
-        const rlimit address_space = {limit, limit};
-        if (pages <= 0 || setrlimit(RLIMIT_AS, &address_space) != 0) return PROPERTY_BROKEN;
-        const bool refused = image_catch(ANY_NUMBER, data, size) == 0 && image_catch(5, huge.data(), huge.size()) == 0;
-        return refused ? REFUSED : CAUGHT;
-    }), REFUSED);
+    EXPECT_EQ(run_at_page_end(within_limit,
+                              [&huge](const std::uint8_t* data, std::size_t size) {
+                                  long pages = 0;
+                                  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+                                      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+                                      std::fclose(statm);
+                                  }
+                                  const rlim_t limit =
+                                      rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+                                  const rlimit address_space = {limit, limit};
+                                  if (pages <= 0 || setrlimit(RLIMIT_AS, &address_space) != 0) return PROPERTY_BROKEN;
+                                  const bool refused = image_catch(ANY_NUMBER, data, size) == 0 &&
+                                                       image_catch(5, huge.data(), huge.size()) == 0;
+                                  return refused ? REFUSED : CAUGHT;
+                              }),
+              REFUSED);
 #endif
 }
 
@@ -638,11 +655,14 @@ TEST_F(ImageTest, EverySavedFuzzInputEndsWithinItsBytesAndKeepsTheProperty) {
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
         std::ifstream in(entry.path(), std::ios::binary);
         const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        EXPECT_EQ(run_at_page_end(bytes, [](const std::uint8_t* data, std::size_t size) {
-            const std::string problem = image_fuzz::check(data, size);
-            if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
-            return problem.empty() ? 0 : PROPERTY_BROKEN;
-        }), 0) << entry.path().filename();
+        EXPECT_EQ(run_at_page_end(bytes,
+                                  [](const std::uint8_t* data, std::size_t size) {
+                                      const std::string problem = image_fuzz::check(data, size);
+                                      if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+                                      return problem.empty() ? 0 : PROPERTY_BROKEN;
+                                  }),
+                  0)
+            << entry.path().filename();
         ++replayed;
     }
     EXPECT_GE(replayed, 94);
@@ -677,7 +697,7 @@ TEST(ImagePixels, GreyedPixelsArePremultipliedByAlpha) {
     EXPECT_EQ(opaque_white[3], 255);
     std::uint8_t half_black[4] = {0, 0, 0, 128};
     image_grey_pixel(half_black);
-    EXPECT_EQ(half_black[0], 10);   // trunc(128 / 255 * 20)
+    EXPECT_EQ(half_black[0], 10);  // trunc(128 / 255 * 20)
     EXPECT_EQ(half_black[3], 128);
     std::uint8_t clear[4] = {255, 255, 255, 0};
     image_grey_pixel(clear);
@@ -697,20 +717,23 @@ TEST(ImagePixels, PremultiplyLeavesOpaquePixelsAlone) {
     EXPECT_EQ(half[3], 128);
     std::uint8_t nearly[4] = {255, 255, 255, 254};
     image_premultiply_pixel(nearly);
-    EXPECT_EQ(nearly[0], 253);   // (255 * 254) >> 8
+    EXPECT_EQ(nearly[0], 253);  // (255 * 254) >> 8
 }
 
 TEST(ImagePixels, MenuCopiesAreNew32BitImages) {
     std::unique_ptr<NativeImage> image(image_bitmap_create(2, 1, 32));
     std::uint8_t* p = image->pixel(0, 0);
-    p[0] = 255; p[1] = 255; p[2] = 255; p[3] = 128;
+    p[0] = 255;
+    p[1] = 255;
+    p[2] = 255;
+    p[3] = 128;
     std::unique_ptr<NativeImage> normal(image_menu_copy(image.get(), false));
     std::unique_ptr<NativeImage> greyed(image_menu_copy(image.get(), true));
     ASSERT_TRUE(normal && greyed);
     EXPECT_EQ(normal->depth, 32);
     EXPECT_EQ(normal->pixel(0, 0)[0], 127);
-    EXPECT_EQ(greyed->pixel(0, 0)[0], 118);   // 236 * 128 / 255
-    EXPECT_EQ(image->pixel(0, 0)[0], 255);    // the source is untouched
+    EXPECT_EQ(greyed->pixel(0, 0)[0], 118);  // 236 * 128 / 255
+    EXPECT_EQ(image->pixel(0, 0)[0], 255);   // the source is untouched
     // A 24-bit source reads with alpha 0, as GetDIBits gives it, and so vanishes.
     std::unique_ptr<NativeImage> rgb(image_bitmap_create(1, 1, 24));
     rgb->pixel(0, 0)[1] = 90;

@@ -54,9 +54,9 @@ TEST(MenuMeasure, DrawingPlaces) {
     EXPECT_EQ(line.right, 120);
     const MenuPoint image = menu_image_position(21);
     EXPECT_EQ(image.x, 2);
-    EXPECT_EQ(image.y, 3);   // (21 - 16) / 2 + 1
+    EXPECT_EQ(image.y, 3);  // (21 - 16) / 2 + 1
     EXPECT_EQ(menu_image_position(16).y, 1);
-    EXPECT_EQ(menu_image_position(14).y, 0);   // -2 / 2 + 1: integer division toward zero
+    EXPECT_EQ(menu_image_position(14).y, 0);  // -2 / 2 + 1: integer division toward zero
     const MenuRect text = menu_text_rect(118, 21);
     EXPECT_EQ(text.left, 28);
     EXPECT_EQ(text.right, 110);
@@ -198,7 +198,7 @@ TEST_F(MenuTest, ScreenshotShowsSeparatorImagesAndHighlight) {
     actions[4]->setEnabled(false);   // "Save as..." disabled
     actions[3]->setCheckable(true);  // "Save" checked
     actions[3]->setChecked(true);
-    menu->setActiveAction(actions[2]);   // "Open..." under the mouse
+    menu->setActiveAction(actions[2]);  // "Open..." under the mouse
     QApplication::processEvents();
     const QImage shot = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
     if (const char* folder = std::getenv("QEM_SCREENSHOT_DIR")) shot.save(QString(folder) + "/menu_open.png");
@@ -233,7 +233,8 @@ TEST_F(MenuTest, ScreenshotShowsSeparatorImagesAndHighlight) {
         for (int x = 0; x < 16; ++x)
             if (qAlpha(exit_image.pixel(x, y)) == 255) {
                 ++checked_pixels;
-                ASSERT_EQ(shot.pixel(exit.left() + at.x + x, exit.top() + at.y + y), exit_image.pixel(x, y) | 0xFF000000u)
+                ASSERT_EQ(shot.pixel(exit.left() + at.x + x, exit.top() + at.y + y),
+                          exit_image.pixel(x, y) | 0xFF000000u)
                     << x << "," << y;
             }
     EXPECT_GT(checked_pixels, 50);

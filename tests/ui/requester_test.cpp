@@ -124,7 +124,7 @@ TEST_F(RequesterTest, MessageAnsweredNoGives7AndTheOtherWindowsComeBack) {
     QWidget* other = window_widget(window_handle(1));
     QWidget* another = window_widget(window_handle(2));
     window_set_topmost(1, 1);
-    window_disable(2, 1);   // already disabled before: stays so
+    window_disable(2, 1);  // already disabled before: stays so
     ASSERT_EQ(QApplication::activeWindow(), main);
     bool other_disabled = false, other_lowered = false, box_owned_by_main = false;
     QString title, text;
@@ -272,14 +272,16 @@ TEST_F(RequesterTest, OpenRefusesANameInAMissingFolderAndStaysOpen) {
         QFileDialog* dialog = file_dialog(modal);
         if (!dialog) return;
         // The warning about the path opens over the dialog: answer it, then look at the dialog.
-        when_modal([&, dialog](QWidget* warning) {
-            warned = qobject_cast<QMessageBox*>(warning) != nullptr;
-            QTest::keyClick(warning, Qt::Key_Return);
-            QTimer::singleShot(20, [&, dialog] {
-                stayed_open = dialog->isVisible() && QApplication::activeModalWidget() == dialog;
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            });
-        }, dialog);
+        when_modal(
+            [&, dialog](QWidget* warning) {
+                warned = qobject_cast<QMessageBox*>(warning) != nullptr;
+                QTest::keyClick(warning, Qt::Key_Return);
+                QTimer::singleShot(20, [&, dialog] {
+                    stayed_open = dialog->isVisible() && QApplication::activeModalWidget() == dialog;
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                });
+            },
+            dialog);
         type_name_and_enter(dialog, missing);
         // Enter may leave it to the Open button, which a person then clicks; once Enter has
         // brought the warning, a click would only bring a second one that nobody answers.

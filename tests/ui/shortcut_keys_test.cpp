@@ -42,9 +42,9 @@ int menu_events(const std::vector<Seen>& seen, ObjectNumber item) {
 QWidget* control(ObjectNumber gadget) { return static_cast<QWidget*>(gadget_lookup(gadget)->handle); }
 
 // The xkb keycode (native scan code on X11 and Wayland) of a key of the main block: evdev code + 8.
-constexpr quint32 KEYCODE_1 = 10, KEYCODE_2 = 11, KEYCODE_Q = 24, KEYCODE_S = 39, KEYCODE_X = 53,
-                  KEYCODE_COMMA = 59, KEYCODE_LESS_GREATER = 94;
-constexpr int CYRILLIC_YERU = 0x42B, CYRILLIC_CHE = 0x427;   // the keys labelled S and X in Russian
+constexpr quint32 KEYCODE_1 = 10, KEYCODE_2 = 11, KEYCODE_Q = 24, KEYCODE_S = 39, KEYCODE_X = 53, KEYCODE_COMMA = 59,
+                  KEYCODE_LESS_GREATER = 94;
+constexpr int CYRILLIC_YERU = 0x42B, CYRILLIC_CHE = 0x427;  // the keys labelled S and X in Russian
 
 QKeyEvent key_event(int key, Qt::KeyboardModifiers modifiers, quint32 scan_code = 0) {
     return QKeyEvent(QEvent::KeyPress, key, modifiers, scan_code, 0, 0);
@@ -126,7 +126,7 @@ TEST_F(ShortcutKeys, EachShortcutGivesItsItemAndOnlyWithItsModifiers) {
 
 TEST_F(ShortcutKeys, MenuChoiceAndShortcutGiveTheSameEvent) {
     control(7)->setFocus();
-    collect();   // the field's focus event
+    collect();  // the field's focus event
     window_send_message(window_handle(WINDOW), WM_COMMAND, make_wparam(4, 0), 0);
     auto by_menu = collect();
     QTest::keyClick(control(7), Qt::Key_S, Qt::ControlModifier);
@@ -217,7 +217,8 @@ TEST(ShortcutVirtualKey, LettersStayTheLayoutsOwnOtherCharactersComeFromTheKeysP
     };
     for (const Case& c : cases) {
         const QKeyEvent event = key_event(c.key, c.modifiers, c.scan_code);
-        EXPECT_EQ(shortcut_virtual_key(event), c.vk) << std::hex << "key 0x" << c.key << " scan code " << std::dec << c.scan_code;
+        EXPECT_EQ(shortcut_virtual_key(event), c.vk)
+            << std::hex << "key 0x" << c.key << " scan code " << std::dec << c.scan_code;
     }
 }
 

@@ -80,7 +80,7 @@ TEST(AcceleratorTable, MatchIgnoresOnlyTheNoInvertBit) {
     AcceleratorTable* table = accelerator_table_create(entries, 2);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(accelerator_table_find(table, 0x58, FVIRTKEY | FCONTROL), 6);
-    EXPECT_EQ(accelerator_table_find(table, 0x58, FVIRTKEY | FNOINVERT), -1);            // plain X
+    EXPECT_EQ(accelerator_table_find(table, 0x58, FVIRTKEY | FNOINVERT), -1);  // plain X
     EXPECT_EQ(accelerator_table_find(table, 0x58, FVIRTKEY | FNOINVERT | FCONTROL | FSHIFT), -1);
     EXPECT_EQ(accelerator_table_find(table, 0x70, 3), 9);
     EXPECT_EQ(accelerator_table_find(nullptr, 0x70, 3), -1);

@@ -142,7 +142,7 @@ TEST_F(WindowQt, InvisibleWindowIsNotShown) {
 TEST_F(WindowQt, ClosingRemovesWindowGadgetsAndQueuedEvents) {
     ObjectNumber n = open(48, 200, 100, 0);
     ObjectNumber other = open(49, 200, 100, 0);
-    window_open(48, 0, 0, 10, 10, nullptr, 0);   // re-created: the old window goes first
+    window_open(48, 0, 0, 10, 10, nullptr, 0);  // re-created: the old window goes first
     gadget_list_use(window_handle(48));
     text_gadget_create(200, 1, 1, 50, 20, u"label");
     ASSERT_TRUE(gadget_exists(200));

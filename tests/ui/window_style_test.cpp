@@ -24,7 +24,8 @@ TEST(WindowStyle, WindowsBitsPassThroughWithoutAddedCaption) {
 }
 
 TEST(WindowStyle, ToolWindowLosesMinimiseAndMaximise) {
-    std::uint32_t flags = WINDOW_TOOL | WINDOW_MINIMIZE | WINDOW_MAXIMIZE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU;
+    std::uint32_t flags =
+        WINDOW_TOOL | WINDOW_MINIMIZE | WINDOW_MAXIMIZE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU;
     WindowStyle s = window_style_from_flags(flags);
     EXPECT_EQ(s.ex_style, WS_EX_TOOLWINDOW);
     EXPECT_EQ(s.style & 0x21030000u, 0u);
@@ -37,7 +38,7 @@ TEST(WindowOuterSize, CaptionAndBordersAreAddedAroundTheClientArea) {
     window_outer_size(WS_CAPTION | WS_SYSMENU, 1024, 768, {20, 3}, &w, &h);
     EXPECT_EQ(w, 1030);
     EXPECT_EQ(h, 794);
-    window_outer_size(0, 100, 50, {20, 3}, &w, &h);   // neither caption nor border
+    window_outer_size(0, 100, 50, {20, 3}, &w, &h);  // neither caption nor border
     EXPECT_EQ(w, 100);
     EXPECT_EQ(h, 50);
 }
@@ -76,7 +77,7 @@ TEST(WindowPlace, ParentCentredNegativeBecomesZero) {
     WindowPlacement p = window_place(5, 5, 400, 300, WINDOW_PARENT_CENTERED, 1920, 1080, &parent);
     EXPECT_EQ(p.x, 0);
     EXPECT_EQ(p.y, 0);
-    EXPECT_EQ(p.width, 400);   // no limit over a parent
+    EXPECT_EQ(p.width, 400);  // no limit over a parent
 }
 
 TEST(WindowPlace, ParentCentredWithoutReferenceKeepsThePosition) {
