@@ -76,6 +76,42 @@ focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
 # A click at a point of a window (its own coordinates, menu bar included).
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.2; }
 
+# The steps the tests share, named as a person would tell them. Each fails the test, saying which
+# step, when the program does not answer as expected.
+
+# The main window has appeared (again); it is in $main and has the keyboard.
+main_window_shown() {
+  main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear${1:+ $1}"
+  focus "$main"
+}
+
+# A click into a field of the main window at that point, then the text typed there.
+type_at() {
+  click_at "$main" "$1" "$2"
+  xdotool type --delay 20 "$3"
+}
+
+# The message that reports a save has appeared over the main window and is closed with Enter.
+saved_message_closed() {
+  local message
+  message=$(new_window '^Quorval Extension Maker$' "$main") || fail "no message after the save${1:+ ($1)}"
+  focus "$message"
+  xdotool key Return
+  window_gone "$message" '^Quorval Extension Maker$' || fail "Enter did not close the message"
+}
+
+# The exit key (Ctrl+X unless another key is named) in the main window, Yes to the question,
+# and the program ends with exit code 0.
+exit_with_yes() {
+  local confirm
+  focus "$main"
+  xdotool key "${1:-ctrl+x}"
+  confirm=$(new_window '^Confirm$') || fail "Ctrl+X did not ask for confirmation"
+  focus "$confirm"
+  xdotool key Return
+  expect_clean_exit
+}
+
 # Fails unless the file holds exactly the bytes that printf makes of the format.
 expect_bytes() {
   local expected actual

@@ -32,21 +32,10 @@ exit_answered_no() {
   window_gone "$confirm" '^Confirm$' || fail "Escape did not answer No"
 }
 
-# The message that reports the save, closed with Enter.
-saved_message_closed() {
-  local message
-  message=$(new_window '^Quorval Extension Maker$' "$main") || fail "no message after the save ($1 layout)"
-  focus "$message"
-  xdotool key Return
-  window_gone "$message" '^Quorval Extension Maker$' || fail "Enter did not close the message"
-}
-
 use_layout us,ru
 start_program
-main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
-focus "$main"
-click_at "$main" 100 70
-xdotool type --delay 20 'Sparkle'
+main_window_shown
+type_at 100 70 'Sparkle'           # Extension name
 exit_answered_no us,ru
 
 focus "$main"
@@ -55,19 +44,14 @@ prompt=$(new_window '^Enter the extension name$') || fail "Ctrl+S with the us,ru
 focus "$prompt"
 xdotool type --delay 20 'Sparkle'
 xdotool key Tab Tab space          # OK
-saved_message_closed us,ru
+saved_message_closed "us,ru layout"
 
 use_layout ru
 exit_answered_no ru
 focus "$main"
 xdotool key "ctrl+$S_KEY"          # the name is set: the save happens at once
-saved_message_closed ru
+saved_message_closed "ru layout"
 expect_bytes Extensions/Sparkle.qex '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\n\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\n\r\n\r\n'
 
-focus "$main"
-xdotool key "ctrl+$X_KEY"
-confirm=$(new_window '^Confirm$') || fail "Ctrl+X did not ask for confirmation"
-focus "$confirm"
-xdotool key Return
-expect_clean_exit
+exit_with_yes "ctrl+$X_KEY"
 echo "PASS: Ctrl+S and Ctrl+X by their keys under the us,ru and ru layouts; the name was not cut"

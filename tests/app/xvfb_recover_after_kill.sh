@@ -13,8 +13,7 @@ copies="$XDG_STATE_HOME/quorval-extension-maker"
 mkdir elsewhere
 printf '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\nAnn\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\nvar x = 1;\r\n\r\n' > elsewhere/Sparkle.qex
 start_program elsewhere/Sparkle.qex
-main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
-focus "$main"
+main_window_shown
 click_at "$main" 190 125         # Author, right of its text
 xdotool key End
 xdotool type --delay 20 'e'
@@ -34,20 +33,11 @@ start_program
 question=$(new_window '^Confirm$') || fail "the unsaved work was not offered"
 focus "$question"
 xdotool key Return               # Yes
-main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear again"
-focus "$main"
-xdotool key ctrl+s
-message=$(new_window '^Quorval Extension Maker$' "$main") || fail "Ctrl+S did not save at once"
-focus "$message"
-xdotool key Return
-window_gone "$message" '^Quorval Extension Maker$' || fail "Enter did not close the message"
+main_window_shown again
+xdotool key ctrl+s                 # the name came back: no prompt
+saved_message_closed "Ctrl+S at once"
 
 expect_bytes Extensions/Sparkle.qex '[EXTENSION]\r\nSparkle\r\n\r\n[AUTHOR]\r\nAnne\r\n\r\n[DESCRIPTION]\r\n\r\n\r\n[HELP]\r\n\r\n\r\n[CODE]\r\nvar x = 1; y = 2;\r\n\r\n'
-focus "$main"
-xdotool key ctrl+x
-confirm=$(new_window '^Confirm$') || fail "Ctrl+X did not ask for confirmation"
-focus "$confirm"
-xdotool key Return
-expect_clean_exit
+exit_with_yes
 [ -z "$(ls -A "$copies")" ] || fail "the state folder kept $(ls -A "$copies")"
 echo "PASS: the work typed before a kill came back and saved byte for byte"

@@ -13,18 +13,14 @@ pictures=${3:+$(readlink -f "$3")}
 xvfb_start
 start_program
 
-main=$(new_window '^Quorval Extension Maker$') || fail "the main window did not appear"
-focus "$main"
+main_window_shown
 [ -d Extensions ] || fail "the Extensions folder was not created at start-up"
 
 # The fields lie at fixed places below the menu bar; these points are inside each field for
 # any menu bar from 18 to 30 pixels high.
-click_at "$main" 100 70          # Extension name
-xdotool type --delay 20 'Sparkle'
-click_at "$main" 100 125         # Author
-xdotool type --delay 20 'Ann'
-click_at "$main" 600 400         # Code
-xdotool type --delay 20 'var x = 1;'
+type_at 100 70 'Sparkle'         # Extension name
+type_at 100 125 'Ann'            # Author
+type_at 600 400 'var x = 1;'     # Code
 sleep 0.3
 shot main-window
 shot main-window-alone "$main"
