@@ -19,11 +19,11 @@
 namespace {
 
 using Sci = QsciScintillaBase;
-constexpr unsigned long kUtf16 = Sci::SC_LINECHARACTERINDEX_UTF16;
+constexpr unsigned long LINE_INDEX_UTF16 = Sci::SC_LINECHARACTERINDEX_UTF16;
 
 // Offsets of Qt's text interface that stand for a place rather than a count.
-constexpr int kOffsetOfCaret = -2;
-constexpr int kOffsetOfEnd = -1;
+constexpr int OFFSET_OF_CARET = -2;
+constexpr int OFFSET_OF_END = -1;
 
 // Positions are byte offsets in the component's UTF-8 text; offsets count UTF-16 units.
 class Text {
@@ -31,18 +31,18 @@ public:
     explicit Text(ComponentWidget* widget) : w_(widget) {
         // Allocated on first use and kept: the component then maintains it on every edit.
         if (!w_->character_index) {
-            w_->send(Sci::SCI_ALLOCATELINECHARACTERINDEX, kUtf16);
+            w_->send(Sci::SCI_ALLOCATELINECHARACTERINDEX, LINE_INDEX_UTF16);
             w_->character_index = true;
         }
     }
 
     long length() const { return w_->send(Sci::SCI_GETLENGTH); }
-    int count() const { return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, lines(), kUtf16)); }
+    int count() const { return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, lines(), LINE_INDEX_UTF16)); }
     long lines() const { return w_->send(Sci::SCI_GETLINECOUNT); }
     int line_offset(long line) const {
-        return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16));
+        return static_cast<int>(w_->send(Sci::SCI_INDEXPOSITIONFROMLINE, line, LINE_INDEX_UTF16));
     }
-    long line_of_offset(int offset) const { return w_->send(Sci::SCI_LINEFROMINDEXPOSITION, offset, kUtf16); }
+    long line_of_offset(int offset) const { return w_->send(Sci::SCI_LINEFROMINDEXPOSITION, offset, LINE_INDEX_UTF16); }
     long line_start(long line) const { return w_->send(Sci::SCI_POSITIONFROMLINE, line); }
     long line_end(long line) const { return line_start(line) + w_->send(Sci::SCI_LINELENGTH, line); }
 
@@ -200,7 +200,7 @@ public:
 
     QString text(int start, int end) const override {
         const Text t(component());
-        return t.between(start, end == kOffsetOfEnd ? t.count() : end);
+        return t.between(start, end == OFFSET_OF_END ? t.count() : end);
     }
     int characterCount() const override { return Text(component()).count(); }
 
@@ -298,8 +298,8 @@ private:
     ComponentWidget* component() const { return static_cast<ComponentWidget*>(widget()); }
 
     static int resolve(const Text& t, int offset, ComponentWidget* w) {
-        if (offset == kOffsetOfCaret) return t.offset(w->send(Sci::SCI_GETCURRENTPOS));
-        if (offset == kOffsetOfEnd) return t.count();
+        if (offset == OFFSET_OF_CARET) return t.offset(w->send(Sci::SCI_GETCURRENTPOS));
+        if (offset == OFFSET_OF_END) return t.count();
         return offset;
     }
 

@@ -10,13 +10,13 @@
 
 namespace {
 
-constexpr std::uint32_t kRestyleOptions = OPTION_STYLING | OPTION_FOLDING | OPTION_FOLD_ANY_LINE;
+constexpr std::uint32_t RESTYLE_OPTIONS = OPTION_STYLING | OPTION_FOLDING | OPTION_FOLD_ANY_LINE;
 
 // The shortest typed word for which completion is offered.
-constexpr std::int32_t kCompletionThreshold = 3;
+constexpr std::int32_t COMPLETION_THRESHOLD = 3;
 
 // Pixels beside the widest line number in the line-number margin.
-constexpr std::intptr_t kLineNumberPadding = 10;
+constexpr std::intptr_t LINE_NUMBER_PADDING = 10;
 
 // The fold markers, in the order they are defined and coloured. The boxes take the fold-marker
 // foreground (their sign), the lines only a background.
@@ -25,17 +25,17 @@ struct FoldMarker {
     int symbol;
     bool box;
 };
-constexpr FoldMarker kFoldMarkers[] = {
+constexpr FoldMarker fold_markers[] = {
     {SC_MARKNUM_FOLDEROPEN, SC_MARK_BOXMINUS, true},        {SC_MARKNUM_FOLDER, SC_MARK_BOXPLUS, true},
     {SC_MARKNUM_FOLDERSUB, SC_MARK_VLINE, false},           {SC_MARKNUM_FOLDERTAIL, SC_MARK_LCORNER, false},
     {SC_MARKNUM_FOLDEREND, SC_MARK_BOXPLUSCONNECTED, true}, {SC_MARKNUM_FOLDEROPENMID, SC_MARK_BOXMINUSCONNECTED, true},
     {SC_MARKNUM_FOLDERMIDTAIL, SC_MARK_TCORNER, false},
 };
-constexpr int kFoldMarkerFore = 0xFFFFFF;
-constexpr int kFoldMarkerBack = 0x000000;
+constexpr int FOLD_MARKER_FORE = 0xFFFFFF;
+constexpr int FOLD_MARKER_BACK = 0x000000;
 
 // UTF-16 units of text encoded and handed to the component at a time.
-constexpr std::int32_t kPieceUnits = 1 << 16;
+constexpr std::int32_t PIECE_UNITS = 1 << 16;
 
 std::intptr_t send(ObjectNumber gadget, unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
     return scintilla_send(gadget, message, static_cast<std::uintptr_t>(wparam), lparam);
@@ -99,7 +99,7 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
     record->options = OPTION_STYLING | OPTION_FOLDING;
     record->separators = nullptr;
     record->number_style = STYLE_DEFAULT;
-    record->completion_threshold = kCompletionThreshold;
+    record->completion_threshold = COMPLETION_THRESHOLD;
     editor_tables_rebuild(record);
 
     send(gadget, SCI_SETCODEPAGE, SC_CP_UTF8);
@@ -107,10 +107,10 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
     send(gadget, SCI_SETMARGINWIDTHN, MARGIN_MARKERS, 0);
     send(gadget, SCI_SETMARGINSENSITIVEN, MARGIN_FOLD, 1);
     send(gadget, SCI_SETMARGINMASKN, MARGIN_FOLD, static_cast<std::intptr_t>(SC_MASK_FOLDERS));
-    for (const FoldMarker& fold : kFoldMarkers) {
+    for (const FoldMarker& fold : fold_markers) {
         define_marker(gadget, fold.marker, fold.symbol);
-        if (fold.box) send(gadget, SCI_MARKERSETFORE, fold.marker, kFoldMarkerFore);
-        send(gadget, SCI_MARKERSETBACK, fold.marker, kFoldMarkerBack);
+        if (fold.box) send(gadget, SCI_MARKERSETFORE, fold.marker, FOLD_MARKER_FORE);
+        send(gadget, SCI_MARKERSETBACK, fold.marker, FOLD_MARKER_BACK);
     }
     send(gadget, SCI_STYLECLEARALL);
     send(gadget, SCI_AUTOCSETIGNORECASE, (flags & EDITOR_CASE_SENSITIVE) ? 0 : 1);
@@ -137,7 +137,7 @@ void code_editor_update_line_numbers(ObjectNumber gadget) {
     }
     sample[digits] = 0;
     const std::intptr_t width =
-        send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + kLineNumberPadding;
+        send(gadget, SCI_TEXTWIDTH, STYLE_LINENUMBER, reinterpret_cast<std::intptr_t>(sample)) + LINE_NUMBER_PADDING;
     send(gadget, SCI_SETMARGINWIDTHN, MARGIN_LINE_NUMBERS, width);
     record->numbered_lines = lines;
 }
@@ -198,10 +198,10 @@ void code_editor_set_color(ObjectNumber gadget, int attribute, int color) {
         send(gadget, SCI_SETFOLDMARGINHICOLOUR, 1, color);
         break;
     case COLOR_FOLD_MARKER_BACK:
-        for (const FoldMarker& fold : kFoldMarkers) send(gadget, SCI_MARKERSETBACK, fold.marker, color);
+        for (const FoldMarker& fold : fold_markers) send(gadget, SCI_MARKERSETBACK, fold.marker, color);
         break;
     case COLOR_FOLD_MARKER_FRONT:
-        for (const FoldMarker& fold : kFoldMarkers)
+        for (const FoldMarker& fold : fold_markers)
             if (fold.box) send(gadget, SCI_MARKERSETFORE, fold.marker, color);
         break;
     default:
@@ -261,7 +261,7 @@ void code_editor_set_options(ObjectNumber gadget, std::uint32_t options) {
     if (!record) return;
     const std::uint32_t old = record->options;
     record->options = options;
-    if ((old ^ options) & kRestyleOptions) editor_restyle_all(gadget);
+    if ((old ^ options) & RESTYLE_OPTIONS) editor_restyle_all(gadget);
 }
 
 LineStyler editor_set_line_styler(ObjectNumber gadget, LineStyler styler, bool batchable) {
@@ -283,7 +283,7 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     if (!editor_record_of(gadget)) return;
     // The text goes in as UTF-8 pieces through one small buffer: a buffer for the whole of it
     // would be megabytes of fresh memory, written once and read once.
-    char* piece = static_cast<char*>(heap_alloc(runtime_heap(), 3 * kPieceUnits + 1));
+    char* piece = static_cast<char*>(heap_alloc(runtime_heap(), 3 * PIECE_UNITS + 1));
     if (!piece) return;
     const std::int32_t units = string_len(text);
     // One undo step, as SCI_SETTEXT makes it: the old text goes, the caret goes to the start.
@@ -294,7 +294,7 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     // room for the text and for typing is made now.
     send(gadget, SCI_ALLOCATE, units + units / 6);
     for (std::int32_t at = 0; at < units;) {
-        std::int32_t n = std::min(kPieceUnits, units - at);
+        std::int32_t n = std::min(PIECE_UNITS, units - at);
         if (at + n < units && (text[at + n - 1] & 0xFC00) == 0xD800) --n;  // a surrogate pair stays whole
         const std::int32_t bytes = string_to_memory(piece, text + at, n, TEXT_UTF8);
         send(gadget, SCI_APPENDTEXT, bytes, reinterpret_cast<std::intptr_t>(piece));

@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr int kStylingMask = 31;
+constexpr int STYLING_MASK = 31;
 
 // A batch of styles goes to the component once it holds this many, so that it stays bounded on
 // huge documents (the styling position runs on from one message to the next).
-constexpr std::size_t kBatchLimit = std::size_t{1} << 20;
+constexpr std::size_t BATCH_LIMIT = std::size_t{1} << 20;
 
 bool is_blank(unsigned char byte) { return byte == ' ' || byte == '\t'; }
 bool is_line_end(unsigned char byte) { return byte == '\r' || byte == '\n'; }
@@ -66,7 +66,7 @@ void editor_set_styling(EditorRecord* record, int length, int style) {
         if (grow_styles(acc, acc->styles_length + static_cast<std::size_t>(length))) {
             std::memset(acc->styles + acc->styles_length, style, static_cast<std::size_t>(length));
             acc->styles_length += static_cast<std::size_t>(length);
-            if (acc->styles_length >= kBatchLimit) send_batch(record);
+            if (acc->styles_length >= BATCH_LIMIT) send_batch(record);
             return;
         }
         send_batch(record);
@@ -330,7 +330,7 @@ void restyle_run(EditorRecord& record, int first_line, int last_line, std::intpt
     const std::intptr_t start = scintilla_send(gadget, SCI_POSITIONFROMLINE, first_line);
     std::intptr_t remaining = end_position - start;
 
-    scintilla_send(gadget, SCI_STARTSTYLING, static_cast<std::uintptr_t>(start), kStylingMask);
+    scintilla_send(gadget, SCI_STARTSTYLING, static_cast<std::uintptr_t>(start), STYLING_MASK);
     // A styler that may send SCI_SETSTYLING itself is served run by run.
     const LineStyler styler = record.line_styler;
     acc->batching = styler == nullptr || record.line_styler_batchable;

@@ -14,9 +14,9 @@ namespace {
 // A WordEntry holds one string field, its word.
 const LayoutEntry word_entry_layout[] = {offsetof(WordEntry, word), LAYOUT_END};
 
-constexpr std::uint32_t kSeparatorFlagMask = 0xFFFFF;
+constexpr std::uint32_t SEPARATOR_FLAG_MASK = 0xFFFFF;
 
-constexpr int kWordIndexBuckets = 512;
+constexpr int WORD_INDEX_BUCKETS = 512;
 
 bool case_sensitive(const EditorRecord* record) { return (record->flags & EDITOR_CASE_SENSITIVE) != 0; }
 
@@ -52,7 +52,7 @@ bool grow_key(EditorAcceleration* acc, std::size_t units) {
 
 bool editor_word_table_create(EditorRecord* record) {
     if (!list_create(sizeof(WordEntry), &record->word_list, word_entry_layout, TYPE_STRING)) return false;
-    if (!map_create(sizeof(WordEntry*), nullptr, &record->word_index, kWordIndexBuckets)) {
+    if (!map_create(sizeof(WordEntry*), nullptr, &record->word_index, WORD_INDEX_BUCKETS)) {
         list_free(record->word_list.header);
         return false;
     }
@@ -86,7 +86,7 @@ void editor_tables_rebuild(EditorRecord* record) {
             }
         }
         if (!separator && entry)
-            separator = (entry->flags & kSeparatorFlagMask) != 0 && !(entry->flags & WORD_NOT_SEPARATOR);
+            separator = (entry->flags & SEPARATOR_FLAG_MASK) != 0 && !(entry->flags & WORD_NOT_SEPARATOR);
         acc->byte_separator[byte] = separator ? 1 : 0;
     }
 }
