@@ -165,8 +165,11 @@ void host_pump(int timeout) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         return;
     }
-    QTimer wake;  // ends the wait at the deadline
+    // Ends the wait at the deadline. A coarse timer may fire up to 5% of the timeout late: 20 ms on
+    // a 400 ms wait, which a loop that waits for a moment and then acts passes on in full.
+    QTimer wake;
     wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
     wake.start(timeout);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
