@@ -170,6 +170,15 @@ std::u16string code_text() {
     return result;
 }
 
+std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
+                           const std::string& help, const std::string& code) {
+    auto section = [](const std::string& marker, const std::string& text) {
+        return marker + "\r\n" + text + "\r\n\r\n";
+    };
+    return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
+           section("[HELP]", help) + section("[CODE]", code);
+}
+
 std::string file_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "<missing>";

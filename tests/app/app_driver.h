@@ -55,6 +55,10 @@ std::u16string field_text(long long gadget);
 std::u16string code_text();
 
 // Bytes of a file; "<missing>" when it cannot be read.
+// The bytes the program writes for five texts: each section's marker, its text and a blank line,
+// all ending in CR LF.
+std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
+                           const std::string& help, const std::string& code);
 std::string file_bytes(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 

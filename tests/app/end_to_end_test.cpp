@@ -43,16 +43,6 @@ QString saved(const QString& name) {
     return QStringLiteral("Extension: ") + name + QStringLiteral(" successfully saved.");
 }
 
-// The bytes the program writes for five texts (each non-empty text followed by CR LF).
-std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
-                           const std::string& help, const std::string& code) {
-    auto section = [](const std::string& marker, const std::string& text) {
-        return marker + "\r\n" + text + "\r\n\r\n";
-    };
-    return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
-           section("[HELP]", help) + section("[CODE]", code);
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void start() {

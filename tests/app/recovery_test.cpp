@@ -29,15 +29,6 @@ namespace {
 const QString PROGRAM = QStringLiteral("Quorval Extension Maker");
 const QString CONFIRM = QStringLiteral("Confirm");
 
-std::string extension_file(const std::string& name, const std::string& author, const std::string& description,
-                           const std::string& help, const std::string& code) {
-    auto section = [](const std::string& marker, const std::string& text) {
-        return marker + "\r\n" + text + "\r\n\r\n";
-    };
-    return section("[EXTENSION]", name) + section("[AUTHOR]", author) + section("[DESCRIPTION]", description) +
-           section("[HELP]", help) + section("[CODE]", code);
-}
-
 class Recovery : public ::testing::Test {
 protected:
     void SetUp() override {
