@@ -22,6 +22,8 @@
 #include "runtime/ui/toolkit.h"
 #include "runtime/ui/window.h"
 
+#include <vector>
+
 namespace {
 
 // A window of fixed size: no sizing frame, no minimise or maximise box.
@@ -96,11 +98,11 @@ void open_start_file(const char* file) {
 
 }  // namespace
 
-void application_start() {
+void application_start(int* toolkit_argc, char** toolkit_argv) {
     // Heap and string area, files, the toolkit's parts, and last the editing component.
     runtime_core_start();
     files_init();
-    toolkit_start();
+    toolkit_start(toolkit_argc, toolkit_argv);
     scintilla_load();
 
     set_current_extension_name(u"");
@@ -202,9 +204,13 @@ void application_end() {
 }
 
 int application_main(int argc, char** argv) {
+    // Qt's options first, so that "-style fusion" is never taken for an unknown option of ours.
+    std::vector<char*> toolkit_argv(std::size_t(argc) + 1);
+    int toolkit_argc = 0;
+    argc = toolkit_take_options(argc, argv, toolkit_argv.data(), &toolkit_argc);
     const char* file = nullptr;
     if (int exit_code = command_line_read(argc, argv, &file); exit_code >= 0) return exit_code;
-    application_start();
+    application_start(&toolkit_argc, toolkit_argv.data());
     // Without a writable state folder the editor runs as ever, only without recovery copies.
     recovery_start();
     if (file) open_start_file(file);

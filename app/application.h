@@ -23,8 +23,10 @@ inline constexpr ObjectNumber IMAGE_SAVE = 14;
 inline constexpr ObjectNumber IMAGE_SAVE_AS = 15;
 inline constexpr ObjectNumber IMAGE_EXIT = 16;
 
-// Brings the runtime up and builds the main window, its menu and shortcuts.
-void application_start();
+// Brings the runtime up and builds the main window, its menu and shortcuts. The toolkit's
+// options (see toolkit_take_options) go to the QApplication, which keeps using them: they must
+// outlive application_end.
+void application_start(int* toolkit_argc = nullptr, char** toolkit_argv = nullptr);
 
 // One pass of the event loop: waits for an event (at most longest_wait milliseconds unless it is
 // -1, and never past the recovery copy's due time), handles it, and takes the recovery copy when
@@ -37,7 +39,8 @@ void application_run();
 // Shuts the runtime down: gadgets, windows, images, fonts, files, heap.
 void application_end();
 
-// The whole program: reads the arguments (--help, --version, an extension file to open), starts,
+// The whole program: takes Qt's options for the toolkit, reads its own arguments (--help,
+// --version, an extension file to open), starts,
 // offers the recovery copies of instances that are gone, runs the loop and ends. The process's
 // exit code: 0, or 2 for arguments it does not take.
 int application_main(int argc, char** argv);

@@ -19,7 +19,17 @@ constexpr const char* HELP =
     "With FILE, the extension file is opened at start, as File > Open does.\n"
     "\n"
     "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n";
+    "  --version  show the version and exit\n"
+    "\n"
+    "Qt's own options (-platform, -style, -reverse, -display, -qwindowgeometry and the rest)\n"
+    "are taken too, before these.\n";
+
+// Who made it and on what terms, as GNU programs say it.
+constexpr const char* LICENCE =
+    "Copyright (C) 2026 The Quorval Extension Maker developers\n"
+    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 int usage_error(const char* message, const char* argument) {
     std::fprintf(stderr, "quorval-extension-maker: %s '%s'\n%sTry 'quorval-extension-maker --help'.\n", message,
@@ -41,7 +51,7 @@ int command_line_read(int argc, char** argv, const char** file) {
             std::fputs(HELP, stdout);
             return 0;
         } else if (options && std::strcmp(argument, "--version") == 0) {
-            std::printf("quorval-extension-maker %s\n", QEM_VERSION);
+            std::printf("quorval-extension-maker %s\n%s", QEM_VERSION, LICENCE);
             return 0;
         } else if (options && argument[0] == '-' && argument[1] != '\0') {
             return usage_error("unknown option", argument);

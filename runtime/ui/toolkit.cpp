@@ -11,8 +11,50 @@
 #include "runtime/ui/toolkit_internal.h"
 #include "runtime/ui/window_internal.h"
 
+#include <cstring>
+
 namespace {
 bool started = false;
+
+// The options QApplication takes itself; the X11 ones (-display to -dograb) only on X11.
+struct ToolkitOption {
+    const char* name;
+    bool takes_value;
+};
+constexpr ToolkitOption toolkit_options[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"style", true},           {"stylesheet", true},
+    {"qmljsdebugger", true},   {"reverse", false},
+    {"widgetcount", false},    {"testability", false},
+    {"display", true},         {"geometry", true},
+    {"title", true},           {"name", true},
+    {"visual", true},          {"icon", true},
+    {"nograb", false},         {"dograb", false},
+};
+// These three are also taken as "-style=fusion".
+constexpr const char* joined_options[] = {"style", "stylesheet", "qmljsdebugger"};
+
+// The option an argument names ("-style" or "--style"), or null. *joined is set for "-style=x".
+const ToolkitOption* toolkit_option(const char* argument, bool* joined) {
+    *joined = false;
+    if (argument[0] != '-') return nullptr;
+    const char* name = argument + (argument[1] == '-' ? 2 : 1);
+    for (const ToolkitOption& option : toolkit_options)
+        if (std::strcmp(name, option.name) == 0) return &option;
+    for (const char* prefix : joined_options) {
+        const std::size_t length = std::strlen(prefix);
+        if (std::strncmp(name, prefix, length) == 0 && name[length] == '=') {
+            *joined = true;
+            for (const ToolkitOption& option : toolkit_options)
+                if (std::strcmp(prefix, option.name) == 0) return &option;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int toolkit_start(int* argc, char** argv) {
@@ -42,3 +84,25 @@ void toolkit_end() {
 }
 
 int toolkit_started() { return started ? 1 : 0; }
+
+int toolkit_take_options(int argc, char** argv, char** toolkit_argv, int* toolkit_argc) {
+    int kept = 0;
+    int taken = 0;
+    if (argc > 0) toolkit_argv[taken++] = argv[kept++];
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        bool joined = false;
+        const ToolkitOption* option = options ? toolkit_option(argv[i], &joined) : nullptr;
+        if (options && std::strcmp(argv[i], "--") == 0) options = false;
+        if (!option) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        toolkit_argv[taken++] = argv[i];
+        if (option->takes_value && !joined && i + 1 < argc) toolkit_argv[taken++] = argv[++i];
+    }
+    argv[kept] = nullptr;
+    toolkit_argv[taken] = nullptr;
+    *toolkit_argc = taken;
+    return kept;
+}

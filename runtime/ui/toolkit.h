@@ -12,3 +12,11 @@ int toolkit_start(int* argc = nullptr, char** argv = nullptr);
 void toolkit_end();
 
 int toolkit_started();
+
+// Takes Qt's own options, which every Qt program accepts (-platform, -style, -reverse, -display,
+// -qwindowgeometry and the rest), out of argv before the program reads its own: each, with the
+// value it takes, goes to toolkit_argv behind the program's name, in order. argv keeps its first
+// entry and every other argument in order, ends with a null, and its new count is returned.
+// toolkit_argv needs room for argc + 1 entries; it ends with a null, and *toolkit_argc receives its
+// count, ready for toolkit_start. After "--" nothing is taken, so a file may be named "-reverse".
+int toolkit_take_options(int argc, char** argv, char** toolkit_argv, int* toolkit_argc);

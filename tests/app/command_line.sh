@@ -19,7 +19,8 @@ grep -q '^Usage: quorval-extension-maker \[FILE\]$' "$out" || fail "--help shows
 
 run --version
 [ "$code" -eq 0 ] || fail "--version exit code $code"
-grep -qx 'quorval-extension-maker [0-9][0-9.]*' "$out" || fail "--version printed: $(cat "$out")"
+head -n 1 "$out" | grep -qx 'quorval-extension-maker [0-9][0-9.]*' || fail "--version printed: $(cat "$out")"
+grep -q '^License GPL-3.0-or-later' "$out" || fail "--version names no licence: $(cat "$out")"
 
 for wrong in "--frobnicate" "-x" "one.qex two.qex"; do
   # shellcheck disable=SC2086  # the second case is two arguments
@@ -28,4 +29,15 @@ for wrong in "--frobnicate" "-x" "one.qex two.qex"; do
   [ ! -s "$out" ] || fail "'$wrong' wrote to standard output"
   grep -q '^Usage: quorval-extension-maker \[FILE\]$' "$err" || fail "'$wrong' shows no usage"
 done
-echo "PASS: --help, --version and wrong arguments"
+# Qt's options are no unknown options of ours, wherever they stand; ours still are.
+run -platform offscreen -reverse --version -style fusion -qwindowgeometry 640x480+0+0
+[ "$code" -eq 0 ] || fail "Qt's options with --version: exit code $code: $(cat "$err")"
+head -n 1 "$out" | grep -qx 'quorval-extension-maker [0-9][0-9.]*' || fail "Qt's options hid --version"
+run -reverse --frobnicate
+[ "$code" -eq 2 ] || fail "'-reverse --frobnicate' exit code $code"
+# They reach Qt: a platform that does not exist stops the program in Qt, which names it.
+(ulimit -c 0; cd "$(dirname "$out")"; QT_QPA_PLATFORM=offscreen timeout 30 "$exe" -platform qem-no-such-platform > "$out" 2> "$err")
+code=$?
+[ "$code" -ne 0 ] && [ "$code" -ne 2 ] && [ "$code" -ne 124 ] || fail "an unknown -platform gave exit code $code"
+grep -q 'qem-no-such-platform' "$err" || fail "Qt never saw -platform: $(cat "$err")"
+echo "PASS: --help, --version, wrong arguments and Qt's options"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The real program under Xvfb, typed at by xdotool as a person would: fill three fields,
 # Ctrl+S, name the extension in the prompt, OK by keyboard, close the message, check the
-# bytes on disk, then Ctrl+X and Yes; the process must end with exit code 0.
+# bytes on disk, then Ctrl+X and Yes; the process must end with exit code 0. The server and the
+# platform are named by Qt's own options, not by the environment, so those reach Qt too.
 # Usage: xvfb_save_and_exit.sh <quorval-extension-maker> [<x_screenshot> <picture folder>]
 set -euo pipefail
 
@@ -11,7 +12,8 @@ pictures=${3:+$(readlink -f "$3")}
 
 . "$(dirname "$0")/xvfb_common.sh"
 xvfb_start
-start_program
+display=$DISPLAY
+DISPLAY= QT_QPA_PLATFORM=offscreen start_program -platform xcb -display "$display"
 
 main_window_shown
 [ -d Extensions ] || fail "the Extensions folder was not created at start-up"
