@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "editor/editor_internal.h"
+#include "editor/theme.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
 
@@ -120,6 +121,7 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
 
     gadget_set_data(gadget, reinterpret_cast<std::intptr_t>(record));
     scintilla_set_data_release(gadget, free_record_data);
+    theme_watch_desktop();
     scintilla_set_change_end_handler(gadget, on_editor_change_end);
     code_editor_update_line_numbers(gadget);
     return result;
@@ -318,4 +320,22 @@ char16_t* code_editor_get_text(ObjectNumber gadget) {
     char16_t* text = string_from_memory(buffer, -1, TEXT_UTF8, at);
     memory_free(buffer);
     return text;
+}
+
+void code_editor_follow_desktop_theme(ObjectNumber gadget, EditorThemeColours colours, int shown_kind) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return;
+    record->theme_colours = colours;
+    record->theme_kind = shown_kind;
+    // The desktop may have changed while the owner was setting the editor up.
+    code_editor_desktop_theme_changed(gadget);
+}
+
+void code_editor_desktop_theme_changed(ObjectNumber gadget) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record || !record->theme_colours) return;
+    const int kind = theme_desktop_kind();
+    if (kind == record->theme_kind) return;
+    record->theme_kind = kind;
+    record->theme_colours(gadget, theme_table(kind));
 }

@@ -104,6 +104,10 @@ inline constexpr int LINE_STYLER_STATE_CHANGED = 1;
 using EditorNotifyCallback = std::intptr_t (*)(ObjectNumber gadget, const SCNotification* notification);
 
 struct EditorAcceleration;
+struct EditorTheme;
+
+// Gives an editor the colours of a table (see editor/theme.h).
+using EditorThemeColours = void (*)(ObjectNumber gadget, const EditorTheme& theme);
 
 // One per editor, attached as the gadget's data.
 struct EditorRecord {
@@ -125,6 +129,11 @@ struct EditorRecord {
     std::intptr_t numbered_lines;
     // Lookup tables and scratch buffers that keep styling free of per-token allocation.
     EditorAcceleration* acceleration;
+    // What gives the editor its colours from a table, run again when the desktop turns light or
+    // dark, and the kind of table it last ran with (THEME_LIGHT, THEME_DARK). Null: the colours
+    // are the owner's alone.
+    EditorThemeColours theme_colours;
+    int theme_kind;
 };
 
 // The working state of one restyle run, kept on the run's stack: what the token rules carry
@@ -193,7 +202,17 @@ int javascript_line_styler(ObjectNumber gadget, const char* text, int length, in
 int scan_block_comment_end(ObjectNumber gadget, const char* text, int length, bool* in_comment);
 int code_editor_get_line_state(ObjectNumber gadget, int line);
 int code_editor_set_line_state(ObjectNumber gadget, int line, int state);
+// The JavaScript set-up, in the colours of the desktop's light or dark look, which it then follows.
 void code_editor_configure_javascript(ObjectNumber gadget);
+
+// --- Colours that follow the desktop ----------------------------------------------------
+
+// The editor shows the colours of the table of shown_kind; from now on `colours` gives it the
+// table the desktop asks for whenever that changes (null: never again).
+void code_editor_follow_desktop_theme(ObjectNumber gadget, EditorThemeColours colours, int shown_kind);
+// The desktop's look changed: editors that follow it take the table it asks for now, when it is
+// not the one they show.
+void code_editor_desktop_theme_changed(ObjectNumber gadget);
 
 // --- Notifications and completion -------------------------------------------------------
 

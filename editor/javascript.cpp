@@ -2,6 +2,7 @@
  * The JavaScript line styler (line and block comments, with the open-comment state kept in
  * the component's line states) and the JavaScript configuration of an editor. */
 #include "editor/editor_internal.h"
+#include "editor/theme.h"
 #include "runtime/core/strings.h"
 
 namespace {
@@ -90,6 +91,58 @@ int style_line(StyleContext& context, const char* text, int length, int line) {
     return LINE_STYLER_STATE_CHANGED;
 }
 
+// The page's colours. Each change of the default style gives every style the default's look, so
+// the styles' own colours and fonts come after the last of these.
+void page_colours(ObjectNumber gadget, const EditorTheme& theme) {
+    code_editor_set_color(gadget, COLOR_BACKGROUND, theme.background);
+    code_editor_set_color(gadget, COLOR_FOREGROUND, theme.foreground);
+    code_editor_set_color(gadget, COLOR_SELECTION_BACK, theme.selection_back);
+    code_editor_set_color(gadget, COLOR_SELECTION_FRONT, theme.selection_fore);
+    code_editor_set_color(gadget, COLOR_CURRENT_LINE, theme.current_line);
+}
+
+// The fold margin's checkerboard: the table's colours, or the component's own.
+void fold_margin_colours(ObjectNumber gadget, const EditorTheme& theme) {
+    if (theme.fold_margin == THEME_COMPONENT_DEFAULT)
+        scintilla_send(gadget, SCI_SETFOLDMARGINCOLOUR, 0, 0);
+    else
+        code_editor_set_color(gadget, COLOR_FOLD_MARGIN, theme.fold_margin);
+    if (theme.fold_margin_highlight == THEME_COMPONENT_DEFAULT)
+        scintilla_send(gadget, SCI_SETFOLDMARGINHICOLOUR, 0, 0);
+    else
+        code_editor_set_color(gadget, COLOR_FOLD_MARGIN_HIGHLIGHT, theme.fold_margin_highlight);
+}
+
+// The styles' own colours and font flags, then the margins, the caret and the brace styles.
+void style_colours(ObjectNumber gadget, const EditorTheme& theme) {
+    code_editor_set_style_color(gadget, STYLE_KEYWORD, theme.keyword, -1);
+    code_editor_set_style_font(gadget, STYLE_COMMENT, u"", -1, FONT_ITALIC);
+    code_editor_set_style_color(gadget, STYLE_COMMENT, theme.comment, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_GREEN, theme.spare_green, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_OLIVE, theme.spare_olive, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_GREY, theme.spare_grey, -1);
+    code_editor_set_style_color(gadget, STYLE_SPARE_TEAL, theme.spare_teal, -1);
+    code_editor_set_style_color(gadget, STYLE_STRING, theme.string, -1);
+    code_editor_set_style_color(gadget, STYLE_NUMBER, theme.number, -1);
+    code_editor_set_style_color(gadget, STYLE_CALL, theme.call, -1);
+    code_editor_set_style_font(gadget, STYLE_SPARE_RED_BOLD, u"", -1, FONT_BOLD);
+    code_editor_set_style_color(gadget, STYLE_SPARE_RED_BOLD, theme.spare_red, -1);
+    code_editor_set_color(gadget, COLOR_LINE_NUMBER_BACK, theme.line_number_back);
+    code_editor_set_color(gadget, COLOR_LINE_NUMBER_FRONT, theme.line_number_fore);
+    code_editor_set_color(gadget, COLOR_CARET, theme.caret);
+    fold_margin_colours(gadget, theme);
+    code_editor_set_color(gadget, COLOR_FOLD_MARKER_FRONT, theme.fold_marker_fore);
+    code_editor_set_color(gadget, COLOR_FOLD_MARKER_BACK, theme.fold_marker_back);
+    code_editor_set_style_color(gadget, STYLE_BRACELIGHT, theme.brace_match_fore, theme.brace_match_back);
+    code_editor_set_style_color(gadget, STYLE_BRACEBAD, theme.brace_bad_fore, theme.brace_bad_back);
+}
+
+// A switch between the light and the dark table: the colours alone, the fonts as they are.
+void javascript_colours(ObjectNumber gadget, const EditorTheme& theme) {
+    page_colours(gadget, theme);
+    style_colours(gadget, theme);
+}
+
 }  // namespace
 
 int code_editor_get_line_state(ObjectNumber gadget, int line) {
@@ -115,25 +168,14 @@ int javascript_line_styler(ObjectNumber gadget, const char* text, int length, in
 }
 
 void code_editor_configure_javascript(ObjectNumber gadget) {
-    code_editor_set_color(gadget, COLOR_FOREGROUND, 0x000000);
-    code_editor_set_color(gadget, COLOR_SELECTION_BACK, 0x400000);
-    code_editor_set_color(gadget, COLOR_SELECTION_FRONT, 0xFFFFFF);
-    code_editor_set_color(gadget, COLOR_CURRENT_LINE, 0xF0F0FF);
+    if (!editor_record_of(gadget)) return;
+    const int kind = theme_desktop_kind();
+    const EditorTheme& theme = theme_table(kind);
+    page_colours(gadget, theme);
     code_editor_set_font(gadget, u"Consolas", 11, -1);
     code_editor_set_tabs(gadget, 4, 0);
     code_editor_set_margin_width(gadget, MARGIN_FOLD, 24);
-    code_editor_set_style_color(gadget, STYLE_KEYWORD, 0xE32D36, -1);
-    code_editor_set_style_font(gadget, STYLE_COMMENT, u"", -1, FONT_ITALIC);
-    code_editor_set_style_color(gadget, STYLE_COMMENT, 0xA0A0A0, -1);
-    code_editor_set_style_color(gadget, STYLE_SPARE_GREEN, 0x226A20, -1);
-    code_editor_set_style_color(gadget, STYLE_SPARE_OLIVE, 0x135051, -1);
-    code_editor_set_style_color(gadget, STYLE_SPARE_GREY, 0x3C3C3C, -1);
-    code_editor_set_style_color(gadget, STYLE_SPARE_TEAL, 0xBBAA31, -1);
-    code_editor_set_style_color(gadget, STYLE_STRING, 0xC600C6, -1);
-    code_editor_set_style_color(gadget, STYLE_NUMBER, 0x4040D0, -1);
-    code_editor_set_style_color(gadget, STYLE_CALL, 0x23A323, -1);
-    code_editor_set_style_font(gadget, STYLE_SPARE_RED_BOLD, u"", -1, FONT_BOLD);
-    code_editor_set_style_color(gadget, STYLE_SPARE_RED_BOLD, 0x0000FF, -1);
+    style_colours(gadget, theme);
     code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, STYLE_STRING);
     code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, STYLE_STRING);
     code_editor_add_delimiter(gadget, u"(", u"", WORD_STYLE_BEFORE, STYLE_CALL);
@@ -150,4 +192,5 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_options(gadget, OPTION_STYLING | OPTION_AUTOCOMPLETE | OPTION_FOLDING | OPTION_AUTO_INDENT);
     // It styles only through the engine, so its runs may be batched.
     editor_set_line_styler(gadget, javascript_line_styler, true);
+    code_editor_follow_desktop_theme(gadget, javascript_colours, kind);
 }

@@ -148,6 +148,8 @@ inline constexpr int SC_MARK_BOXMINUSCONNECTED = 15;
 
 inline constexpr int STYLE_DEFAULT = 32;
 inline constexpr int STYLE_LINENUMBER = 33;
+inline constexpr int STYLE_BRACELIGHT = 34;
+inline constexpr int STYLE_BRACEBAD = 35;
 inline constexpr int STYLE_CALLTIP = 38;
 
 // The notification record in the component's published layout: the common header,

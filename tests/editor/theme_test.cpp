@@ -1,0 +1,179 @@
+// The code editor's light and dark looks: text colours readable on their backgrounds, the dark
+// table in the light one's hues, the choice by the window colour, and the live switch when the
+// application's palette changes.
+#include <QApplication>
+#include <QPalette>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include <Qsci/qsciscintillabase.h>
+
+#include "editor/scintilla.h"
+#include "editor/theme.h"
+#include "editor_support.h"
+
+namespace {
+
+struct Colour {
+    const char* name;
+    int EditorTheme::*field;
+};
+
+// The text colours of the JavaScript styles; each is drawn on the page and on the caret's line.
+constexpr Colour token_colours[] = {
+    {"plain text", &EditorTheme::foreground}, {"keyword", &EditorTheme::keyword},
+    {"comment", &EditorTheme::comment},       {"string", &EditorTheme::string},
+    {"number", &EditorTheme::number},         {"call", &EditorTheme::call},
+    {"teal", &EditorTheme::spare_teal},       {"green", &EditorTheme::spare_green},
+    {"olive", &EditorTheme::spare_olive},     {"grey", &EditorTheme::spare_grey},
+    {"red", &EditorTheme::spare_red},
+};
+
+// Text (or a sign) that brings its own background.
+constexpr std::pair<Colour, Colour> framed_colours[] = {
+    {{"line numbers", &EditorTheme::line_number_fore}, {"", &EditorTheme::line_number_back}},
+    {{"selection", &EditorTheme::selection_fore}, {"", &EditorTheme::selection_back}},
+    {{"brace", &EditorTheme::brace_match_fore}, {"", &EditorTheme::brace_match_back}},
+    {{"bad brace", &EditorTheme::brace_bad_fore}, {"", &EditorTheme::brace_bad_back}},
+    {{"error marker", &EditorTheme::error_marker_fore}, {"", &EditorTheme::error_marker_back}},
+};
+
+// Every text colour of a table with a contrast under 4.5:1 against its background.
+std::set<std::string> below_aa(const EditorTheme& theme) {
+    std::set<std::string> names;
+    for (const Colour& text : token_colours) {
+        if (theme_contrast(theme.*text.field, theme.background) < 4.5) names.insert(text.name);
+        if (theme_contrast(theme.*text.field, theme.current_line) < 4.5)
+            names.insert(std::string(text.name) + " on the caret's line");
+    }
+    for (const auto& [text, back] : framed_colours)
+        if (theme_contrast(theme.*text.field, theme.*back.field) < 4.5) names.insert(text.name);
+    return names;
+}
+
+TEST(EditorTheme, TextReadsAtFourAndAHalfToOneExceptWhereTheLightLookWasNeverSo) {
+    // The sums themselves: black on white is 21:1, a colour on itself 1:1.
+    EXPECT_DOUBLE_EQ(theme_contrast(0x000000, 0xFFFFFF), 21.0);
+    EXPECT_DOUBLE_EQ(theme_contrast(0x4040D0, 0x4040D0), 1.0);
+    EXPECT_NEAR(theme_contrast(0xA0A0A0, 0xFFFFFF), 2.61, 0.01);
+    EXPECT_EQ(below_aa(theme_table(THEME_DARK)), std::set<std::string>{});
+    // The light table keeps the program's long-standing colours, and these of them fall short.
+    const std::set<std::string> light_short = {
+        "comment",
+        "call",
+        "teal",
+        "red",
+        "comment on the caret's line",
+        "call on the caret's line",
+        "teal on the caret's line",
+        "red on the caret's line",
+        "number on the caret's line",
+        "string on the caret's line",
+    };
+    EXPECT_EQ(below_aa(theme_table(THEME_LIGHT)), light_short);
+}
+
+// Hue in degrees and saturation (0 to 1) of the HSL model.
+std::pair<double, double> hue_and_saturation(int colour) {
+    const double r = (colour & 0xFF) / 255.0, g = ((colour >> 8) & 0xFF) / 255.0, b = ((colour >> 16) & 0xFF) / 255.0;
+    const double high = std::max({r, g, b}), low = std::min({r, g, b}), range = high - low;
+    if (range == 0) return {0, 0};
+    const double lightness = (high + low) / 2;
+    const double saturation = range / (1 - std::abs(2 * lightness - 1));
+    double hue = high == r ? std::fmod((g - b) / range + 6, 6) : high == g ? (b - r) / range + 2 : (r - g) / range + 4;
+    return {hue * 60, saturation};
+}
+
+TEST(EditorTheme, TheDarkTableKeepsTheLightOnesHues) {
+    const EditorTheme& light = theme_table(THEME_LIGHT);
+    const EditorTheme& dark = theme_table(THEME_DARK);
+    std::vector<Colour> coloured(std::begin(token_colours), std::end(token_colours));
+    coloured.push_back({"caret's line", &EditorTheme::current_line});
+    coloured.push_back({"selection", &EditorTheme::selection_back});
+    for (const Colour& c : coloured) {
+        const auto [light_hue, light_saturation] = hue_and_saturation(light.*c.field);
+        const auto [dark_hue, dark_saturation] = hue_and_saturation(dark.*c.field);
+        EXPECT_EQ(light_saturation == 0, dark_saturation == 0) << c.name << ": grey stays grey, colour stays colour";
+        const double apart = std::abs(light_hue - dark_hue);
+        EXPECT_LE(std::min(apart, 360 - apart), 3.0) << c.name;
+    }
+    EXPECT_LT(theme_contrast(dark.background, 0), 1.5) << "the dark page is near black";
+}
+
+TEST(EditorTheme, TheWindowColoursLightnessChoosesTheTable) {
+    const struct {
+        int r, g, b, kind;
+    } cases[] = {
+        {255, 255, 255, THEME_LIGHT}, {239, 239, 239, THEME_LIGHT}, {128, 128, 128, THEME_LIGHT},
+        {127, 127, 127, THEME_DARK},  {49, 54, 59, THEME_DARK},     {0, 0, 0, THEME_DARK},
+        {255, 0, 0, THEME_LIGHT},     {0, 0, 200, THEME_DARK},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(theme_kind_for_window(int(rgb(c.r, c.g, c.b))), c.kind) << c.r << "," << c.g << "," << c.b;
+}
+
+class EditorThemeSwitch : public EditorTest {
+protected:
+    void TearDown() override {
+        QApplication::setPalette(light_palette_);
+        EditorTest::TearDown();
+    }
+
+    // Every colour and font flag the tables set, as the component reports them.
+    std::vector<std::intptr_t> look() const {
+        std::vector<std::intptr_t> values;
+        for (int style = 0; style <= STYLE_BRACEBAD; ++style) {
+            values.push_back(send(SCI_STYLEGETFORE, style));
+            values.push_back(send(SCI_STYLEGETBACK, style));
+            values.push_back(send(SCI_STYLEGETITALIC, style));
+            values.push_back(send(SCI_STYLEGETBOLD, style));
+        }
+        values.push_back(send(SCI_GETCARETLINEBACK));
+        values.push_back(send(QsciScintillaBase::SCI_GETCARETFORE));
+        return values;
+    }
+
+    const QPalette light_palette_ = QApplication::palette();
+};
+
+TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
+    ASSERT_EQ(theme_desktop_kind(), THEME_LIGHT) << "the tests start on a light palette";
+    create_editor(EDITOR_LINE_NUMBERS, true);
+    const std::vector<std::intptr_t> light_look = look();
+    const EditorTheme& dark = theme_table(THEME_DARK);
+
+    QApplication::setPalette(QPalette(QColor(53, 53, 53)));
+    ASSERT_EQ(theme_desktop_kind(), THEME_DARK);
+    EXPECT_EQ(send(SCI_STYLEGETBACK, STYLE_DEFAULT), dark.background);
+    EXPECT_EQ(send(SCI_STYLEGETBACK, STYLE_KEYWORD), dark.background);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_DEFAULT), dark.foreground);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_KEYWORD), dark.keyword);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_COMMENT), dark.comment);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_STRING), dark.string);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_NUMBER), dark.number);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_CALL), dark.call);
+    EXPECT_EQ(send(SCI_STYLEGETBACK, STYLE_LINENUMBER), dark.line_number_back);
+    EXPECT_EQ(send(SCI_STYLEGETFORE, STYLE_LINENUMBER), dark.line_number_fore);
+    EXPECT_EQ(send(SCI_STYLEGETBACK, STYLE_BRACELIGHT), dark.brace_match_back);
+    EXPECT_EQ(send(SCI_GETCARETLINEBACK), dark.current_line);
+    EXPECT_EQ(send(QsciScintillaBase::SCI_GETCARETFORE), dark.caret);
+    // The fonts stay: comments italic, the red spare style bold.
+    EXPECT_EQ(send(SCI_STYLEGETITALIC, STYLE_COMMENT), 1);
+    EXPECT_EQ(send(SCI_STYLEGETBOLD, STYLE_SPARE_RED_BOLD), 1);
+
+    QApplication::setPalette(light_palette_);
+    EXPECT_EQ(look(), light_look);
+}
+
+TEST_F(EditorThemeSwitch, TheLightLookIsTheComponentsOwnWhereTheSetUpNeverChangedIt) {
+    create_editor(EDITOR_LINE_NUMBERS, false);
+    const std::intptr_t fresh[] = {send(SCI_STYLEGETBACK, STYLE_DEFAULT), send(SCI_STYLEGETBACK, STYLE_LINENUMBER),
+                                   send(SCI_STYLEGETFORE, STYLE_LINENUMBER), send(QsciScintillaBase::SCI_GETCARETFORE)};
+    const EditorTheme& light = theme_table(THEME_LIGHT);
+    const int table[] = {light.background, light.line_number_back, light.line_number_fore, light.caret};
+    for (std::size_t i = 0; i < std::size(table); ++i) EXPECT_EQ(fresh[i], table[i]) << i;
+}
+
+}  // namespace
