@@ -134,6 +134,34 @@ std::string format_folded(const std::string& text, const std::vector<int>& level
     return out;
 }
 
+std::string format_runs(const std::string& text, const EditorSnapshot& snapshot) {
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < snapshot.fold_levels.size() && start <= text.size(); ++line) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        char head[32];
+        std::snprintf(head, sizeof head, "%4x %d |", static_cast<unsigned>(snapshot.fold_levels[line]),
+                      line < snapshot.line_states.size() ? snapshot.line_states[line] : -1);
+        out += head;
+        for (std::size_t i = start; i < end;) {
+            const int style = i < snapshot.styles.size() ? snapshot.styles[i] : -1;
+            std::size_t run = i;
+            while (run < end && (run < snapshot.styles.size() ? snapshot.styles[run] : -1) == style) ++run;
+            out += " {" + std::to_string(style) + "}" + std::to_string(run - i);
+            i = run;
+        }
+        out += "\n";
+        if (end == text.size()) break;
+        start = end;
+    }
+    return out;
+}
+
+std::string npm_input_path(const std::string& relative) {
+    return std::string(QEM_SOURCE_DIR) + "/bench/.cache/" + relative;
+}
+
 void set_accessibility_active(bool active) {
     QPlatformAccessibility* accessibility = QGuiApplicationPrivate::platformIntegration()->accessibility();
     ASSERT_NE(accessibility, nullptr) << "the platform has no accessibility";

@@ -6,6 +6,8 @@
 
 #include <Qt>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,22 @@ protected:
 std::string format_styled(const std::string& text, const std::vector<int>& styles);
 // One line per document line: fold level (hex, flags included), line state, the text.
 std::string format_folded(const std::string& text, const std::vector<int>& levels, const std::vector<int>& states);
+// The same per line without the text: fold level, line state, then each run of one style as
+// {style}bytes (line end included). For inputs written by others, whose text we do not keep.
+std::string format_runs(const std::string& text, const EditorSnapshot& snapshot);
+
+// Where bench/fetch_npm.sh puts a file of an npm package ("<package>-<version>/package/<file>").
+std::string npm_input_path(const std::string& relative);
+// Ends the test when such a file is missing: skipped, or failed where CI fetched the inputs first
+// and says so with QEM_REQUIRE_NPM_INPUTS.
+#define SKIP_WITHOUT_NPM_INPUT(path)                                                 \
+    do {                                                                             \
+        if (!std::filesystem::exists(path)) {                                        \
+            if (std::getenv("QEM_REQUIRE_NPM_INPUTS"))                               \
+                FAIL() << (path) << " is missing; fetch it with bench/fetch_npm.sh"; \
+            GTEST_SKIP() << "bench/fetch_npm.sh fetches " << (path);                 \
+        }                                                                            \
+    } while (0)
 
 // Switches accessibility on or off as a screen reader's arrival does (QAccessible::isActive()).
 void set_accessibility_active(bool active);

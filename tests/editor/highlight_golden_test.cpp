@@ -2,7 +2,8 @@
 // styles (.styled) and fold levels with line states (.folded). A mismatch writes a .new file
 // beside the expected one for a person to read and promote. Typing the text piece by piece,
 // typing it bottom-up (each piece styled as the component asks for it), and CR LF line ends
-// must all give the same result.
+// must all give the same result. A file from the npm registry, fetched at test time, keeps only
+// our result here: its style runs and fold levels, without its text.
 #include <Qsci/qsciscintillabase.h>
 
 #include <filesystem>
@@ -137,6 +138,14 @@ TEST_F(HighlightGolden, CrLfLineEndsStyleAsLf) {
         EXPECT_EQ(styled(), crlf(read_file(kHighlightDir + name + ".styled")));
         EXPECT_EQ(folded(), read_file(kHighlightDir + name + ".folded"));
     }
+}
+
+TEST_F(HighlightGolden, FetchedNpmFileMatchesItsExpectedRuns) {
+    const std::string path = npm_input_path("lodash.debounce-4.0.8/package/index.js");
+    SKIP_WITHOUT_NPM_INPUT(path);
+    set_utf8(read_file(path));
+    ensure_styled();
+    expect_golden(kHighlightDir + "npm/lodash.debounce-4.0.8.runs", format_runs(text_utf8(), snapshot()));
 }
 
 }  // namespace

@@ -161,7 +161,8 @@ void check_real_file(LazyRestyle& test, ObjectNumber gadget, const std::string& 
 }
 
 TEST_F(LazyRestyle, RealNpmFileKeepsTheInvariants) {
-    const std::string path = std::string(QEM_SOURCE_DIR) + "/tests/highlight/npm/lodash.debounce-4.0.8/index.js";
+    const std::string path = npm_input_path("lodash.debounce-4.0.8/package/index.js");
+    SKIP_WITHOUT_NPM_INPUT(path);
     const std::string text = read_file(path);
     ASSERT_GT(text.size(), 10000u);
     set_utf8(text);
@@ -176,15 +177,10 @@ TEST_F(LazyRestyle, RealNpmFileKeepsTheInvariants) {
         SC_FOLDLEVELHEADERFLAG);
 }
 
-// The benchmark's file, when bench/fetch_typescript.sh has fetched it; CI fetches it and sets
-// QEM_REQUIRE_TYPESCRIPT, so that there the test never skips.
+// The benchmark's file (bench/fetch_typescript.sh); CI fetches it, so that there the test never skips.
 TEST_F(LazyRestyle, TypeScriptCompilerKeepsTheInvariants) {
-    const std::string path = std::string(QEM_SOURCE_DIR) + "/bench/.cache/typescript-5.4.5/package/lib/typescript.js";
-    if (!std::filesystem::exists(path)) {
-        if (std::getenv("QEM_REQUIRE_TYPESCRIPT"))
-            FAIL() << path << " is missing; bench/fetch_typescript.sh fetches it";
-        GTEST_SKIP() << "run bench/fetch_typescript.sh to fetch " << path;
-    }
+    const std::string path = npm_input_path("typescript-5.4.5/package/lib/typescript.js");
+    SKIP_WITHOUT_NPM_INPUT(path);
     const std::string text = read_file(path);
     set_utf8(text);
     ensure_styled();
