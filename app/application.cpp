@@ -33,17 +33,18 @@ struct MenuEntry {
     ObjectNumber item;
     const char16_t* text;
     ObjectNumber image;
-    const char* resource;  // name of the PNG in resources/
+    const char* resource;        // name of the PNG in resources/
+    const char* resource_twice;  // the same picture at twice the size, for screens at 200 %
     bool separator_before;
 };
 
 // The "File" menu in its order; a separator stands before Open and before Exit.
 constexpr MenuEntry file_menu[] = {
-    {MENU_NEW, u"New\tCtrl+N", IMAGE_NEW, "new", false},
-    {MENU_OPEN, u"Open...\tCtrl+O", IMAGE_OPEN, "open", true},
-    {MENU_SAVE, u"Save\tCtrl+S", IMAGE_SAVE, "save", false},
-    {MENU_SAVE_AS, u"Save as...", IMAGE_SAVE_AS, "saveas", false},
-    {MENU_EXIT, u"Exit\tCtrl+X", IMAGE_EXIT, "exit", true},
+    {MENU_NEW, u"New\tCtrl+N", IMAGE_NEW, "new", "new@2x", false},
+    {MENU_OPEN, u"Open...\tCtrl+O", IMAGE_OPEN, "open", "open@2x", true},
+    {MENU_SAVE, u"Save\tCtrl+S", IMAGE_SAVE, "save", "save@2x", false},
+    {MENU_SAVE_AS, u"Save as...", IMAGE_SAVE_AS, "saveas", "saveas@2x", false},
+    {MENU_EXIT, u"Exit\tCtrl+X", IMAGE_EXIT, "exit", "exit@2x", true},
 };
 
 struct ShortcutEntry {
@@ -69,6 +70,8 @@ void catch_menu_images() {
     for (const MenuEntry& entry : file_menu) {
         const EmbeddedResource* png = embedded_resource(entry.resource);
         if (png) image_catch(entry.image, png->data, png->size);
+        if (const EmbeddedResource* twice = embedded_resource(entry.resource_twice))
+            image_catch_denser(entry.image, twice->data, twice->size);
     }
 }
 

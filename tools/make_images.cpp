@@ -1,4 +1,5 @@
-// Draws the menu images and the window icon of resources/ (16 x 16 and 32 x 32 RGBA PNG), and the
+// Draws the menu images and the window icon of resources/ (16 x 16 and 32 x 32 RGBA PNG, each with
+// a <name>@2x.png twice its size, drawn from the same shapes, for screens at 200 %), and the
 // program's icon for the desktop's icon theme in data/icons/ (the other sizes, and an SVG).
 // Build and run by hand from the repository root:
 //   g++ -std=c++20 -fPIC tools/make_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/make_images
@@ -293,9 +294,18 @@ int main(int argc, char** argv) {
         const char* name;
         int size;
         void (*paint)(QPainter&);
+        // Draws the picture at `scale` times its size; null: the same shapes scaled.
+        void (*paint_scaled)(QPainter&, int scale);
     };
-    const Picture pictures[] = {{"new", 16, paint_new},        {"open", 16, paint_open}, {"save", 16, paint_save},
-                                {"saveas", 16, paint_save_as}, {"exit", 16, paint_exit}, {"icon", 32, paint_icon}};
+    const Picture pictures[] = {
+        {"new", 16, paint_new, nullptr},
+        {"open", 16, paint_open, nullptr},
+        {"save", 16, paint_save, nullptr},
+        {"saveas", 16, paint_save_as, nullptr},
+        {"exit", 16, paint_exit, nullptr},
+        // The icon keeps its edges on whole pixels at every size (see icon_layout).
+        {"icon", 32, paint_icon, [](QPainter& p, int scale) { paint_icon_at(p, 32 * scale); }},
+    };
     QImage sheet(6 * 264, 264, QImage::Format_ARGB32);
     sheet.fill(QColor(255, 255, 255));
     QPainter sheet_painter(&sheet);
@@ -309,6 +319,19 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (!previews.isEmpty()) preview(image).save(previews + "/" + picture.name + ".png", "PNG");
+        const QImage twice = draw(picture.size * 2, [&picture](QPainter& p) {
+            if (picture.paint_scaled) {
+                picture.paint_scaled(p, 2);
+            } else {
+                p.scale(2, 2);
+                picture.paint(p);
+            }
+        });
+        const QString twice_path = folder + "/" + picture.name + "@2x.png";
+        if (!twice.save(twice_path, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(twice_path));
+            return 1;
+        }
     }
     sheet_painter.end();
     if (!previews.isEmpty()) sheet.save(previews + "/all.png", "PNG");

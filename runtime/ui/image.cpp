@@ -92,6 +92,40 @@ ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size
     return number == ANY_NUMBER ? id : reinterpret_cast<ObjectNumber>(image);
 }
 
+int image_catch_denser(ObjectNumber number, const void* data, std::size_t size) {
+    ImageHandle image = image_handle(number);
+    if (!image || !data || image->width <= 0 || image->height <= 0) return 0;
+    int source_depth = 0;
+    std::unique_ptr<NativeImage> picture(catch_any(static_cast<const std::uint8_t*>(data), size, &source_depth));
+    if (!picture) return 0;
+    const int scale = picture->width / image->width;
+    if (scale < 2 || picture->width != scale * image->width || picture->height != scale * image->height) return 0;
+    try {
+        auto& denser = image->denser;
+        auto at = denser.begin();
+        while (at != denser.end() && (*at)->width < picture->width) ++at;
+        if (at != denser.end() && (*at)->width == picture->width)
+            *at = std::move(picture);
+        else
+            denser.insert(at, std::move(picture));
+    } catch (...) {
+        return 0;  // memory ran out: the image keeps the pictures it had
+    }
+    return 1;
+}
+
+const NativeImage* image_picture_for(const NativeImage* image, double device_pixel_ratio, int* scale) {
+    *scale = 1;
+    if (!image || image->width <= 0 || device_pixel_ratio <= 1) return image;
+    const NativeImage* chosen = image;
+    for (const auto& picture : image->denser) {
+        chosen = picture.get();
+        if (picture->width >= device_pixel_ratio * image->width) break;
+    }
+    *scale = chosen->width / image->width;
+    return chosen;
+}
+
 ImageHandle image_handle(ObjectNumber number) {
     if (!images) return nullptr;
     auto* record = static_cast<ImageRecord*>(registry_lookup(images, number));

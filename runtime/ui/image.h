@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Kinds of native image, with the values GetObjectType and friends give on Windows.
@@ -25,6 +26,9 @@ struct NativeImage {
     std::vector<std::uint8_t> bits;
     // Icons only: the AND mask, one byte per pixel in top-down order, 1 where the icon is transparent.
     std::vector<std::uint8_t> mask;
+    // Sharper pictures of the same image for dense screens (see image_catch_denser), each a whole
+    // multiple of its size, smallest first.
+    std::vector<std::shared_ptr<const NativeImage>> denser;
 
     // Address of pixel (x, y), y counted from the top of the picture.
     std::uint8_t* pixel(int x, int y) {
@@ -105,6 +109,16 @@ const ImageDecoder* png_decoder();
 // the image would pass IMAGE_MAX_PIXELS or memory runs out. Nothing is thrown.
 ObjectNumber image_catch(ObjectNumber number, const void* data, std::size_t size = 10000000);
 ImageHandle image_handle(ObjectNumber number);
+// Gives a caught image a sharper picture of itself from data in any format image_catch takes: its
+// width and height the same whole multiple (2 for a screen at 200 %) of the image's. Menus and
+// icons draw it where the screen has that many device pixels to a pixel; the image's own size,
+// pixels and record stay. A picture of the same multiple replaces the earlier one. Non-zero on
+// success; 0 for no image, data no format takes, or a size that is no such multiple.
+int image_catch_denser(ObjectNumber number, const void* data, std::size_t size = 10000000);
+// The picture to draw the image from on a screen of `device_pixel_ratio`: the smallest of its
+// pictures that has at least that many pixels to the image's one, else its largest; `scale`
+// receives the chosen picture's multiple (1 for the image itself).
+const NativeImage* image_picture_for(const NativeImage* image, double device_pixel_ratio, int* scale);
 int image_free(ObjectNumber number);
 // Whoever keeps image handles (menu items) hears of an image's end before its handle is deleted,
 // and lets go of it. Listeners stay for the program's life; adding one twice adds it once.

@@ -36,24 +36,42 @@ QPixmap image_to_qpixmap(const NativeImage* image) { return QPixmap::fromImage(i
 
 QIcon image_to_qicon(const NativeImage* image) {
     const QPixmap pixmap = image_to_qpixmap(image);
-    return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+    if (pixmap.isNull()) return QIcon();
+    QIcon icon(pixmap);
+    // Qt picks the picture of the size a dense screen asks for.
+    for (const auto& picture : image->denser) icon.addPixmap(image_to_qpixmap(picture.get()));
+    return icon;
+}
+
+qreal image_painter_density(const QPainter& painter) {
+    // The device transform holds the screen's scale (and any painter's zoom), also where a
+    // widget's painting is redirected into an image.
+    const QTransform t = painter.deviceTransform();
+    return qMax(1.0, qMax(qAbs(t.m11()), qAbs(t.m22())));
 }
 
 void image_draw_menu_image(QPainter& painter, const NativeImage* image, int x, int y, bool greyed) {
     if (!image) return;
-    if (image_is_alpha_capable(image)) {
-        std::unique_ptr<NativeImage> copy(image_menu_copy(image, greyed));
+    // On a dense screen the sharper picture fills the same 16 x 16 pixels, one of its pixels to
+    // each device pixel.
+    const qreal ratio = image_painter_density(painter);
+    int scale = 1;
+    const NativeImage* picture = image_picture_for(image, ratio, &scale);
+    const QRect target(x, y, 16, 16);
+    if (image_is_alpha_capable(picture)) {
+        std::unique_ptr<NativeImage> copy(image_menu_copy(picture, greyed));
         if (!copy) return;
         // The copy is premultiplied, as alpha blending with per-pixel alpha takes it.
         const QImage ready = copy_rows(copy.get(), QImage::Format_ARGB32_Premultiplied);
-        const QRect source(0, 0, qMin(16, ready.width()), qMin(16, ready.height()));
-        painter.drawImage(QPoint(x, y), ready, source);
+        const QRect source(0, 0, qMin(16 * scale, ready.width()), qMin(16 * scale, ready.height()));
+        painter.drawImage(QRect(x, y, source.width() / scale, source.height() / scale), ready, source);
         return;
     }
-    if (image->type == IMAGE_TYPE_BITMAP) {
-        const QImage opaque = image_to_qimage(image).convertToFormat(QImage::Format_RGB32);
+    if (picture->type == IMAGE_TYPE_BITMAP) {
+        const QImage opaque = image_to_qimage(picture).convertToFormat(QImage::Format_RGB32);
         if (!greyed) {
-            painter.drawImage(QPoint(x, y), opaque, QRect(0, 0, qMin(16, opaque.width()), qMin(16, opaque.height())));
+            const QRect source(0, 0, qMin(16 * scale, opaque.width()), qMin(16 * scale, opaque.height()));
+            painter.drawImage(QRect(x, y, source.width() / scale, source.height() / scale), opaque, source);
             return;
         }
         // The disabled state of a bitmap: its dark pixels embossed, a light copy one pixel down
@@ -64,6 +82,7 @@ void image_draw_menu_image(QPainter& painter, const NativeImage* image, int x, i
         for (int row = 0; row < opaque.height(); ++row)
             for (int column = 0; column < opaque.width(); ++column)
                 if (qGray(opaque.pixel(column, row)) < 128) mask.setPixel(column, row, 0xFF000000u);
+        mask.setDevicePixelRatio(scale);
         auto tinted = [&mask](const QColor& colour) {
             QImage t = mask;
             QPainter p(&t);
@@ -75,13 +94,13 @@ void image_draw_menu_image(QPainter& painter, const NativeImage* image, int x, i
         painter.drawImage(QPoint(x, y), tinted(palette.color(QPalette::Dark)));
         return;
     }
-    // Icons are scaled to 16 x 16.
-    QImage icon = image_to_qimage(image);
+    // Icons are scaled to 16 x 16 (their sharper picture to as many device pixels).
+    QImage icon = image_to_qimage(picture);
     if (greyed) {
-        for (int row = 0; row < image->height; ++row) {
-            for (int column = 0; column < image->width; ++column) {
-                if (image->mask.size() == std::size_t(image->width) * image->height &&
-                    image->mask[std::size_t(row) * image->width + column])
+        for (int row = 0; row < picture->height; ++row) {
+            for (int column = 0; column < picture->width; ++column) {
+                if (picture->mask.size() == std::size_t(picture->width) * picture->height &&
+                    picture->mask[std::size_t(row) * picture->width + column])
                     continue;
                 const QRgb p = icon.pixel(column, row);
                 const int g = image_grey_level(qBlue(p), qGreen(p), qRed(p));
@@ -89,7 +108,8 @@ void image_draw_menu_image(QPainter& painter, const NativeImage* image, int x, i
             }
         }
     }
-    painter.drawImage(QRect(x, y, 16, 16), icon.width() == 16 && icon.height() == 16
-                                               ? icon
-                                               : icon.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const int side = 16 * scale;
+    painter.drawImage(target, icon.width() == side && icon.height() == side
+                                  ? icon
+                                  : icon.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }

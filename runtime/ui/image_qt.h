@@ -16,6 +16,9 @@ QImage image_to_qimage(const NativeImage* image);
 QPixmap image_to_qpixmap(const NativeImage* image);
 QIcon image_to_qicon(const NativeImage* image);
 
+// Device pixels to one pixel of what the painter draws (at least 1): 2 on a screen at 200 %.
+qreal image_painter_density(const QPainter& painter);
+
 // Draws the image with its top-left corner at (x, y) in 16 by 16 pixels, in colour or greyed:
 // alpha-capable bitmaps from their premultiplied or greyed copy (a larger image shows its
 // top-left 16 x 16 pixels), other bitmaps opaque (greyed: embossed in the palette's light and

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
+#include <QtMath>
 
 namespace {
 
@@ -101,7 +102,10 @@ private:
         const int w = option.rect.width();
         const int h = option.rect.height();
         if (w <= 0 || h <= 0) return;
-        QImage buffer(w, h, QImage::Format_ARGB32_Premultiplied);
+        // As many pixels as the screen has, so that text and images stay sharp when it is scaled.
+        const qreal ratio = image_painter_density(*target);
+        QImage buffer(qCeil(w * ratio), qCeil(h * ratio), QImage::Format_ARGB32_Premultiplied);
+        buffer.setDevicePixelRatio(ratio);
         QPainter p(&buffer);
         p.setFont(widget ? widget->font() : QApplication::font("QMenu"));
         const QPalette& palette = option.palette;
@@ -188,6 +192,7 @@ void menu_native_forget_image(ImageHandle image) {
             MenuItemRecord* item = menu_item_of(action);
             if (item && item->image == image) {
                 item->image = nullptr;
+                action->setIcon(QIcon());
                 popup->update();
             }
         }
@@ -222,6 +227,9 @@ void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_
     // would otherwise reserve room for it a second time.
     auto* action = new QAction(item ? label_of(text) : text_of(text), widget);
     if (item) action->setProperty(ITEM_PROPERTY, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+    // The style draws the item from its record; the icon tells everyone else (and the tests) its
+    // image at every density it has.
+    if (item && item->image) action->setIcon(image_to_qicon(item->image));
     QObject::connect(action, &QAction::triggered, [owner, identifier] { send_command(owner, identifier); });
     widget->addAction(action);
 }

@@ -252,10 +252,15 @@ void window_set_menu_bar(NativeHandle handle, QMenuBar* menu_bar) {
 QMenuBar* window_menu_bar(NativeHandle window) { return window ? toolkit_window(window)->menu_bar : nullptr; }
 
 const QIcon& window_program_icon() {
+    // The 32-pixel icon and its picture at twice the size, for screens at 200 %.
     static QIcon icon = [] {
-        QPixmap pixmap;
-        if (const EmbeddedResource* r = embedded_resource("icon")) pixmap.loadFromData(r->data, uint(r->size));
-        return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+        QIcon result;
+        for (const char* name : {"icon", "icon@2x"}) {
+            QPixmap pixmap;
+            if (const EmbeddedResource* r = embedded_resource(name)) pixmap.loadFromData(r->data, uint(r->size));
+            if (!pixmap.isNull()) result.addPixmap(pixmap);
+        }
+        return result;
     }();
     return icon;
 }

@@ -213,6 +213,12 @@ TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
         EXPECT_EQ(image->width, 16);
         EXPECT_EQ(image->height, 16);
     }
+    // At 200 % the menu images and the window icon come from pictures of twice the size.
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            EXPECT_EQ(action->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32)) << action->text().toStdString();
+    EXPECT_EQ(window->windowIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
+    EXPECT_EQ(window->windowIcon().pixmap(QSize(32, 32), 1.0).size(), QSize(32, 32));
 }
 
 // --- Save -------------------------------------------------------------------------------------

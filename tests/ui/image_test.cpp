@@ -282,6 +282,59 @@ TEST_F(ImageTest, NumbersHandlesAndFreeing) {
     EXPECT_EQ(image_free(dynamic), 1);
 }
 
+// An RGBA picture of that size, every pixel the given grey.
+PngPicture grey_rgba(int width, int height, std::uint8_t grey) {
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    for (int y = 0; y < height; ++y) {
+        picture.rows.emplace_back();
+        for (int x = 0; x < width; ++x) picture.rows.back().insert(picture.rows.back().end(), {grey, grey, grey, 255});
+    }
+    return picture;
+}
+
+TEST_F(ImageTest, DenserPicturesAreWholeMultiplesAndTheDensestNeededIsDrawn) {
+    const auto base = encode_png(grey_rgba(3, 2, 10));
+    ASSERT_NE(image_catch(12, base.data(), base.size()), 0);
+    const struct {
+        int width, height;
+        std::uint8_t grey;
+        int result;
+    } offers[] = {
+        {6, 4, 20, 1},  // twice
+        {9, 6, 30, 1},  // three times, kept after twice
+        {6, 4, 40, 1},  // twice again: replaces the first
+        {3, 2, 50, 0},  // the same size is no denser picture
+        {7, 4, 60, 0},  // not a whole multiple
+        {6, 6, 70, 0},  // not the same multiple both ways
+    };
+    for (const auto& offer : offers) {
+        const auto png = encode_png(grey_rgba(offer.width, offer.height, offer.grey));
+        EXPECT_EQ(image_catch_denser(12, png.data(), png.size()), offer.result) << offer.width << "x" << offer.height;
+    }
+    const std::uint8_t junk[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(image_catch_denser(12, junk, sizeof junk), 0);
+    EXPECT_EQ(image_catch_denser(13, base.data(), base.size()), 0);  // no such image
+
+    const NativeImage* image = image_handle(12);
+    ASSERT_EQ(image->denser.size(), 2u);
+    EXPECT_EQ(image->width, 3);  // the image itself stays
+    EXPECT_EQ(image_record(12)->width, 3);
+    const struct {
+        double ratio;
+        int scale;
+        int grey;
+    } screens[] = {{1.0, 1, 10}, {1.25, 2, 40}, {2.0, 2, 40}, {2.5, 3, 30}, {3.0, 3, 30}, {4.0, 3, 30}};
+    for (const auto& screen : screens) {
+        int scale = 0;
+        const NativeImage* picture = image_picture_for(image, screen.ratio, &scale);
+        EXPECT_EQ(scale, screen.scale) << screen.ratio;
+        EXPECT_EQ(picture->width, 3 * screen.scale) << screen.ratio;
+        EXPECT_EQ(picture->pixel(0, 0)[0], screen.grey) << screen.ratio;
+    }
+}
+
 TEST_F(ImageTest, DecoderTableIsTriedInOrderAndPngIsRegisteredOnce) {
     EXPECT_TRUE(image_decoder_is_registered(png_decoder()));
     png_decoder_use();

@@ -23,6 +23,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -260,6 +261,48 @@ TEST_F(MenuTest, ScreenshotShowsSeparatorImagesAndHighlight) {
     const QRect save = menu->actionGeometry(actions[3]);
     EXPECT_EQ(shot.pixel(save.left() + 9, save.top() + 12), qRgb(0, 0, 0));
     EXPECT_EQ(shot.pixel(save.left() + 13, save.top() + 7), qRgb(0, 0, 0));
+}
+
+TEST_F(MenuTest, OnADenseScreenImagesComeFromTheirPicturesOfTwiceTheSize) {
+    for (int i = 0; i < 5; ++i) {
+        const EmbeddedResource* png = embedded_resource((std::string(IMAGE_NAMES[i]) + "@2x").c_str());
+        ASSERT_NE(png, nullptr) << IMAGE_NAMES[i];
+        ASSERT_EQ(image_catch_denser(12 + i, png->data, png->size), 1) << IMAGE_NAMES[i];
+    }
+    build_file_menu();
+    QMenu* menu = open_file_menu();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    actions[4]->setEnabled(false);  // "Save as...": greyed from its sharp picture too
+    // The items' icons hold both pictures: asked at twice the density, the sharp one answers.
+    for (QAction* action : actions) {
+        if (action->isSeparator()) continue;
+        EXPECT_EQ(action->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32)) << action->text().toStdString();
+        EXPECT_EQ(action->icon().pixmap(QSize(16, 16), 1.0).size(), QSize(16, 16));
+    }
+    // Drawn at twice the density (as at QT_SCALE_FACTOR=2), each image pixel is the sharp picture's.
+    QImage shot(menu->size() * 2, QImage::Format_ARGB32_Premultiplied);
+    shot.setDevicePixelRatio(2);
+    menu->render(&shot);
+    shot = shot.convertToFormat(QImage::Format_RGB32);
+    for (int index : {6, 4}) {
+        const QRect item = menu->actionGeometry(actions[index]);
+        const MenuPoint at = menu_image_position(item.height());
+        const NativeImage* sharp = image_handle(index == 6 ? 16 : 15)->denser.at(0).get();
+        std::unique_ptr<NativeImage> drawn(image_menu_copy(sharp, index == 4));
+        const QImage picture = image_to_qimage(sharp);
+        const QImage expected = image_to_qimage(drawn.get());
+        int checked = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (qAlpha(picture.pixel(x, y)) == 255) {
+                    ++checked;
+                    ASSERT_EQ(shot.pixel(2 * (item.left() + at.x) + x, 2 * (item.top() + at.y) + y),
+                              expected.pixel(x, y) | 0xFF000000u)
+                        << index << ": " << x << "," << y;
+                }
+        EXPECT_GT(checked, 300) << index;
+    }
 }
 
 TEST_F(MenuTest, LabelsAndShortcutTextsSitInTheTextRectangle) {
