@@ -24,8 +24,6 @@ if(XVFB AND XDOTOOL)
 endif()
 add_test(NAME app.command_line
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/command_line.sh $<TARGET_FILE:quorval-extension-maker>)
-add_test(NAME app.package_deb COMMAND ${CMAKE_CURRENT_LIST_DIR}/package_deb.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(app.package_deb PROPERTIES TIMEOUT 300)
 add_test(NAME app.install_layout
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_layout.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(app.install_layout PROPERTIES TIMEOUT 180)

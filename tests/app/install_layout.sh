@@ -1,6 +1,7 @@
 #!/bin/bash
-# `cmake --install` into a scratch prefix: the program, its menu entry, its icons and the
-# .qex file type land where desktops look, and the MIME database learns *.qex.
+# `cmake --install` into a scratch prefix: the program, its menu entry, its icons, its manual page
+# and the .qex file type land where desktops look, and the MIME database learns *.qex; then the
+# uninstall target removes them all and the MIME and menu caches forget the program.
 # Usage: install_layout.sh <build folder>
 set -euo pipefail
 build=$1
@@ -23,11 +24,13 @@ exe=$prefix/bin/quorval-extension-maker
 desktop=$prefix/share/applications/quorval-extension-maker.desktop
 icon=$prefix/share/icons/hicolor/scalable/apps/quorval-extension-maker.svg
 mime=$prefix/share/mime/packages/quorval-extension-maker.xml
+manual=$prefix/share/man/man1/quorval-extension-maker.1
 
 [ -x "$exe" ] || fail "no executable at $exe"
 [ -f "$desktop" ] || fail "no menu entry at $desktop"
 [ -f "$icon" ] || fail "no icon at $icon"
 [ -f "$mime" ] || fail "no MIME package at $mime"
+[ -f "$manual" ] || fail "no manual page at $manual"
 
 # The menu entry starts the installed program by name on the file a file manager hands it, for
 # .qex files, and names the installed icon.
@@ -53,4 +56,26 @@ if command -v update-mime-database > /dev/null; then
   grep -q 'application/x-quorval-extension' "$prefix/share/mime/types" \
     || fail "the MIME database does not list the type"
 fi
-echo "PASS: installed layout is complete"
+# The manual page reads without a warning from man (as lintian asks it).
+if command -v man > /dev/null; then
+  warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$manual" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man warns about the manual page: $warnings"
+fi
+
+# The uninstall target removes every installed file, and the caches no longer name the program.
+if command -v update-desktop-database > /dev/null; then
+  grep -q 'quorval-extension-maker.desktop' "$prefix/share/applications/mimeinfo.cache" \
+    || fail "the menu's MIME cache does not name the entry after the install"
+fi
+cmake --build "$build" --target uninstall > "$prefix/uninstall.log" 2>&1 \
+  || { cat "$prefix/uninstall.log" >&2; fail "the uninstall target failed"; }
+left=$(find "$prefix" \( -name 'quorval-extension-maker*' -o -name 'org.quorval.*' \) -print)
+[ -z "$left" ] || fail "left after uninstalling: $left"
+if command -v update-mime-database > /dev/null; then
+  ! grep -rq 'quorval' "$prefix/share/mime" || fail "the MIME database still names the program after uninstalling"
+fi
+if command -v update-desktop-database > /dev/null; then
+  ! grep -q 'quorval' "$prefix/share/applications/mimeinfo.cache" 2>/dev/null \
+    || fail "the menu's MIME cache still names the program after uninstalling"
+fi
+echo "PASS: installed layout is complete, and the uninstall target removes it and refreshes the caches"
