@@ -137,7 +137,8 @@ void style_colours(ObjectNumber gadget, const EditorTheme& theme) {
     code_editor_set_style_color(gadget, STYLE_BRACEBAD, theme.brace_bad_fore, theme.brace_bad_back);
 }
 
-// A switch between the light and the dark table: the colours alone, the fonts as they are.
+// A switch between the light and the dark table: the colours again, with the font flags that the
+// page colours' reset of the styles takes away; the font and the text's styles stay.
 void javascript_colours(ObjectNumber gadget, const EditorTheme& theme) {
     page_colours(gadget, theme);
     style_colours(gadget, theme);
