@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/commands.h"
+#include "app/document.h"
 #include "app/extension_file.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
@@ -420,6 +420,7 @@ void recover_copy(Recovery& r, const std::string& stem) {
     show_texts(texts);
     extension_texts_free(&texts);
     set_current_extension_name(name.c_str());
+    document_set_source(DocumentSource{});
 
     // Renamed, not deleted: the recovered work has a copy from the first moment. A failed rename
     // leaves the old copy, to be offered again, rather than none.
@@ -428,6 +429,7 @@ void recover_copy(Recovery& r, const std::string& stem) {
     ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
     // The next copy compares the texts with the reference and brings the file to this version's form.
     mark_changed(r);
+    document_texts_settled(TEXTS_RECOVERED);
 }
 
 void delete_copy(const Recovery& r, const std::string& stem) {

@@ -36,3 +36,21 @@ int file_name_is_valid(const char16_t* name);
 
 // The path as the system takes it: UTF-8, lone surrogates as U+FFFD. Null gives "".
 std::string path_to_system(const char16_t* path);
+
+// What tells one file on disk from another, and a file from itself after a change: links are
+// followed. Two files are the same when device and inode agree; unchanged when all four do.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified_ns = 0;
+    bool same_file_as(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    bool operator==(const FileIdentity& other) const = default;
+};
+// false when nothing can be found at the path.
+bool path_identity(const char16_t* path, FileIdentity* identity);
+
+// The absolute path with every link and "." or ".." resolved, the last component included, so
+// that two names of one place compare equal; a missing last component is kept as named.
+// "" when the folder itself cannot be resolved.
+std::string path_resolved(const char16_t* path);
