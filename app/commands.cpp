@@ -55,6 +55,19 @@ void show_texts(const ExtensionTexts& texts) {
     code_editor_set_text(GADGET_CODE, texts.code, 0);
 }
 
+// Yes when the file at the path is free to replace, or the user says it may go.
+bool replacing_accepted(const std::u16string& path) {
+    const std::u16string name = current_extension_name();
+    switch (document_save_target(path.c_str())) {
+    case TARGET_OTHER_EXTENSION:
+        return ask_confirm(u"Replace the extension \"" + name + u"\" that is already in the Extensions folder?");
+    case TARGET_CHANGED_ELSEWHERE:
+        return ask_confirm(u"\"" + name + u"\" was changed by another program since it was opened here. Replace it?");
+    default:
+        return true;
+    }
+}
+
 // OK in the name prompt: the name entered is saved under. When a question stops the save, the
 // name it had before stays, so another name is the way on.
 void save_under_name(const char16_t* name) {
@@ -120,7 +133,7 @@ SaveOutcome write_extension_file() {
     ExtensionTexts texts = gather_texts();
     const std::u16string path = current_file_path();
     SaveOutcome outcome = SAVE_DECLINED;
-    outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
+    if (replacing_accepted(path)) outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
     extension_texts_free(&texts);
 
     if (outcome == SAVE_WRITTEN) {

@@ -28,7 +28,9 @@ enum SaveOutcome {
     SAVE_FAILED,    // "Failed. Please try again." was shown
     SAVE_DECLINED,  // No to a question before writing: nothing was written
 };
-// Writes the five texts under the current name and reports the outcome in a message box.
+// Writes the five texts under the current name and reports the outcome in a message box. Asks
+// first when the file it would replace is not this window's own (opened from there or saved
+// there by it) or was changed on disk since.
 SaveOutcome write_extension_file();
 
 // "Confirm" questions with Yes and No; true on Yes.

@@ -362,6 +362,48 @@ TEST_F(EndToEnd, ANameWithABarFailsAndWritesNothing) {
     EXPECT_FALSE(fs::exists("escape.qex"));
 }
 
+// --- Saving over files that are not the window's own -------------------------------------------
+
+TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
+    const std::string mine = extension_file("Mine", "", "", "", "mine();");
+    const std::string other = extension_file("Other", "", "", "", "other();");
+    fs::create_directory("Extensions");
+    fs::create_directory("Downloads");
+    write_file("Extensions/Sparkle.qex", mine);
+    write_file("Extensions/Other.qex", other);
+    write_file("Downloads/Sparkle.qex", extension_file("Theirs", "", "", "", ""));
+    const QString replace_sparkle = "Replace the extension \"Sparkle\" that is already in the Extensions folder?";
+    const QString changed_sparkle = "\"Sparkle\" was changed by another program since it was opened here. Replace it?";
+    start();
+    AppDriver driver;
+    driver.then("open another person's Sparkle", [] { return open_extension_path(u"Downloads/Sparkle.qex"); });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, replace_sparkle, "No");
+    driver.then("nothing was written", [&] { return file_bytes("Extensions/Sparkle.qex") == mine; });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, replace_sparkle, "Yes");
+    driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    // Saved there by this window: its own file now.
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Sparkle"), "OK");
+    driver.then("another program saves Sparkle as editors do, renaming a new file over it", [] {
+        write_file("Extensions/new.tmp", "changed elsewhere");
+        fs::rename("Extensions/new.tmp", "Extensions/Sparkle.qex");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "No");
+    // No keeps the name the window had, so Save as with another name is the way on.
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    prompt_answer(driver, "Other", "OK");
+    driver.answer(CONFIRM, "Replace the extension \"Other\" that is already in the Extensions folder?", "No");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "Yes");
+    driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    // A file opened from the folder is the window's own.
+    driver.then("open Other", [] { return open_extension_path(u"Extensions/Other.qex"); });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Other"), "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Sparkle.qex"), extension_file("Theirs", "", "", "", ""));
+    EXPECT_EQ(file_bytes("Extensions/Other.qex"), other);
+}
+
 // --- New --------------------------------------------------------------------------------------
 
 TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {
