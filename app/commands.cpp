@@ -15,6 +15,9 @@
 
 namespace {
 
+// The labels of the fields, in the order of the extension's members, as the window shows them.
+constexpr const char16_t* FIELD_LABELS[] = {u"Extension name", u"Author", u"Description", u"Help", u"Code"};
+
 std::u16string copy_of(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
 
 // The current name becomes the file part of the path, without ".qex".
@@ -53,6 +56,14 @@ void show_texts(const ExtensionTexts& texts) {
     gadget_set_text(GADGET_DESCRIPTION, texts.description);
     gadget_set_text(GADGET_HELP, texts.help);
     code_editor_set_text(GADGET_CODE, texts.code, 0);
+}
+
+// Yes when no text holds a line the reader takes for a marker, or the user saves it anyway.
+bool markers_accepted(const ExtensionTexts& texts) {
+    ExtensionMarkerLine found = extension_texts_marker_line(texts);
+    if (found.member < 0) return true;
+    return ask_confirm(u"The " + std::u16string(FIELD_LABELS[found.member]) + u" holds the line \"" + found.marker +
+                       u"\", which starts another section when the extension is opened again. Save anyway?");
 }
 
 // Yes when the file at the path is free to replace, or the user says it may go.
@@ -133,7 +144,8 @@ SaveOutcome write_extension_file() {
     ExtensionTexts texts = gather_texts();
     const std::u16string path = current_file_path();
     SaveOutcome outcome = SAVE_DECLINED;
-    if (replacing_accepted(path)) outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
+    if (markers_accepted(texts) && replacing_accepted(path))
+        outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
     extension_texts_free(&texts);
 
     if (outcome == SAVE_WRITTEN) {

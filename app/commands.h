@@ -29,7 +29,8 @@ enum SaveOutcome {
     SAVE_DECLINED,  // No to a question before writing: nothing was written
 };
 // Writes the five texts under the current name and reports the outcome in a message box. Asks
-// first when the file it would replace is not this window's own (opened from there or saved
+// first when a text holds a line that would start another section when the file is read, and
+// when the file it would replace is not this window's own (opened from there or saved
 // there by it) or was changed on disk since.
 SaveOutcome write_extension_file();
 

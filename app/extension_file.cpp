@@ -191,6 +191,22 @@ char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
     return string_replace(part, u".qex", u"", 0, 0, at);
 }
 
+ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts) {
+    const char16_t* members[SECTION_COUNT] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
+    for (int i = 0; i < SECTION_COUNT; ++i) {
+        const char16_t* line = members[i];
+        // Lines end where the reader ends them: at CR LF, a lone LF or a lone CR.
+        for (const char16_t* end = line; line; ++end) {
+            if (*end != 0 && *end != u'\r' && *end != u'\n') continue;
+            int marker = marker_index(line, static_cast<std::size_t>(end - line));
+            if (marker != SECTION_NONE) return {i, MARKERS[marker]};
+            if (*end == 0) break;
+            line = end + 1;
+        }
+    }
+    return {-1, nullptr};
+}
+
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');

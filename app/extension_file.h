@@ -44,6 +44,15 @@ enum ExtensionReadOutcome {
     EXTENSION_TOO_LARGE,    // a text more than the string area (or memory) can hold
 };
 
+// The first line of the five texts (in the order of the members) that the reader would take for
+// a section marker, so that the texts would not read back as they were written: the member's
+// index (0 for the extension's name, up to 4 for the code) and the marker; -1 and null when none.
+struct ExtensionMarkerLine {
+    int member;
+    const char16_t* marker;
+};
+ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts);
+
 // Reads the file at the path read-only; nothing is ever created. A UTF-8 byte-order mark at the
 // start is skipped. Name and author join their lines without separator; description, help and
 // code keep their lines (blank ones included) joined by CR LF, dropping only the blank line that

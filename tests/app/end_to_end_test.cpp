@@ -404,6 +404,24 @@ TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
     EXPECT_EQ(file_bytes("Extensions/Other.qex"), other);
 }
 
+TEST_F(EndToEnd, ALineThatWouldReadBackAsAMarkerIsSavedOnlyAfterAsking) {
+    const QString question =
+        "The Help holds the line \"[CODE]\", which starts another section when the extension is "
+        "opened again. Save anyway?";
+    start();
+    AppDriver driver;
+    fill(driver, "", "", "", "see\n[CODE]\nmore help", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "Helpful", "OK");
+    driver.answer(CONFIRM, question, "No");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "Helpful", "OK");
+    driver.answer(CONFIRM, question, "Yes");
+    driver.answer(PROGRAM, saved("Helpful"), "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Helpful.qex"), extension_file("", "", "", "see\r\n[CODE]\r\nmore help", ""));
+}
+
 // --- New --------------------------------------------------------------------------------------
 
 TEST_F(EndToEnd, NewAnsweredNoChangesNothingAndYesEmptiesEverything) {

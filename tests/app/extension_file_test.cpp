@@ -40,14 +40,19 @@ std::ostream& operator<<(std::ostream& out, const Texts& t) {
 
 std::u16string text_of(const char16_t* var) { return var ? std::u16string(var) : std::u16string(); }
 
-// Writes through ExtensionTexts built from plain texts.
-int write_texts(const std::u16string& path, const Texts& t) {
+// ExtensionTexts built from plain texts; the caller frees them.
+ExtensionTexts texts_of(const Texts& t) {
     ExtensionTexts texts{};
     string_var_assign(&texts.extension, t.extension.c_str());
     string_var_assign(&texts.author, t.author.c_str());
     string_var_assign(&texts.description, t.description.c_str());
     string_var_assign(&texts.help, t.help.c_str());
     string_var_assign(&texts.code, t.code.c_str());
+    return texts;
+}
+
+int write_texts(const std::u16string& path, const Texts& t) {
+    ExtensionTexts texts = texts_of(t);
     int result = write_extension_texts(path.c_str(), texts);
     extension_texts_free(&texts);
     return result;
@@ -163,6 +168,36 @@ TEST_F(ExtensionFile, ReaderFollowsTheMarkers) {
     // A repeated section appends, line by line.
     EXPECT_EQ(read_raw("[CODE]\r\na\r\n\r\n[EXTENSION]\r\nN\r\n\r\n[CODE]\r\nb\r\n\r\n[EXTENSION]\r\n2\r\n"),
               (Texts{u"N2", u"", u"", u"", u"a\r\nb"}));
+}
+
+// The lines that would read back as markers, found wherever the reader would find them.
+TEST_F(ExtensionFile, LinesTheReaderWouldTakeForMarkersAreFound) {
+    const struct {
+        Texts texts;
+        int member;
+        std::u16string marker;
+    } cases[] = {
+        {SPARKLE, -1, u""},
+        {{u"", u"", u"", u"see\r\n[CODE]\r\nmore help", u""}, 3, u"[CODE]"},
+        {{u"[CODE]", u"", u"", u"", u""}, 0, u"[CODE]"},
+        {{u"", u"", u"", u"", u"a\n[EXTENSION]\nb"}, 4, u"[EXTENSION]"},
+        {{u"", u"", u"x\r[HELP]", u"", u""}, 2, u"[HELP]"},
+        {{u"", u"", u"", u"", u"[DESCRIPTION]\r\n"}, 4, u"[DESCRIPTION]"},
+        {{u"", u"[AUTHOR]", u"", u"", u"[CODE]"}, 1, u"[AUTHOR]"},  // the first member's line
+        {{u"[code]", u" [HELP]", u"[HELP] ", u"x[CODE]", u"[CODE]x\r\n[CODE"}, -1, u""},
+    };
+    for (const auto& c : cases) {
+        ExtensionTexts texts = texts_of(c.texts);
+        ExtensionMarkerLine found = extension_texts_marker_line(texts);
+        extension_texts_free(&texts);
+        EXPECT_EQ(found.member, c.member) << c.texts;
+        EXPECT_EQ(found.marker ? std::u16string(found.marker) : u"", c.marker) << c.texts;
+        // What is found is what a save and an open would change.
+        ASSERT_EQ(write_texts(u"Extensions/m.qex", c.texts), 1);
+        if (c.member >= 0) {
+            EXPECT_NE(read_texts(u"Extensions/m.qex"), c.texts);
+        }
+    }
 }
 
 TEST_F(ExtensionFile, ReaderAcceptsEveryLineEnd) {
