@@ -12,7 +12,6 @@
 #include <condition_variable>
 #include <ctime>
 #include <deque>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +26,7 @@
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
 #include "runtime/files/files.h"
+#include "runtime/files/replace.h"
 #include "runtime/files/state_folder.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/requester.h"
@@ -39,7 +39,6 @@ using std::chrono::milliseconds;
 constexpr const char* PROGRAM_FOLDER = "quorval-extension-maker";
 constexpr const char* COPY_ENDING = ".qex";
 constexpr const char* LOCK_ENDING = ".lock";
-constexpr const char* TEMPORARY_ENDING = ".tmp";
 // The line before the sections that carries the current name. The extension reader skips the
 // lines before the first marker, so a copy is also an ordinary extension file.
 constexpr char16_t NAME_LINE[] = u"; current name: ";
@@ -97,26 +96,10 @@ bool write_all(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// A temporary file beside the copy, private from its creation, synced, then renamed over the
-// copy, so that a crash at any moment leaves either the old copy or the new one whole.
-bool write_private(const std::string& path, const std::string& temporary, const std::string& folder,
-                   std::initializer_list<const std::string*> pieces) {
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, OWNER_ONLY);
-    if (fd < 0) return false;
-    bool whole = ::fchmod(fd, OWNER_ONLY) == 0;
-    for (const std::string* piece : pieces) whole = whole && write_all(fd, piece->data(), piece->size());
-    whole = whole && ::fsync(fd) == 0;
-    whole = ::close(fd) == 0 && whole;
-    if (!whole || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The new name must survive a power cut as well.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+// The pieces of a copy, written one after another.
+bool write_pieces(int fd, const void* context) {
+    for (const std::string* piece : *static_cast<const std::vector<const std::string*>*>(context))
+        if (!write_all(fd, piece->data(), piece->size())) return false;
     return true;
 }
 
@@ -124,11 +107,7 @@ bool write_private(const std::string& path, const std::string& temporary, const 
 // they were posted, so that a removal never overtakes an earlier write.
 class Writer {
 public:
-    Writer(std::string folder, const std::string& stem)
-        : folder_(std::move(folder)),
-          path_(folder_ + "/" + stem + COPY_ENDING),
-          temporary_(folder_ + "/" + stem + TEMPORARY_ENDING),
-          thread_([this] { run(); }) {}
+    explicit Writer(const std::string& path) : path_(path), thread_([this] { run(); }) {}
     ~Writer() {
         post(Job{});
         thread_.join();
@@ -188,14 +167,16 @@ private:
         }
         const Clock::time_point started = Clock::now();
         static const std::string closing = "\r\n\r\n";
-        // A copy that cannot be written (a full disk, a folder made read-only) is tried again
-        // with the next change; typing goes on either way.
-        write_private(path_, temporary_, folder_,
-                      {&job.name_line, &job.texts.sections, job.texts.code.get(), &closing});
+        // Replaced whole, so that a crash at any moment leaves the old copy or the new one, and
+        // private from its creation. A copy that cannot be written (a full disk, a folder made
+        // read-only) is tried again with the next change; typing goes on either way.
+        const std::vector<const std::string*> pieces = {&job.name_line, &job.texts.sections, job.texts.code.get(),
+                                                        &closing};
+        file_replace_system(path_, write_pieces, &pieces, {.follow_links = false, .mode = OWNER_ONLY});
         return ms_between(started, Clock::now());
     }
 
-    const std::string folder_, path_, temporary_;
+    const std::string path_;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Job> jobs_;
@@ -357,7 +338,6 @@ void remove_orphaned_locks(const Recovery& r) {
         if (stem == r.stem || ::access(r.path_of(stem, COPY_ENDING).c_str(), F_OK) == 0) continue;
         int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
         if (lock < 0) continue;
-        ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
         ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
         lock_file_release(lock);
     }
@@ -426,14 +406,13 @@ void recover_copy(Recovery& r, const std::string& stem) {
     // leaves the old copy, to be offered again, rather than none.
     r.writer->wait_idle();
     if (::rename(path.c_str(), r.writer->path().c_str()) == 0) ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
-    ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
     // The next copy compares the texts with the reference and brings the file to this version's form.
     mark_changed(r);
     document_texts_settled(TEXTS_RECOVERED);
 }
 
 void delete_copy(const Recovery& r, const std::string& stem) {
-    for (const char* ending : {COPY_ENDING, TEMPORARY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
+    for (const char* ending : {COPY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
 }
 
 }  // namespace
@@ -456,7 +435,7 @@ bool recovery_start() {
     }
     if (r->lock < 0) return false;
     try {
-        r->writer = std::make_unique<Writer>(r->folder, r->stem);
+        r->writer = std::make_unique<Writer>(r->path_of(r->stem, COPY_ENDING));
     } catch (const std::exception&) {  // no thread to be had
         ::unlink(r->path_of(r->stem, LOCK_ENDING).c_str());
         lock_file_release(r->lock);
