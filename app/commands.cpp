@@ -18,6 +18,9 @@ namespace {
 // The labels of the fields, in the order of the extension's members, as the window shows them.
 constexpr const char16_t* FIELD_LABELS[] = {u"Extension name", u"Author", u"Description", u"Help", u"Code"};
 
+constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
+constexpr const char16_t* NOT_UTF8 = u"its name is not valid UTF-8.";
+
 std::u16string copy_of(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
 
 // The current name becomes the file part of the path, without ".qex".
@@ -110,6 +113,12 @@ void open_extension_file() {
 bool open_extension_path(const char16_t* path) {
     // Held apart: the path may lie in the temporary area, which reading moves.
     const std::u16string held = copy_of(path);
+    // A name that was not UTF-8 reaches here with U+FFFD in its place, and names another file:
+    // one that is not there, and that a Save would then create beside the real one.
+    if (held.find(REPLACEMENT_CHARACTER) != std::u16string::npos && path_size(held.c_str()) == PATH_SIZE_MISSING) {
+        show_cannot_open(held, NOT_UTF8);
+        return false;
+    }
     ExtensionReadOutcome outcome = EXTENSION_READ;
     ExtensionTexts texts = read_extension_texts(held.c_str(), &outcome);
     bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
@@ -128,6 +137,10 @@ bool open_extension_path(const char16_t* path) {
 bool open_extension_argument(const char* path) {
     TempScope scope;
     const std::u16string shown = copy_of(string_from_memory(path, -1, TEXT_UTF8, scope.start()));
+    if (!system_path_is_utf8(path)) {
+        show_cannot_open(shown, NOT_UTF8);
+        return false;
+    }
     return open_extension_path(shown.c_str());
 }
 

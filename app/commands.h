@@ -12,10 +12,12 @@ void open_extension_file();
 
 // Opens the file at the path: replaces the fields with its texts and takes the current name from
 // its file name. A missing file opens as an empty extension of that name, and nothing is created.
-// A file that is there but cannot be read (refused, not a regular file, too large to edit)
-// changes nothing: one "Error" message names it and the reason, and the result is false.
+// A file that is there but cannot be read (refused, not a regular file, too large to edit), and
+// a path whose name was not UTF-8 before it became a runtime string (it holds U+FFFD and names
+// nothing), change nothing: one "Error" message names it and the reason, and the result is false.
 bool open_extension_path(const char16_t* path);
-// The same for a path in the system's bytes (a command-line argument).
+// The same for a path in the system's bytes (a command-line argument): bytes that are not UTF-8
+// are refused before anything changes, since the file they name could never be saved again.
 bool open_extension_argument(const char* path);
 
 // Writes at once when a name is set, else asks for one first.

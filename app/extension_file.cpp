@@ -177,18 +177,21 @@ void extension_texts_free(ExtensionTexts* texts) {
 }
 
 char16_t* extension_file_path(const char16_t* name, std::int32_t at) {
-    std::u16string held = copy_of(name);  // the name may lie in the area at `at`
+    const std::u16string file_name = copy_of(name) + u".qex";  // the name may lie in the area at `at`
     temp_reset(at);
-    if (!held.empty() && !file_name_is_valid(held.c_str())) return temp_address(at);
+    if (!file_name_fits_system(file_name.c_str())) return temp_address(at);
     temp_append(u"Extensions/");
-    temp_append(held.c_str());
-    temp_append(u".qex");
+    temp_append(file_name.c_str());
     return temp_address(at);
 }
 
 char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
-    char16_t* part = path_file_part(path, at);
-    return string_replace(part, u".qex", u"", 0, 0, at);
+    const std::u16string whole = copy_of(path);  // the path may lie in the area at `at`
+    const std::size_t slash = whole.find_last_of(u'/');
+    const std::u16string part = slash == std::u16string::npos ? whole : whole.substr(slash + 1);
+    temp_reset(at);
+    temp_append(part.c_str());
+    return string_replace(temp_address(at), u".qex", u"", 0, 0, at);
 }
 
 ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts) {
@@ -211,7 +214,7 @@ int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
-    if (!file_name_is_valid(name.c_str())) return 0;
+    if (!file_name_fits_system(name.c_str())) return 0;
     if (!file_replace(target.c_str(), write_sections, &texts)) return 0;
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }

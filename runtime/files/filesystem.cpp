@@ -58,6 +58,14 @@ std::string path_to_system(const char16_t* path) {
     return out;
 }
 
+bool system_path_is_utf8(const char* path) {
+    if (!path) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, path, -1, &status);
+    return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
+}
+
 bool path_identity(const char16_t* path, FileIdentity* identity) {
     std::string system = path_to_system(path);
     struct stat info;
@@ -154,4 +162,22 @@ int file_name_is_valid(const char16_t* name) {
         }
     }
     return 1;
+}
+
+int file_name_fits_system(const char16_t* name) {
+    if (!name || !name[0]) return 0;
+    std::size_t bytes = 0;
+    for (const char16_t* p = name; *p; ++p) {
+        char16_t c = *p;
+        if (c == u'/') return 0;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            bytes += 4;
+            ++p;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return 0;
+        } else {
+            bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        }
+    }
+    return bytes <= NAME_MAX ? 1 : 0;
 }

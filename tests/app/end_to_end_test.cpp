@@ -344,21 +344,37 @@ TEST_F(EndToEnd, AFileNamedExtensionsMakesEverySaveFail) {
     EXPECT_EQ(file_bytes("Extensions"), "not a folder");
 }
 
-TEST_F(EndToEnd, ANameWithABarFailsAndWritesNothing) {
+// Only what the file system refuses is refused: every other name opens and saves under itself.
+TEST_F(EndToEnd, NamesLinuxTakesOpenAndSaveUnderThemselvesAndOnlyOthersFail) {
+    fs::create_directory("elsewhere");
+    const std::vector<std::string> names = {"What?", "a:b", "a\nb", "a\\b", "my \"q\"", "a|b*<>"};
+    for (const std::string& name : names)
+        write_file("elsewhere/" + name + ".qex", extension_file("Shown", "", "", "", "f();"));
     start();
     AppDriver driver;
-    fill(driver, "x", "", "", "", "");
-    driver.key(Qt::Key_S, Qt::ControlModifier);
-    prompt_answer(driver, "a|b", "OK");
-    driver.answer("Error", FAILED, "OK");
-    driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
-    // A name that would lead out of the folder fails the same way.
-    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
-    driver.expect_prompt("a|b");
-    prompt_answer(driver, "../escape", "OK");
-    driver.answer("Error", FAILED, "OK");
+    for (const std::string& name : names) {
+        driver.then("open " + name, [name] {
+            return open_extension_path(QString::fromStdString("elsewhere/" + name + ".qex").toStdU16String().c_str());
+        });
+        driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved(QString::fromStdString(name)), "OK");
+    }
+    // A file whose name was not UTF-8 reaches us with U+FFFD for its bytes: refused, nothing changes.
+    driver.then("open a name that was not UTF-8", [] {
+        QTimer::singleShot(0, [] { open_extension_path(u"elsewhere/caf\uFFFD.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"elsewhere/caf\uFFFD.qex\": its name is not valid UTF-8.", "OK");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved(QString::fromStdString(names.back())), "OK");
+    // A name that would lead out of the folder, or is longer than a file name may be, fails.
+    for (const QString& name : {QStringLiteral("../escape"), QString(252, 'n')}) {
+        driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+        prompt_answer(driver, name, "OK");
+        driver.answer("Error", FAILED, "OK");
+    }
     driver.exit_program().run_application();
-    EXPECT_TRUE(fs::is_empty("Extensions"));
+    for (const std::string& name : names)
+        EXPECT_EQ(file_bytes("Extensions/" + name + ".qex"), file_bytes("elsewhere/" + name + ".qex")) << name;
+    EXPECT_EQ(file_test::listing("Extensions").size(), names.size());
     EXPECT_FALSE(fs::exists("escape.qex"));
 }
 

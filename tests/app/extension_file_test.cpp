@@ -138,7 +138,10 @@ TEST_F(ExtensionFile, NamesAndPaths) {
     EXPECT_EQ(name_from(u"x.qexy.qex"), u"xy");
     EXPECT_EQ(name_from(u"Sparkle.QEX"), u"Sparkle.QEX");
     EXPECT_EQ(file_path_for(name_from(u"Sparkle.QEX").c_str()), u"Extensions/Sparkle.QEX.qex");
-    EXPECT_EQ(name_from(u"\"C:\\Games\\Extensions\\Fire.qex\""), u"Fire");
+    // Only "/" separates folders; a backslash or a quote belongs to the name.
+    EXPECT_EQ(name_from(u"\"C:\\Games\\Fire.qex\""), u"\"C:\\Games\\Fire\"");
+    EXPECT_EQ(name_from(u"in/a\\b.qex"), u"a\\b");
+    EXPECT_EQ(name_from(u"in/my \"q\".qex"), u"my \"q\"");
     EXPECT_EQ(name_from(u"/home/ann/.qex"), u"");
     EXPECT_EQ(file_path_for(u""), u"Extensions/.qex");
     EXPECT_EQ(file_path_for(nullptr), u"Extensions/.qex");
@@ -325,23 +328,32 @@ TEST_F(ExtensionFile, ExtensionsIsAFileInsteadOfAFolder) {
     EXPECT_EQ(read_texts(file_path_for(u"Sparkle")), Texts{});
 }
 
-TEST_F(ExtensionFile, InvalidNamesWriteNowhere) {
+TEST_F(ExtensionFile, NamesAreRefusedOnlyWhereTheSystemWouldNotTakeThemAsTheyAre) {
     // With these folders present, "a/b" and "../x" would otherwise be writable paths.
     ASSERT_EQ(directory_create(u"Extensions/a"), 1);
     write_raw("Extensions/a/b.qex", "previous");
     std::vector<std::string> before = listing(), before_inside = listing("Extensions");
-    for (const char16_t* name : {u"a|b", u"a/b", u"../x", u"a:b", u"a\\b", u"what?", u"tab\there", u"\"q\""}) {
-        EXPECT_EQ(file_path_for(name), u"") << "name index";
-        EXPECT_EQ(write_texts(file_path_for(name), SPARKLE), 0);
+    const std::u16string longest(251, u'n');  // with ".qex", the 255 bytes a name may have
+    for (const std::u16string& name :
+         std::vector<std::u16string>{u"a/b", u"../x", longest + u"n", std::u16string(u"a\xD800")}) {
+        EXPECT_EQ(file_path_for(name.c_str()), u"") << name.size();
+        EXPECT_EQ(write_texts(file_path_for(name.c_str()), SPARKLE), 0);
     }
-    // Paths built by hand with an invalid file name fail the same way.
-    EXPECT_EQ(write_texts(u"Extensions/a|b.qex", SPARKLE), 0);
+    // Paths built by hand with a file name the system would not take fail the same way.
+    EXPECT_EQ(write_texts(u"Extensions/" + longest + u"n.qex", SPARKLE), 0);
     EXPECT_EQ(write_texts(u"Extensions/", SPARKLE), 0);
     EXPECT_EQ(write_texts(u"", SPARKLE), 0);
     EXPECT_EQ(listing(), before);
     EXPECT_EQ(listing("Extensions"), before_inside);
     EXPECT_EQ(listing("Extensions/a"), std::vector<std::string>{"b.qex"});
     EXPECT_EQ(read_bytes("Extensions/a/b.qex"), "previous");
+    // Everything else is a name, saved under exactly that file name.
+    for (const std::u16string& name : std::vector<std::u16string>{u"a|b", u"a:b", u"a\\b", u"what?", u"tab\there",
+                                                                  u"\"q\"", u"\u00e9" + longest.substr(2)}) {
+        EXPECT_EQ(file_path_for(name.c_str()), u"Extensions/" + name + u".qex");
+        EXPECT_EQ(write_texts(file_path_for(name.c_str()), SPARKLE), 1);
+        EXPECT_EQ(read_texts(u"Extensions/" + name + u".qex"), SPARKLE);
+    }
 }
 
 TEST_F(ExtensionFile, ReadingAMissingPathCreatesNothing) {
