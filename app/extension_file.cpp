@@ -29,7 +29,6 @@ const char16_t* const MARKERS[SECTION_COUNT] = {u"[EXTENSION]", u"[AUTHOR]", u"[
 // "[HELP]": no line shorter than this is a marker.
 constexpr std::size_t SHORTEST_MARKER = 6;
 
-constexpr char16_t BYTE_ORDER_MARK = 0xFEFF;
 // A text begins with room for this many units, and grows by doubling.
 constexpr std::size_t FIRST_CAPACITY = 4096;
 // From this size on, a file's multi-line texts get room for the whole file at once.
@@ -232,13 +231,21 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
         return texts;
     }
 
+    // A UTF-16 file is read as UTF-16 (and saved again as UTF-8); a UTF-32 one not at all.
+    const int format = file_take_byte_order_mark(file);
+    if (format == FILE_TEXT_UNSUPPORTED) {
+        file_close(file);
+        result = EXTENSION_NOT_TEXT;
+        return texts;
+    }
     MemberReader members[SECTION_COUNT];
     // Every text must fit in the string area, through which it is shown and saved again.
     std::size_t limit = static_cast<std::size_t>(temp_room(temp_position()));
-    // A large file is mostly one big text. Decoded it takes at most one unit per byte plus one
-    // more per line end (LF becomes CR LF), so room for twice the byte count is never regrown;
-    // the pages that are not written are never touched.
+    // A large file is mostly one big text. Decoded from UTF-8 it takes at most one unit per byte
+    // plus one more per line end (LF becomes CR LF), so room for twice the byte count is never
+    // regrown (from UTF-16, half of that); the pages that are not written are never touched.
     std::int64_t size = path_size(path);
+    if (format != TEXT_UTF8) size /= 2;
     for (int i = 0; i < SECTION_COUNT; ++i) {
         members[i].limit = limit;
         members[i].multi_line = i >= FIRST_MULTI_LINE_SECTION;
@@ -246,21 +253,15 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
             members[i].first_capacity = std::min(static_cast<std::size_t>(size) * 2, limit);
     }
     int section = SECTION_NONE;
-    bool first_line = true;
     bool line_refused = false;
     while (!file_at_end(file)) {
         TempScope line_scope;  // each line is given back before the next one is read
-        if (!file_read_line(file, TEXT_UTF8, line_scope.start())) {
+        if (!file_read_line(file, format, line_scope.start())) {
             line_refused = true;
             break;
         }
         const char16_t* line = line_scope.text();
         std::size_t length = static_cast<std::size_t>(temp_position() - line_scope.start()) / 2;
-        if (first_line && length > 0 && line[0] == BYTE_ORDER_MARK) {
-            ++line;
-            --length;
-        }
-        first_line = false;
         int marker = marker_index(line, length);
         if (marker != SECTION_NONE) {
             if (section != SECTION_NONE) members[section].end_section();

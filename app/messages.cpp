@@ -13,6 +13,8 @@ const char16_t* read_failure_reason(ExtensionReadOutcome outcome) {
         return u"it is not a regular file.";
     case EXTENSION_TOO_LARGE:
         return u"the file is too large to edit.";
+    case EXTENSION_NOT_TEXT:
+        return u"it is not a UTF-8 or UTF-16 text file.";
     default:
         return u"the file cannot be read.";
     }

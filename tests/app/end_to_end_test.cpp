@@ -558,6 +558,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
     fs::permissions("Extensions/ReadOnly.qex", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::create_directory("Extensions/Folder.qex");
     write_file("Extensions/Big.qex", extension_file("Big", "", "", "", std::string(5000, 'x')));
+    write_file("Extensions/Wide.qex", std::string("\0\0\xFE\xFF\0\0\0[", 8));
     const QString chosen_folder = QString::fromStdString(scratch_.path()) + "/Extensions";
     start();
     AppDriver driver;
@@ -576,6 +577,12 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
         return true;
     });
     driver.answer("Error", "Cannot open \"Extensions/Folder.qex\": it is not a regular file.", "OK");
+    fields_unchanged(driver);
+    driver.then("open a UTF-32 file", [] {
+        QTimer::singleShot(0, [] { open_extension_path(u"Extensions/Wide.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"Extensions/Wide.qex\": it is not a UTF-8 or UTF-16 text file.", "OK");
     fields_unchanged(driver);
     std::unique_ptr<file_test::AreaLimit> limit;
     driver.then("open a file whose code the string area cannot hold", [&opened, &limit] {
@@ -605,7 +612,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
     fs::permissions("Extensions/Locked.qex", fs::perms::owner_read);
     EXPECT_EQ(file_bytes("Extensions/Locked.qex"), locked);
     EXPECT_EQ(file_test::listing("Extensions"),
-              (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex"}));
+              (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex", "Wide.qex"}));
 }
 
 TEST_F(EndToEnd, NewKeepsTheCodeEditorsUndoHistory) {

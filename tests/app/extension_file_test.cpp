@@ -219,6 +219,20 @@ TEST_F(ExtensionFile, ByteOrderMarkAtTheStartIsSkipped) {
     EXPECT_EQ(read_raw("\xEF\xBB\xBF\r\n[AUTHOR]\r\nAnn\r\n"), (Texts{u"", u"Ann", u"", u"", u""}));
 }
 
+// A UTF-16 file (either byte order, as its mark says) reads as what was written in UTF-8.
+TEST_F(ExtensionFile, Utf16FilesAreReadAsUtf16) {
+    ASSERT_EQ(write_texts(u"Extensions/Sparkle.qex", SPARKLE), 1);
+    const std::string utf8 = read_bytes("Extensions/Sparkle.qex");
+    for (bool big_endian : {false, true}) {
+        std::string utf16 = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+        for (unsigned char byte : utf8) {
+            utf16 += big_endian ? '\0' : static_cast<char>(byte);
+            utf16 += big_endian ? static_cast<char>(byte) : '\0';
+        }
+        EXPECT_EQ(read_raw(utf16), SPARKLE) << big_endian;
+    }
+}
+
 TEST_F(ExtensionFile, InnerBlankLinesAreKept) {
     Texts texts{u"Para", u"Ann", u"First paragraph.\r\n\r\nSecond paragraph.", u"\r\n\r\nafter two blanks\r\n\r\n",
                 u"\r\nfunction f() {\r\n\r\n  return 1;\r\n}\r\n"};
@@ -384,6 +398,8 @@ TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
     ASSERT_EQ(::chmod("Extensions/Locked.qex", 0), 0);
     EXPECT_EQ(outcome_of(u"Extensions/Locked.qex"), EXTENSION_UNREADABLE);
     EXPECT_EQ(outcome_of(u"/proc/self/mem"), EXTENSION_UNREADABLE);  // opens, but reading fails
+    write_raw("wide.qex", std::string("\xFF\xFE\0\0[\0\0\0", 8));    // a UTF-32 mark
+    EXPECT_EQ(outcome_of(u"wide.qex"), EXTENSION_NOT_TEXT);
 
     // Every text must fit in the string area: one line too long, or many lines together.
     std::int32_t p0 = temp_position();
