@@ -149,3 +149,17 @@ TEST_F(FileSystem, PathsReachTheSystemAsUtf8) {
     EXPECT_EQ(path_size(name), 0);
     EXPECT_EQ(path_to_system(u"a\xD800z"), "a\xEF\xBF\xBDz");  // a lone surrogate
 }
+
+TEST_F(FileSystem, ResolvedPathsMakeTwoNamesOfOnePlaceEqual) {
+    ASSERT_EQ(directory_create(u"Extensions"), 1);
+    write_raw("Extensions/a.qex", "");
+    ::symlink("Extensions", "shortcut");
+    ::symlink("a.qex", "Extensions/link.qex");
+    const std::string real = std::filesystem::canonical(".").string() + "/Extensions/";
+    const std::pair<const char16_t*, std::string> cases[] = {
+        {u"Extensions/a.qex", real + "a.qex"},  {u"./shortcut/../Extensions/a.qex", real + "a.qex"},
+        {u"shortcut/link.qex", real + "a.qex"}, {u"shortcut/missing.qex", real + "missing.qex"},
+        {u"missing-folder/a.qex", ""},
+    };
+    for (const auto& [path, resolved] : cases) EXPECT_EQ(path_resolved(path), resolved);
+}
