@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -112,20 +113,25 @@ public:
 
 private:
     struct Found;
-    bool take(const Found& found);
-    SearchStatus search_first(std::size_t from);
-    SearchStatus search_second(std::size_t from);
-    SearchStatus search_seam(std::size_t from);
+    SearchStatus take(const Found& found, std::size_t origin);
+    SearchStatus incomplete(std::size_t from, bool not_empty);
+    SearchStatus search_first();
+    SearchStatus search_rest();
+    SearchStatus search_seam();
+
+    // What the seam's copy holds after it at first; doubled while a match may still go on.
+    static constexpr std::size_t SEAM_BYTES = 4096;
 
     const SearchPattern& pattern_;
     SearchText text_;
     std::size_t from_;
     bool not_empty_;
+    std::optional<SearchStatus> finished_;
     std::size_t start_ = 0;
     std::size_t end_ = 0;
     // Where the subject of the last match began in the text (groups are offsets in it).
     std::size_t subject_origin_ = 0;
-    // Bytes around the seam between the two pieces, copied when a match may straddle it.
+    // Bytes around the seam between the two pieces, copied when a match may cross it.
     std::string seam_;
     std::unique_ptr<class RegexMatch> regex_match_;
 };
