@@ -48,7 +48,7 @@ struct FindQuery {
 
 enum FindOutcome : int {
     FIND_NONE,         // no query, or an empty pattern
-    FIND_FOUND,        // a match is selected
+    FIND_FOUND,        // the pattern occurs; `current` tells whether the selection is one of its matches
     FIND_NO_MATCH,     // the pattern occurs nowhere in the searched text
     FIND_INVALID,      // the pattern does not compile; `error` says why
     FIND_TOO_COMPLEX,  // the engine's limits stopped the search: "The pattern is too complex for this text"
