@@ -137,10 +137,14 @@ SearchText component_text(ObjectNumber gadget, std::intptr_t start, std::intptr_
     return {piece(start, gap), piece(gap, end), complete};
 }
 
-// The first `length` bytes of a text, going on after them unless they are all of it.
-SearchText text_prefix(const SearchText& text, std::size_t length) {
-    if (length <= text.first.size()) return {text.first.substr(0, length), {}, length == text.size()};
-    return {text.first, text.second.substr(0, length - text.first.size()), length == text.size()};
+// The searched range for a scan through all of it. The regular-expression engine scans one
+// piece faster than two: the gap then goes to the end of the text, which costs the next
+// keystroke a move back, once, after a pause.
+SearchText scan_text(ObjectNumber gadget, const FindState& state, const Span& range) {
+    const std::intptr_t gap = send(gadget, SCI_GETGAPPOSITION);
+    if (state.pattern->prefers_one_piece() && gap > range.start && gap < range.end)
+        send(gadget, SCI_GETCHARACTERPOINTER);
+    return component_text(gadget, range.start, range.end);
 }
 
 bool is_continuation(const SearchText& text, std::size_t offset) {
@@ -178,28 +182,18 @@ Move last_match_before(ObjectNumber gadget, const FindState& state, std::intptr_
     const Span range = scope(gadget, state);
     const SearchText whole = component_text(gadget, range.start, range.end);
     const auto before = static_cast<std::size_t>(std::min(limit, range.end) - range.start);
-    // Matches that end by the limit come from the text cut there; one that goes on past it is
-    // found again in the whole text.
-    const SearchText cut = limit >= range.end ? whole : text_prefix(whole, before);
+    const std::size_t start_limit = limit > range.end ? SEARCH_ANYWHERE : before;
     Move move;
     for (auto look = static_cast<std::size_t>(PREVIOUS_FIRST_LOOK);; look *= 2) {
         std::size_t low = before > look ? before - look : 0;
         while (low > 0 && is_continuation(whole, low)) --low;
         bool found = false;
-        SearchScanner scanner(*state.pattern, cut, low);
+        SearchScanner scanner(*state.pattern, whole, low, false, start_limit);
         SearchStatus status;
         while ((status = scanner.next()) == SearchStatus::MATCH) {
             move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
                           range.start + static_cast<std::intptr_t>(scanner.end())};
             found = true;
-        }
-        if (status == SearchStatus::INCOMPLETE) {
-            SearchScanner rest(*state.pattern, whole, scanner.resume_from(), scanner.resume_not_empty());
-            while ((status = rest.next()) == SearchStatus::MATCH && rest.start() < before) {
-                move.match = {range.start + static_cast<std::intptr_t>(rest.start()),
-                              range.start + static_cast<std::intptr_t>(rest.end())};
-                found = true;
-            }
         }
         if (status == SearchStatus::TOO_COMPLEX) {
             move.status = status;
@@ -278,14 +272,14 @@ bool count_slice(ObjectNumber gadget, FindState& state, double budget_ms) {
     if (state.count != Count::RUNNING) return false;
     const Clock::time_point start = Clock::now();
     const Span range = scope(gadget, state);
-    const SearchText whole = component_text(gadget, range.start, range.end);
+    const SearchText whole = scan_text(gadget, state, range);
     for (;;) {
-        auto cut = static_cast<std::size_t>(std::min(range.end, std::max(state.cut, state.resume) + COUNT_SLICE_BYTES) -
-                                            range.start);
-        while (is_continuation(whole, cut)) --cut;
-        state.cut = range.start + static_cast<std::intptr_t>(cut);
-        SearchScanner scanner(*state.pattern, text_prefix(whole, cut),
-                              static_cast<std::size_t>(state.resume - range.start), state.resume_not_empty);
+        // Each slice seeks the matches that start before its limit; they may end beyond it.
+        state.cut = std::min(range.end, std::max(state.cut, state.resume) + COUNT_SLICE_BYTES);
+        const std::size_t start_limit =
+            state.cut == range.end ? SEARCH_ANYWHERE : static_cast<std::size_t>(state.cut - range.start);
+        SearchScanner scanner(*state.pattern, whole, static_cast<std::size_t>(state.resume - range.start),
+                              state.resume_not_empty, start_limit);
         SearchStatus status;
         while ((status = scanner.next()) == SearchStatus::MATCH) {
             const Span match{range.start + static_cast<std::intptr_t>(scanner.start()),
@@ -576,9 +570,10 @@ FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement)
     FindState* state = searchable(gadget);
     if (!state) return find_report(gadget);
     const Span range = scope(gadget, *state);
-    const SearchText text = component_text(gadget, range.start, range.end);
+    const SearchText text = scan_text(gadget, *state, range);
     SearchScanner scanner(*state->pattern, text, 0);
     std::string replaced;
+    replaced.reserve(text.size() + text.size() / 8);
     std::size_t first = 0, copied = 0;
     std::intptr_t count = 0;
     SearchStatus status;

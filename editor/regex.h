@@ -6,9 +6,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+
+// No bound on where a match may start.
+inline constexpr std::size_t REGEX_ANYWHERE = SIZE_MAX;
 
 enum class RegexOutcome {
     MATCH,
@@ -56,9 +60,10 @@ public:
     // The leftmost match in subject[0, length) that starts at or after `start` (a character
     // boundary). The bytes before `start` are seen by lookbehind. `more_follows`: the subject is
     // cut at `length` and goes on, so a match that would need to look past the cut is PARTIAL.
-    // `not_empty_at_start`: an empty match at `start` does not count.
+    // `not_empty_at_start`: an empty match at `start` does not count. Only a match that starts
+    // before `start_limit` is sought (it may end beyond it).
     RegexOutcome match(const char* subject, std::size_t length, std::size_t start, bool more_follows,
-                       bool not_empty_at_start);
+                       bool not_empty_at_start, std::size_t start_limit = REGEX_ANYWHERE);
 
     // After MATCH, the bounds of group `index` (0: the whole match) in the subject; false for a
     // group that took no part. After PARTIAL, group 0 starts where the partial match began.

@@ -54,8 +54,9 @@ Regex::Regex(std::string_view pattern, bool caseless) : impl_(std::make_unique<I
     // The editor's lines end in CR LF; $ must match before the CR.
     pcre2_set_newline(compile_context, PCRE2_NEWLINE_ANYCRLF);
     // \C could end a match inside a character, and a replacement would split it.
+    // A bound on where matches start lets a long search run in slices without cutting the text.
     const std::uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_MULTILINE | PCRE2_NEVER_BACKSLASH_C |
-                                  (caseless ? PCRE2_CASELESS : 0u);
+                                  PCRE2_USE_OFFSET_LIMIT | (caseless ? PCRE2_CASELESS : 0u);
     int error = 0;
     PCRE2_SIZE offset = 0;
     impl_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options, &error, &offset,
@@ -94,22 +95,26 @@ RegexMatch::RegexMatch(const Regex& regex)
 RegexMatch::~RegexMatch() { pcre2_match_data_free(static_cast<pcre2_match_data*>(data_)); }
 
 RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::size_t start, bool more_follows,
-                               bool not_empty_at_start) {
+                               bool not_empty_at_start, std::size_t start_limit) {
     const Regex::Impl& regex = *regex_.impl_;
     auto* data = static_cast<pcre2_match_data*>(data_);
-    if (!data || start > length) return RegexOutcome::NO_MATCH;
+    if (!data || start > length || start >= start_limit) return RegexOutcome::NO_MATCH;
+    // The engine's limit is the last offset where a match may start.
+    pcre2_set_offset_limit(regex.context, start_limit == REGEX_ANYWHERE ? PCRE2_UNSET : start_limit - 1);
     static const char nothing = 0;
     const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject ? subject : &nothing);
     const std::uint32_t options =
         (more_follows ? PCRE2_PARTIAL_HARD : 0u) | (not_empty_at_start ? PCRE2_NOTEMPTY_ATSTART : 0u);
     const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
                                  : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
-    if (result >= 0) return RegexOutcome::MATCH;
+    // With partial matching the engine may pass its offset limit.
+    const bool beyond_limit = start_limit != REGEX_ANYWHERE && pcre2_get_ovector_pointer(data)[0] >= start_limit;
+    if (result >= 0) return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::MATCH;
     switch (result) {
     case PCRE2_ERROR_NOMATCH:
         return RegexOutcome::NO_MATCH;
     case PCRE2_ERROR_PARTIAL:
-        return RegexOutcome::PARTIAL;
+        return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::PARTIAL;
     default:
         // The limits (match, depth, heap, JIT stack), and memory running out: never a "no match".
         return RegexOutcome::TOO_COMPLEX;

@@ -11,7 +11,8 @@
 
 namespace {
 
-enum class FoundKind { MATCH, NO_MATCH, PARTIAL, TOO_COMPLEX };
+// STOPPED: no match starts before the limit on where matches may start.
+enum class FoundKind { MATCH, NO_MATCH, PARTIAL, TOO_COMPLEX, STOPPED };
 
 // A byte beyond ASCII belongs to a character beyond ASCII, which counts as a word character.
 bool is_word_byte(unsigned char byte) {
@@ -61,6 +62,7 @@ constexpr std::string_view WORD_SUFFIX = R"(\E)(?![\w$\x{80}-\x{10ffff}]))";
 }  // namespace
 
 // Finds the leftmost match in one contiguous subject; see RegexMatch::match for the arguments.
+// A match starting at or after `start_limit` is not sought: STOPPED tells that none came before.
 class SearchPattern::Matcher {
 public:
     virtual ~Matcher() = default;
@@ -70,7 +72,7 @@ public:
         std::size_t end = 0;
     };
     virtual Found find(const char* subject, std::size_t length, std::size_t start, bool more_follows,
-                       bool not_empty_at_start, RegexMatch* match) const = 0;
+                       bool not_empty_at_start, std::size_t start_limit, RegexMatch* match) const = 0;
     // How many bytes before a search's start a match may look at.
     virtual std::size_t context_bytes() const = 0;
     virtual const Regex* regex() const { return nullptr; }
@@ -83,11 +85,14 @@ public:
     LiteralMatcher(std::string_view needle, bool whole_word) : needle_(needle), whole_word_(whole_word) {}
 
     Found find(const char* subject, std::size_t length, std::size_t start, bool more_follows, bool,
-               RegexMatch*) const override {
+               std::size_t start_limit, RegexMatch*) const override {
         const std::size_t m = needle_.size();
+        const bool limited = start_limit <= length;
+        // A match that starts before the limit ends before this.
+        const std::size_t reach = limited ? std::min(length, start_limit + m - 1) : length;
         std::size_t at = start;
-        while (at + m <= length) {
-            const void* hit = memmem(subject + at, length - at, needle_.data(), m);
+        while (at + m <= reach) {
+            const void* hit = memmem(subject + at, reach - at, needle_.data(), m);
             if (!hit) break;
             const auto found = static_cast<std::size_t>(static_cast<const char*>(hit) - subject);
             if (whole_word_ && found > 0 && is_word_byte(static_cast<unsigned char>(subject[found - 1]))) {
@@ -103,13 +108,14 @@ public:
         }
         if (more_follows) {
             // The cut may fall inside a match: its beginning is then a prefix of the needle at the end.
-            for (std::size_t tail = std::max(start, length >= m ? length - m + 1 : 0); tail < length; ++tail) {
+            const std::size_t last = limited ? start_limit : length;
+            for (std::size_t tail = std::max(start, length >= m ? length - m + 1 : 0); tail < last; ++tail) {
                 if (std::memcmp(subject + tail, needle_.data(), length - tail) != 0) continue;
                 if (whole_word_ && tail > 0 && is_word_byte(static_cast<unsigned char>(subject[tail - 1]))) continue;
                 return {FoundKind::PARTIAL, tail, length};
             }
         }
-        return {FoundKind::NO_MATCH};
+        return {limited ? FoundKind::STOPPED : FoundKind::NO_MATCH};
     }
 
     std::size_t context_bytes() const override { return whole_word_ ? 1 : 0; }
@@ -124,12 +130,14 @@ public:
     explicit RegexMatcher(std::unique_ptr<Regex> regex) : regex_(std::move(regex)) {}
 
     Found find(const char* subject, std::size_t length, std::size_t start, bool more_follows, bool not_empty_at_start,
-               RegexMatch* match) const override {
+               std::size_t start_limit, RegexMatch* match) const override {
         // A character cut short by the end of a piece is for the next search to see whole.
         const std::size_t whole = more_follows ? whole_characters(subject, length) : length;
+        if (start >= start_limit) return {FoundKind::STOPPED};
         if (start > whole) return {FoundKind::PARTIAL, start, length};
+        const std::size_t limit = start_limit <= length ? start_limit : REGEX_ANYWHERE;
         std::size_t from = 0, to = 0;
-        switch (match->match(subject, whole, start, more_follows, not_empty_at_start)) {
+        switch (match->match(subject, whole, start, more_follows, not_empty_at_start, limit)) {
         case RegexOutcome::MATCH:
             match->group(0, &from, &to);
             return {FoundKind::MATCH, from, to};
@@ -137,8 +145,9 @@ public:
             match->group(0, &from, &to);
             return {FoundKind::PARTIAL, std::max(from, start), length};
         case RegexOutcome::NO_MATCH:
+            if (start_limit <= whole) return {FoundKind::STOPPED};
             if (whole < length) return {FoundKind::PARTIAL, whole, length};
-            return {FoundKind::NO_MATCH};
+            return {start_limit <= length ? FoundKind::STOPPED : FoundKind::NO_MATCH};
         case RegexOutcome::TOO_COMPLEX:
             break;
         }
@@ -166,6 +175,8 @@ void SearchText::append(std::string& out, std::size_t start, std::size_t end) co
 }
 
 bool search_is_word_byte(unsigned char byte) { return is_word_byte(byte); }
+
+bool SearchPattern::prefers_one_piece() const { return matcher_ && matcher_->regex(); }
 
 SearchPattern::SearchPattern(std::string_view pattern, const SearchOptions& options)
     : pattern_(pattern), options_(options) {
@@ -205,8 +216,8 @@ SearchPattern& SearchPattern::operator=(SearchPattern&&) noexcept = default;
 struct SearchScanner::Found : SearchPattern::Matcher::Found {};
 
 SearchScanner::SearchScanner(const SearchPattern& pattern, const SearchText& text, std::size_t from,
-                             bool not_empty_at_from)
-    : pattern_(pattern), text_(text), from_(from), not_empty_(not_empty_at_from) {
+                             bool not_empty_at_from, std::size_t start_limit)
+    : pattern_(pattern), text_(text), from_(from), not_empty_(not_empty_at_from), limit_(start_limit) {
     if (pattern.matcher_ && pattern.matcher_->regex())
         regex_match_ = std::make_unique<RegexMatch>(*pattern.matcher_->regex());
 }
@@ -218,6 +229,8 @@ SearchStatus SearchScanner::next() {
     SearchStatus status = SearchStatus::NO_MATCH;
     if (!pattern_.matcher_ || from_ > text_.size())
         status = SearchStatus::NO_MATCH;
+    else if (from_ >= limit_)
+        status = stopped();
     else if (from_ < text_.first.size() || text_.second.empty())
         status = search_first();
     else
@@ -243,15 +256,32 @@ SearchStatus SearchScanner::incomplete(std::size_t from, bool not_empty) {
     return SearchStatus::INCOMPLETE;
 }
 
+// No match starts before the limit on where matches may start: the search goes on from there.
+// A limit inside a character stops after it: a match starting there starts before the limit.
+SearchStatus SearchScanner::stopped() {
+    if (from_ >= limit_) return incomplete(from_, not_empty_);
+    std::size_t at = limit_;
+    while (at < text_.size() && is_continuation_byte(static_cast<unsigned char>(text_.at(at)))) ++at;
+    return incomplete(at, false);
+}
+
+// The limit on where matches start, in a subject that begins at `origin` of the text.
+std::size_t SearchScanner::limit_from(std::size_t origin) const {
+    if (limit_ == SEARCH_ANYWHERE) return SEARCH_ANYWHERE;
+    return limit_ > origin ? limit_ - origin : 0;
+}
+
 SearchStatus SearchScanner::search_first() {
     const SearchPattern::Matcher& matcher = *pattern_.matcher_;
     const bool last_piece = text_.second.empty();
     const bool more = !last_piece || !text_.complete;
-    const Found found{
-        matcher.find(text_.first.data(), text_.first.size(), from_, more, not_empty_, regex_match_.get())};
+    const Found found{matcher.find(text_.first.data(), text_.first.size(), from_, more, not_empty_, limit_from(0),
+                                   regex_match_.get())};
     switch (found.kind) {
     case FoundKind::MATCH:
         return take(found, 0);
+    case FoundKind::STOPPED:
+        return stopped();
     case FoundKind::TOO_COMPLEX:
         return SearchStatus::TOO_COMPLEX;
     case FoundKind::NO_MATCH:
@@ -274,10 +304,12 @@ SearchStatus SearchScanner::search_rest() {
     const std::size_t first = text_.first.size();
     if (first > 0 && from_ - first < pattern_.matcher_->context_bytes()) return search_seam();
     const Found found{pattern_.matcher_->find(text_.second.data(), text_.second.size(), from_ - first, !text_.complete,
-                                              not_empty_, regex_match_.get())};
+                                              not_empty_, limit_from(first), regex_match_.get())};
     switch (found.kind) {
     case FoundKind::MATCH:
         return take(found, first);
+    case FoundKind::STOPPED:
+        return stopped();
     case FoundKind::NO_MATCH:
         return text_.complete ? SearchStatus::NO_MATCH : incomplete(text_.size(), false);
     case FoundKind::PARTIAL:
@@ -304,10 +336,13 @@ SearchStatus SearchScanner::search_seam() {
         seam_.clear();
         text_.append(seam_, low, high);
         const bool more = high < total || !text_.complete;
-        const Found found{matcher.find(seam_.data(), seam_.size(), from_ - low, more, not_empty_, regex_match_.get())};
+        const Found found{matcher.find(seam_.data(), seam_.size(), from_ - low, more, not_empty_, limit_from(low),
+                                       regex_match_.get())};
         switch (found.kind) {
         case FoundKind::MATCH:
             return take(found, low);
+        case FoundKind::STOPPED:
+            return stopped();
         case FoundKind::TOO_COMPLEX:
             return SearchStatus::TOO_COMPLEX;
         case FoundKind::NO_MATCH:

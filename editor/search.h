@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,9 @@ public:
     const SearchError& error() const { return error_; }
     const std::string& pattern() const { return pattern_; }
     const SearchOptions& options() const { return options_; }
+    // Whether long searches are better given the text in one piece: the regular-expression
+    // engine decides cuts between pieces with partial matching, which forgoes its fastest scans.
+    bool prefers_one_piece() const;
 
     class Matcher;
 
@@ -81,14 +85,20 @@ private:
     friend class SearchScanner;
 };
 
+// No bound on where a match may start.
+inline constexpr std::size_t SEARCH_ANYWHERE = SIZE_MAX;
+
 // The matches of a pattern in a text, one after the other, from `from` on: each next match
 // starts where the previous one ended (after an empty match, an empty match at the same place
 // does not count again). The text's bytes must stay as they are while the scanner is used.
 class SearchScanner {
 public:
     // `not_empty_at_from`: an empty match at `from` does not count (the caller found it already).
+    // Only matches that start before `start_limit` are sought (they may end beyond it); once no
+    // more come before it, next() gives INCOMPLETE and resume_from() tells where to go on, as
+    // for a cut text. A long search so runs in slices over a text that is whole.
     SearchScanner(const SearchPattern& pattern, const SearchText& text, std::size_t from,
-                  bool not_empty_at_from = false);
+                  bool not_empty_at_from = false, std::size_t start_limit = SEARCH_ANYWHERE);
     ~SearchScanner();
     // Owns the engine's match state.
     SearchScanner(const SearchScanner&) = delete;
@@ -100,8 +110,8 @@ public:
     std::size_t end() const { return end_; }
     // The bounds of group `index` of that match (0: the match); false for a group that took no part.
     bool group(int index, std::size_t* start, std::size_t* end) const;
-    // After INCOMPLETE: where to search again once more text follows, and whether an empty match
-    // there still does not count.
+    // After INCOMPLETE: where to search again (with more text, or a later limit), and whether an
+    // empty match there still does not count.
     std::size_t resume_from() const { return from_; }
     bool resume_not_empty() const { return not_empty_; }
 
@@ -115,6 +125,8 @@ private:
     struct Found;
     SearchStatus take(const Found& found, std::size_t origin);
     SearchStatus incomplete(std::size_t from, bool not_empty);
+    SearchStatus stopped();
+    std::size_t limit_from(std::size_t origin) const;
     SearchStatus search_first();
     SearchStatus search_rest();
     SearchStatus search_seam();
@@ -126,6 +138,7 @@ private:
     SearchText text_;
     std::size_t from_;
     bool not_empty_;
+    std::size_t limit_;
     std::optional<SearchStatus> finished_;
     std::size_t start_ = 0;
     std::size_t end_ = 0;

@@ -124,8 +124,12 @@ TEST_F(Find, TheBarsTexts) {
         EXPECT_EQ(report.outcome, text.outcome);
         EXPECT_EQ(find_status_text(report), text.status);
     }
-    EXPECT_EQ(find_status_text(FindReport{.outcome = FIND_FOUND, .total = 1}), "1 match");
-    EXPECT_EQ(find_status_text(FindReport{.outcome = FIND_FOUND, .total = 2, .replaced = 2}), "Replaced 2 matches");
+    FindReport counted_report;
+    counted_report.outcome = FIND_FOUND;
+    counted_report.total = 1;
+    EXPECT_EQ(find_status_text(counted_report), "1 match");
+    counted_report.total = counted_report.replaced = 2;
+    EXPECT_EQ(find_status_text(counted_report), "Replaced 2 matches");
     select(0, 3);
     EXPECT_EQ(find_selection_seed(kEditor), "aaa");
     set_utf8("ab\r\ncd");

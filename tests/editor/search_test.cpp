@@ -42,6 +42,22 @@ Ranges matches_cut_at(const SearchPattern& pattern, const std::string& text, std
     return found;
 }
 
+// Every match of a text in two pieces, found first before a limit on where they start, then
+// from where the scanner asked to go on.
+Ranges matches_limited_at(const SearchPattern& pattern, const SearchText& text, std::size_t limit) {
+    Ranges found;
+    SearchScanner first(pattern, text, 0, false, limit);
+    SearchStatus status;
+    while ((status = first.next()) == SearchStatus::MATCH) {
+        EXPECT_LT(first.start(), limit);
+        found.emplace_back(first.start(), first.end());
+    }
+    EXPECT_EQ(status, SearchStatus::INCOMPLETE);
+    SearchScanner rest(pattern, text, first.resume_from(), first.resume_not_empty());
+    while (rest.next() == SearchStatus::MATCH) found.emplace_back(rest.start(), rest.end());
+    return found;
+}
+
 struct Case {
     const char* name;
     std::string text;
@@ -50,7 +66,7 @@ struct Case {
     Ranges expected;
 };
 
-TEST(Search, MatchesAreTheSameWhereverTheTextIsSplitOrCut) {
+TEST(Search, MatchesAreTheSameWhereverTheTextIsSplitCutOrLimited) {
     const Case cases[] = {
         {"literal", "xabyab", "ab", CASE, {{1, 3}, {4, 6}}},
         {"literal overlapping", "aaaaa", "aa", CASE, {{0, 2}, {2, 4}}},
@@ -92,8 +108,11 @@ TEST(Search, MatchesAreTheSameWhereverTheTextIsSplitOrCut) {
         const std::size_t step = text.size() > 100 ? 997 : 1;
         for (std::size_t split = 0; split <= text.size(); split += step) {
             SCOPED_TRACE("split or cut at " + std::to_string(split));
-            EXPECT_EQ(matches_in(pattern, SearchText{text.substr(0, split), text.substr(split), true}), c.expected);
+            const SearchText pieces{text.substr(0, split), text.substr(split), true};
+            EXPECT_EQ(matches_in(pattern, pieces), c.expected);
             EXPECT_EQ(matches_cut_at(pattern, c.text, split), c.expected);
+            EXPECT_EQ(matches_limited_at(pattern, SearchText{text, {}, true}, split), c.expected);
+            EXPECT_EQ(matches_limited_at(pattern, pieces, text.size() - split), c.expected);
         }
     }
 }
