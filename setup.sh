@@ -17,7 +17,7 @@ esac
 # To build and run the editor: the compiler and build tools, the libraries it links, and the fonts
 # its fields and code editor ask for ("Arial" and "Courier" resolve to their metric look-alikes).
 RUN_PACKAGES="cmake ninja-build g++ pkgconf ccache \
-qt6-base-dev libqscintilla2-qt6-dev libicu-dev libpng-dev zlib1g-dev \
+qt6-base-dev libqscintilla2-qt6-dev libicu-dev libpcre2-dev libpng-dev zlib1g-dev \
 fonts-dejavu-core fonts-liberation2"
 
 # To test it as well: GoogleTest, Qt's private headers (a test stands in for a screen reader), an X

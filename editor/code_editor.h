@@ -108,6 +108,7 @@ struct EditorTheme;
 
 // Gives an editor the colours of a table (see editor/theme.h).
 using EditorThemeColours = void (*)(ObjectNumber gadget, const EditorTheme& theme);
+struct FindState;
 
 // One per editor, attached as the gadget's data.
 struct EditorRecord {
@@ -134,6 +135,8 @@ struct EditorRecord {
     // are the owner's alone.
     EditorThemeColours theme_colours;
     int theme_kind;
+    // Find and replace (find.h), from the first query on; null before.
+    FindState* find;
 };
 
 // The working state of one restyle run, kept on the run's stack: what the token rules carry

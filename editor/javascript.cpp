@@ -2,6 +2,7 @@
  * The JavaScript line styler (line and block comments, with the open-comment state kept in
  * the component's line states) and the JavaScript configuration of an editor. */
 #include "editor/editor_internal.h"
+#include "editor/find.h"
 #include "editor/theme.h"
 #include "runtime/core/strings.h"
 
@@ -135,6 +136,7 @@ void style_colours(ObjectNumber gadget, const EditorTheme& theme) {
     code_editor_set_color(gadget, COLOR_FOLD_MARKER_BACK, theme.fold_marker_back);
     code_editor_set_style_color(gadget, STYLE_BRACELIGHT, theme.brace_match_fore, theme.brace_match_back);
     code_editor_set_style_color(gadget, STYLE_BRACEBAD, theme.brace_bad_fore, theme.brace_bad_back);
+    find_set_highlight_colour(gadget, theme.find_match);
 }
 
 // A switch between the light and the dark table: the colours again, with the font flags that the

@@ -10,6 +10,7 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include "editor/find.h"
 #include "editor/scintilla.h"
 #include "editor/theme.h"
 #include "editor_support.h"
@@ -162,6 +163,7 @@ TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
         {send(SCI_STYLEGETFORE, STYLE_CALL), dark.call},
         {send(SCI_STYLEGETBACK, STYLE_LINENUMBER), dark.line_number_back},
         {send(SCI_STYLEGETBACK, STYLE_BRACELIGHT), dark.brace_match_back},
+        {send(QsciScintillaBase::SCI_INDICGETFORE, FIND_INDICATOR), dark.find_match},
         {send(SCI_GETCARETLINEBACK), dark.current_line},
         {send(QsciScintillaBase::SCI_GETCARETFORE), dark.caret},
         // The fonts stay: comments italic, the red spare style bold.
