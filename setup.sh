@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")"
 
 PACKAGES="cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev \
-qt6-base-dev qt6-base-private-dev libqscintilla2-qt6-dev libicu-dev libpng-dev zlib1g-dev \
+qt6-base-dev qt6-base-private-dev libqscintilla2-qt6-dev libicu-dev libpng-dev zlib1g-dev libmozjs-102-dev \
 fonts-dejavu-core fonts-liberation2 xvfb xauth xdotool x11-xkb-utils \
 dpkg-dev file desktop-file-utils appstream clang-format"
 
@@ -18,6 +18,8 @@ done
 # npm fetches the benchmarks' input (bench/fetch_typescript.sh); a Node.js that brings its own npm
 # (and conflicts with Debian's package) serves as well.
 command -v npm >/dev/null 2>&1 || missing="$missing npm"
+# The tests hold the syntax check against `node --check`; any Node.js with a `node` command serves.
+if [ "${1:-run}" = test ]; then command -v node >/dev/null 2>&1 || missing="$missing nodejs"; fi
 if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
