@@ -1,6 +1,6 @@
 /** @file notifications.cpp
  * The editor's answer to the component's notifications: styling requests, the line-number
- * margin, folding, auto-indent, and the keyword completion list. */
+ * margin, folding, auto-indent, the keyword completion list, and the call tip of a syntax error. */
 #include <cstring>
 #include <string>
 
@@ -193,6 +193,10 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
         break;
     case SCN_NEEDSHOWN:
         need_shown(gadget, notification);
+        break;
+    case SCN_DWELLSTART:
+    case SCN_DWELLEND:
+        if (record) show_syntax_error_tip(record, notification);
         break;
     default:
         break;

@@ -1,7 +1,7 @@
 /** @file scintilla_qt.cpp
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
- * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN, SCN_DWELLSTART, SCN_DWELLEND
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
@@ -16,6 +16,8 @@
 #include <QEvent>
 #include <QPointer>
 #include <QWidget>
+
+#include <utility>
 
 namespace {
 
@@ -52,6 +54,35 @@ static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
 static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
+static_assert(int(SCI_MARKERADD) == int(QsciScintillaBase::SCI_MARKERADD) &&
+              int(SCI_MARKERDELETEALL) == int(QsciScintillaBase::SCI_MARKERDELETEALL) &&
+              int(SCI_MARKERGET) == int(QsciScintillaBase::SCI_MARKERGET) &&
+              int(SCI_MARKERNEXT) == int(QsciScintillaBase::SCI_MARKERNEXT) &&
+              int(SCI_GETMARGINMASKN) == int(QsciScintillaBase::SCI_GETMARGINMASKN));
+static_assert(int(SCI_INDICSETSTYLE) == int(QsciScintillaBase::SCI_INDICSETSTYLE) &&
+              int(SCI_INDICGETSTYLE) == int(QsciScintillaBase::SCI_INDICGETSTYLE) &&
+              int(SCI_INDICSETFORE) == int(QsciScintillaBase::SCI_INDICSETFORE) &&
+              int(SCI_INDICGETFORE) == int(QsciScintillaBase::SCI_INDICGETFORE) &&
+              int(SCI_SETINDICATORCURRENT) == int(QsciScintillaBase::SCI_SETINDICATORCURRENT) &&
+              int(SCI_INDICATORFILLRANGE) == int(QsciScintillaBase::SCI_INDICATORFILLRANGE) &&
+              int(SCI_INDICATORCLEARRANGE) == int(QsciScintillaBase::SCI_INDICATORCLEARRANGE) &&
+              int(SCI_INDICATORVALUEAT) == int(QsciScintillaBase::SCI_INDICATORVALUEAT) &&
+              int(SCI_INDICATORSTART) == int(QsciScintillaBase::SCI_INDICATORSTART) &&
+              int(SCI_INDICATOREND) == int(QsciScintillaBase::SCI_INDICATOREND));
+static_assert(int(SCI_CALLTIPSHOW) == int(QsciScintillaBase::SCI_CALLTIPSHOW) &&
+              int(SCI_CALLTIPCANCEL) == int(QsciScintillaBase::SCI_CALLTIPCANCEL) &&
+              int(SCI_CALLTIPACTIVE) == int(QsciScintillaBase::SCI_CALLTIPACTIVE) &&
+              int(SCI_SETMOUSEDWELLTIME) == int(QsciScintillaBase::SCI_SETMOUSEDWELLTIME) &&
+              int(SCI_GETMOUSEDWELLTIME) == int(QsciScintillaBase::SCI_GETMOUSEDWELLTIME) &&
+              int(SCI_WORDENDPOSITION) == int(QsciScintillaBase::SCI_WORDENDPOSITION) &&
+              int(SCI_GETLINEENDPOSITION) == int(QsciScintillaBase::SCI_GETLINEENDPOSITION) &&
+              int(SCI_GETCHARAT) == int(QsciScintillaBase::SCI_GETCHARAT) &&
+              int(SCI_POSITIONBEFORE) == int(QsciScintillaBase::SCI_POSITIONBEFORE) &&
+              int(SCI_POSITIONAFTER) == int(QsciScintillaBase::SCI_POSITIONAFTER) &&
+              int(SCI_POSITIONRELATIVE) == int(QsciScintillaBase::SCI_POSITIONRELATIVE));
+static_assert(INDIC_SQUIGGLE == QsciScintillaBase::INDIC_SQUIGGLE &&
+              INDICATOR_CONTAINER == QsciScintillaBase::INDIC_CONTAINER &&
+              SC_MARK_FULLRECT == QsciScintillaBase::SC_MARK_FULLRECT);
 static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
 static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
@@ -173,6 +204,17 @@ void connect_notifications(ComponentWidget* widget) {
         n.length = length;
         deliver(widget, n);
     });
+    for (auto [signal, code] : {std::pair{&QsciScintillaBase::SCN_DWELLSTART, SCN_DWELLSTART},
+                                std::pair{&QsciScintillaBase::SCN_DWELLEND, SCN_DWELLEND}}) {
+        QObject::connect(widget, signal, widget, [widget, code](int position, int x, int y) {
+            SCNotification n{};
+            n.nmhdr.code = code;
+            n.position = position;
+            n.x = x;
+            n.y = y;
+            deliver(widget, n);
+        });
+    }
 }
 
 }  // namespace
