@@ -2,6 +2,8 @@
  * New, Open, Save and the outcome message of a save; the current extension name. */
 #include "app/commands.h"
 
+#include "app/code_check.h"
+
 #include "app/application.h"
 #include "app/extension_file.h"
 #include "app/name_prompt.h"
@@ -110,6 +112,7 @@ void new_extension() {
     set_current_extension_name(u"");
     clear_fields();
     recovery_texts_settled();
+    code_check_texts_settled();
 }
 
 void open_extension_file() {
@@ -119,7 +122,10 @@ void open_extension_file() {
     if (!path || !*path) return;
     StringVar chosen = nullptr;
     scope.take(&chosen);
-    if (open_extension_path(chosen)) recovery_texts_settled();
+    if (open_extension_path(chosen)) {
+        recovery_texts_settled();
+        code_check_texts_settled();
+    }
     string_var_free(chosen);
 }
 
