@@ -4,5 +4,5 @@
 set -e
 here=$(dirname "$0")
 grep -v '^#' "$here/npm_scripts.txt" | while read -r package version path; do
-  [ -n "$package" ] && "$here/fetch_npm_file.sh" "$package" "$version" "$path"
+  [ -n "$package" ] && "$here/fetch_npm.sh" "$package" "$version" "$path"
 done

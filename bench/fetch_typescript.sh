@@ -1,4 +1,4 @@
 #!/bin/sh
-# Prints the path of lib/typescript.js from typescript@5.4.5, fetching it with `npm pack` into
-# bench/.cache (ignored by git) the first time.
-exec "$(dirname "$0")/fetch_npm_file.sh" typescript 5.4.5 lib/typescript.js
+# Prints the path of lib/typescript.js from typescript@5.4.5, fetching it into bench/.cache the
+# first time (see fetch_npm.sh).
+exec "$(dirname "$0")/fetch_npm.sh" typescript 5.4.5 lib/typescript.js

@@ -257,7 +257,7 @@ TEST_F(JsCheck, NestingTooDeepForTheThreadsStackIsAnError) {
     EXPECT_EQ(result.error.line, 1);
 }
 
-// CI fetches the scripts (bench/fetch_npm_scripts.sh) and sets QEM_REQUIRE_NPM_SCRIPTS, so that
+// CI fetches the scripts (bench/fetch_npm_scripts.sh) and sets QEM_REQUIRE_NPM_INPUTS, so that
 // there the test never skips.
 TEST_F(JsCheck, MainScriptsOfNpmPackagesHaveNoError) {
     ASSERT_NE(context_, nullptr);
@@ -274,7 +274,7 @@ TEST_F(JsCheck, MainScriptsOfNpmPackagesHaveNoError) {
         const std::string file =
             std::string(QEM_SOURCE_DIR) + "/bench/.cache/" + package + "-" + version + "/package/" + path;
         if (!std::filesystem::exists(file)) {
-            if (std::getenv("QEM_REQUIRE_NPM_SCRIPTS")) ADD_FAILURE() << file << " is missing";
+            if (std::getenv("QEM_REQUIRE_NPM_INPUTS")) ADD_FAILURE() << file << " is missing";
             continue;
         }
         std::ifstream in(file, std::ios::binary);
