@@ -1,7 +1,7 @@
 #!/bin/bash
 # `cpack -G DEB` from the build folder: the package holds the program and everything a desktop and
-# a software centre need, depends on the Qt and QScintilla libraries the program links, and its
-# desktop entry and AppStream file pass their validators.
+# a software centre need, depends on the Qt, QScintilla and SpiderMonkey libraries the program
+# links, and its desktop entry and AppStream file pass their validators.
 # Usage: package_deb.sh <build folder>
 set -euo pipefail
 build=$(readlink -f "$1")
@@ -38,7 +38,7 @@ done
 diff <(echo "$expected" | sort) "$work/files" || fail "the package holds other files (diff above)"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqscintilla2-qt6 libqt6widgets6 libqt6gui6 libqt6core6; do
+for library in libqscintilla2-qt6 libqt6widgets6 libqt6gui6 libqt6core6 libmozjs-102-0; do
   grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
 done
 
