@@ -6,6 +6,7 @@
 // 2. typing latency in the running application with that script as its code, with checking on
 //    (a check after each key, as soon as the pause is over) against the same typing with it off.
 #include "app/application.h"
+#include "bench/typing_support.h"
 #include "app/code_check.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
@@ -39,26 +40,15 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace typing;
 constexpr int CHECK_ROUNDS = 9;
 constexpr int BLOCKS_PER_MODE = 8;
-
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
 
 double process_cpu_ms() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
-    return values[std::min(index, values.size() - 1)];
 }
 
 // Resident and peak resident memory of this process, in MiB (/proc/self/status).
@@ -168,84 +158,58 @@ void compare_with_node(const std::string& file, const std::string& text) {
     std::printf("  ratio ours/node: wall %.3fx (target: at most 0.75x), CPU %.3fx\n", ow / nw, oc / nc);
 }
 
-// Runs the application's own loop until the moment comes.
-void run_loop_until(Clock::time_point moment) {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
-        if (left <= 0) return;
-        application_step(static_cast<int>(left));
-    }
-}
-
-struct Typing {
-    std::vector<double> latencies;
-    int overrun = 0;
-};
-
-void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int interval, Typing& typing) {
-    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
-    for (long place : places) {
-        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(place));
-        editor->viewport()->repaint();
-        if (Clock::now() > due) {
-            ++typing.overrun;
-            due = Clock::now();
-        }
-        run_loop_until(due);
-        QTest::keyClick(editor, ' ');
-        editor->viewport()->repaint();
-        typing.latencies.push_back(ms_between(due, Clock::now()));
-        editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
-        due += std::chrono::milliseconds(interval);
-    }
-}
-
-void print_typing(const char* name, const Typing& t) {
+void print_typing(const char* name, const typing::Figures& t) {
     std::printf("  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys\n", name, percentile(t.latencies, 0.5),
                 percentile(t.latencies, 0.99), percentile(t.latencies, 1.0), t.latencies.size());
 }
 
 void compare_typing(QsciScintillaBase* editor, std::size_t size, int keys, int interval, int pause) {
     std::printf(
-        "2. typing at %zu bytes, a key every %d ms at random places; checking on: a check %d ms after "
-        "each key\n",
+        "2. typing at %zu bytes, a blank every %d ms at the end of a random line; checking on: a check of the whole "
+        "text %d ms after each key\n",
         size, interval, pause);
     code_check_set_pause(pause);
     std::mt19937 random(4242);
     const int per_block = keys / BLOCKS_PER_MODE;
     // A blank at the end of a line leaves the code valid, so every check reads the whole text.
     const long lines = editor->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
-    auto random_places = [&] {
-        std::vector<long> places;
-        for (int i = 0; i < per_block; ++i)
-            places.push_back(editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
-                                                   static_cast<unsigned long>(random() % lines)));
-        return places;
+    auto random_lines = [&] {
+        std::vector<long> chosen;
+        for (int i = 0; i < per_block; ++i) chosen.push_back(static_cast<long>(random() % lines));
+        return chosen;
     };
-    Typing warm_up, off, on;
+    const auto line_end = [editor](long line) {
+        return editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    };
+    const auto type_lines = [&](const std::vector<long>& chosen, typing::Figures& figures) {
+        type_block(editor, chosen, interval, ' ', figures, line_end);
+    };
+    typing::Figures warm_up, off, on;
     code_check_end();
-    type_block(editor, random_places(), interval, warm_up);
-    int shown = 0, dropped = 0;
+    type_lines(random_lines(), warm_up);
+    int shown = 0, dropped = 0, broken = 0;
     double longest = 0;
     for (int block = 0; block < BLOCKS_PER_MODE; ++block) {
-        const std::vector<long> places = random_places();
+        const std::vector<long> chosen = random_lines();
         const bool on_first = block % 2 == 1;
-        if (!on_first) type_block(editor, places, interval, off);
+        if (!on_first) type_lines(chosen, off);
         code_check_start();
-        type_block(editor, places, interval, on);
+        type_lines(chosen, on);
         const CodeCheckFigures figures = code_check_figures();
         shown += figures.shown;
         dropped += figures.dropped;
         longest = std::max(longest, figures.longest_wall_ms);
+        broken += code_check_status_text().empty() ? 0 : 1;
         code_check_end();
-        if (on_first) type_block(editor, places, interval, off);
+        if (on_first) type_lines(chosen, off);
     }
     print_typing("checking off", off);
     print_typing("checking on ", on);
     std::printf("  ratio on/off: p50 %.3fx, p99 %.3fx (target: p99 at most 1.1x)\n",
                 percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5),
                 percentile(on.latencies, 0.99) / percentile(off.latencies, 0.99));
-    std::printf("  answers shown %d, dropped as stale %d; longest check %.1f ms\n", shown, dropped, longest);
+    std::printf("  answers shown %d, dropped as stale %d; longest check %.1f ms; blocks ending with an error: %d\n",
+                shown, dropped, longest, broken);
     if ((off.overrun + on.overrun) * 10 > keys * 2)
         std::printf("  note: %d keys came late after moving the caret (a busy machine); raise INTERVAL\n",
                     off.overrun + on.overrun);
@@ -266,10 +230,14 @@ void measure_memory() {
     while (code_check_figures().shown == 0 && Clock::now() < deadline) application_step(50);
     const double peak = status_mib("VmHWM:");
     const double after = status_mib("VmRSS:");
+    // The checker gives its working memory back once checks pause for a while.
+    const Clock::time_point idle_until = Clock::now() + std::chrono::seconds(4);
+    while (Clock::now() < idle_until) application_step(100);
+    const double idle = status_mib("VmRSS:");
     std::printf(
-        "  RSS before the first check %.1f MiB; after it %.1f MiB: the checker adds %.1f MiB "
-        "(%.1f MiB at the peak of the check)\n",
-        before, after, after - before, peak - before);
+        "  RSS before the first check %.1f MiB; the checker adds %.1f MiB once checks pause (%.1f MiB right after "
+        "the check, %.1f MiB at its peak)\n",
+        before, idle - before, after - before, peak - before);
 }
 
 }  // namespace

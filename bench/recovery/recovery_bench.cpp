@@ -10,6 +10,7 @@
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/strings.h"
+#include "bench/typing_support.h"
 #include "runtime/ui/gadget.h"
 
 #include <Qsci/qsciscintillabase.h>
@@ -29,71 +30,17 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace typing;
 constexpr int BLOCKS_PER_MODE = 8;
 
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// CPU time of this thread: its own work, apart from what else runs on the machine.
-double thread_cpu_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
-    return values[std::min(index, values.size() - 1)];
-}
-
-// Runs the application's own loop until the moment comes.
-void run_loop_until(Clock::time_point moment) {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
-        if (left <= 0) return;
-        application_step(static_cast<int>(left));
-    }
-}
-
-struct Figures {
-    std::vector<double> latencies;
-    std::vector<double> cpu;  // the main thread's own CPU time per key
-    int overrun = 0;          // keys whose preparation (moving the caret) already ran past their moment
+struct TypingWithCopies : typing::Figures {
     int copies = 0;
     double longest_read_ms = 0;
     double longest_read_cpu_ms = 0;
     double longest_write_ms = 0;
 };
 
-// One block: a key at each place, `interval` apart. The keys stay typed, so that the copies
-// differ from the reference and are written.
-void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int interval, Figures& figures) {
-    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
-    for (long place : places) {
-        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(place));
-        editor->viewport()->repaint();
-        // A key is not charged for the bench's own caret moves: on a busy machine they may run
-        // past its moment, and it then comes as soon as they are done.
-        if (Clock::now() > due) {
-            ++figures.overrun;
-            due = Clock::now();
-        }
-        run_loop_until(due);
-        const double cpu_start = thread_cpu_ms();
-        QTest::keyClick(editor, 'x');
-        editor->viewport()->repaint();
-        figures.latencies.push_back(ms_between(due, Clock::now()));
-        figures.cpu.push_back(thread_cpu_ms() - cpu_start);
-        editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
-        due += std::chrono::milliseconds(interval);
-    }
-}
-
-void print(const char* name, const Figures& f) {
+void print(const char* name, const typing::Figures& f) {
     std::printf(
         "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n", name,
         percentile(f.latencies, 0.5), percentile(f.latencies, 0.99), percentile(f.latencies, 1.0), f.latencies.size(),
@@ -140,13 +87,13 @@ int main(int argc, char** argv) {
         return places;
     };
     // The first keys after start-up lay out lines for the first time; neither mode should pay for that.
-    Figures warm_up;
-    type_block(editor, random_places(), interval, warm_up);
+    typing::Figures warm_up, off;
+    type_block(editor, random_places(), interval, 'x', warm_up);
 
-    Figures off, on;
+    TypingWithCopies on;
     auto type_with_recovery = [&](const std::vector<long>& places) {
         if (!recovery_start()) return false;
-        type_block(editor, places, interval, on);
+        type_block(editor, places, interval, 'x', on);
         const RecoveryFigures figures = recovery_figures();
         on.copies += figures.copies;
         on.longest_read_ms = std::max(on.longest_read_ms, figures.longest_read_ms);
@@ -159,12 +106,12 @@ int main(int argc, char** argv) {
         const std::vector<long> places = random_places();
         // Each mode goes first in every other pair, so that neither always follows the other.
         const bool on_first = block % 2 == 1;
-        if (!on_first) type_block(editor, places, interval, off);
+        if (!on_first) type_block(editor, places, interval, 'x', off);
         if (!type_with_recovery(places)) {
             std::fprintf(stderr, "cannot start recovery (is XDG_STATE_HOME writable?)\n");
             return 1;
         }
-        if (on_first) type_block(editor, places, interval, off);
+        if (on_first) type_block(editor, places, interval, 'x', off);
     }
 
     std::printf("typing, from the moment a key is due to the repainted screen:\n");
