@@ -17,7 +17,7 @@ esac
 # To build and run the editor: the compiler and build tools, the libraries it links, and the fonts
 # its fields and code editor ask for ("Arial" and "Courier" resolve to their metric look-alikes).
 RUN_PACKAGES="cmake ninja-build g++ pkgconf ccache \
-qt6-base-dev libqscintilla2-qt6-dev libicu-dev libpcre2-dev libpng-dev zlib1g-dev \
+qt6-base-dev libqscintilla2-qt6-dev libicu-dev libpcre2-dev libpng-dev zlib1g-dev libmozjs-102-dev \
 fonts-dejavu-core fonts-liberation2"
 
 # To test it as well: GoogleTest, Qt's private headers (a test stands in for a screen reader), an X
@@ -35,9 +35,11 @@ for p in $packages; do
     missing="$missing $p"
   fi
 done
-# npm fetches the inputs that others wrote (bench/fetch_npm.sh); a Node.js that brings its own npm
+# npm fetches the inputs that others wrote (bench/fetch_npm_scripts.sh); a Node.js that brings its own npm
 # (and conflicts with Debian's package) serves as well.
 if [ "$mode" = test ] && ! command -v npm >/dev/null 2>&1; then missing="$missing npm"; fi
+# The tests hold the syntax check against `node --check`; any Node.js with a `node` command serves.
+if [ "$mode" = test ] && ! command -v node >/dev/null 2>&1; then missing="$missing nodejs"; fi
 if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -54,9 +56,7 @@ fi
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEM_BUILD_TESTS=ON -DQEM_BUILD_BENCH=ON
 cmake --build "$BUILD" --parallel "$(nproc)"
-# The tests on files from the npm registry skip without them; offline, the rest still runs.
-for input in "typescript 5.4.5 lib/typescript.js" "lodash.debounce 4.0.8 index.js"; do
-  # shellcheck disable=SC2086  # package, version and file
-  bench/fetch_npm.sh $input >/dev/null || echo "setup: could not fetch $input; the tests that read it skip" >&2
-done
+# The tests on files from the npm registry (bench/npm_scripts.txt) skip without them; offline, the
+# rest still runs.
+bench/fetch_npm_scripts.sh >/dev/null || echo "setup: could not fetch every script of bench/npm_scripts.txt; the tests that read them skip" >&2
 ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"

@@ -2,6 +2,10 @@
  * Start-up of the runtime and the main window, the event loop, and shut-down. */
 #include "app/application.h"
 
+#include <algorithm>
+
+#include "app/code_bytes.h"
+#include "app/code_check.h"
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/recovery.h"
@@ -89,6 +93,21 @@ void name_after_label(ObjectNumber field, ObjectNumber label) {
     gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
+// The code editor's owner callback. The component announces an insertion or removal before it
+// happens; either is a change of the code for its shared copy, the recovery copy and the check.
+std::intptr_t code_changed(ObjectNumber, const SCNotification* notification) {
+    if (notification && notification->nmhdr.code == SCN_MODIFIED &&
+        (notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))) {
+        code_bytes_changed();
+        recovery_note_change();
+        code_check_note_change();
+    }
+    return 0;
+}
+
+// The sooner of two waits in milliseconds, where -1 is none.
+int sooner(int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
+
 }  // namespace
 
 void application_start(int* toolkit_argc, char** toolkit_argv) {
@@ -120,9 +139,10 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     ObjectNumber code_label = text_gadget_create(ANY_NUMBER, 220, 10, 200, 22, u"Code");
 
     // Line numbers alone: keyword matching then ignores case.
-    // Its notifications tell the recovery copy about edits, as EN_CHANGE does for the fields.
-    code_editor_create(GADGET_CODE, 220, 35, 794, 703, recovery_code_notification, EDITOR_LINE_NUMBERS);
+    // Its notifications tell the recovery copy and the check about edits, as EN_CHANGE does for the fields.
+    code_editor_create(GADGET_CODE, 220, 35, 794, 703, code_changed, EDITOR_LINE_NUMBERS);
     code_editor_configure_javascript(GADGET_CODE);
+    code_editor_configure_syntax_marks(GADGET_CODE, SYNTAX_MARK_COLORS);
 
     // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
     shortcut_remove(WINDOW_MAIN, SHORTCUT_ALL);
@@ -147,11 +167,12 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
 
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts) shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+    // Last: the empty text of the start needs no check.
+    code_check_start();
 }
 
 bool application_step(int longest_wait) {
-    int wait = recovery_wait_time();
-    if (longest_wait >= 0 && (wait < 0 || longest_wait < wait)) wait = longest_wait;
+    const int wait = sooner(sooner(recovery_wait_time(), code_check_wait_time()), longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
     if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
@@ -179,7 +200,10 @@ bool application_step(int longest_wait) {
             break;
         }
     }
-    if (go_on) recovery_tick();
+    if (go_on) {
+        recovery_tick();
+        code_check_tick();
+    }
     return go_on;
 }
 
@@ -188,6 +212,9 @@ void application_run() {
 }
 
 void application_end() {
+    // The checker's thread first: it wakes the toolkit's loop when it answers.
+    code_check_end();
+    code_bytes_release();
     // The name lives in the string heap, which goes with the runtime.
     set_current_extension_name(nullptr);
     // Gadgets, windows, images and fonts; then the files, their pending output written; then the heaps.

@@ -29,8 +29,8 @@ inline constexpr ObjectNumber IMAGE_EXIT = 16;
 void application_start(int* toolkit_argc = nullptr, char** toolkit_argv = nullptr);
 
 // One pass of the event loop: waits for an event (at most longest_wait milliseconds unless it is
-// -1, and never past the recovery copy's due time), handles it, and takes the recovery copy when
-// it is due. false once the user has confirmed Exit.
+// -1, and never past the recovery copy's or the code check's due time), handles it, and takes the
+// recovery copy and asks for the check when they are due. false once the user has confirmed Exit.
 bool application_step(int longest_wait = -1);
 
 // Runs the event loop until the user confirms Exit (menu, Ctrl+X or close box).

@@ -4,6 +4,7 @@
 #include "app/document.h"
 
 #include "app/application.h"
+#include "app/code_check.h"
 #include "app/recovery.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
@@ -59,4 +60,6 @@ void document_show_texts(const ExtensionTexts& texts) {
 void document_texts_settled(TextsSettled how) {
     if (how == TEXTS_NEW) source = DocumentSource{};
     if (how != TEXTS_RECOVERED) recovery_texts_settled();
+    // A text that no check has seen yet (opened, recovered, new) is checked at once.
+    code_check_texts_settled();
 }

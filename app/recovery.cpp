@@ -1,6 +1,6 @@
 /** @file recovery.cpp
  * The recovery copy: change signals and timing on the main thread, which reads the texts (the
- * code as the component's own bytes, copied only when it changed); a writer thread that
+ * code as the component's own bytes, shared with the syntax check); a writer thread that
  * compares them with the reference and writes or removes the copy; and the offer of the copies
  * of instances that are gone. */
 #include "app/recovery.h"
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/code_bytes.h"
 #include "app/document.h"
 #include "app/extension_file.h"
 #include "app/messages.h"
@@ -194,12 +195,7 @@ struct Recovery {
     std::string stem;
     int lock = -1;
     std::unique_ptr<Writer> writer;
-    Texts reference;                         // what was last saved, opened or started with
-    std::shared_ptr<std::string> code_copy;  // the code last read; the component's text while !code_changed
-    // Memory for the next copy of the code, made ready while nobody types (at start, after a save
-    // or an open), so that the first copy while typing pays for no fresh pages.
-    std::shared_ptr<std::string> spare;
-    bool code_changed = true;
+    Texts reference;       // what was last saved, opened or started with
     bool pending = false;  // changes that no copy holds yet
     Clock::time_point first_change, last_change, last_copy, retry_at;
     RecoveryFigures figures{};
@@ -236,27 +232,6 @@ std::string read_sections() {
         sections += "\r\n\r\n";
     }
     return sections + "[CODE]\r\n";
-}
-
-// The code in the component's bytes, copied straight out of its buffer: the parts before and
-// after its gap, so that the gap stays where the caret is (moving it costs the next keystroke),
-// into the previous copy's memory when nothing else holds that any more.
-std::shared_ptr<const std::string> read_code(Recovery& r) {
-    if (!r.code_changed && r.code_copy) return r.code_copy;
-    if (!r.code_copy || r.code_copy.use_count() > 1)
-        r.code_copy = r.spare ? std::move(r.spare) : std::make_shared<std::string>();
-    const std::intptr_t length = std::max<std::intptr_t>(0, scintilla_send(GADGET_CODE, SCI_GETLENGTH));
-    const std::intptr_t gap = std::clamp<std::intptr_t>(scintilla_send(GADGET_CODE, SCI_GETGAPPOSITION), 0, length);
-    r.code_copy->resize(static_cast<std::size_t>(length));
-    char* out = r.code_copy->data();
-    for (auto [start, count] : {std::pair{std::intptr_t(0), gap}, std::pair{gap, length - gap}}) {
-        if (count <= 0) continue;
-        auto* part = reinterpret_cast<const char*>(
-            scintilla_send(GADGET_CODE, SCI_GETRANGEPOINTER, static_cast<std::uintptr_t>(start), count));
-        if (part) std::copy_n(part, count, out + start);
-    }
-    r.code_changed = false;
-    return r.code_copy;
 }
 
 // A text with backslash, CR and LF escaped, so that it stays on its line.
@@ -308,12 +283,11 @@ std::string read_header() {
     return utf8_of(header.c_str());
 }
 
-// The texts as they stand become the reference; the code's copy is now shared with it.
+// The texts as they stand become the reference; the code's copy is now shared with it. Nobody
+// types now, so memory for the next copy is made ready.
 void take_reference(Recovery& r) {
-    r.reference = {read_sections(), read_code(r)};
-    constexpr std::size_t growth_room = 64 * 1024;
-    const std::size_t wanted = r.reference.code->size() + growth_room;
-    if (!r.spare || r.spare->capacity() < wanted) r.spare = std::make_shared<std::string>(wanted, '\0');
+    r.reference = {read_sections(), code_bytes()};
+    code_bytes_make_room();
 }
 
 void mark_changed(Recovery& r) {
@@ -524,7 +498,7 @@ void recovery_end() {
     Recovery& r = *the_recovery;
     // Texts that differ from what was last saved, opened or started with keep their copy for the
     // next start, written now if it is behind; others have none.
-    r.writer->post(Job{Job::WRITE, read_header(), {read_sections(), read_code(r)}, r.reference});
+    r.writer->post(Job{Job::WRITE, read_header(), {read_sections(), code_bytes()}, r.reference});
     r.writer.reset();  // finishes the jobs posted, then the thread ends
     ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
     lock_file_release(r.lock);
@@ -533,16 +507,6 @@ void recovery_end() {
 
 void recovery_note_change() {
     if (the_recovery) mark_changed(*the_recovery);
-}
-
-std::intptr_t recovery_code_notification(ObjectNumber, const SCNotification* notification) {
-    if (!the_recovery || !notification || notification->nmhdr.code != SCN_MODIFIED) return 0;
-    // The component announces only the beginning of a change; the copy is read later anyway.
-    if (notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) {
-        the_recovery->code_changed = true;
-        mark_changed(*the_recovery);
-    }
-    return 0;
 }
 
 void recovery_texts_settled() {
@@ -571,7 +535,7 @@ void recovery_tick() {
         return;
     }
     const double cpu_before = thread_cpu_ms();
-    Job job{Job::WRITE, read_header(), {read_sections(), read_code(r)}, r.reference};
+    Job job{Job::WRITE, read_header(), {read_sections(), code_bytes()}, r.reference};
     r.figures.longest_read_ms = std::max(r.figures.longest_read_ms, ms_between(now, Clock::now()));
     r.figures.longest_read_cpu_ms = std::max(r.figures.longest_read_cpu_ms, thread_cpu_ms() - cpu_before);
     ++r.figures.copies;

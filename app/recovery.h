@@ -5,10 +5,6 @@
  * at start-up the copies of instances that are gone are offered back. */
 #pragma once
 
-#include <cstdint>
-
-#include "editor/scintilla.h"
-
 // Finds or makes the state folder and takes this instance's lock. false when that cannot be
 // done: recovery then stays off, every other operation here does nothing, and the editor
 // works as before.
@@ -29,10 +25,8 @@ void recovery_offer();
 // copy goes. The lock goes, and the writer finishes.
 void recovery_end();
 
-// The change signals: a field's EN_CHANGE, and the code editor's notifications (its owner
-// callback), of which insertions and deletions count.
+// A change of a text: a field's EN_CHANGE, or an insertion or removal in the code editor.
 void recovery_note_change();
-std::intptr_t recovery_code_notification(ObjectNumber gadget, const SCNotification* notification);
 
 // After a successful Save, a New or an Open: the texts as they stand become the reference the
 // copy is compared with, and the copy goes.

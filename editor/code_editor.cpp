@@ -48,6 +48,7 @@ void release_record(EditorRecord* record) {
     editor_word_table_free(record);
     editor_acceleration_free(record);
     if (record->separators) string_var_free(record->separators);
+    heap_free(runtime_heap(), record->syntax_message);
     heap_free(runtime_heap(), record);
 }
 

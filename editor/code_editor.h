@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "editor/js_check.h"
 #include "editor/scintilla.h"
 #include "runtime/core/list.h"
 #include "runtime/core/map.h"
@@ -68,6 +69,10 @@ inline constexpr int MARGIN_MARKERS = 1;
 inline constexpr int MARGIN_FOLD = 2;
 // The marker margin's one marker, coloured by COLOR_MARKER_BACK and COLOR_MARKER_FRONT.
 inline constexpr int MARKER_ARROW = 0;
+// A syntax error's marks: a squiggle under its token and a marker in the fold margin on its line.
+// The first indicator the component leaves to its container marks find's matches (find.h).
+inline constexpr int INDICATOR_SYNTAX_ERROR = INDICATOR_CONTAINER + 1;
+inline constexpr int MARKER_SYNTAX_ERROR = 1;
 
 // Styles of the JavaScript set-up; plain text keeps the component's default style (STYLE_DEFAULT).
 inline constexpr int STYLE_KEYWORD = 2;  // keywords, "{" and "}"
@@ -137,6 +142,10 @@ struct EditorRecord {
     int theme_kind;
     // Find and replace (find.h), from the first query on; null before.
     FindState* find;
+    // The syntax error marked now: its message (UTF-8, heap; null: none) and its column (1-based,
+    // in characters); its line is the marker's, which moves with the text.
+    char* syntax_message;
+    int syntax_column;
 };
 
 // The working state of one restyle run, kept on the run's stack: what the token rules carry
@@ -220,6 +229,28 @@ void code_editor_follow_desktop_theme(ObjectNumber gadget, EditorThemeColours co
 // The desktop's look changed: editors that follow it take the table it asks for now, when it is
 // not the one they show.
 void code_editor_desktop_theme_changed(ObjectNumber gadget);
+// --- Syntax error marks -----------------------------------------------------------------
+
+// The colours of a syntax error's marks (0xBBGGRR), kept together so that a theme can replace them.
+struct SyntaxMarkColors {
+    int squiggle;
+    int marker;
+};
+inline constexpr SyntaxMarkColors SYNTAX_MARK_COLORS = {0x1C1CD0, 0x1C1CD0};
+
+// Defines the squiggle and the marker (shown in the fold margin), and the mouse's rest time after
+// which the message of the squiggle under it shows.
+// An editor that follows the desktop's colour tables (code_editor_follow_desktop_theme) takes the
+// colours of its table instead of `colors`.
+void code_editor_configure_syntax_marks(ObjectNumber gadget, const SyntaxMarkColors& colors);
+// The colours alone, as a switch between light and dark tables sets them.
+void code_editor_set_syntax_mark_colors(ObjectNumber gadget, const SyntaxMarkColors& colors);
+// Marks the error: the squiggle runs under its token (to the end of the line for a string, a
+// regular expression or a template left open), the marker stands on its line. Null clears the marks.
+void code_editor_mark_syntax_error(ObjectNumber gadget, const JsSyntaxError* error);
+// Moves the caret to the marked error as it lies now (its marker's line, its column), unfolding
+// and scrolling as needed; false when no error is marked.
+bool code_editor_go_to_syntax_error(ObjectNumber gadget);
 
 // --- Notifications and completion -------------------------------------------------------
 
@@ -228,3 +259,6 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
 // follows the line count, and completion follows a removal.
 void on_editor_change_end(ObjectNumber gadget, int removed);
 void update_completion(EditorRecord* record);
+// The mouse rests (SCN_DWELLSTART) or moves on (SCN_DWELLEND): the message of the syntax error under
+// it shows in a call tip, or goes.
+void show_syntax_error_tip(EditorRecord* record, const SCNotification* notification);

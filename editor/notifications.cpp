@@ -1,7 +1,7 @@
 /** @file notifications.cpp
  * The editor's answer to the component's notifications: styling requests, the line-number
- * margin, folding, auto-indent, the keyword completion list, and what find and replace hears of
- * changes and of the screen. */
+ * margin, folding, auto-indent, the keyword completion list, what find and replace hears of
+ * changes and of the screen, and the call tip of a syntax error. */
 #include <cstring>
 #include <string>
 
@@ -198,6 +198,10 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
         break;
     case SCN_UPDATEUI:
         find_note_update(record);
+        break;
+    case SCN_DWELLSTART:
+    case SCN_DWELLEND:
+        if (record) show_syntax_error_tip(record, notification);
         break;
     default:
         break;

@@ -130,6 +130,24 @@ enum : unsigned {
     SCI_COLOURISE = 4003,
     SCI_SETLEXER = 4001,
     SCI_GETLEXER = 4002,
+    // Marks of a syntax error: an indicator under its token, a marker on its line, a call tip.
+    SCI_MARKERADD = 2043,
+    SCI_MARKERDELETEALL = 2045,
+    SCI_MARKERGET = 2046,
+    SCI_MARKERNEXT = 2047,
+    SCI_GETMARGINMASKN = 2245,
+    SCI_INDICGETSTYLE = 2081,
+    SCI_INDICGETFORE = 2083,
+    SCI_CALLTIPSHOW = 2200,
+    SCI_CALLTIPCANCEL = 2201,
+    SCI_CALLTIPACTIVE = 2202,
+    SCI_SETMOUSEDWELLTIME = 2264,
+    SCI_GETMOUSEDWELLTIME = 2265,
+    SCI_WORDENDPOSITION = 2267,
+    SCI_GETCHARAT = 2007,
+    SCI_POSITIONBEFORE = 2417,
+    SCI_POSITIONAFTER = 2418,
+    SCI_POSITIONRELATIVE = 2670,
 };
 
 // Notification codes the editor acts on.
@@ -140,6 +158,8 @@ enum : unsigned {
     SCN_MODIFIED = 2008,
     SCN_MARGINCLICK = 2010,
     SCN_NEEDSHOWN = 2011,
+    SCN_DWELLSTART = 2016,
+    SCN_DWELLEND = 2017,
 };
 
 inline constexpr int SC_MOD_INSERTTEXT = 0x1;
@@ -185,6 +205,11 @@ inline constexpr int SC_MARK_BOXPLUS = 12;
 inline constexpr int SC_MARK_BOXPLUSCONNECTED = 13;
 inline constexpr int SC_MARK_BOXMINUS = 14;
 inline constexpr int SC_MARK_BOXMINUSCONNECTED = 15;
+inline constexpr int SC_MARK_FULLRECT = 26;
+
+// Indicator styles, and the first indicator the component leaves to its container.
+inline constexpr int INDIC_SQUIGGLE = 1;
+inline constexpr int INDICATOR_CONTAINER = 8;
 
 inline constexpr int STYLE_DEFAULT = 32;
 inline constexpr int STYLE_LINENUMBER = 33;

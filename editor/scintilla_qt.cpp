@@ -1,7 +1,7 @@
 /** @file scintilla_qt.cpp
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
- * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN, SCN_DWELLSTART, SCN_DWELLEND
  * [X] SCN_UPDATEUI: the text, the selection or the scrolling changed (find marks, status line)
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
@@ -17,6 +17,8 @@
 #include <QEvent>
 #include <QPointer>
 #include <QWidget>
+
+#include <utility>
 
 namespace {
 
@@ -75,8 +77,15 @@ static_assert(int(SCI_SETTARGETSTART) == int(QsciScintillaBase::SCI_SETTARGETSTA
               int(SCI_SETSEARCHFLAGS) == int(QsciScintillaBase::SCI_SETSEARCHFLAGS) &&
               int(SCI_GETCHARACTERPOINTER) == int(QsciScintillaBase::SCI_GETCHARACTERPOINTER) &&
               SCFIND_MATCHCASE == QsciScintillaBase::SCFIND_MATCHCASE);
+static_assert(int(SCI_MARKERADD) == int(QsciScintillaBase::SCI_MARKERADD) &&
+              int(SCI_MARKERDELETEALL) == int(QsciScintillaBase::SCI_MARKERDELETEALL) &&
+              int(SCI_MARKERGET) == int(QsciScintillaBase::SCI_MARKERGET) &&
+              int(SCI_MARKERNEXT) == int(QsciScintillaBase::SCI_MARKERNEXT) &&
+              int(SCI_GETMARGINMASKN) == int(QsciScintillaBase::SCI_GETMARGINMASKN));
 static_assert(int(SCI_INDICSETSTYLE) == int(QsciScintillaBase::SCI_INDICSETSTYLE) &&
+              int(SCI_INDICGETSTYLE) == int(QsciScintillaBase::SCI_INDICGETSTYLE) &&
               int(SCI_INDICSETFORE) == int(QsciScintillaBase::SCI_INDICSETFORE) &&
+              int(SCI_INDICGETFORE) == int(QsciScintillaBase::SCI_INDICGETFORE) &&
               int(SCI_SETINDICATORCURRENT) == int(QsciScintillaBase::SCI_SETINDICATORCURRENT) &&
               int(SCI_SETINDICATORVALUE) == int(QsciScintillaBase::SCI_SETINDICATORVALUE) &&
               int(SCI_INDICATORFILLRANGE) == int(QsciScintillaBase::SCI_INDICATORFILLRANGE) &&
@@ -88,6 +97,20 @@ static_assert(int(SCI_INDICSETSTYLE) == int(QsciScintillaBase::SCI_INDICSETSTYLE
               int(SCI_INDICSETALPHA) == int(QsciScintillaBase::SCI_INDICSETALPHA) &&
               int(SCI_INDICSETOUTLINEALPHA) == int(QsciScintillaBase::SCI_INDICSETOUTLINEALPHA) &&
               INDIC_ROUNDBOX == QsciScintillaBase::INDIC_ROUNDBOX);
+static_assert(int(SCI_CALLTIPSHOW) == int(QsciScintillaBase::SCI_CALLTIPSHOW) &&
+              int(SCI_CALLTIPCANCEL) == int(QsciScintillaBase::SCI_CALLTIPCANCEL) &&
+              int(SCI_CALLTIPACTIVE) == int(QsciScintillaBase::SCI_CALLTIPACTIVE) &&
+              int(SCI_SETMOUSEDWELLTIME) == int(QsciScintillaBase::SCI_SETMOUSEDWELLTIME) &&
+              int(SCI_GETMOUSEDWELLTIME) == int(QsciScintillaBase::SCI_GETMOUSEDWELLTIME) &&
+              int(SCI_WORDENDPOSITION) == int(QsciScintillaBase::SCI_WORDENDPOSITION) &&
+              int(SCI_GETLINEENDPOSITION) == int(QsciScintillaBase::SCI_GETLINEENDPOSITION) &&
+              int(SCI_GETCHARAT) == int(QsciScintillaBase::SCI_GETCHARAT) &&
+              int(SCI_POSITIONBEFORE) == int(QsciScintillaBase::SCI_POSITIONBEFORE) &&
+              int(SCI_POSITIONAFTER) == int(QsciScintillaBase::SCI_POSITIONAFTER) &&
+              int(SCI_POSITIONRELATIVE) == int(QsciScintillaBase::SCI_POSITIONRELATIVE));
+static_assert(INDIC_SQUIGGLE == QsciScintillaBase::INDIC_SQUIGGLE &&
+              INDICATOR_CONTAINER == QsciScintillaBase::INDIC_CONTAINER &&
+              SC_MARK_FULLRECT == QsciScintillaBase::SC_MARK_FULLRECT);
 static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
 static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
@@ -215,6 +238,17 @@ void connect_notifications(ComponentWidget* widget) {
         n.length = length;
         deliver(widget, n);
     });
+    for (auto [signal, code] : {std::pair{&QsciScintillaBase::SCN_DWELLSTART, SCN_DWELLSTART},
+                                std::pair{&QsciScintillaBase::SCN_DWELLEND, SCN_DWELLEND}}) {
+        QObject::connect(widget, signal, widget, [widget, code](int position, int x, int y) {
+            SCNotification n{};
+            n.nmhdr.code = code;
+            n.position = position;
+            n.x = x;
+            n.y = y;
+            deliver(widget, n);
+        });
+    }
 }
 
 }  // namespace

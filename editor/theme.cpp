@@ -39,9 +39,9 @@ constexpr EditorTheme light_theme = {
     .brace_bad_fore = rgb(255, 255, 255),
     .brace_bad_back = rgb(200, 0, 0),
     .find_match = rgb(255, 200, 0),
-    .error_indicator = rgb(255, 0, 0),
+    .error_indicator = rgb(208, 28, 28),
     .error_marker_fore = rgb(255, 255, 255),
-    .error_marker_back = rgb(200, 0, 0),
+    .error_marker_back = rgb(208, 28, 28),
 };
 
 // The same hues, lighter where they are text, on a dark page; every text colour keeps a

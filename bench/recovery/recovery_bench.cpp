@@ -7,19 +7,21 @@
 // typing for the machine.
 #include "app/application.h"
 #include "app/recovery.h"
-#include "bench/support/typing.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/strings.h"
+#include "bench/support/typing.h"
 #include "runtime/ui/gadget.h"
 
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -28,33 +30,17 @@
 
 namespace {
 
-using bench::Clock;
-using bench::percentile;
+using namespace bench;
 constexpr int BLOCKS_PER_MODE = 8;
 
-// Runs the application's own loop until the moment comes.
-void run_loop_until(Clock::time_point moment) {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
-        if (left <= 0) return;
-        application_step(static_cast<int>(left));
-    }
-}
-
-struct Figures : bench::KeyTimings {
+struct TypingWithCopies : bench::KeyTimings {
     int copies = 0;
     double longest_read_ms = 0;
     double longest_read_cpu_ms = 0;
     double longest_write_ms = 0;
 };
 
-// One block: a key at each place, `interval` apart. The keys stay typed, so that the copies
-// differ from the reference and are written.
-void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int interval, Figures& figures) {
-    bench::type_keys(editor, places, interval, run_loop_until, figures);
-}
-
-void print(const char* name, const Figures& f) {
+void print(const char* name, const bench::KeyTimings& f) {
     std::printf(
         "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n", name,
         percentile(f.latencies, 0.5), percentile(f.latencies, 0.99), percentile(f.latencies, 1.0), f.latencies.size(),
@@ -101,13 +87,13 @@ int main(int argc, char** argv) {
         return places;
     };
     // The first keys after start-up lay out lines for the first time; neither mode should pay for that.
-    Figures warm_up;
-    type_block(editor, random_places(), interval, warm_up);
+    bench::KeyTimings warm_up, off;
+    type_keys(editor, random_places(), interval, 'x', warm_up);
 
-    Figures off, on;
+    TypingWithCopies on;
     auto type_with_recovery = [&](const std::vector<long>& places) {
         if (!recovery_start()) return false;
-        type_block(editor, places, interval, on);
+        type_keys(editor, places, interval, 'x', on);
         const RecoveryFigures figures = recovery_figures();
         on.copies += figures.copies;
         on.longest_read_ms = std::max(on.longest_read_ms, figures.longest_read_ms);
@@ -120,12 +106,12 @@ int main(int argc, char** argv) {
         const std::vector<long> places = random_places();
         // Each mode goes first in every other pair, so that neither always follows the other.
         const bool on_first = block % 2 == 1;
-        if (!on_first) type_block(editor, places, interval, off);
+        if (!on_first) type_keys(editor, places, interval, 'x', off);
         if (!type_with_recovery(places)) {
             std::fprintf(stderr, "cannot start recovery (is XDG_STATE_HOME writable?)\n");
             return 1;
         }
-        if (on_first) type_block(editor, places, interval, off);
+        if (on_first) type_keys(editor, places, interval, 'x', off);
     }
 
     std::printf("typing, from the moment a key is due to the repainted screen:\n");

@@ -303,15 +303,15 @@ void typing(const std::string& text, int keys, int interval) {
     FindQuery query;
     query.pattern = WORD;
     bench::KeyTimings warm_up, off, on;
-    bench::type_keys(editor, random_places(), interval, run_loop_until, warm_up);
+    bench::type_keys(editor, random_places(), interval, 'x', warm_up, run_loop_until);
     for (int block = 0; block < BLOCKS_PER_MODE; ++block) {
         const std::vector<long> places = random_places();
         const bool on_first = block % 2 == 1;
-        if (!on_first) bench::type_keys(editor, places, interval, run_loop_until, off);
+        if (!on_first) bench::type_keys(editor, places, interval, 'x', off, run_loop_until);
         find_set_query(GADGET_CODE, query);
-        bench::type_keys(editor, places, interval, run_loop_until, on);
+        bench::type_keys(editor, places, interval, 'x', on, run_loop_until);
         find_close(GADGET_CODE);
-        if (on_first) bench::type_keys(editor, places, interval, run_loop_until, off);
+        if (on_first) bench::type_keys(editor, places, interval, 'x', off, run_loop_until);
     }
     for (const auto& [name, figures] : {std::pair{"find closed", &off}, std::pair{"\"node\" marked", &on}})
         std::printf(

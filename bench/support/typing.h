@@ -1,6 +1,11 @@
-// What the typing benchmarks share: clocks, percentiles, and keys typed into the real component
-// at a steady pace, each timed from the moment it is due to the repainted screen.
+/** @file typing.h
+ * What the typing benchmarks share: clocks, percentiles, and keys typed into the real component of
+ * the running application at a steady pace, each timed from the moment it is due to the repainted
+ * screen, with the application's own loop running until that moment so that whatever the loop
+ * does then delays the key. */
 #pragma once
+
+#include "app/application.h"
 
 #include <Qsci/qsciscintillabase.h>
 
@@ -39,13 +44,26 @@ struct KeyTimings {
     int overrun = 0;                // keys whose preparation (moving the caret) already ran past their moment
 };
 
-// One block of keys: an 'x' at each place, `interval` ms apart, with `run_until` running the
-// application's loop in between. The keys stay typed.
-inline void type_keys(QsciScintillaBase* editor, const std::vector<long>& places, int interval,
-                      const std::function<void(Clock::time_point)>& run_until, KeyTimings& timings) {
+// Runs the application's own loop until the moment comes.
+inline void run_loop_until(Clock::time_point moment) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
+        if (left <= 0) return;
+        application_step(static_cast<int>(left));
+    }
+}
+
+using RunUntil = std::function<void(Clock::time_point)>;
+
+// One block: the key typed at each item's place, `interval` ms apart, with `run_until` running the
+// loop in between; the keys stay typed. `where` gives an item's position when its turn comes (the
+// keys before it have moved the text).
+template <typename Where>
+void type_keys_where(QsciScintillaBase* editor, const std::vector<long>& items, int interval, char key,
+                     KeyTimings& timings, Where where, const RunUntil& run_until = run_loop_until) {
     Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
-    for (long place : places) {
-        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(place));
+    for (long item : items) {
+        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(where(item)));
         editor->viewport()->repaint();
         // A key is not charged for the bench's own caret moves: on a busy machine they may run
         // past its moment, and it then comes as soon as they are done.
@@ -55,13 +73,20 @@ inline void type_keys(QsciScintillaBase* editor, const std::vector<long>& places
         }
         run_until(due);
         const double cpu_start = thread_cpu_ms();
-        QTest::keyClick(editor, 'x');
+        QTest::keyClick(editor, key);
         editor->viewport()->repaint();
         timings.latencies.push_back(ms_between(due, Clock::now()));
         timings.cpu.push_back(thread_cpu_ms() - cpu_start);
         editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
         due += std::chrono::milliseconds(interval);
     }
+}
+
+// The same at fixed places.
+inline void type_keys(QsciScintillaBase* editor, const std::vector<long>& places, int interval, char key,
+                      KeyTimings& timings, const RunUntil& run_until = run_loop_until) {
+    type_keys_where(
+        editor, places, interval, key, timings, [](long place) { return place; }, run_until);
 }
 
 }  // namespace bench

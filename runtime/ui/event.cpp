@@ -3,6 +3,7 @@
  * procedure over Windows message numbers. No Qt here: the platform sits behind WindowHost. */
 #include "runtime/ui/event_internal.h"
 
+#include <atomic>
 #include <chrono>
 
 #include "runtime/core/memory.h"
@@ -24,6 +25,10 @@ struct EventQueue {
 EventRecord* the_record = nullptr;
 EventQueue the_queue = {};
 const WindowHost* the_host = nullptr;
+// The host as other threads see it, for event_wake.
+std::atomic<const WindowHost*> the_shared_host{nullptr};
+// Set by event_wake from any thread; the running or next event_wait returns when it sees it.
+std::atomic<bool> woken{false};
 // True while event_wait runs the dispatcher: only then may the window procedure hand its event
 // straight to the running wait.
 bool dispatching = false;
@@ -170,11 +175,11 @@ int event_wait(int timeout) {
         if (timeout == 0) {
             the_host->pump(0);
         } else if (timeout < 0) {
-            while (w.pending_event == 0 && event_queue_empty()) the_host->pump(-1);
+            while (w.pending_event == 0 && event_queue_empty() && !woken) the_host->pump(-1);
         } else {
             using Clock = std::chrono::steady_clock;
             const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
-            while (w.pending_event == 0 && event_queue_empty()) {
+            while (w.pending_event == 0 && event_queue_empty() && !woken) {
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
                 if (left <= 0) break;
                 the_host->pump(int(left));
@@ -182,6 +187,8 @@ int event_wait(int timeout) {
         }
         dispatching = false;
     }
+    // Whatever woke it is looked at by the caller after this wait.
+    woken = false;
     if (w.pending_event != 0) {
         result = int(w.pending_event);
         w.pending_event = 0;
@@ -211,7 +218,16 @@ std::intptr_t event_type() { return the_record ? the_record->published.type : -1
 
 // ---------------------------------------------------------------------------------------------
 
-void window_host_install(const WindowHost* host) { the_host = host; }
+void window_host_install(const WindowHost* host) {
+    the_host = host;
+    the_shared_host = host;
+}
+
+void event_wake() {
+    woken = true;
+    const WindowHost* host = the_shared_host;
+    if (host && host->post_message) host->post_message(nullptr, WM_NULL, 0, 0);
+}
 const WindowHost* window_host() { return the_host; }
 
 ObjectNumber window_find_toolkit(NativeHandle hwnd, WindowRecord** record) {

@@ -104,6 +104,9 @@ struct MinMaxInfo {
 // Waits for the next event: -1 without limit, 0 not at all, else up to that many milliseconds.
 // The event code, or 0 when nothing arrived.
 int event_wait(int timeout = -1);
+// Ends the running event_wait early, or the next one when none runs, which then returns 0. The one
+// call that other threads may make: a worker wakes the application's loop with it.
+void event_wake();
 // The published object of the last event; the same field under the names used after EVENT_MENU
 // and after EVENT_GADGET.
 ObjectNumber event_object();

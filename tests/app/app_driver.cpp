@@ -195,6 +195,30 @@ AppDriver& AppDriver::then(const std::string& what, Step step) {
     return *this;
 }
 
+AppDriver& AppDriver::open_through_requester(const QString& path, const QString& folder) {
+    key(Qt::Key_O, Qt::ControlModifier);
+    then("type " + path.toStdString() + " in the requester", [path, folder] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return false;
+        EXPECT_EQ(dialog->windowTitle().toStdString(), "Select a Quorval Extension...");
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        EXPECT_NE(name, nullptr);
+        if (!name) return false;
+        if (!folder.isEmpty()) dialog->setDirectory(folder);
+        type_into(name, path);
+        return true;
+    });
+    return then("press Enter until the requester closes", [] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return true;
+        if (QWidget* popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Return);
+        else if (QWidget* focus = QApplication::focusWidget())
+            QTest::keyClick(focus, Qt::Key_Return);
+        return false;
+    });
+}
+
 AppDriver& AppDriver::key(int key, int modifiers) {
     std::ostringstream what;
     what << "press key 0x" << std::hex << key << " with modifiers 0x" << modifiers;

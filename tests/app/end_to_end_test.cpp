@@ -102,32 +102,6 @@ protected:
         });
     }
 
-    // Ctrl+O, the requester taken to the folder (if one is given), the path typed, then Enter
-    // until it closes (the first Enter may only take the completion that typing offered).
-    AppDriver& open_through_requester(AppDriver& driver, const QString& path, const QString& folder = {}) {
-        driver.key(Qt::Key_O, Qt::ControlModifier);
-        driver.then("type " + path.toStdString() + " in the requester", [path, folder] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible()) return false;
-            EXPECT_EQ(dialog->windowTitle().toStdString(), "Select a Quorval Extension...");
-            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-            EXPECT_NE(name, nullptr);
-            if (!name) return false;
-            if (!folder.isEmpty()) dialog->setDirectory(folder);
-            type_into(name, path);
-            return true;
-        });
-        return driver.then("press Enter until the requester closes", [] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return true;
-            if (QWidget* popup = QApplication::activePopupWidget())
-                QTest::keyClick(popup, Qt::Key_Return);
-            else if (QWidget* focus = QApplication::focusWidget())
-                QTest::keyClick(focus, Qt::Key_Return);
-            return false;
-        });
-    }
-
     // After OK or Cancel: the prompt is gone, the main window takes input and is active again.
     AppDriver& expect_main_window_back(AppDriver& driver) {
         return driver.then("the main window is enabled and active again", [] {
@@ -495,7 +469,7 @@ TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
     start();
     AppDriver driver;
     fill(driver, "old", "old", "old", "old", "old");
-    open_through_requester(driver, path);
+    driver.open_through_requester(path);
     expect_fields(driver, u"Shown\u00A0Name", u"Bea" + std::u16string(40000, u'x'),
                   u"Line one\u2028still one\r\nLine\u00A0two\u2029", u"Usage\u2029x", u"y = 2;");
     // The current name comes from the file name, so Save needs no prompt.
@@ -572,7 +546,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
         return expect_fields(d, u"a", u"b", u"c", u"d", u"e");
     };
     fill(driver, "a", "b", "c", "d", "e");
-    open_through_requester(driver, "Locked.qex", chosen_folder);
+    driver.open_through_requester("Locked.qex", chosen_folder);
     driver.answer("Error", "Cannot open \"" + chosen_folder + "/Locked.qex\": the file cannot be read.", "OK");
     fields_unchanged(driver);
 
@@ -609,7 +583,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
     prompt_answer(driver, "", "Cancel");
 
     // A file that may be read but not written opens, and saving over it fails.
-    open_through_requester(driver, "ReadOnly.qex", chosen_folder);
+    driver.open_through_requester("ReadOnly.qex", chosen_folder);
     expect_fields(driver, u"Shown", u"Bea", u"", u"", u"kept();");
     driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
     driver.exit_program().run_application();

@@ -59,7 +59,7 @@ done
 diff <(echo "$expected" | sort) "$work/files" || fail "the package holds other files than these (diff above)"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqscintilla2-qt6 libqt6widgets6 libqt6gui6 libqt6core6 libicu libpng16 libc6; do
+for library in libqscintilla2-qt6 libqt6widgets6 libqt6gui6 libqt6core6 libicu libpng16 libmozjs-102-0 libpcre2-8 libc6; do
   grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
 done
 

@@ -164,6 +164,7 @@ TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
         {send(SCI_STYLEGETBACK, STYLE_LINENUMBER), dark.line_number_back},
         {send(SCI_STYLEGETBACK, STYLE_BRACELIGHT), dark.brace_match_back},
         {send(QsciScintillaBase::SCI_INDICGETFORE, FIND_INDICATOR), dark.find_match},
+        {send(QsciScintillaBase::SCI_INDICGETFORE, INDICATOR_SYNTAX_ERROR), dark.error_indicator},
         {send(SCI_GETCARETLINEBACK), dark.current_line},
         {send(QsciScintillaBase::SCI_GETCARETFORE), dark.caret},
         // The fonts stay: comments italic, the red spare style bold.

@@ -1,0 +1,135 @@
+/** @file code_check_test.cpp
+ * The syntax check in the running program on the offscreen platform: a broken line typed is marked
+ * after the pause and cleared once fixed, an opened file is checked at once, an answer about a text
+ * changed since it was asked for is dropped, and a save is never held up. */
+#include "app_driver.h"
+
+#include "app/code_check.h"
+#include "editor/code_editor.h"
+#include "editor/scintilla.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::intptr_t send(unsigned message, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
+    return scintilla_send(GADGET_CODE, message, wparam, lparam);
+}
+
+// The 1-based lines that carry the error marker.
+std::vector<int> marked_lines() {
+    std::vector<int> lines;
+    const std::intptr_t count = send(SCI_GETLINECOUNT);
+    for (std::intptr_t line = 0; line < count; ++line)
+        if (send(SCI_MARKERGET, static_cast<std::uintptr_t>(line)) & (1 << MARKER_SYNTAX_ERROR))
+            lines.push_back(static_cast<int>(line) + 1);
+    return lines;
+}
+
+bool squiggle_anywhere() {
+    for (std::intptr_t at = 0; at < send(SCI_GETLENGTH); ++at)
+        if (send(SCI_INDICATORVALUEAT, INDICATOR_SYNTAX_ERROR, static_cast<std::uintptr_t>(at))) return true;
+    return false;
+}
+
+class CodeCheck : public ::testing::Test {
+protected:
+    void start(int pause) {
+        code_check_set_pause(pause);
+        application_start();
+        started_ = true;
+        main_window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main_window()));
+    }
+    void TearDown() override {
+        if (started_) application_end();
+        code_check_set_pause(default_pause_);
+    }
+    ScratchDirectory scratch_;
+    bool started_ = false;
+    const int default_pause_ = code_check_pause();
+};
+
+TEST_F(CodeCheck, ABrokenLineIsMarkedAfterThePauseAndAFixClearsEverything) {
+    start(200);
+    AppDriver driver;
+    driver.then("type a clean line, then a broken one", [] {
+        type_into(gadget_widget(GADGET_CODE), "var a = 1;\nvar b = (a + 2;");
+        return true;
+    });
+    driver.then("the error is marked once typing pauses", [] { return !code_check_status_text().empty(); });
+    driver.then("on its line and token, with its message", [] {
+        EXPECT_EQ(code_check_status_text(), u"Line 2, column 15: missing ) in parenthetical");
+        EXPECT_EQ(marked_lines(), std::vector<int>{2});
+        EXPECT_TRUE(squiggle_anywhere());
+        return true;
+    });
+    driver.then("close the parenthesis", [] {
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Left);
+        QTest::keyClicks(gadget_widget(GADGET_CODE), ")");
+        return true;
+    });
+    driver.then("the next check clears the marks and the text", [] { return code_check_status_text().empty(); });
+    driver.then("nothing at all is shown", [] {
+        EXPECT_TRUE(marked_lines().empty());
+        EXPECT_FALSE(squiggle_anywhere());
+        EXPECT_EQ(code_text(), u"var a = 1;\r\nvar b = (a + 2);");
+        return true;
+    });
+    driver.exit_program().run_application();
+    EXPECT_GE(code_check_figures().shown, 2);
+}
+
+// New and Open check at once; no pause is waited for.
+TEST_F(CodeCheck, AnOpenedFileIsCheckedAtOnceAndNewClearsTheMarks) {
+    write_file("Broken.qex", extension_file("Broken", "", "", "", "function f() {\r\n  return [1, 2;\r\n}"));
+    start(60 * 60 * 1000);
+    AppDriver driver;
+    driver.open_through_requester("Broken.qex");
+    driver.then("the opened code is marked", [] { return !marked_lines().empty(); });
+    driver.then("on its line", [] {
+        EXPECT_EQ(marked_lines(), std::vector<int>{2});
+        EXPECT_EQ(code_check_status_text(), u"Line 2, column 15: missing ] after element list");
+        return true;
+    });
+    driver.key(Qt::Key_N, Qt::ControlModifier).answer("Confirm", "Create a new extension?", "Yes");
+    driver.then("New clears the marks", [] { return marked_lines().empty() && code_check_status_text().empty(); });
+    driver.exit_program().run_application();
+}
+
+// An edit made after a check was asked for makes its answer stale: it is dropped, and the newer
+// text gets its own check.
+TEST_F(CodeCheck, AnAnswerAboutAnOlderTextIsDropped) {
+    start(60 * 60 * 1000);
+    AppDriver driver;
+    driver.then("type a broken call", [] {
+        type_into(gadget_widget(GADGET_CODE), "f(;");
+        return true;
+    });
+    driver.then("ask for its check now, and fix the call before the answer can be taken", [] {
+        code_check_texts_settled();
+        code_check_tick();
+        EXPECT_EQ(code_check_wait_time(), -1);
+        send(SCI_INSERTTEXT, 2, reinterpret_cast<std::intptr_t>(")"));
+        return true;
+    });
+    driver.then("the answer about the broken call is dropped", [] { return code_check_figures().dropped == 1; });
+    driver.then("no mark is shown; the fixed text is checked", [] {
+        EXPECT_TRUE(marked_lines().empty());
+        EXPECT_EQ(code_check_figures().shown, 0);
+        code_check_texts_settled();
+        return true;
+    });
+    driver.then("and found clean", [] { return code_check_figures().shown == 1; });
+    driver.then("still with no mark", [] {
+        EXPECT_TRUE(marked_lines().empty());
+        EXPECT_EQ(code_check_status_text(), u"");
+        return true;
+    });
+    driver.exit_program().run_application();
+}
+
+}  // namespace
