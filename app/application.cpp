@@ -4,8 +4,10 @@
 
 #include "app/command_line.h"
 #include "app/commands.h"
+#include "app/layout.h"
 #include "app/name_prompt.h"
 #include "app/recovery.h"
+#include "app/settings.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
@@ -24,8 +26,12 @@
 
 namespace {
 
-// A window of fixed size: no sizing frame, no minimise or maximise box.
-constexpr std::uint32_t MAIN_WINDOW_FLAGS = WS_CAPTION | WS_SYSMENU | WINDOW_SCREEN_CENTERED;
+// A window that can be sized, minimised and maximised; it opens centred.
+constexpr std::uint32_t MAIN_WINDOW_FLAGS =
+    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WINDOW_SCREEN_CENTERED;
+
+// What the program remembers between runs; kept up to date while it runs.
+Settings the_settings;
 
 struct MenuEntry {
     ObjectNumber item;
@@ -85,6 +91,25 @@ void name_after_label(ObjectNumber field, ObjectNumber label) {
     gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
+// Every gadget that moves or changes size with the window goes where the layout puts it.
+void lay_out_main_window() {
+    const MainLayout layout = main_layout(window_width(WINDOW_MAIN), window_height(WINDOW_MAIN), 0);
+    gadget_resize(GADGET_HELP, layout.help.x, layout.help.y, layout.help.width, layout.help.height);
+    gadget_resize(GADGET_CODE, layout.code.x, layout.code.y, layout.code.width, layout.code.height);
+}
+
+// A sized window: the gadgets follow, and the size is remembered unless it is maximised.
+void window_sized() {
+    lay_out_main_window();
+    const int state = window_get_state(WINDOW_MAIN);
+    if (state == WINDOW_STATE_MINIMIZED) return;
+    the_settings.maximized = state == WINDOW_STATE_MAXIMIZED;
+    if (!the_settings.maximized) {
+        the_settings.width = window_width(WINDOW_MAIN);
+        the_settings.height = window_height(WINDOW_MAIN);
+    }
+}
+
 void open_start_file(const char* file) {
     TempScope scope;
     string_from_memory(file, -1, TEXT_UTF8, scope.start());
@@ -112,7 +137,9 @@ void application_start() {
 
     catch_menu_images();
 
-    window_open(WINDOW_MAIN, 0, 0, 1024, 768, u"Quorval Extension Maker", MAIN_WINDOW_FLAGS);
+    the_settings = settings_load();
+    window_open(WINDOW_MAIN, 0, 0, the_settings.width, the_settings.height, u"Quorval Extension Maker",
+                MAIN_WINDOW_FLAGS | (the_settings.maximized ? WINDOW_MAXIMIZE : 0));
 
     ObjectNumber name_label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
     string_gadget_create(GADGET_NAME, 10, 35, 200, 22, u"");
@@ -152,6 +179,11 @@ void application_start() {
 
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts) shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+
+    // With its menu bar the window may no longer fit the screen; the gadgets then follow its size.
+    window_set_bounds(WINDOW_MAIN, MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT, 0, 0);
+    window_fit_screen(WINDOW_MAIN);
+    lay_out_main_window();
 }
 
 bool application_step(int longest_wait) {
@@ -161,6 +193,8 @@ bool application_step(int longest_wait) {
     bool go_on = true;
     if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
         recovery_note_change();
+    } else if (event == EVENT_WINDOW_SIZED && event_window() == WINDOW_MAIN) {
+        window_sized();
     } else if (event == EVENT_CLOSE_WINDOW) {
         go_on = !confirm_exit();
     } else if (event == EVENT_MENU) {
@@ -212,6 +246,7 @@ int application_main(int argc, char** argv) {
     recovery_offer();
     application_run();
     recovery_end();
+    settings_save(the_settings);
     application_end();
     return 0;
 }

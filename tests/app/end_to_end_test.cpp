@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "app/commands.h"
+#include "app/layout.h"
 #include "files/file_test_support.h"
 #include "files/unprivileged.h"
 #include "runtime/ui/event_internal.h"
@@ -149,10 +150,15 @@ TEST_F(EndToEnd, StartUpBuildsTheMainWindowItsMenuAndTheExtensionsFolder) {
 
     QWidget* window = main_window();
     EXPECT_EQ(window->windowTitle(), PROGRAM);
-    // A fixed window: not resizable, no minimise or maximise box.
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    // A window that can be sized down to its least size, minimised and maximised; its client
+    // area opens at 1024 x 768 on a screen that holds it.
+    QMenuBar* menu_bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(menu_bar, nullptr);
+    EXPECT_EQ(window->minimumSize(), QSize(MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT + menu_bar->height()));
+    EXPECT_EQ(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window->size(), QSize(1024, 768 + menu_bar->height()));
 
     // The labels stand above their fields, in the bold label font.
     QStringList labels;

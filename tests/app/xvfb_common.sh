@@ -12,8 +12,9 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
-# Recovery copies go to a state folder of the test's own, never to the user's.
+# Recovery copies and settings go to folders of the test's own, never to the user's.
 export XDG_STATE_HOME="$work/state"
+export XDG_CONFIG_HOME="$work/config"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
