@@ -195,6 +195,50 @@ int code_editor_get_line_state(ObjectNumber gadget, int line);
 int code_editor_set_line_state(ObjectNumber gadget, int line, int state);
 void code_editor_configure_javascript(ObjectNumber gadget);
 
+// --- Editing commands -------------------------------------------------------------------
+
+// Puts "// " before every line the selection touches (the caret's line without one), or takes
+// "//" and the blank after it away when every such line already starts with it after its
+// indentation; lines of blanks alone are left as they are unless all are. One undo step.
+// 1 when it commented, -1 when it uncommented, 0 for no editor.
+int code_editor_toggle_comment(ObjectNumber gadget);
+
+// Moves the caret to the line (1-based) and column (1-based, in characters, a tab as wide as it
+// is shown; past the line's end means its end), unfolds the line and scrolls it into view,
+// in the middle when it was off the screen. false, and nothing moves, when the line is not
+// within 1 to the line count or the column is below 1.
+bool code_editor_go_to(ObjectNumber gadget, long line, long column);
+
+// --- Brace highlighting -----------------------------------------------------------------
+
+// The colours of the bracket beside the caret (0xBBGGRR): with its partner, on a light green
+// ground; without one, in red.
+inline constexpr int BRACE_MATCH_FOREGROUND = 0x000000;
+inline constexpr int BRACE_MATCH_BACKGROUND = 0xB0F0B0;
+inline constexpr int BRACE_BAD_FOREGROUND = 0x0000FF;
+
+// Where the walk for a partner stops: this many bytes from the bracket. A partner further away
+// is not looked for, and the bracket is then shown plain, never as unmatched.
+inline constexpr std::intptr_t BRACE_SEARCH_LIMIT = 1 << 20;
+
+inline constexpr std::intptr_t BRACE_NONE = -1;     // no partner in the whole text
+inline constexpr std::intptr_t BRACE_UNKNOWN = -2;  // none within BRACE_SEARCH_LIMIT
+
+// The bracket ( ) [ ] { } next to the caret position (the one before it first), outside strings
+// and comments; -1 when there is none.
+std::intptr_t code_editor_brace_at(ObjectNumber gadget, std::intptr_t caret);
+// The partner of the bracket at that position, counting nesting and skipping brackets in strings
+// and comments (by the editor's styles, styling ahead as far as it walks); BRACE_NONE or
+// BRACE_UNKNOWN when it finds none.
+std::intptr_t code_editor_brace_partner(ObjectNumber gadget, std::intptr_t position);
+// Highlights the bracket at the caret and its partner, or shows it as unmatched; clears the
+// highlight when the caret is at no bracket. Call it when the caret or the text changed.
+struct BraceHighlight {
+    std::intptr_t brace;    // -1: none
+    std::intptr_t partner;  // BRACE_NONE: shown as unmatched; BRACE_UNKNOWN: shown plain
+};
+BraceHighlight code_editor_highlight_braces(ObjectNumber gadget);
+
 // --- Notifications and completion -------------------------------------------------------
 
 std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* notification);

@@ -134,6 +134,8 @@ void code_editor_configure_javascript(ObjectNumber gadget) {
     code_editor_set_style_color(gadget, STYLE_CALL, 0x23A323, -1);
     code_editor_set_style_font(gadget, STYLE_SPARE_RED_BOLD, u"", -1, FONT_BOLD);
     code_editor_set_style_color(gadget, STYLE_SPARE_RED_BOLD, 0x0000FF, -1);
+    code_editor_set_style_color(gadget, STYLE_BRACELIGHT, BRACE_MATCH_FOREGROUND, BRACE_MATCH_BACKGROUND);
+    code_editor_set_style_color(gadget, STYLE_BRACEBAD, BRACE_BAD_FOREGROUND, -1);
     code_editor_add_delimiter(gadget, u"\"", u"\"", WORD_SPAN, STYLE_STRING);
     code_editor_add_delimiter(gadget, u"'", u"'", WORD_SPAN, STYLE_STRING);
     code_editor_add_delimiter(gadget, u"(", u"", WORD_STYLE_BEFORE, STYLE_CALL);

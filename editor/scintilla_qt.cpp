@@ -1,9 +1,10 @@
 /** @file scintilla_qt.cpp
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
- * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN, SCN_UPDATEUI, SCN_ZOOM
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
+ * [X] undo, redo, the clipboard and select all of the gadget (its kind's edit slot)
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
 #include "editor/scintilla.h"
 #include "runtime/core/registry.h"
@@ -13,7 +14,9 @@
 
 #include "editor/scintilla_qt.h"
 
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -52,6 +55,15 @@ static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
 static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
+static_assert(int(SCI_GETSELECTIONEMPTY) == int(QsciScintillaBase::SCI_GETSELECTIONEMPTY) &&
+              int(SCI_COUNTCHARACTERS) == int(QsciScintillaBase::SCI_COUNTCHARACTERS) &&
+              int(SCI_SETFIRSTVISIBLELINE) == int(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE) &&
+              int(SCI_FINDCOLUMN) == int(QsciScintillaBase::SCI_FINDCOLUMN) &&
+              int(SCI_GETZOOM) == int(QsciScintillaBase::SCI_GETZOOM) &&
+              int(SCI_BRACEBADLIGHT) == int(QsciScintillaBase::SCI_BRACEBADLIGHT) &&
+              int(SCI_ENSUREVISIBLEENFORCEPOLICY) == int(QsciScintillaBase::SCI_ENSUREVISIBLEENFORCEPOLICY));
+static_assert(SC_UPDATE_SELECTION == QsciScintillaBase::SC_UPDATE_SELECTION &&
+              STYLE_BRACEBAD == QsciScintillaBase::STYLE_BRACEBAD);
 static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
 static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
@@ -125,7 +137,21 @@ void change_begins(ComponentWidget* widget, int modification_type, int position,
     if (change.removal && accessible_client_active()) change.removed = accessible_text_of(widget, position, length);
 }
 
+// A notification that carries nothing but its code.
+void deliver_code(ComponentWidget* widget, unsigned code) {
+    SCNotification n{};
+    n.nmhdr.code = code;
+    deliver(widget, n);
+}
+
 void connect_notifications(ComponentWidget* widget) {
+    QObject::connect(widget, &QsciScintillaBase::SCN_UPDATEUI, widget, [widget](int updated) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_UPDATEUI;
+        n.updated = updated;
+        deliver(widget, n);
+    });
+    QObject::connect(widget, &QsciScintillaBase::SCN_ZOOM, widget, [widget] { deliver_code(widget, SCN_ZOOM); });
     QObject::connect(widget, &QsciScintillaBase::SCN_STYLENEEDED, widget, [widget](int position) {
         SCNotification n{};
         n.nmhdr.code = SCN_STYLENEEDED;
@@ -173,6 +199,37 @@ void connect_notifications(ComponentWidget* widget) {
         n.length = length;
         deliver(widget, n);
     });
+}
+
+// The edit actions of the gadget, as the component's own messages: whether it can, and doing it.
+int component_edit(GadgetRecord* record, int action, bool perform) {
+    ComponentWidget* widget = widget_of(record);
+    if (!widget) return 0;
+    struct Edit {
+        int action;
+        unsigned can;  // 0: the test is done below
+        unsigned act;
+    };
+    static constexpr Edit edits[] = {
+        {EDIT_UNDO, SCI_CANUNDO, SCI_UNDO}, {EDIT_REDO, SCI_CANREDO, SCI_REDO},    {EDIT_CUT, 0, SCI_CUT},
+        {EDIT_COPY, 0, SCI_COPY},           {EDIT_PASTE, SCI_CANPASTE, SCI_PASTE}, {EDIT_SELECT_ALL, 0, SCI_SELECTALL},
+    };
+    for (const Edit& edit : edits) {
+        if (edit.action != action) continue;
+        ComponentCall call(widget);
+        bool can = false;
+        if (edit.can)
+            can = widget->send(edit.can) != 0;
+        else if (action == EDIT_SELECT_ALL)
+            can = widget->send(SCI_GETLENGTH) > 0;
+        else
+            can = widget->send(SCI_GETSELECTIONEMPTY) == 0;
+        // The component would paste nothing without complaint.
+        if (action == EDIT_PASTE) can = can && !QGuiApplication::clipboard()->text().isEmpty();
+        if (can && perform) widget->send(edit.act);
+        return can ? 1 : 0;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -225,6 +282,7 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
         code_editor_kind.kind = GADGET_KIND_CODE_EDITOR;
         code_editor_kind.size = sizeof(GadgetKindTable);
         code_editor_kind.parent_message = scintilla_notify_hook;
+        code_editor_kind.edit = component_edit;
     }
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;
