@@ -5,7 +5,6 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/layout.h"
-#include "app/name_prompt.h"
 #include "app/recovery.h"
 #include "app/settings.h"
 #include "editor/code_editor.h"
@@ -110,15 +109,6 @@ void window_sized() {
     }
 }
 
-void open_start_file(const char* file) {
-    TempScope scope;
-    string_from_memory(file, -1, TEXT_UTF8, scope.start());
-    StringVar path = nullptr;
-    scope.take(&path);
-    if (open_extension_path(path)) recovery_texts_settled();
-    string_var_free(path);
-}
-
 }  // namespace
 
 void application_start() {
@@ -128,7 +118,7 @@ void application_start() {
     toolkit_start();
     scintilla_load();
 
-    set_current_extension_name(u"");
+    document_reset();
     ensure_extensions_folder();
 
     ObjectNumber code_font = font_load(ANY_NUMBER, u"Courier", 10, FONT_HIGH_QUALITY);
@@ -209,7 +199,7 @@ bool application_step(int longest_wait) {
             save_extension();
             break;
         case MENU_SAVE_AS:
-            ask_extension_name();
+            save_extension_as();
             break;
         case MENU_EXIT:
             go_on = !confirm_exit();
@@ -241,7 +231,7 @@ int application_main(int argc, char** argv) {
     application_start();
     // Without a writable state folder the editor runs as ever, only without recovery copies.
     recovery_start();
-    if (file) open_start_file(file);
+    if (file) open_extension_argument(file);
     // After the file: a recovered text then replaces it on screen, while the file stays on disk.
     recovery_offer();
     application_run();

@@ -1,11 +1,13 @@
 /** @file commands.cpp
- * New, Open, Save and the outcome message of a save; the current extension name. */
+ * New, Open, Save and Save as, with the questions asked before a save and its outcome message. */
 #include "app/commands.h"
+
+#include <string>
 
 #include "app/application.h"
 #include "app/extension_file.h"
+#include "app/messages.h"
 #include "app/name_prompt.h"
-#include "app/recovery.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/gadget.h"
@@ -13,52 +15,18 @@
 
 namespace {
 
-StringVar current_name = nullptr;  // null is the empty string
+// The labels of the fields, in the order of the extension's members, as the window shows them.
+constexpr const char16_t* FIELD_LABELS[] = {u"Extension name", u"Author", u"Description", u"Help", u"Code"};
 
-bool confirm(const char16_t* question) { return requester_message(u"Confirm", question, MB_YESNO) == IDYES; }
+constexpr char16_t REPLACEMENT_CHARACTER = 0xFFFD;
+constexpr const char16_t* NOT_UTF8 = u"its name is not valid UTF-8.";
 
-// Why a file that is there cannot be opened, in the words of the message.
-const char16_t* open_failure_reason(ExtensionReadOutcome outcome) {
-    switch (outcome) {
-    case EXTENSION_NOT_REGULAR:
-        return u"\": it is not a regular file.";
-    case EXTENSION_TOO_LARGE:
-        return u"\": the file is too large to edit.";
-    default:
-        return u"\": the file cannot be read.";
-    }
-}
-
-// Shows the text built in the scope, with an OK button. The text is held in a variable first:
-// the message box may build strings of its own in the area.
-void show_built_message(const char16_t* title, const TempScope& built) {
-    StringVar message = nullptr;
-    built.take(&message);
-    requester_message(title, message, MB_OK);
-    string_var_free(message);
-}
-
-void show_open_error(const char16_t* path, ExtensionReadOutcome outcome) {
-    TempScope scope;
-    temp_append(u"Cannot open \"");
-    temp_append(path);
-    temp_append(open_failure_reason(outcome));
-    show_built_message(u"Error", scope);
-}
-
-void show_saved(const char16_t* name) {
-    TempScope scope;
-    temp_append(u"Extension: ");
-    temp_append(name);
-    temp_append(u" successfully saved.");
-    show_built_message(u"Quorval Extension Maker", scope);
-}
+std::u16string copy_of(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
 
 // The current name becomes the file part of the path, without ".qex".
 void take_name_from_path(const char16_t* path) {
     TempScope scope;
-    extension_name_from_path(path, scope.start());
-    scope.take(&current_name);
+    set_current_extension_name(extension_name_from_path(path, scope.start()));
 }
 
 // The four fields and the code, each taken into its own variable: the next read reuses the area.
@@ -78,38 +46,60 @@ ExtensionTexts gather_texts() {
     return texts;
 }
 
-// "Extensions/" + the current name + ".qex", in a variable of its own.
-StringVar current_file_path() {
+// "Extensions/" + the current name + ".qex"; "" for a name no file can have.
+std::u16string current_file_path() {
     TempScope scope;
-    extension_file_path(current_extension_name(), scope.start());
-    StringVar path = nullptr;
-    scope.take(&path);
-    return path;
+    return copy_of(extension_file_path(current_extension_name(), scope.start()));
 }
 
-void clear_fields() {
-    gadget_set_text(GADGET_NAME, u"");
-    gadget_set_text(GADGET_AUTHOR, u"");
-    gadget_set_text(GADGET_DESCRIPTION, u"");
-    gadget_set_text(GADGET_HELP, u"");
-    // The undo history is kept, so the editor's own undo can bring the old code back.
-    code_editor_set_text(GADGET_CODE, u"", 0);
+// The undo history is kept, so the editor's own undo can bring the old code back.
+void show_texts(const ExtensionTexts& texts) {
+    gadget_set_text(GADGET_NAME, texts.extension);
+    gadget_set_text(GADGET_AUTHOR, texts.author);
+    gadget_set_text(GADGET_DESCRIPTION, texts.description);
+    gadget_set_text(GADGET_HELP, texts.help);
+    code_editor_set_text(GADGET_CODE, texts.code, 0);
+}
+
+// Yes when no text holds a line the reader takes for a marker, or the user saves it anyway.
+bool markers_accepted(const ExtensionTexts& texts) {
+    ExtensionMarkerLine found = extension_texts_marker_line(texts);
+    if (found.member < 0) return true;
+    return ask_confirm(u"The " + std::u16string(FIELD_LABELS[found.member]) + u" holds the line \"" + found.marker +
+                       u"\", which starts another section when the extension is opened again. Save anyway?");
+}
+
+// Yes when the file at the path is free to replace, or the user says it may go.
+bool replacing_accepted(const std::u16string& path) {
+    const std::u16string name = current_extension_name();
+    switch (document_save_target(path.c_str())) {
+    case TARGET_OTHER_EXTENSION:
+        return ask_confirm(u"Replace the extension \"" + name + u"\" that is already in the Extensions folder?");
+    case TARGET_CHANGED_ELSEWHERE:
+        return ask_confirm(u"\"" + name + u"\" was changed by another program since it was opened here. Replace it?");
+    default:
+        return true;
+    }
+}
+
+// OK in the name prompt: the name entered is saved under. When a question stops the save, the
+// name it had before stays, so another name is the way on.
+void save_under_name(const char16_t* name) {
+    const std::u16string previous = current_extension_name();
+    set_current_extension_name(name);
+    if (write_extension_file() == SAVE_DECLINED) set_current_extension_name(previous.c_str());
 }
 
 }  // namespace
 
-const char16_t* current_extension_name() { return current_name ? current_name : u""; }
+bool confirm_new_extension() { return ask_confirm(u"Create a new extension?"); }
 
-void set_current_extension_name(const char16_t* name) { string_var_assign(&current_name, name); }
-
-bool confirm_new_extension() { return confirm(u"Create a new extension?"); }
-
-bool confirm_exit() { return confirm(u"Exit from Quorval Extension Maker?"); }
+bool confirm_exit() { return ask_confirm(u"Exit from Quorval Extension Maker?"); }
 
 void new_extension() {
     set_current_extension_name(u"");
-    clear_fields();
-    recovery_texts_settled();
+    show_texts(ExtensionTexts{});
+    document_texts_settled(TEXTS_NEW);
 }
 
 void open_extension_file() {
@@ -117,52 +107,67 @@ void open_extension_file() {
     const char16_t* path = requester_open_file(u"Select a Quorval Extension...", nullptr,
                                                u"Quorval Extensions (*.qex)|*.qex", 0, scope.start());
     if (!path || !*path) return;
-    StringVar chosen = nullptr;
-    scope.take(&chosen);
-    if (open_extension_path(chosen)) recovery_texts_settled();
-    string_var_free(chosen);
+    open_extension_path(copy_of(path).c_str());
 }
 
 bool open_extension_path(const char16_t* path) {
     // Held apart: the path may lie in the temporary area, which reading moves.
-    StringVar held = nullptr;
-    string_var_assign(&held, path ? path : u"");
+    const std::u16string held = copy_of(path);
+    // A name that was not UTF-8 reaches here with U+FFFD in its place, and names another file:
+    // one that is not there, and that a Save would then create beside the real one.
+    if (held.find(REPLACEMENT_CHARACTER) != std::u16string::npos && path_size(held.c_str()) == PATH_SIZE_MISSING) {
+        show_cannot_open(held, NOT_UTF8);
+        return false;
+    }
     ExtensionReadOutcome outcome = EXTENSION_READ;
-    ExtensionTexts texts = read_extension_texts(held, &outcome);
+    ExtensionTexts texts = read_extension_texts(held.c_str(), &outcome);
     bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
     if (opened) {
-        take_name_from_path(held);
-        clear_fields();
-        gadget_set_text(GADGET_NAME, texts.extension);
-        gadget_set_text(GADGET_AUTHOR, texts.author);
-        gadget_set_text(GADGET_DESCRIPTION, texts.description);
-        gadget_set_text(GADGET_HELP, texts.help);
-        code_editor_set_text(GADGET_CODE, texts.code, 0);
+        take_name_from_path(held.c_str());
+        show_texts(texts);
+        document_take_file(held.c_str());
+        document_texts_settled(TEXTS_OPENED);
     } else {
-        show_open_error(held, outcome);
+        show_cannot_open(held, outcome);
     }
     extension_texts_free(&texts);
-    string_var_free(held);
     return opened;
+}
+
+bool open_extension_argument(const char* path) {
+    TempScope scope;
+    const std::u16string shown = copy_of(string_from_memory(path, -1, TEXT_UTF8, scope.start()));
+    if (!system_path_is_utf8(path)) {
+        show_cannot_open(shown, NOT_UTF8);
+        return false;
+    }
+    return open_extension_path(shown.c_str());
 }
 
 void save_extension() {
     if (*current_extension_name() == u'\0')
-        ask_extension_name();
+        save_extension_as();
     else
         write_extension_file();
 }
 
-void write_extension_file() {
+void save_extension_as() { ask_extension_name(save_under_name); }
+
+SaveOutcome write_extension_file() {
     ExtensionTexts texts = gather_texts();
-    StringVar path = current_file_path();
-    int saved = write_extension_texts(path, texts);
-    if (saved) recovery_texts_settled();
-    string_var_free(path);
+    const std::u16string path = current_file_path();
+    SaveOutcome outcome = SAVE_DECLINED;
+    if (markers_accepted(texts) && replacing_accepted(path))
+        outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
     extension_texts_free(&texts);
 
-    if (saved)
-        show_saved(current_extension_name());
-    else
-        requester_message(u"Error", u"Failed. Please try again.", MB_OK);
+    if (outcome == SAVE_WRITTEN) {
+        document_take_file(path.c_str());
+        document_texts_settled(TEXTS_SAVED);
+        show_message(u"Quorval Extension Maker",
+                     u"Extension: " + std::u16string(current_extension_name()) + u" successfully saved.");
+    } else if (outcome == SAVE_FAILED) {
+        show_message(u"Error", u"Failed. Please try again.");
+    }
+    return outcome;
 }

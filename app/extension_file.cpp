@@ -29,7 +29,6 @@ const char16_t* const MARKERS[SECTION_COUNT] = {u"[EXTENSION]", u"[AUTHOR]", u"[
 // "[HELP]": no line shorter than this is a marker.
 constexpr std::size_t SHORTEST_MARKER = 6;
 
-constexpr char16_t BYTE_ORDER_MARK = 0xFEFF;
 // A text begins with room for this many units, and grows by doubling.
 constexpr std::size_t FIRST_CAPACITY = 4096;
 // From this size on, a file's multi-line texts get room for the whole file at once.
@@ -177,25 +176,44 @@ void extension_texts_free(ExtensionTexts* texts) {
 }
 
 char16_t* extension_file_path(const char16_t* name, std::int32_t at) {
-    std::u16string held = copy_of(name);  // the name may lie in the area at `at`
+    const std::u16string file_name = copy_of(name) + u".qex";  // the name may lie in the area at `at`
     temp_reset(at);
-    if (!held.empty() && !file_name_is_valid(held.c_str())) return temp_address(at);
+    if (!file_name_fits_system(file_name.c_str())) return temp_address(at);
     temp_append(u"Extensions/");
-    temp_append(held.c_str());
-    temp_append(u".qex");
+    temp_append(file_name.c_str());
     return temp_address(at);
 }
 
 char16_t* extension_name_from_path(const char16_t* path, std::int32_t at) {
-    char16_t* part = path_file_part(path, at);
-    return string_replace(part, u".qex", u"", 0, 0, at);
+    const std::u16string whole = copy_of(path);  // the path may lie in the area at `at`
+    const std::size_t slash = whole.find_last_of(u'/');
+    const std::u16string part = slash == std::u16string::npos ? whole : whole.substr(slash + 1);
+    temp_reset(at);
+    temp_append(part.c_str());
+    return string_replace(temp_address(at), u".qex", u"", 0, 0, at);
+}
+
+ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts) {
+    const char16_t* members[SECTION_COUNT] = {texts.extension, texts.author, texts.description, texts.help, texts.code};
+    for (int i = 0; i < SECTION_COUNT; ++i) {
+        const char16_t* line = members[i];
+        // Lines end where the reader ends them: at CR LF, a lone LF or a lone CR.
+        for (const char16_t* end = line; line; ++end) {
+            if (*end != 0 && *end != u'\r' && *end != u'\n') continue;
+            int marker = marker_index(line, static_cast<std::size_t>(end - line));
+            if (marker != SECTION_NONE) return {i, MARKERS[marker]};
+            if (*end == 0) break;
+            line = end + 1;
+        }
+    }
+    return {-1, nullptr};
 }
 
 int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
-    if (!file_name_is_valid(name.c_str())) return 0;
+    if (!file_name_fits_system(name.c_str())) return 0;
     if (!file_replace(target.c_str(), write_sections, &texts)) return 0;
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }
@@ -213,13 +231,21 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
         return texts;
     }
 
+    // A UTF-16 file is read as UTF-16 (and saved again as UTF-8); a UTF-32 one not at all.
+    const int format = file_take_byte_order_mark(file);
+    if (format == FILE_TEXT_UNSUPPORTED) {
+        file_close(file);
+        result = EXTENSION_NOT_TEXT;
+        return texts;
+    }
     MemberReader members[SECTION_COUNT];
     // Every text must fit in the string area, through which it is shown and saved again.
     std::size_t limit = static_cast<std::size_t>(temp_room(temp_position()));
-    // A large file is mostly one big text. Decoded it takes at most one unit per byte plus one
-    // more per line end (LF becomes CR LF), so room for twice the byte count is never regrown;
-    // the pages that are not written are never touched.
+    // A large file is mostly one big text. Decoded from UTF-8 it takes at most one unit per byte
+    // plus one more per line end (LF becomes CR LF), so room for twice the byte count is never
+    // regrown (from UTF-16, half of that); the pages that are not written are never touched.
     std::int64_t size = path_size(path);
+    if (format != TEXT_UTF8) size /= 2;
     for (int i = 0; i < SECTION_COUNT; ++i) {
         members[i].limit = limit;
         members[i].multi_line = i >= FIRST_MULTI_LINE_SECTION;
@@ -227,21 +253,15 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
             members[i].first_capacity = std::min(static_cast<std::size_t>(size) * 2, limit);
     }
     int section = SECTION_NONE;
-    bool first_line = true;
     bool line_refused = false;
     while (!file_at_end(file)) {
         TempScope line_scope;  // each line is given back before the next one is read
-        if (!file_read_line(file, TEXT_UTF8, line_scope.start())) {
+        if (!file_read_line(file, format, line_scope.start())) {
             line_refused = true;
             break;
         }
         const char16_t* line = line_scope.text();
         std::size_t length = static_cast<std::size_t>(temp_position() - line_scope.start()) / 2;
-        if (first_line && length > 0 && line[0] == BYTE_ORDER_MARK) {
-            ++line;
-            --length;
-        }
-        first_line = false;
         int marker = marker_index(line, length);
         if (marker != SECTION_NONE) {
             if (section != SECTION_NONE) members[section].end_section();

@@ -2,8 +2,10 @@
  * The extension-name prompt: a small window of our own with its own wait loop. */
 #include "app/name_prompt.h"
 
+#include <string>
+
 #include "app/application.h"
-#include "app/commands.h"
+#include "app/document.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
@@ -11,15 +13,16 @@
 
 namespace {
 
-void take_name_from(ObjectNumber field) {
+// Held apart from the area, in which the save builds strings of its own.
+std::u16string field_text(ObjectNumber field) {
     TempScope scope;
-    gadget_get_text(field, scope.start());
-    set_current_extension_name(scope.text());
+    const char16_t* text = gadget_get_text(field, scope.start());
+    return text ? text : u"";
 }
 
 }  // namespace
 
-void ask_extension_name() {
+void ask_extension_name(void (*take_name)(const char16_t* name)) {
     ObjectNumber prompt = window_open(ANY_NUMBER, 0, 0, 400, 100, u"Enter the extension name", WINDOW_SCREEN_CENTERED);
     window_disable(WINDOW_MAIN, 1);
     window_set_topmost(prompt, 1);
@@ -37,8 +40,7 @@ void ask_extension_name() {
         if (event_wait(-1) != EVENT_GADGET) continue;
         ObjectNumber gadget = event_object();
         if (gadget == ok_button) {
-            take_name_from(name_field);
-            write_extension_file();
+            take_name(field_text(name_field).c_str());
             done = true;
         } else if (gadget == cancel_button) {
             done = true;

@@ -2,6 +2,7 @@
  * The modal "Enter the extension name" window, run by its own wait loop. */
 #pragma once
 
-// Shows the prompt prefilled with the current name. OK makes the text entered
-// the current name and saves; Cancel changes nothing. Returns when one of them is pressed.
-void ask_extension_name();
+// Shows the prompt prefilled with the current name. OK hands the text entered to `take_name`
+// while the prompt is still shown (so the messages of a save appear over it); Cancel changes
+// nothing. Returns when one of them is pressed.
+void ask_extension_name(void (*take_name)(const char16_t* name));

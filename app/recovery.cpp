@@ -10,9 +10,9 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdio>
 #include <ctime>
 #include <deque>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,14 +22,15 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/commands.h"
+#include "app/document.h"
 #include "app/extension_file.h"
+#include "app/messages.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
 #include "runtime/files/files.h"
+#include "runtime/files/replace.h"
 #include "runtime/files/state_folder.h"
 #include "runtime/ui/gadget.h"
-#include "runtime/ui/requester.h"
 
 namespace {
 
@@ -39,10 +40,12 @@ using std::chrono::milliseconds;
 constexpr const char* PROGRAM_FOLDER = "quorval-extension-maker";
 constexpr const char* COPY_ENDING = ".qex";
 constexpr const char* LOCK_ENDING = ".lock";
-constexpr const char* TEMPORARY_ENDING = ".tmp";
 // The line before the sections that carries the current name. The extension reader skips the
 // lines before the first marker, so a copy is also an ordinary extension file.
 constexpr char16_t NAME_LINE[] = u"; current name: ";
+// The line after it, when the texts came from a file: known, device, inode, size, modification
+// time in nanoseconds, and the file's resolved path.
+constexpr char16_t SOURCE_LINE[] = u"; source: ";
 // How soon a copy that found the writer busy is tried again.
 constexpr milliseconds WRITER_BUSY_RETRY{100};
 // How often a new lock name is tried when another instance holds the one just made.
@@ -79,7 +82,7 @@ struct Texts {
 
 struct Job {
     enum Kind { WRITE, REMOVE, STOP } kind = STOP;
-    std::string name_line;
+    std::string header;
     Texts texts;
     Texts reference;
 };
@@ -97,26 +100,10 @@ bool write_all(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// A temporary file beside the copy, private from its creation, synced, then renamed over the
-// copy, so that a crash at any moment leaves either the old copy or the new one whole.
-bool write_private(const std::string& path, const std::string& temporary, const std::string& folder,
-                   std::initializer_list<const std::string*> pieces) {
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, OWNER_ONLY);
-    if (fd < 0) return false;
-    bool whole = ::fchmod(fd, OWNER_ONLY) == 0;
-    for (const std::string* piece : pieces) whole = whole && write_all(fd, piece->data(), piece->size());
-    whole = whole && ::fsync(fd) == 0;
-    whole = ::close(fd) == 0 && whole;
-    if (!whole || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The new name must survive a power cut as well.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+// The pieces of a copy, written one after another.
+bool write_pieces(int fd, const void* context) {
+    for (const std::string* piece : *static_cast<const std::vector<const std::string*>*>(context))
+        if (!write_all(fd, piece->data(), piece->size())) return false;
     return true;
 }
 
@@ -124,11 +111,7 @@ bool write_private(const std::string& path, const std::string& temporary, const 
 // they were posted, so that a removal never overtakes an earlier write.
 class Writer {
 public:
-    Writer(std::string folder, const std::string& stem)
-        : folder_(std::move(folder)),
-          path_(folder_ + "/" + stem + COPY_ENDING),
-          temporary_(folder_ + "/" + stem + TEMPORARY_ENDING),
-          thread_([this] { run(); }) {}
+    explicit Writer(const std::string& path) : path_(path), thread_([this] { run(); }) {}
     ~Writer() {
         post(Job{});
         thread_.join();
@@ -188,14 +171,16 @@ private:
         }
         const Clock::time_point started = Clock::now();
         static const std::string closing = "\r\n\r\n";
-        // A copy that cannot be written (a full disk, a folder made read-only) is tried again
-        // with the next change; typing goes on either way.
-        write_private(path_, temporary_, folder_,
-                      {&job.name_line, &job.texts.sections, job.texts.code.get(), &closing});
+        // Replaced whole, so that a crash at any moment leaves the old copy or the new one, and
+        // private from its creation. A copy that cannot be written (a full disk, a folder made
+        // read-only) is tried again with the next change; typing goes on either way.
+        const std::vector<const std::string*> pieces = {&job.header, &job.texts.sections, job.texts.code.get(),
+                                                        &closing};
+        file_replace_system(path_, write_pieces, &pieces, {.follow_links = false, .mode = OWNER_ONLY});
         return ms_between(started, Clock::now());
     }
 
-    const std::string folder_, path_, temporary_;
+    const std::string path_;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Job> jobs_;
@@ -274,21 +259,53 @@ std::shared_ptr<const std::string> read_code(Recovery& r) {
     return r.code_copy;
 }
 
-// The current name, with backslash, CR and LF escaped so that it stays on its line.
-std::string read_name_line() {
-    std::u16string line = NAME_LINE;
-    for (const char16_t* c = current_extension_name(); *c; ++c) {
-        if (*c == u'\\')
-            line += u"\\\\";
-        else if (*c == u'\r')
-            line += u"\\r";
-        else if (*c == u'\n')
-            line += u"\\n";
+// A text with backslash, CR and LF escaped, so that it stays on its line.
+std::u16string escaped(const std::u16string& text) {
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c == u'\\')
+            out += u"\\\\";
+        else if (c == u'\r')
+            out += u"\\r";
+        else if (c == u'\n')
+            out += u"\\n";
         else
-            line += *c;
+            out += c;
     }
-    line += u"\r\n";
-    return utf8_of(line.c_str());
+    return out;
+}
+
+std::u16string unescaped(const std::u16string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\\' && i + 1 < text.size()) {
+            const char16_t next = text[++i];
+            out += next == u'r' ? u'\r' : next == u'n' ? u'\n' : next;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::u16string utf16_of(const std::string& text) {
+    TempScope scope;
+    return string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, scope.start());
+}
+
+// The lines before the sections: the current name, and the file the texts came from with its
+// identity then, so that a Save after recovery knows its own file as before.
+std::string read_header() {
+    std::u16string header = NAME_LINE + escaped(current_extension_name()) + u"\r\n";
+    const DocumentSource& source = document_source();
+    if (!source.resolved.empty()) {
+        const FileIdentity& id = source.identity;
+        std::string fields = std::to_string(source.known) + " " + std::to_string(id.device) + " " +
+                             std::to_string(id.inode) + " " + std::to_string(id.size) + " " +
+                             std::to_string(id.modified_ns) + " ";
+        header += SOURCE_LINE + utf16_of(fields) + escaped(utf16_of(source.resolved)) + u"\r\n";
+    }
+    return utf8_of(header.c_str());
 }
 
 // The texts as they stand become the reference; the code's copy is now shared with it.
@@ -319,33 +336,41 @@ Clock::time_point due_time(const Recovery& r) {
 struct FoundCopy {
     std::string stem;
     std::time_t modified;
-    int lock;
 };
 
-// The copies whose lock is free, newest first, each with its lock taken so that another
-// instance starting now cannot offer it as well.
+// The copies this user may read, newest first. Nothing of theirs is touched here, and no lock is
+// taken: one is taken only for the copy being offered (thousands of leftovers must not use up
+// the descriptors). A link is no copy: whatever it points to is left alone.
 std::vector<FoundCopy> find_orphaned_copies(const Recovery& r) {
     std::vector<FoundCopy> found;
     const std::size_t ending = std::char_traits<char>::length(COPY_ENDING);
     for (const std::string& name : folder_names_ending(r.folder, COPY_ENDING)) {
         const std::string stem = name.substr(0, name.size() - ending);
-        if (stem == r.stem) continue;
-        int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
-        if (lock < 0) continue;  // its instance runs
-        // A copy this user cannot read (left by another user) is not offered: recovering it would
-        // show empty texts and then replace it with them.
         const std::string path = r.path_of(stem, COPY_ENDING);
         struct stat info;
-        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0) {
-            lock_file_release(lock);
+        if (stem == r.stem || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            ::access(path.c_str(), R_OK) != 0)
             continue;
-        }
-        found.push_back({stem, info.st_mtime, lock});
+        found.push_back({stem, info.st_mtime});
     }
     std::sort(found.begin(), found.end(), [](const FoundCopy& a, const FoundCopy& b) {
         return a.modified != b.modified ? a.modified > b.modified : a.stem > b.stem;
     });
     return found;
+}
+
+// The copy's lock, when its instance no longer runs and it is still there to be offered; -1
+// otherwise (then no lock file is left behind where there was none).
+int take_orphan_lock(const Recovery& r, const std::string& stem) {
+    const std::string lock_path = r.path_of(stem, LOCK_ENDING);
+    const bool had_lock_file = ::access(lock_path.c_str(), F_OK) == 0;
+    int lock = lock_file_take(lock_path);
+    if (lock < 0) return -1;  // its instance runs
+    struct stat info;
+    if (::lstat(r.path_of(stem, COPY_ENDING).c_str(), &info) == 0 && S_ISREG(info.st_mode)) return lock;
+    if (!had_lock_file) ::unlink(lock_path.c_str());
+    lock_file_release(lock);
+    return -1;
 }
 
 // A lock with no copy beside it whose instance is gone (it ended before its first copy, or
@@ -357,7 +382,6 @@ void remove_orphaned_locks(const Recovery& r) {
         if (stem == r.stem || ::access(r.path_of(stem, COPY_ENDING).c_str(), F_OK) == 0) continue;
         int lock = lock_file_take(r.path_of(stem, LOCK_ENDING));
         if (lock < 0) continue;
-        ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
         ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
         lock_file_release(lock);
     }
@@ -367,36 +391,47 @@ bool ask_to_recover(std::time_t modified) {
     std::tm local{};
     char when[64] = "";
     if (localtime_r(&modified, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
-    std::u16string question = u"Recover the unsaved extension from ";
-    for (const char* c = when; *c; ++c) question += static_cast<char16_t>(*c);
-    question += u"?";
-    return requester_message(u"Confirm", question.c_str(), MB_YESNO) == IDYES;
+    return ask_confirm(u"Recover the unsaved extension from " + utf16_of(when) + u"?");
 }
 
-std::u16string read_line(ObjectNumber file) {
-    TempScope scope;
-    file_read_line(file, TEXT_UTF8, scope.start());
-    return scope.text();
-}
-
-// The current name from a copy's first line.
-std::u16string read_copy_name(const char16_t* path) {
+// The current name and the source from a copy's first lines.
+struct CopyHeader {
     std::u16string name;
+    DocumentSource source;
+};
+
+CopyHeader read_copy_header(const char16_t* path) {
+    CopyHeader header;
     ObjectNumber file = file_read(ANY_NUMBER, path);
-    if (!file) return name;
-    const std::u16string line = read_line(file);
-    file_close(file);
-    const std::u16string prefix = NAME_LINE;
-    if (line.compare(0, prefix.size(), prefix) != 0) return name;
-    for (std::size_t i = prefix.size(); i < line.size(); ++i) {
-        if (line[i] == u'\\' && i + 1 < line.size()) {
-            const char16_t next = line[++i];
-            name += next == u'r' ? u'\r' : next == u'n' ? u'\n' : next;
-        } else {
-            name += line[i];
+    if (!file) return header;
+    auto line_after = [file](const std::u16string& prefix, std::u16string* rest) {
+        TempScope scope;
+        file_read_line(file, TEXT_UTF8, scope.start());
+        const std::u16string line = scope.text();
+        if (line.compare(0, prefix.size(), prefix) != 0) return false;
+        *rest = line.substr(prefix.size());
+        return true;
+    };
+    std::u16string rest;
+    if (line_after(NAME_LINE, &rest)) header.name = unescaped(rest);
+    if (line_after(SOURCE_LINE, &rest)) {
+        const std::string fields = utf8_of(rest.c_str());
+        DocumentSource& source = header.source;
+        FileIdentity& id = source.identity;
+        int known = 0, consumed = 0;
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, modified = 0;
+        if (std::sscanf(fields.c_str(), "%d %llu %llu %lld %lld %n", &known, &device, &inode, &size, &modified,
+                        &consumed) == 5 &&
+            consumed > 0) {
+            source.known = known != 0;
+            id = {device, inode, size, modified};
+            source.path = unescaped(rest.substr(static_cast<std::size_t>(consumed)));
+            source.resolved = utf8_of(source.path.c_str());
         }
     }
-    return name;
+    file_close(file);
+    return header;
 }
 
 void show_texts(const ExtensionTexts& texts) {
@@ -407,31 +442,37 @@ void show_texts(const ExtensionTexts& texts) {
     code_editor_set_text(GADGET_CODE, texts.code, 0);
 }
 
-// Fills the fields and the current name from the copy, which then becomes this instance's own.
-void recover_copy(Recovery& r, const std::string& stem) {
+// Fills the fields, the current name and the source from the copy, which then becomes this
+// instance's own. A copy that cannot be read whole changes nothing and stays for a later start:
+// an "Error" message names it and the reason.
+bool recover_copy(Recovery& r, const std::string& stem) {
     const std::string path = r.path_of(stem, COPY_ENDING);
-    TempScope scope;
-    string_from_memory(path.c_str(), -1, TEXT_UTF8, scope.start());
-    StringVar path16 = nullptr;
-    scope.take(&path16);
-    ExtensionTexts texts = read_extension_texts(path16);
-    const std::u16string name = read_copy_name(path16);
-    string_var_free(path16);
+    const std::u16string path16 = utf16_of(path);
+    ExtensionReadOutcome outcome = EXTENSION_READ;
+    ExtensionTexts texts = read_extension_texts(path16.c_str(), &outcome);
+    if (outcome != EXTENSION_READ) {
+        extension_texts_free(&texts);
+        show_cannot_open(path16, outcome);
+        return false;
+    }
+    const CopyHeader header = read_copy_header(path16.c_str());
     show_texts(texts);
     extension_texts_free(&texts);
-    set_current_extension_name(name.c_str());
+    set_current_extension_name(header.name.c_str());
+    document_set_source(header.source);
 
     // Renamed, not deleted: the recovered work has a copy from the first moment. A failed rename
     // leaves the old copy, to be offered again, rather than none.
     r.writer->wait_idle();
     if (::rename(path.c_str(), r.writer->path().c_str()) == 0) ::unlink(r.path_of(stem, LOCK_ENDING).c_str());
-    ::unlink(r.path_of(stem, TEMPORARY_ENDING).c_str());
     // The next copy compares the texts with the reference and brings the file to this version's form.
     mark_changed(r);
+    document_texts_settled(TEXTS_RECOVERED);
+    return true;
 }
 
 void delete_copy(const Recovery& r, const std::string& stem) {
-    for (const char* ending : {COPY_ENDING, TEMPORARY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
+    for (const char* ending : {COPY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
 }
 
 }  // namespace
@@ -454,7 +495,7 @@ bool recovery_start() {
     }
     if (r->lock < 0) return false;
     try {
-        r->writer = std::make_unique<Writer>(r->folder, r->stem);
+        r->writer = std::make_unique<Writer>(r->path_of(r->stem, COPY_ENDING));
     } catch (const std::exception&) {  // no thread to be had
         ::unlink(r->path_of(r->stem, LOCK_ENDING).c_str());
         lock_file_release(r->lock);
@@ -469,24 +510,29 @@ void recovery_offer() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
     remove_orphaned_locks(r);
-    bool recovered = false;
     for (const FoundCopy& copy : find_orphaned_copies(r)) {
-        if (!recovered) {
-            if (ask_to_recover(copy.modified)) {
-                recover_copy(r, copy.stem);
-                recovered = true;
-            } else {
-                delete_copy(r, copy.stem);
-            }
+        const int lock = take_orphan_lock(r, copy.stem);
+        if (lock < 0) continue;
+        bool recovered = false;
+        if (!ask_to_recover(copy.modified)) {
+            delete_copy(r, copy.stem);
+        } else {
+            recovered = recover_copy(r, copy.stem);
+            // A copy that could not be read stays for a later start; its instance is gone, so
+            // its lock file is only litter.
+            if (!recovered) ::unlink(r.path_of(copy.stem, LOCK_ENDING).c_str());
         }
-        lock_file_release(copy.lock);
+        lock_file_release(lock);
+        if (recovered) break;
     }
 }
 
 void recovery_end() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
-    r.writer->post(Job{Job::REMOVE, {}, {}, {}});
+    // Texts that differ from what was last saved, opened or started with keep their copy for the
+    // next start, written now if it is behind; others have none.
+    r.writer->post(Job{Job::WRITE, read_header(), {read_sections(), read_code(r)}, r.reference});
     r.writer.reset();  // finishes the jobs posted, then the thread ends
     ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
     lock_file_release(r.lock);
@@ -533,7 +579,7 @@ void recovery_tick() {
         return;
     }
     const double cpu_before = thread_cpu_ms();
-    Job job{Job::WRITE, read_name_line(), {read_sections(), read_code(r)}, r.reference};
+    Job job{Job::WRITE, read_header(), {read_sections(), read_code(r)}, r.reference};
     r.figures.longest_read_ms = std::max(r.figures.longest_read_ms, ms_between(now, Clock::now()));
     r.figures.longest_read_cpu_ms = std::max(r.figures.longest_read_cpu_ms, thread_cpu_ms() - cpu_before);
     ++r.figures.copies;

@@ -15,13 +15,18 @@
 bool recovery_start();
 
 // Offers the copies whose instance no longer runs, newest first, each with "Confirm" and
-// "Recover the unsaved extension from <date and time>?". No deletes the copy. Yes fills the
-// five fields and the current name and the copy becomes this instance's own (so the recovered
-// work is never without one); the older copies then wait for the next start, since a second
-// Yes would replace the work just recovered.
+// "Recover the unsaved extension from <date and time>?", holding one copy's lock at a time.
+// No deletes the copy. Yes fills the five fields, the current name and the file they came from,
+// and the copy becomes this instance's own (so the recovered work is never without one); the
+// older copies then wait for the next start, since a second Yes would replace the work just
+// recovered. A copy that cannot be read whole is never deleted: an "Error" message names it
+// and the reason, and the next copy is offered. Links and copies this user may not read are
+// left alone.
 void recovery_offer();
 
-// The confirmed end: this instance's copy and lock go, and the writer finishes.
+// The confirmed end. Texts that differ from what was last saved, opened or started with keep
+// their copy for the next start, which offers it (written now when it is behind); otherwise the
+// copy goes. The lock goes, and the writer finishes.
 void recovery_end();
 
 // The change signals: a field's EN_CHANGE, and the code editor's notifications (its owner

@@ -216,10 +216,14 @@ LineBytes collect_buffered_bytes(FileRecord* record, Gathering& line) {
     }
 }
 
-// Any unit size, buffered or not: one unit at a time.
-void collect_units(FileRecord* record, Gathering& line, std::int32_t unit) {
+bool is_utf16(int format) { return format == TEXT_UTF16 || format == TEXT_UTF16_BE; }
+
+// Any unit size and byte order, buffered or not: one unit at a time.
+void collect_units(FileRecord* record, Gathering& line, int format) {
+    const std::int32_t unit = is_utf16(format) ? 2 : 1;
+    const int low = format == TEXT_UTF16_BE ? 1 : 0;  // where a unit keeps its low byte
     unsigned char value[2];
-    auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[0] == code && value[1] == 0); };
+    auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[low] == code && value[1 - low] == 0); };
     for (;;) {
         if (read_bytes(record, value, unit) != unit) return;
         if (is(0) || is('\n')) return;
@@ -266,12 +270,13 @@ std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t*
 // it does not fit.
 bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) {
     TempScope scope;
-    if (format == TEXT_UTF16) {
+    if (is_utf16(format)) {
         std::int64_t units = static_cast<std::int64_t>(line.size / 2);
         char16_t* target = units <= room ? temp_try_reserve(units, at) : nullptr;
         if (!target) return false;
+        const int low = format == TEXT_UTF16_BE ? 1 : 0;
         for (std::int64_t i = 0; i < units; ++i)
-            target[i] = static_cast<char16_t>(line.data[2 * i] | (line.data[2 * i + 1] << 8));
+            target[i] = static_cast<char16_t>(line.data[2 * i + low] | (line.data[2 * i + 1 - low] << 8));
         target[units] = 0;
         scope.keep();
         return true;
@@ -312,7 +317,7 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
 std::size_t line_cap(int format, std::int64_t room) {
     std::size_t units = static_cast<std::size_t>(room);
     if (format == TEXT_UTF8) return units * 3;
-    if (format == TEXT_UTF16) return units * 2 + 1;
+    if (is_utf16(format)) return units * 2 + 1;
     return units;
 }
 
@@ -482,12 +487,13 @@ std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format
     FileRecord* record = lookup(file);
     if (!record || !text || !text[0]) return 0;
     std::size_t units = std::char_traits<char16_t>::length(text);
-    if (format == TEXT_UTF16) {
+    if (is_utf16(format)) {
         std::vector<unsigned char>& bytes = encode_bytes();
         bytes.resize(units * 2);
+        const int low = format == TEXT_UTF16_BE ? 1 : 0;
         for (std::size_t i = 0; i < units; ++i) {
-            bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
-            bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+            bytes[2 * i + low] = static_cast<unsigned char>(text[i] & 0xFF);
+            bytes[2 * i + 1 - low] = static_cast<unsigned char>(text[i] >> 8);
         }
         std::int64_t written = write_bytes(record, bytes.data(), static_cast<std::int64_t>(bytes.size()));
         if (bytes_capacity_too_large()) std::vector<unsigned char>().swap(bytes);
@@ -540,16 +546,39 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
     const std::int32_t room = temp_room(at);
     Gathering gathering{gathered, line_cap(format, room)};
     LineBytes line;
-    if (record->buffer && format != TEXT_UTF16) {
+    if (record->buffer && !is_utf16(format)) {
         line = collect_buffered_bytes(record, gathering);
     } else {
-        collect_units(record, gathering, format == TEXT_UTF16 ? 2 : 1);
+        collect_units(record, gathering, format);
         line = {gathered.data(), gathered.size()};
     }
     bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at, room);
     // A very long line should not pin its memory for the rest of the run.
     if (gathered.capacity() > (1u << 20)) std::vector<unsigned char>().swap(gathered);
     return placed ? 1 : 0;
+}
+
+int file_take_byte_order_mark(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    if (!record) return TEXT_UTF8;
+    unsigned char start[4] = {};
+    const auto got = static_cast<std::int32_t>(read_bytes(record, start, sizeof start));
+    auto starts_with = [&](std::initializer_list<unsigned char> mark) {
+        return got >= static_cast<std::int32_t>(mark.size()) && std::equal(mark.begin(), mark.end(), start);
+    };
+    int format = TEXT_UTF8;
+    std::int32_t mark = 0;
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    if (starts_with({0xFF, 0xFE, 0, 0}) || starts_with({0, 0, 0xFE, 0xFF})) {
+        format = FILE_TEXT_UNSUPPORTED;
+    } else if (starts_with({0xEF, 0xBB, 0xBF})) {
+        mark = 3;
+    } else if (starts_with({0xFF, 0xFE}) || starts_with({0xFE, 0xFF})) {
+        format = start[0] == 0xFF ? TEXT_UTF16 : TEXT_UTF16_BE;
+        mark = 2;
+    }
+    if (got > mark) give_back(record, got - mark);
+    return format;
 }
 
 int file_at_end(ObjectNumber file) {

@@ -37,12 +37,24 @@ inline constexpr int FILE_FAILURE_NOT_REGULAR = 2;  // a folder; for file_read a
 inline constexpr int FILE_FAILURE_REFUSED = 3;      // the system refused: permissions, a name too long, ...
 int file_open_failure();
 
-// Writes the text without terminator in the format (TEXT_UTF8, TEXT_UTF16, else the narrow
-// code page); no byte-order mark. Returns the bytes written: 0 for a null or empty text or a
+// Writes the text without terminator in the format (TEXT_UTF8, TEXT_UTF16, TEXT_UTF16_BE, else
+// the narrow code page); no byte-order mark. Returns the bytes written: 0 for a null or empty text or a
 // file that is not open.
 std::int64_t file_write_text(ObjectNumber file, const char16_t* text, int format);
 // file_write_text of the text, then of "\r\n"; returns the byte count of the second write.
 std::int64_t file_write_line(ObjectNumber file, const char16_t* text, int format);
+
+// UTF-16 in big-endian byte order, a text format of files only: the runtime's strings convert
+// the three formats of types.h.
+inline constexpr int TEXT_UTF16_BE = 10;
+// A byte-order mark of a text format this layer cannot read (UTF-32).
+inline constexpr int FILE_TEXT_UNSUPPORTED = -1;
+
+// Looks at the file's first bytes, before anything else is read, for a byte-order mark. Returns
+// the format it announces with the mark consumed: TEXT_UTF16 (little-endian), TEXT_UTF16_BE, or
+// TEXT_UTF8 for the UTF-8 mark and for none (nothing consumed then); FILE_TEXT_UNSUPPORTED for a
+// UTF-32 mark (nothing consumed). TEXT_UTF8 for a file that is not open.
+int file_take_byte_order_mark(ObjectNumber file);
 
 // Reads one line (ended by LF, CR LF, a lone CR, a NUL unit or the end of the file; the ending
 // is consumed, never returned), converts it and places it, terminated, in the temporary string

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +56,36 @@ std::string path_to_system(const char16_t* path) {
     if (U_FAILURE(status)) return {};
     out.resize(static_cast<std::size_t>(length));
     return out;
+}
+
+bool system_path_is_utf8(const char* path) {
+    if (!path) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, path, -1, &status);
+    return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
+}
+
+bool path_identity(const char16_t* path, FileIdentity* identity) {
+    std::string system = path_to_system(path);
+    struct stat info;
+    if (system.empty() || ::stat(system.c_str(), &info) != 0) return false;
+    *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                 static_cast<std::int64_t>(info.st_size),
+                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return true;
+}
+
+std::string path_resolved(const char16_t* path) {
+    std::string system = path_to_system(path);
+    if (system.empty()) return {};
+    char resolved[PATH_MAX];
+    if (::realpath(system.c_str(), resolved)) return resolved;
+    std::size_t slash = system.find_last_of('/');
+    std::string name = slash == std::string::npos ? system : system.substr(slash + 1);
+    if (!::realpath(system_folder_of(system).c_str(), resolved)) return {};
+    std::string folder = resolved;
+    return folder == "/" ? folder + name : folder + "/" + name;
 }
 
 std::int64_t path_size(const char16_t* path) {
@@ -130,4 +162,22 @@ int file_name_is_valid(const char16_t* name) {
         }
     }
     return 1;
+}
+
+int file_name_fits_system(const char16_t* name) {
+    if (!name || !name[0]) return 0;
+    std::size_t bytes = 0;
+    for (const char16_t* p = name; *p; ++p) {
+        char16_t c = *p;
+        if (c == u'/') return 0;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            bytes += 4;
+            ++p;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return 0;
+        } else {
+            bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        }
+    }
+    return bytes <= NAME_MAX ? 1 : 0;
 }

@@ -32,7 +32,35 @@ int path_rename(const char16_t* from, const char16_t* to);
 char16_t* path_file_part(const char16_t* path, std::int32_t at);
 
 // 1 when the name is non-empty and has no unit below U+0020 and none of " * / : < > ? \ |.
+// These are the rules of another system, which the open requester keeps.
 int file_name_is_valid(const char16_t* name);
+
+// 1 when this system takes the name as one file name exactly as it is: not empty, no "/" (nor
+// NUL, which ends it), at most NAME_MAX (255) bytes in UTF-8, and no lone surrogate, which would
+// reach the system as another character. Every other character is allowed.
+int file_name_fits_system(const char16_t* name);
 
 // The path as the system takes it: UTF-8, lone surrogates as U+FFFD. Null gives "".
 std::string path_to_system(const char16_t* path);
+
+// true when the bytes of a path the system gave (an argument, say) are valid UTF-8: only then
+// does the runtime string made of them name the same file again.
+bool system_path_is_utf8(const char* path);
+
+// What tells one file on disk from another, and a file from itself after a change: links are
+// followed. Two files are the same when device and inode agree; unchanged when all four do.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified_ns = 0;
+    bool same_file_as(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    bool operator==(const FileIdentity& other) const = default;
+};
+// false when nothing can be found at the path.
+bool path_identity(const char16_t* path, FileIdentity* identity);
+
+// The absolute path with every link and "." or ".." resolved, the last component included, so
+// that two names of one place compare equal; a missing last component is kept as named.
+// "" when the folder itself cannot be resolved.
+std::string path_resolved(const char16_t* path);

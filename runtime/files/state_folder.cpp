@@ -13,11 +13,6 @@
 
 namespace {
 
-bool is_folder(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // The folder a base-directory variable names when it is absolute, else the one under HOME.
 std::string user_folder(const char* variable, const char* under_home, const char* program) {
     const char* named = std::getenv(variable);
@@ -46,7 +41,15 @@ bool folder_make_private(const std::string& path) {
         if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) break;
     }
-    return is_folder(path);
+    // The last level holds the copies: it must be this user's own folder, not a link to
+    // somewhere else, and closed to everyone else (an existing one is closed now).
+    int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return false;
+    struct stat info;
+    bool own = ::fstat(folder, &info) == 0 && info.st_uid == ::geteuid() &&
+               ((info.st_mode & 077) == 0 || ::fchmod(folder, 0700) == 0);
+    ::close(folder);
+    return own;
 }
 
 std::vector<std::string> folder_names_ending(const std::string& folder, const char* ending) {

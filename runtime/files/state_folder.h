@@ -14,7 +14,8 @@ std::string state_folder(const char* program);
 std::string config_folder(const char* program);
 
 // Makes the folder and any missing parents, new levels readable by their owner alone (0700).
-// true when the path is a folder afterwards.
+// true when the path is then a folder of this user's, not a symbolic link, and closed to
+// everyone else: an existing one that others could enter is made 0700.
 bool folder_make_private(const std::string& path);
 
 // The names (not paths) of the entries of a folder that end with `ending` ("" for all), in no

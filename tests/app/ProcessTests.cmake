@@ -15,6 +15,10 @@ if(XVFB AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_recover_after_kill.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_recover_after_kill PROPERTIES TIMEOUT 180)
+  add_test(NAME app.xvfb_name_not_utf8
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_name_not_utf8.sh
+                   $<TARGET_FILE:quorval-extension-maker>)
+  set_tests_properties(app.xvfb_name_not_utf8 PROPERTIES TIMEOUT 180)
   if(SETXKBMAP)
     add_test(NAME app.xvfb_keyboard_layout
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_keyboard_layout.sh

@@ -350,22 +350,98 @@ TEST_F(EndToEnd, AFileNamedExtensionsMakesEverySaveFail) {
     EXPECT_EQ(file_bytes("Extensions"), "not a folder");
 }
 
-TEST_F(EndToEnd, ANameWithABarFailsAndWritesNothing) {
+// Only what the file system refuses is refused: every other name opens and saves under itself.
+TEST_F(EndToEnd, NamesLinuxTakesOpenAndSaveUnderThemselvesAndOnlyOthersFail) {
+    fs::create_directory("elsewhere");
+    const std::vector<std::string> names = {"What?", "a:b", "a\nb", "a\\b", "my \"q\"", "a|b*<>"};
+    for (const std::string& name : names)
+        write_file("elsewhere/" + name + ".qex", extension_file("Shown", "", "", "", "f();"));
     start();
     AppDriver driver;
-    fill(driver, "x", "", "", "", "");
-    driver.key(Qt::Key_S, Qt::ControlModifier);
-    prompt_answer(driver, "a|b", "OK");
-    driver.answer("Error", FAILED, "OK");
-    driver.key(Qt::Key_S, Qt::ControlModifier).answer("Error", FAILED, "OK");
-    // A name that would lead out of the folder fails the same way.
-    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
-    driver.expect_prompt("a|b");
-    prompt_answer(driver, "../escape", "OK");
-    driver.answer("Error", FAILED, "OK");
+    for (const std::string& name : names) {
+        driver.then("open " + name, [name] {
+            return open_extension_path(QString::fromStdString("elsewhere/" + name + ".qex").toStdU16String().c_str());
+        });
+        driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved(QString::fromStdString(name)), "OK");
+    }
+    // A file whose name was not UTF-8 reaches us with U+FFFD for its bytes: refused, nothing changes.
+    driver.then("open a name that was not UTF-8", [] {
+        QTimer::singleShot(0, [] { open_extension_path(u"elsewhere/caf\uFFFD.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"elsewhere/caf\uFFFD.qex\": its name is not valid UTF-8.", "OK");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved(QString::fromStdString(names.back())), "OK");
+    // A name that would lead out of the folder, or is longer than a file name may be, fails.
+    for (const QString& name : {QStringLiteral("../escape"), QString(252, 'n')}) {
+        driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+        prompt_answer(driver, name, "OK");
+        driver.answer("Error", FAILED, "OK");
+    }
     driver.exit_program().run_application();
-    EXPECT_TRUE(fs::is_empty("Extensions"));
+    for (const std::string& name : names)
+        EXPECT_EQ(file_bytes("Extensions/" + name + ".qex"), file_bytes("elsewhere/" + name + ".qex")) << name;
+    EXPECT_EQ(file_test::listing("Extensions").size(), names.size());
     EXPECT_FALSE(fs::exists("escape.qex"));
+}
+
+// --- Saving over files that are not the window's own -------------------------------------------
+
+TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
+    const std::string mine = extension_file("Mine", "", "", "", "mine();");
+    const std::string other = extension_file("Other", "", "", "", "other();");
+    fs::create_directory("Extensions");
+    fs::create_directory("Downloads");
+    write_file("Extensions/Sparkle.qex", mine);
+    write_file("Extensions/Other.qex", other);
+    write_file("Downloads/Sparkle.qex", extension_file("Theirs", "", "", "", ""));
+    const QString replace_sparkle = "Replace the extension \"Sparkle\" that is already in the Extensions folder?";
+    const QString changed_sparkle = "\"Sparkle\" was changed by another program since it was opened here. Replace it?";
+    start();
+    AppDriver driver;
+    driver.then("open another person's Sparkle", [] { return open_extension_path(u"Downloads/Sparkle.qex"); });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, replace_sparkle, "No");
+    driver.then("nothing was written", [&] { return file_bytes("Extensions/Sparkle.qex") == mine; });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, replace_sparkle, "Yes");
+    driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    // Saved there by this window: its own file now.
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Sparkle"), "OK");
+    driver.then("another program saves Sparkle as editors do, renaming a new file over it", [] {
+        write_file("Extensions/new.tmp", "changed elsewhere");
+        fs::rename("Extensions/new.tmp", "Extensions/Sparkle.qex");
+        return true;
+    });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "No");
+    // No keeps the name the window had, so Save as with another name is the way on.
+    driver.then("choose File > Save as...", [] { return choose_menu_item("Save as..."); });
+    prompt_answer(driver, "Other", "OK");
+    driver.answer(CONFIRM, "Replace the extension \"Other\" that is already in the Extensions folder?", "No");
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "Yes");
+    driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    // A file opened from the folder is the window's own.
+    driver.then("open Other", [] { return open_extension_path(u"Extensions/Other.qex"); });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Other"), "OK");
+    driver.exit_program().run_application();
+
+    EXPECT_EQ(file_bytes("Extensions/Sparkle.qex"), extension_file("Theirs", "", "", "", ""));
+    EXPECT_EQ(file_bytes("Extensions/Other.qex"), other);
+}
+
+TEST_F(EndToEnd, ALineThatWouldReadBackAsAMarkerIsSavedOnlyAfterAsking) {
+    const QString question =
+        "The Help holds the line \"[CODE]\", which starts another section when the extension is "
+        "opened again. Save anyway?";
+    start();
+    AppDriver driver;
+    fill(driver, "", "", "", "see\n[CODE]\nmore help", "");
+    driver.key(Qt::Key_S, Qt::ControlModifier);
+    prompt_answer(driver, "Helpful", "OK");
+    driver.answer(CONFIRM, question, "No");
+    driver.key(Qt::Key_S, Qt::ControlModifier).expect_prompt("");
+    prompt_answer(driver, "Helpful", "OK");
+    driver.answer(CONFIRM, question, "Yes");
+    driver.answer(PROGRAM, saved("Helpful"), "OK");
+    driver.exit_program().run_application();
+    EXPECT_EQ(file_bytes("Extensions/Helpful.qex"), extension_file("", "", "", "see\r\n[CODE]\r\nmore help", ""));
 }
 
 // --- New --------------------------------------------------------------------------------------
@@ -488,6 +564,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
     fs::permissions("Extensions/ReadOnly.qex", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::create_directory("Extensions/Folder.qex");
     write_file("Extensions/Big.qex", extension_file("Big", "", "", "", std::string(5000, 'x')));
+    write_file("Extensions/Wide.qex", std::string("\0\0\xFE\xFF\0\0\0[", 8));
     const QString chosen_folder = QString::fromStdString(scratch_.path()) + "/Extensions";
     start();
     AppDriver driver;
@@ -506,6 +583,12 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
         return true;
     });
     driver.answer("Error", "Cannot open \"Extensions/Folder.qex\": it is not a regular file.", "OK");
+    fields_unchanged(driver);
+    driver.then("open a UTF-32 file", [] {
+        QTimer::singleShot(0, [] { open_extension_path(u"Extensions/Wide.qex"); });
+        return true;
+    });
+    driver.answer("Error", "Cannot open \"Extensions/Wide.qex\": it is not a UTF-8 or UTF-16 text file.", "OK");
     fields_unchanged(driver);
     std::unique_ptr<file_test::AreaLimit> limit;
     driver.then("open a file whose code the string area cannot hold", [&opened, &limit] {
@@ -535,7 +618,7 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
     fs::permissions("Extensions/Locked.qex", fs::perms::owner_read);
     EXPECT_EQ(file_bytes("Extensions/Locked.qex"), locked);
     EXPECT_EQ(file_test::listing("Extensions"),
-              (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex"}));
+              (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex", "Wide.qex"}));
 }
 
 TEST_F(EndToEnd, NewKeepsTheCodeEditorsUndoHistory) {

@@ -40,14 +40,19 @@ std::ostream& operator<<(std::ostream& out, const Texts& t) {
 
 std::u16string text_of(const char16_t* var) { return var ? std::u16string(var) : std::u16string(); }
 
-// Writes through ExtensionTexts built from plain texts.
-int write_texts(const std::u16string& path, const Texts& t) {
+// ExtensionTexts built from plain texts; the caller frees them.
+ExtensionTexts texts_of(const Texts& t) {
     ExtensionTexts texts{};
     string_var_assign(&texts.extension, t.extension.c_str());
     string_var_assign(&texts.author, t.author.c_str());
     string_var_assign(&texts.description, t.description.c_str());
     string_var_assign(&texts.help, t.help.c_str());
     string_var_assign(&texts.code, t.code.c_str());
+    return texts;
+}
+
+int write_texts(const std::u16string& path, const Texts& t) {
+    ExtensionTexts texts = texts_of(t);
     int result = write_extension_texts(path.c_str(), texts);
     extension_texts_free(&texts);
     return result;
@@ -133,7 +138,10 @@ TEST_F(ExtensionFile, NamesAndPaths) {
     EXPECT_EQ(name_from(u"x.qexy.qex"), u"xy");
     EXPECT_EQ(name_from(u"Sparkle.QEX"), u"Sparkle.QEX");
     EXPECT_EQ(file_path_for(name_from(u"Sparkle.QEX").c_str()), u"Extensions/Sparkle.QEX.qex");
-    EXPECT_EQ(name_from(u"\"C:\\Games\\Extensions\\Fire.qex\""), u"Fire");
+    // Only "/" separates folders; a backslash or a quote belongs to the name.
+    EXPECT_EQ(name_from(u"\"C:\\Games\\Fire.qex\""), u"\"C:\\Games\\Fire\"");
+    EXPECT_EQ(name_from(u"in/a\\b.qex"), u"a\\b");
+    EXPECT_EQ(name_from(u"in/my \"q\".qex"), u"my \"q\"");
     EXPECT_EQ(name_from(u"/home/ann/.qex"), u"");
     EXPECT_EQ(file_path_for(u""), u"Extensions/.qex");
     EXPECT_EQ(file_path_for(nullptr), u"Extensions/.qex");
@@ -165,6 +173,36 @@ TEST_F(ExtensionFile, ReaderFollowsTheMarkers) {
               (Texts{u"N2", u"", u"", u"", u"a\r\nb"}));
 }
 
+// The lines that would read back as markers, found wherever the reader would find them.
+TEST_F(ExtensionFile, LinesTheReaderWouldTakeForMarkersAreFound) {
+    const struct {
+        Texts texts;
+        int member;
+        std::u16string marker;
+    } cases[] = {
+        {SPARKLE, -1, u""},
+        {{u"", u"", u"", u"see\r\n[CODE]\r\nmore help", u""}, 3, u"[CODE]"},
+        {{u"[CODE]", u"", u"", u"", u""}, 0, u"[CODE]"},
+        {{u"", u"", u"", u"", u"a\n[EXTENSION]\nb"}, 4, u"[EXTENSION]"},
+        {{u"", u"", u"x\r[HELP]", u"", u""}, 2, u"[HELP]"},
+        {{u"", u"", u"", u"", u"[DESCRIPTION]\r\n"}, 4, u"[DESCRIPTION]"},
+        {{u"", u"[AUTHOR]", u"", u"", u"[CODE]"}, 1, u"[AUTHOR]"},  // the first member's line
+        {{u"[code]", u" [HELP]", u"[HELP] ", u"x[CODE]", u"[CODE]x\r\n[CODE"}, -1, u""},
+    };
+    for (const auto& c : cases) {
+        ExtensionTexts texts = texts_of(c.texts);
+        ExtensionMarkerLine found = extension_texts_marker_line(texts);
+        extension_texts_free(&texts);
+        EXPECT_EQ(found.member, c.member) << c.texts;
+        EXPECT_EQ(found.marker ? std::u16string(found.marker) : u"", c.marker) << c.texts;
+        // What is found is what a save and an open would change.
+        ASSERT_EQ(write_texts(u"Extensions/m.qex", c.texts), 1);
+        if (c.member >= 0) {
+            EXPECT_NE(read_texts(u"Extensions/m.qex"), c.texts);
+        }
+    }
+}
+
 TEST_F(ExtensionFile, ReaderAcceptsEveryLineEnd) {
     EXPECT_EQ(read_raw("[HELP]\nline 1\nline 2\n\n[CODE]\rone\rtwo\r\r"),
               (Texts{u"", u"", u"", u"line 1\r\nline 2", u"one\r\ntwo"}));
@@ -179,6 +217,20 @@ TEST_F(ExtensionFile, ByteOrderMarkAtTheStartIsSkipped) {
     // Only at the very start: elsewhere it is a character of the text.
     EXPECT_EQ(read_raw("[EXTENSION]\r\n\xEF\xBB\xBFSparkle\r\n"), (Texts{u"\ufeffSparkle", u"", u"", u"", u""}));
     EXPECT_EQ(read_raw("\xEF\xBB\xBF\r\n[AUTHOR]\r\nAnn\r\n"), (Texts{u"", u"Ann", u"", u"", u""}));
+}
+
+// A UTF-16 file (either byte order, as its mark says) reads as what was written in UTF-8.
+TEST_F(ExtensionFile, Utf16FilesAreReadAsUtf16) {
+    ASSERT_EQ(write_texts(u"Extensions/Sparkle.qex", SPARKLE), 1);
+    const std::string utf8 = read_bytes("Extensions/Sparkle.qex");
+    for (bool big_endian : {false, true}) {
+        std::string utf16 = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+        for (unsigned char byte : utf8) {
+            utf16 += big_endian ? '\0' : static_cast<char>(byte);
+            utf16 += big_endian ? static_cast<char>(byte) : '\0';
+        }
+        EXPECT_EQ(read_raw(utf16), SPARKLE) << big_endian;
+    }
 }
 
 TEST_F(ExtensionFile, InnerBlankLinesAreKept) {
@@ -290,23 +342,32 @@ TEST_F(ExtensionFile, ExtensionsIsAFileInsteadOfAFolder) {
     EXPECT_EQ(read_texts(file_path_for(u"Sparkle")), Texts{});
 }
 
-TEST_F(ExtensionFile, InvalidNamesWriteNowhere) {
+TEST_F(ExtensionFile, NamesAreRefusedOnlyWhereTheSystemWouldNotTakeThemAsTheyAre) {
     // With these folders present, "a/b" and "../x" would otherwise be writable paths.
     ASSERT_EQ(directory_create(u"Extensions/a"), 1);
     write_raw("Extensions/a/b.qex", "previous");
     std::vector<std::string> before = listing(), before_inside = listing("Extensions");
-    for (const char16_t* name : {u"a|b", u"a/b", u"../x", u"a:b", u"a\\b", u"what?", u"tab\there", u"\"q\""}) {
-        EXPECT_EQ(file_path_for(name), u"") << "name index";
-        EXPECT_EQ(write_texts(file_path_for(name), SPARKLE), 0);
+    const std::u16string longest(251, u'n');  // with ".qex", the 255 bytes a name may have
+    for (const std::u16string& name :
+         std::vector<std::u16string>{u"a/b", u"../x", longest + u"n", std::u16string(u"a\xD800")}) {
+        EXPECT_EQ(file_path_for(name.c_str()), u"") << name.size();
+        EXPECT_EQ(write_texts(file_path_for(name.c_str()), SPARKLE), 0);
     }
-    // Paths built by hand with an invalid file name fail the same way.
-    EXPECT_EQ(write_texts(u"Extensions/a|b.qex", SPARKLE), 0);
+    // Paths built by hand with a file name the system would not take fail the same way.
+    EXPECT_EQ(write_texts(u"Extensions/" + longest + u"n.qex", SPARKLE), 0);
     EXPECT_EQ(write_texts(u"Extensions/", SPARKLE), 0);
     EXPECT_EQ(write_texts(u"", SPARKLE), 0);
     EXPECT_EQ(listing(), before);
     EXPECT_EQ(listing("Extensions"), before_inside);
     EXPECT_EQ(listing("Extensions/a"), std::vector<std::string>{"b.qex"});
     EXPECT_EQ(read_bytes("Extensions/a/b.qex"), "previous");
+    // Everything else is a name, saved under exactly that file name.
+    for (const std::u16string& name : std::vector<std::u16string>{u"a|b", u"a:b", u"a\\b", u"what?", u"tab\there",
+                                                                  u"\"q\"", u"\u00e9" + longest.substr(2)}) {
+        EXPECT_EQ(file_path_for(name.c_str()), u"Extensions/" + name + u".qex");
+        EXPECT_EQ(write_texts(file_path_for(name.c_str()), SPARKLE), 1);
+        EXPECT_EQ(read_texts(u"Extensions/" + name + u".qex"), SPARKLE);
+    }
 }
 
 TEST_F(ExtensionFile, ReadingAMissingPathCreatesNothing) {
@@ -337,6 +398,8 @@ TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
     ASSERT_EQ(::chmod("Extensions/Locked.qex", 0), 0);
     EXPECT_EQ(outcome_of(u"Extensions/Locked.qex"), EXTENSION_UNREADABLE);
     EXPECT_EQ(outcome_of(u"/proc/self/mem"), EXTENSION_UNREADABLE);  // opens, but reading fails
+    write_raw("wide.qex", std::string("\xFF\xFE\0\0[\0\0\0", 8));    // a UTF-32 mark
+    EXPECT_EQ(outcome_of(u"wide.qex"), EXTENSION_NOT_TEXT);
 
     // Every text must fit in the string area: one line too long, or many lines together.
     std::int32_t p0 = temp_position();

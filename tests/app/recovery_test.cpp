@@ -3,6 +3,8 @@
  * is written and removed, its bytes and mode, a copy while typing never pauses, the offer of the
  * copies of ended instances, and an editor that works without a state folder. */
 #include "app_driver.h"
+#include "files/file_test_support.h"
+#include "files/unprivileged.h"
 
 #include "app/commands.h"
 #include "app/recovery.h"
@@ -20,6 +22,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -55,6 +58,19 @@ protected:
         main_window()->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(main_window()));
         return recovery_start();
+    }
+
+    // A file in the state folder with the modification time given.
+    void place(const std::string& name, const std::string& bytes, std::time_t modified) const {
+        write_file(folder_ + "/" + name, bytes);
+        const timespec times[2] = {{modified, 0}, {modified, 0}};
+        ::utimensat(AT_FDCWD, (folder_ + "/" + name).c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    static QString question(std::time_t modified) {
+        char when[64];
+        std::tm local{};
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", localtime_r(&modified, &local));
+        return QStringLiteral("Recover the unsaved extension from %1?").arg(when);
     }
 
     // The copies in the state folder (this instance's and any other), as file names.
@@ -107,9 +123,18 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
         type_into(gadget_widget(GADGET_HELP), "Call it.");
         return true;
     });
-    const std::string second =
-        "; current name: Sparkle\r\n" + extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
-    driver.then("a new copy with the current name", [&] { return copy_bytes() == second; });
+    // The file the texts were saved to is named with its identity, so that a Save after a
+    // recovery knows it as this work's own.
+    auto second = [] {
+        struct stat saved {};
+        ::stat("Extensions/Sparkle.qex", &saved);
+        return "; current name: Sparkle\r\n; source: 1 " + std::to_string(saved.st_dev) + " " +
+               std::to_string(saved.st_ino) + " " + std::to_string(saved.st_size) + " " +
+               std::to_string(saved.st_mtim.tv_sec * 1000000000LL + saved.st_mtim.tv_nsec) + " " +
+               fs::canonical("Extensions/Sparkle.qex").string() + "\r\n" +
+               extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
+    };
+    driver.then("a new copy with the current name and the saved file", [&] { return copy_bytes() == second(); });
     driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, "Create a new extension?", "Yes");
     driver.then("New removed the copy", [&] { return copies().empty(); });
 
@@ -127,10 +152,31 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
         type_into(gadget_widget(GADGET_CODE), "b");
         return true;
     });
-    driver.then("a copy is there", [&] { return !copies().empty(); });
+    driver.then("a copy is there, and then the letter is taken back", [&] {
+        if (copies().empty()) return false;
+        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Backspace);
+        return true;
+    });
+    // Nothing unsaved at Exit: the copy goes, and the lock with it.
     driver.exit_program().run_application();
     recovery_end();
     EXPECT_EQ(folder_names_ending(folder_, ""), std::vector<std::string>{}) << "the copy or the lock outlived Exit";
+}
+
+// Yes to the Exit question never costs work: unsaved texts keep their copy, written at Exit
+// when it is behind, and the next start offers it.
+TEST_F(Recovery, ExitWithUnsavedTextsKeepsTheirCopyForTheNextStart) {
+    ASSERT_TRUE(start({60000, 60000, 60000}));
+    AppDriver driver;
+    driver.then("type, too briefly for a copy", [] {
+        type_into(gadget_widget(GADGET_AUTHOR), "Ann");
+        type_into(gadget_widget(GADGET_CODE), "kept();");
+        return true;
+    });
+    driver.exit_program().run_application();
+    recovery_end();
+    EXPECT_EQ(copy_bytes(), "; current name: \r\n" + extension_file("", "Ann", "", "", "kept();"));
+    EXPECT_EQ(folder_names_ending(folder_, ".lock"), std::vector<std::string>{}) << "its instance is gone";
 }
 
 // A kill in the middle of typing must not lose more than the longest wait, pauses or not.
@@ -157,28 +203,17 @@ TEST_F(Recovery, TypingWithoutPauseGetsACopyWithinTheLongestWait) {
 
 TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
     ASSERT_TRUE(folder_make_private(folder_));
-    auto place = [&](const std::string& stem, const std::string& bytes, std::time_t modified) {
-        write_file(folder_ + "/" + stem + ".qex", bytes);
-        const timespec times[2] = {{modified, 0}, {modified, 0}};
-        ::utimensat(AT_FDCWD, (folder_ + "/" + stem + ".qex").c_str(), times, 0);
-    };
     const std::time_t now = std::time(nullptr);
-    place("instance-old", "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"),
-          now - 7200);
+    place("instance-old.qex",
+          "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"), now - 7200);
     write_file(folder_ + "/instance-old.lock", "");
-    place("instance-new", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
+    place("instance-new.qex", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
     write_file(folder_ + "/instance-ended-before-a-copy.lock", "");
     // A running instance holds its lock: its copy is not offered.
-    place("instance-live", "; current name: Live\r\n" + extension_file("Live", "", "", "", ""), now);
+    place("instance-live.qex", "; current name: Live\r\n" + extension_file("Live", "", "", "", ""), now);
     const int live_lock = lock_file_take(folder_ + "/instance-live.lock");
     ASSERT_GE(live_lock, 0);
 
-    auto question = [](std::time_t modified) {
-        char when[64];
-        std::tm local{};
-        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", localtime_r(&modified, &local));
-        return QStringLiteral("Recover the unsaved extension from %1?").arg(when);
-    };
     ASSERT_TRUE(start({100, 300, 200}));
     AppDriver driver;
     driver.answer(CONFIRM, question(now - 3600), "No");
@@ -209,6 +244,82 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
         application_run();
     });
     lock_file_release(live_lock);
+}
+
+// Recovery never destroys what it could not read, and touches nothing that is not a copy of
+// this user's: a copy too large to read stays for a later start, a link and a copy this user may
+// not read are left alone, and no lock files are left beside them.
+TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
+    if (rerun_unprivileged()) return;
+    ASSERT_TRUE(folder_make_private(folder_));
+    const std::time_t now = std::time(nullptr);
+    const std::string big = "; current name: Big\r\n" + extension_file("", "", "", "", std::string(5000, 'x'));
+    place("instance-big.qex", big, now - 60);
+    place("instance-old.qex", extension_file("Old", "", "", "", ""), now - 7200);
+    place("instance-locked.qex", extension_file("Locked", "", "", "", ""), now);
+    ::chmod((folder_ + "/instance-locked.qex").c_str(), 0);
+    write_file("elsewhere.qex", extension_file("Elsewhere", "", "", "", ""));
+    ASSERT_EQ(::symlink((scratch_.path() + "/elsewhere.qex").c_str(), (folder_ + "/instance-link.qex").c_str()), 0);
+
+    ASSERT_TRUE(start({100, 300, 200}));
+    AppDriver driver;
+    driver.answer(CONFIRM, question(now - 60), "Yes");
+    driver.answer(
+        "Error",
+        QString::fromStdString("Cannot open \"" + folder_ + "/instance-big.qex\": the file is too large to edit."),
+        "OK");
+    driver.answer(CONFIRM, question(now - 7200), "No");
+    driver.pause(600).then("nothing was recovered", [] {
+        EXPECT_EQ(code_text(), u"");
+        EXPECT_EQ(std::u16string(current_extension_name()), u"");
+        return true;
+    });
+    std::unique_ptr<file_test::AreaLimit> limit;
+    driver.exit_program().run_application([&] {
+        limit = std::make_unique<file_test::AreaLimit>(temp_position() + 2 * 4000);
+        recovery_offer();
+        limit.reset();
+        application_run();
+    });
+    recovery_end();
+    std::vector<std::string> names = folder_names_ending(folder_, "");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"instance-big.qex", "instance-link.qex", "instance-locked.qex"}));
+    EXPECT_EQ(file_bytes(folder_ + "/instance-big.qex"), big);
+    EXPECT_EQ(file_bytes("elsewhere.qex"), extension_file("Elsewhere", "", "", "", ""));
+}
+
+// Offering holds one copy's lock at a time, so thousands of leftovers under the common limit of
+// 1024 descriptors still leave the program its own and the newest is offered first.
+TEST_F(Recovery, ThousandsOfLeftoverCopiesUnderADescriptorLimitAreOfferedNewestFirst) {
+    ASSERT_TRUE(folder_make_private(folder_));
+    const std::time_t now = std::time(nullptr);
+    for (int i = 0; i < 5000; ++i)
+        place("instance-" + std::to_string(i) + ".qex", extension_file("", "", "", "", "old();"), now - 86400 - i);
+    place("instance-newest.qex", "; current name: Newest\r\n" + extension_file("", "", "", "", "newest();"), now);
+    rlimit old_limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old_limit), 0);
+    const rlimit low{1024, old_limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    ASSERT_TRUE(start({100, 300, 200}));
+    const auto open_descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = open_descriptors();
+    AppDriver driver;
+    driver.then("the question shows while few descriptors are open", [&] {
+        if (!open_message()) return false;
+        EXPECT_LT(open_descriptors(), before + 8);
+        return true;
+    });
+    driver.answer(CONFIRM, question(now), "Yes");
+    driver.then("the newest copy is back", [] {
+        EXPECT_EQ(code_text(), u"newest();");
+        return true;
+    });
+    driver.exit_program().run_application([] {
+        recovery_offer();
+        application_run();
+    });
+    ::setrlimit(RLIMIT_NOFILE, &old_limit);
 }
 
 TEST_F(Recovery, WithoutAWritableStateFolderTheEditorWorksAsBefore) {

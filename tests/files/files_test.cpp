@@ -204,9 +204,47 @@ TEST_F(Files, RandomBytesSplitLikeTheByteByByteReader) {
 TEST_F(Files, Utf16LinesUseTwoByteUnits) {
     // 0x0A00 and 0x0D00 are ordinary units, not line ends; a dangling odd byte is no unit.
     std::string bytes("a\0\n\0b\0\r\0\n\0\x00\x0A\r\0c\0\x3D\xD8\x00\xDE\r\0d\0\0\0e\0", 28);
-    bytes += 'X';
-    EXPECT_EQ(lines_of(bytes, TEXT_UTF16),
-              (std::vector<std::u16string>{u"a", u"b", u"\u0a00", u"c\U0001F600", u"d", u"e"}));
+    const std::vector<std::u16string> expected = {u"a", u"b", u"\u0a00", u"c\U0001F600", u"d", u"e"};
+    EXPECT_EQ(lines_of(bytes + 'X', TEXT_UTF16), expected);
+    // Big-endian: the same units with their bytes the other way round, read and written.
+    std::string swapped = bytes;
+    for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+    EXPECT_EQ(lines_of(swapped + 'X', TEXT_UTF16_BE), expected);
+    ObjectNumber file = file_create(ANY_NUMBER, u"big.txt");
+    file_write_line(file, u"\u00e9\U0001F600", TEXT_UTF16_BE);
+    file_close(file);
+    EXPECT_EQ(read_bytes("big.txt"), std::string("\0\xE9\xD8\x3D\xDE\x00\0\r\0\n", 10));
+}
+
+// A mark at the start says the format, and is consumed; without one nothing is.
+TEST_F(Files, ByteOrderMarksAnnounceTheFormat) {
+    const struct {
+        std::string bytes;
+        int format;
+        std::u16string first_line;
+    } cases[] = {
+        {"hi", TEXT_UTF8, u"hi"},
+        {"\xEF\xBB\xBFhi", TEXT_UTF8, u"hi"},
+        {std::string("\xFF\xFEh\0i\0", 6), TEXT_UTF16, u"hi"},
+        {std::string("\xFE\xFF\0h\0i", 6), TEXT_UTF16_BE, u"hi"},
+        {std::string("\xFF\xFE\0\0h\0\0\0", 8), FILE_TEXT_UNSUPPORTED, u""},
+        {std::string("\0\0\xFE\xFF", 4), FILE_TEXT_UNSUPPORTED, u""},
+        {"\xFF", TEXT_UTF8, u"\ufffd"},
+        {"", TEXT_UTF8, u""},
+    };
+    for (const auto& c : cases) {
+        write_raw("marked.txt", c.bytes);
+        ObjectNumber file = file_read(ANY_NUMBER, u"marked.txt");
+        ASSERT_NE(file, 0);
+        const int format = file_take_byte_order_mark(file);
+        EXPECT_EQ(format, c.format) << c.bytes;
+        if (format != FILE_TEXT_UNSUPPORTED) {
+            std::int32_t p0 = temp_position();
+            EXPECT_EQ(file_read_line(file, format, p0), 1);
+            EXPECT_EQ(take_line(p0), c.first_line) << c.bytes;
+        }
+        file_close(file);
+    }
 }
 
 TEST_F(Files, Utf16UnitGivenBackAcrossARefill) {

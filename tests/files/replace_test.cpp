@@ -148,7 +148,42 @@ TEST_P(Replace, AProtectedTargetStaysAsItWas) {
     EXPECT_EQ(read_bytes("closed/open.txt"), "kept");
     EXPECT_EQ(listing("closed"), std::vector<std::string>{"open.txt"});
     ASSERT_EQ(::chmod("closed", 0755), 0);
-    EXPECT_EQ(listing(), (std::vector<std::string>{"closed", "locked.txt"}));
+    // A link to the protected file is no way around its protection either.
+    ASSERT_EQ(::symlink("locked.txt", "link.txt"), 0);
+    EXPECT_EQ(replace_text(u"link.txt", u"replaced"), 0);
+    EXPECT_EQ(read_bytes("locked.txt"), "kept");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"closed", "link.txt", "locked.txt"}));
+}
+
+// A link stays a link: the file it ends at is replaced, in its own folder and with its own bits.
+TEST_P(Replace, ALinkIsFollowedToTheFileItNames) {
+    ASSERT_EQ(directory_create(u"tracked"), 1);
+    write_raw("tracked/real.txt", "old");
+    ASSERT_EQ(::chmod("tracked/real.txt", 0640), 0);
+    const std::pair<const char*, const char*> links[] = {
+        {"link.txt", "tracked/real.txt"},    {"chain.txt", "link.txt"},          {"absolute.txt", ""},
+        {"dangling.txt", "tracked/new.txt"}, {"nowhere.txt", "missing/new.txt"}, {"loop.txt", "loop.txt"},
+    };
+    for (const auto& [link, target] : links)
+        ASSERT_EQ(::symlink(*target ? target : (folder_ + "/tracked/real.txt").c_str(), link), 0);
+    const std::vector<std::string> names = listing();
+    EXPECT_EQ(replace_text(u"link.txt", u"one"), 1);
+    EXPECT_EQ(read_bytes("tracked/real.txt"), "one");
+    EXPECT_EQ(stat_of("tracked/real.txt").st_mode & 07777, 0640u);
+    EXPECT_EQ(replace_text(u"chain.txt", u"two"), 1);
+    EXPECT_EQ(replace_text(u"absolute.txt", u"three"), 1);
+    EXPECT_EQ(read_bytes("tracked/real.txt"), "three");
+    // A dangling link is written at its target when that folder exists.
+    EXPECT_EQ(replace_text(u"dangling.txt", u"four"), 1);
+    EXPECT_EQ(read_bytes("tracked/new.txt"), "four");
+    EXPECT_EQ(replace_text(u"nowhere.txt", u"x"), 0);
+    EXPECT_EQ(replace_text(u"loop.txt", u"x"), 0);
+    EXPECT_EQ(listing(), names) << "every link is still there, and nothing else";
+    for (const auto& [link, target] : links) {
+        struct stat info {};
+        EXPECT_TRUE(::lstat(link, &info) == 0 && S_ISLNK(info.st_mode)) << link;
+    }
+    EXPECT_EQ(listing("tracked"), (std::vector<std::string>{"new.txt", "real.txt"}));
 }
 
 TEST_P(Replace, LeftoversOfCrashesNeverBlockASave) {

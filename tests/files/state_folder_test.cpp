@@ -73,6 +73,12 @@ TEST_F(ScratchFolder, PrivateFoldersComeWithTheirParentsAndALockHasOneHolder) {
     EXPECT_TRUE(folder_make_private(folder));  // already there
     file_test::write_raw("plain", "x");
     EXPECT_FALSE(folder_make_private(folder_ + "/plain/prog"));
+    // One that others may write is closed; one that is a link is not followed.
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    EXPECT_TRUE(folder_make_private(folder));
+    EXPECT_EQ(mode_of(folder), 0700u);
+    ASSERT_EQ(::symlink(folder.c_str(), (folder_ + "/state/link").c_str()), 0);
+    EXPECT_FALSE(folder_make_private(folder_ + "/state/link"));
 
     const std::string path = folder + "/one.lock";
     int lock = lock_file_take(path);
