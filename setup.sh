@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")"
 
 PACKAGES="cmake ninja-build g++ pkg-config ccache libgtest-dev libgmock-dev \
-qt6-base-dev qt6-base-private-dev libqscintilla2-qt6-dev libicu-dev libpng-dev zlib1g-dev \
+qt6-base-dev qt6-base-private-dev libqscintilla2-qt6-dev libicu-dev libpcre2-dev libpng-dev zlib1g-dev \
 fonts-dejavu-core fonts-liberation2 xvfb xauth xdotool x11-xkb-utils \
 dpkg-dev file desktop-file-utils appstream clang-format"
 

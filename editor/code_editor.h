@@ -104,6 +104,7 @@ inline constexpr int LINE_STYLER_STATE_CHANGED = 1;
 using EditorNotifyCallback = std::intptr_t (*)(ObjectNumber gadget, const SCNotification* notification);
 
 struct EditorAcceleration;
+struct FindState;
 
 // One per editor, attached as the gadget's data.
 struct EditorRecord {
@@ -125,6 +126,8 @@ struct EditorRecord {
     std::intptr_t numbered_lines;
     // Lookup tables and scratch buffers that keep styling free of per-token allocation.
     EditorAcceleration* acceleration;
+    // Find and replace (find.h), from the first query on; null before.
+    FindState* find;
 };
 
 // The working state of one restyle run, kept on the run's stack: what the token rules carry

@@ -108,3 +108,10 @@ inline std::int32_t temp_next_string() {
 
 // Restyles the whole document (first line 0, last line -1, no end position).
 inline void editor_restyle_all(ObjectNumber gadget) { code_editor_restyle_lines(gadget, 0, -1, -1); }
+
+// Find and replace (find.cpp) hears of the editor's changes: the notice before a change of the
+// text (the searched range and the marks follow it, the count waits for a pause), the
+// component's SCN_UPDATEUI (the marks follow the lines on screen), and the editor's end.
+void find_note_change(EditorRecord* record, const SCNotification* notification);
+void find_note_update(EditorRecord* record);
+void find_release(EditorRecord* record);

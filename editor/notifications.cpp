@@ -1,6 +1,7 @@
 /** @file notifications.cpp
  * The editor's answer to the component's notifications: styling requests, the line-number
- * margin, folding, auto-indent, and the keyword completion list. */
+ * margin, folding, auto-indent, the keyword completion list, and what find and replace hears of
+ * changes and of the screen. */
 #include <cstring>
 #include <string>
 
@@ -183,6 +184,7 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
             update_completion(record);
         break;
     case SCN_MODIFIED:
+        find_note_change(record, notification);
         if (notification->linesAdded != 0) code_editor_update_line_numbers(gadget);
         if (record && (notification->modificationType & SC_MOD_DELETETEXT) &&
             (record->options & (OPTION_AUTOCOMPLETE | OPTION_CALLTIPS)))
@@ -197,6 +199,9 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
     case SCN_ZOOM:
         // The zoom changes every font, so the numbers' width too.
         code_editor_update_line_numbers(gadget);
+        break;
+    case SCN_UPDATEUI:
+        find_note_update(record);
         break;
     default:
         break;

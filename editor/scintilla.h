@@ -98,6 +98,35 @@ enum : unsigned {
     SCI_GETRANGEPOINTER = 2643,
     SCI_GETGAPPOSITION = 2644,
     SCI_DELETERANGE = 2645,
+    SCI_GETANCHOR = 2009,
+    SCI_GETSELECTIONSTART = 2143,
+    SCI_GETSELECTIONEND = 2145,
+    SCI_SETSEL = 2160,
+    SCI_GETSELTEXT = 2161,
+    SCI_GETFIRSTVISIBLELINE = 2152,
+    SCI_DOCLINEFROMVISIBLE = 2221,
+    SCI_GETLINEENDPOSITION = 2136,
+    SCI_LINESCROLL = 2168,
+    SCI_SETTARGETSTART = 2190,
+    SCI_SETTARGETEND = 2192,
+    SCI_REPLACETARGET = 2194,
+    SCI_SEARCHINTARGET = 2197,
+    SCI_SETSEARCHFLAGS = 2198,
+    SCI_INDICSETSTYLE = 2080,
+    SCI_INDICSETFORE = 2082,
+    SCI_SETINDICATORCURRENT = 2500,
+    SCI_SETINDICATORVALUE = 2502,
+    SCI_INDICATORFILLRANGE = 2504,
+    SCI_INDICATORCLEARRANGE = 2505,
+    SCI_INDICATORVALUEAT = 2507,
+    SCI_INDICATORSTART = 2508,
+    SCI_INDICATOREND = 2509,
+    SCI_INDICSETUNDER = 2510,
+    SCI_GETCHARACTERPOINTER = 2520,
+    SCI_INDICSETALPHA = 2523,
+    SCI_INDICSETOUTLINEALPHA = 2558,
+    SCI_SCROLLRANGE = 2569,
+    SCI_SETTARGETRANGE = 2686,
     SCI_COLOURISE = 4003,
     SCI_SETLEXER = 4001,
     SCI_GETLEXER = 4002,
@@ -107,6 +136,7 @@ enum : unsigned {
 enum : unsigned {
     SCN_STYLENEEDED = 2000,
     SCN_CHARADDED = 2001,
+    SCN_UPDATEUI = 2007,
     SCN_MODIFIED = 2008,
     SCN_MARGINCLICK = 2010,
     SCN_NEEDSHOWN = 2011,
@@ -117,6 +147,16 @@ inline constexpr int SC_MOD_DELETETEXT = 0x2;
 inline constexpr int SC_MOD_BEFOREINSERT = 0x400;
 inline constexpr int SC_MOD_BEFOREDELETE = 0x800;
 inline constexpr int SC_MODEVENTMASKALL = 0x3FFFFF;
+
+// What SCN_UPDATEUI reports as changed (its `updated` field).
+inline constexpr int SC_UPDATE_CONTENT = 0x1;
+inline constexpr int SC_UPDATE_SELECTION = 0x2;
+inline constexpr int SC_UPDATE_V_SCROLL = 0x4;
+inline constexpr int SC_UPDATE_H_SCROLL = 0x8;
+
+// Indicator styles, and the search flags of SCI_SEARCHINTARGET.
+inline constexpr int INDIC_ROUNDBOX = 7;
+inline constexpr int SCFIND_MATCHCASE = 4;
 
 inline constexpr int SC_FOLDLEVELBASE = 0x400;
 inline constexpr int SC_FOLDLEVELNUMBERMASK = 0xFFF;
@@ -150,19 +190,13 @@ inline constexpr int SC_MARK_BOXMINUSCONNECTED = 15;
 // brace highlighting.
 enum : unsigned {
     SCI_GETCHARAT = 2007,
-    SCI_GETANCHOR = 2009,
     SCI_REDO = 2011,
     SCI_SELECTALL = 2013,
     SCI_SETSAVEPOINT = 2014,
     SCI_CANREDO = 2016,
     SCI_GOTOLINE = 2024,
     SCI_GETCOLUMN = 2129,
-    SCI_GETLINEENDPOSITION = 2136,
-    SCI_GETSELECTIONSTART = 2143,
-    SCI_GETSELECTIONEND = 2145,
-    SCI_GETFIRSTVISIBLELINE = 2152,
     SCI_GETMODIFY = 2159,
-    SCI_SETSEL = 2160,
     SCI_SCROLLCARET = 2169,
     SCI_CANPASTE = 2173,
     SCI_CANUNDO = 2174,
@@ -182,13 +216,8 @@ enum : unsigned {
     SCI_GETSELECTIONEMPTY = 2650,
 };
 
-// Notifications of the caret and selection, and the zoom, and what SCN_UPDATEUI says was updated.
-enum : unsigned {
-    SCN_UPDATEUI = 2007,
-    SCN_ZOOM = 2018,
-};
-inline constexpr int SC_UPDATE_CONTENT = 0x1;
-inline constexpr int SC_UPDATE_SELECTION = 0x2;
+// The zoom changed.
+inline constexpr unsigned SCN_ZOOM = 2018;
 
 // The styles the component draws highlighted braces in (a matched pair, an unmatched one).
 inline constexpr int STYLE_BRACELIGHT = 34;

@@ -1,7 +1,9 @@
 /** @file scintilla_qt.cpp
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
- * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN, SCN_UPDATEUI, SCN_ZOOM
+ * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN
+ * [X] SCN_UPDATEUI: the text, the selection or the scrolling changed (find marks, status line,
+ *     brace highlighting); SCN_ZOOM (the line numbers' width)
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
  * [X] undo, redo, the clipboard and select all of the gadget (its kind's edit slot)
@@ -54,7 +56,42 @@ static_assert(int(SCI_BEGINUNDOACTION) == int(QsciScintillaBase::SCI_BEGINUNDOAC
 static_assert(SC_MOD_BEFOREINSERT == QsciScintillaBase::SC_MOD_BEFOREINSERT &&
               SC_MOD_BEFOREDELETE == QsciScintillaBase::SC_MOD_BEFOREDELETE &&
               SC_MODEVENTMASKALL == QsciScintillaBase::SC_MODEVENTMASKALL);
-static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011);
+static_assert(SCN_STYLENEEDED == 2000 && SCN_NEEDSHOWN == 2011 && SCN_UPDATEUI == 2007);
+static_assert(SC_UPDATE_CONTENT == QsciScintillaBase::SC_UPDATE_CONTENT &&
+              SC_UPDATE_SELECTION == QsciScintillaBase::SC_UPDATE_SELECTION &&
+              SC_UPDATE_V_SCROLL == QsciScintillaBase::SC_UPDATE_V_SCROLL &&
+              SC_UPDATE_H_SCROLL == QsciScintillaBase::SC_UPDATE_H_SCROLL);
+static_assert(int(SCI_GETANCHOR) == int(QsciScintillaBase::SCI_GETANCHOR) &&
+              int(SCI_GETSELECTIONSTART) == int(QsciScintillaBase::SCI_GETSELECTIONSTART) &&
+              int(SCI_GETSELECTIONEND) == int(QsciScintillaBase::SCI_GETSELECTIONEND) &&
+              int(SCI_SETSEL) == int(QsciScintillaBase::SCI_SETSEL) &&
+              int(SCI_GETSELTEXT) == int(QsciScintillaBase::SCI_GETSELTEXT) &&
+              int(SCI_GETFIRSTVISIBLELINE) == int(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) &&
+              int(SCI_DOCLINEFROMVISIBLE) == int(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE) &&
+              int(SCI_GETLINEENDPOSITION) == int(QsciScintillaBase::SCI_GETLINEENDPOSITION) &&
+              int(SCI_LINESCROLL) == int(QsciScintillaBase::SCI_LINESCROLL) &&
+              int(SCI_SCROLLRANGE) == int(QsciScintillaBase::SCI_SCROLLRANGE));
+static_assert(int(SCI_SETTARGETSTART) == int(QsciScintillaBase::SCI_SETTARGETSTART) &&
+              int(SCI_SETTARGETEND) == int(QsciScintillaBase::SCI_SETTARGETEND) &&
+              int(SCI_SETTARGETRANGE) == int(QsciScintillaBase::SCI_SETTARGETRANGE) &&
+              int(SCI_REPLACETARGET) == int(QsciScintillaBase::SCI_REPLACETARGET) &&
+              int(SCI_SEARCHINTARGET) == int(QsciScintillaBase::SCI_SEARCHINTARGET) &&
+              int(SCI_SETSEARCHFLAGS) == int(QsciScintillaBase::SCI_SETSEARCHFLAGS) &&
+              int(SCI_GETCHARACTERPOINTER) == int(QsciScintillaBase::SCI_GETCHARACTERPOINTER) &&
+              SCFIND_MATCHCASE == QsciScintillaBase::SCFIND_MATCHCASE);
+static_assert(int(SCI_INDICSETSTYLE) == int(QsciScintillaBase::SCI_INDICSETSTYLE) &&
+              int(SCI_INDICSETFORE) == int(QsciScintillaBase::SCI_INDICSETFORE) &&
+              int(SCI_SETINDICATORCURRENT) == int(QsciScintillaBase::SCI_SETINDICATORCURRENT) &&
+              int(SCI_SETINDICATORVALUE) == int(QsciScintillaBase::SCI_SETINDICATORVALUE) &&
+              int(SCI_INDICATORFILLRANGE) == int(QsciScintillaBase::SCI_INDICATORFILLRANGE) &&
+              int(SCI_INDICATORCLEARRANGE) == int(QsciScintillaBase::SCI_INDICATORCLEARRANGE) &&
+              int(SCI_INDICATORVALUEAT) == int(QsciScintillaBase::SCI_INDICATORVALUEAT) &&
+              int(SCI_INDICATORSTART) == int(QsciScintillaBase::SCI_INDICATORSTART) &&
+              int(SCI_INDICATOREND) == int(QsciScintillaBase::SCI_INDICATOREND) &&
+              int(SCI_INDICSETUNDER) == int(QsciScintillaBase::SCI_INDICSETUNDER) &&
+              int(SCI_INDICSETALPHA) == int(QsciScintillaBase::SCI_INDICSETALPHA) &&
+              int(SCI_INDICSETOUTLINEALPHA) == int(QsciScintillaBase::SCI_INDICSETOUTLINEALPHA) &&
+              INDIC_ROUNDBOX == QsciScintillaBase::INDIC_ROUNDBOX);
 static_assert(int(SCI_GETSELECTIONEMPTY) == int(QsciScintillaBase::SCI_GETSELECTIONEMPTY) &&
               int(SCI_COUNTCHARACTERS) == int(QsciScintillaBase::SCI_COUNTCHARACTERS) &&
               int(SCI_SETFIRSTVISIBLELINE) == int(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE) &&
@@ -62,8 +99,7 @@ static_assert(int(SCI_GETSELECTIONEMPTY) == int(QsciScintillaBase::SCI_GETSELECT
               int(SCI_GETZOOM) == int(QsciScintillaBase::SCI_GETZOOM) &&
               int(SCI_BRACEBADLIGHT) == int(QsciScintillaBase::SCI_BRACEBADLIGHT) &&
               int(SCI_ENSUREVISIBLEENFORCEPOLICY) == int(QsciScintillaBase::SCI_ENSUREVISIBLEENFORCEPOLICY));
-static_assert(SC_UPDATE_SELECTION == QsciScintillaBase::SC_UPDATE_SELECTION &&
-              STYLE_BRACEBAD == QsciScintillaBase::STYLE_BRACEBAD);
+static_assert(STYLE_BRACEBAD == QsciScintillaBase::STYLE_BRACEBAD);
 static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
 static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
@@ -145,12 +181,6 @@ void deliver_code(ComponentWidget* widget, unsigned code) {
 }
 
 void connect_notifications(ComponentWidget* widget) {
-    QObject::connect(widget, &QsciScintillaBase::SCN_UPDATEUI, widget, [widget](int updated) {
-        SCNotification n{};
-        n.nmhdr.code = SCN_UPDATEUI;
-        n.updated = updated;
-        deliver(widget, n);
-    });
     QObject::connect(widget, &QsciScintillaBase::SCN_ZOOM, widget, [widget] { deliver_code(widget, SCN_ZOOM); });
     QObject::connect(widget, &QsciScintillaBase::SCN_STYLENEEDED, widget, [widget](int position) {
         SCNotification n{};
@@ -192,6 +222,12 @@ void connect_notifications(ComponentWidget* widget) {
                          n.margin = margin;
                          deliver(widget, n);
                      });
+    QObject::connect(widget, &QsciScintillaBase::SCN_UPDATEUI, widget, [widget](int updated) {
+        SCNotification n{};
+        n.nmhdr.code = SCN_UPDATEUI;
+        n.updated = updated;
+        deliver(widget, n);
+    });
     QObject::connect(widget, &QsciScintillaBase::SCN_NEEDSHOWN, widget, [widget](int position, int length) {
         SCNotification n{};
         n.nmhdr.code = SCN_NEEDSHOWN;

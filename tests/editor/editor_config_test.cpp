@@ -1,6 +1,8 @@
 // Editor creation and configuration: the creation messages, the line-number margin, colours,
 // fonts, margins, tabs, options, line stylers, and the whole text in and out.
 #include <Qsci/qsciscintillabase.h>
+#include <QApplication>
+#include <functional>
 
 #include "editor/editor_internal.h"
 #include "editor_support.h"
@@ -301,9 +303,11 @@ namespace {
 
 std::vector<unsigned> owner_codes;
 int owner_saw_margin = -1;
+int owner_updates = 0;  // the SC_UPDATE_* flags of every SCN_UPDATEUI seen
 std::intptr_t owner_callback(ObjectNumber gadget, const SCNotification* notification) {
     EXPECT_EQ(gadget, kEditor);
     owner_codes.push_back(notification->nmhdr.code);
+    if (notification->nmhdr.code == SCN_UPDATEUI) owner_updates |= notification->updated;
     // The editor has done its own handling first: the margin already fits the line count.
     if (notification->nmhdr.code == SCN_MODIFIED && notification->linesAdded != 0)
         owner_saw_margin = static_cast<int>(scintilla_send(gadget, SCI_GETMARGINWIDTHN, 0));
@@ -339,6 +343,29 @@ TEST_F(Notifications, TheOwnersCallbackFollowsTheEditorsOwnHandling) {
     EXPECT_EQ(owner_codes.size(), 1u);
     EXPECT_EQ(record->kind_table->parent_message, scintilla_notify_hook);
     EXPECT_EQ(record->kind_table->kind, GADGET_KIND_CODE_EDITOR);
+}
+
+TEST_F(Notifications, TheOwnerHearsWhenTheTextTheSelectionOrTheScrollingChanged) {
+    ASSERT_NE(code_editor_create(kEditor, 0, 0, 400, 300, owner_callback, EDITOR_LINE_NUMBERS), 0);
+    widget()->window()->show();
+    QApplication::processEvents();
+    std::string text;
+    for (int line = 0; line < 200; ++line) text += "line\n";
+    struct Step {
+        std::function<void()> act;
+        int update;
+    };
+    const Step steps[] = {
+        {[&] { set_utf8(text); }, SC_UPDATE_CONTENT},
+        {[&] { send(SCI_SETSEL, 5, 9); }, SC_UPDATE_SELECTION},
+        {[&] { send(SCI_LINESCROLL, 0, 50); }, SC_UPDATE_V_SCROLL},
+    };
+    for (const Step& step : steps) {
+        owner_updates = 0;
+        step.act();
+        QApplication::processEvents();
+        EXPECT_TRUE(owner_updates & step.update) << step.update;
+    }
 }
 
 TEST_F(Notifications, StylingRequestsStyleFromTheLineAboveTheFirstUnstyledOne) {

@@ -1,0 +1,416 @@
+// Find and replace on real JavaScript (typescript.js) in the real application's code editor,
+// each figure beside an anchor measured in the same run:
+//   - counting every match of a common word through the find glue, against a memmem count of
+//     the same bytes and against a loop of the component's own SCI_SEARCHINTARGET;
+//   - counting every match of regular expressions, against a bare PCRE2 JIT match loop;
+//   - Replace All of the word, against building the replaced text in a std::string and putting it
+//     in with one SCI_REPLACETARGET over the whole text; one undo must bring the old text back;
+//   - typing with the word's matches marked, against typing with find closed (the application's
+//     loop drives the count as find.h says; keys as in the recovery benchmark);
+//   - `(a|b)+` on a line of 10,000 and of 1,000,000 characters: an outcome, never a crash.
+// The anchors call PCRE2 and the component directly: they are what the editor's searching is
+// measured against, not part of it.
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include "app/application.h"
+#include "editor/code_editor.h"
+#include "editor/find.h"
+#include "editor/scintilla.h"
+#include "editor/search.h"
+#include "runtime/core/strings.h"
+#include "runtime/ui/gadget.h"
+
+#include <Qsci/qsciscintillabase.h>
+
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Sci = QsciScintillaBase;
+constexpr int REPEATS = 9;
+constexpr int BLOCKS_PER_MODE = 8;
+const char* const WORD = "node";
+const char* const REPLACEMENT = "vertex";
+const char* const REGEXES[] = {"function\\s+(\\w+)", "\\w+Kind\\.\\w+"};
+
+double ms_between(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// CPU time of this thread: what the work itself costs, apart from the rest of a busy machine.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// Pieces of work measured in turns, so that the machine's ups and downs fall on each alike: the
+// median CPU time of each, and what each counted.
+struct Timed {
+    std::function<std::size_t()> work;
+    double median_ms = 0;
+    std::size_t result = 0;
+};
+
+void measure_in_turns(std::vector<Timed*> works) {
+    std::vector<std::vector<double>> times(works.size());
+    for (int round = 0; round < REPEATS; ++round)
+        for (std::size_t i = 0; i < works.size(); ++i) {
+            const double start = thread_cpu_ms();
+            works[i]->result = works[i]->work();
+            times[i].push_back(thread_cpu_ms() - start);
+        }
+    for (std::size_t i = 0; i < works.size(); ++i) {
+        std::sort(times[i].begin(), times[i].end());
+        works[i]->median_ms = times[i][times[i].size() / 2];
+    }
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
+    return values[std::min(index, values.size() - 1)];
+}
+
+std::intptr_t send(unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
+    return scintilla_send(GADGET_CODE, message, static_cast<std::uintptr_t>(wparam), lparam);
+}
+
+void set_code(const std::string& text) {
+    std::int32_t at = temp_position();
+    code_editor_set_text(GADGET_CODE,
+                         string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, at), 1);
+    temp_reset(at);
+}
+
+std::string code_bytes() {
+    const auto* bytes = reinterpret_cast<const char*>(send(SCI_GETCHARACTERPOINTER));
+    return std::string(bytes, static_cast<std::size_t>(send(SCI_GETLENGTH)));
+}
+
+// An edit in the middle leaves the component's gap there, as typing does.
+void gap_to_middle() {
+    const std::intptr_t middle = send(SCI_GETLENGTH) / 2;
+    send(SCI_INSERTTEXT, middle, reinterpret_cast<std::intptr_t>(" "));
+    send(SCI_DELETERANGE, middle, 1);
+}
+
+// Sets the query (from a closed bar unless `fresh` is false) and lets the count finish, as the
+// application's loop would.
+FindReport find_all(const FindQuery& query, bool fresh = true) {
+    if (fresh) find_close(GADGET_CODE);
+    FindReport report = find_set_query(GADGET_CODE, query);
+    while (find_wait_time(GADGET_CODE) == 0)
+        if (find_tick(GADGET_CODE)) break;
+    return find_report(GADGET_CODE);
+}
+
+std::size_t memmem_count(const std::string& text, const char* word) {
+    std::size_t count = 0;
+    const std::size_t length = std::strlen(word);
+    for (const char* at = text.data();
+         (at = static_cast<const char*>(memmem(at, text.data() + text.size() - at, word, length))); at += length)
+        ++count;
+    return count;
+}
+
+std::size_t component_search_count(const char* word) {
+    auto* widget = static_cast<Sci*>(scintilla_widget(GADGET_CODE));
+    const long length = widget->SendScintilla(Sci::SCI_GETLENGTH);
+    widget->SendScintilla(Sci::SCI_SETSEARCHFLAGS, Sci::SCFIND_MATCHCASE);
+    std::size_t count = 0;
+    for (long from = 0;; ++count) {
+        widget->SendScintilla(Sci::SCI_SETTARGETRANGE, from, length);
+        if (widget->SendScintilla(Sci::SCI_SEARCHINTARGET, std::strlen(word), word) < 0) break;
+        from = widget->SendScintilla(Sci::SCI_GETTARGETEND);
+    }
+    return count;
+}
+
+// The bare engine: the same options as the editor's, one JIT match after the other.
+struct BarePcre2 {
+    pcre2_code* code = nullptr;
+    pcre2_match_data* data = nullptr;
+    explicit BarePcre2(const char* pattern) {
+        pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+        pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
+                             PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_MULTILINE, &error, &offset, context);
+        pcre2_compile_context_free(context);
+        pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+        data = pcre2_match_data_create_from_pattern(code, nullptr);
+    }
+    ~BarePcre2() {
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+    }
+    std::size_t count(const std::string& text) const {
+        std::size_t count = 0;
+        PCRE2_SIZE from = 0;
+        const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
+        while (pcre2_jit_match(code, subject, text.size(), from, 0, data, nullptr) > 0) {
+            const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
+            from = ovector[1] > ovector[0] ? ovector[1] : ovector[1] + 1;
+            ++count;
+        }
+        return count;
+    }
+};
+
+// Sets the query once (compiling it is not searching), then times finding every match again.
+std::function<std::size_t()> find_every_match(const FindQuery& query) {
+    find_all(query);
+    return [query] { return static_cast<std::size_t>(find_all(query, false).total); };
+}
+
+void literal_find(const std::string& text) {
+    std::printf("literal find, every match of \"%s\" (match case), median CPU time of %d runs in turns:\n", WORD,
+                REPEATS);
+    FindQuery query;
+    query.pattern = WORD;
+    query.match_case = true;
+    const SearchPattern pattern(WORD, {true, false, false});
+    Timed ours{find_every_match(query)};
+    Timed engine{[&] {
+        std::size_t n = 0;
+        search_count(pattern, SearchText{text, {}, true}, &n);
+        return n;
+    }};
+    Timed anchor{[&] { return memmem_count(text, WORD); }};
+    Timed component{[] { return component_search_count(WORD); }};
+    measure_in_turns({&ours, &engine, &anchor, &component});
+    std::printf("  find glue on the component's two pieces: %zu matches in %.2f ms\n", ours.result, ours.median_ms);
+    std::printf("  search engine on one buffer:             %zu matches in %.2f ms\n", engine.result, engine.median_ms);
+    std::printf("  anchor, memmem count:                    %zu matches in %.2f ms\n", anchor.result, anchor.median_ms);
+    std::printf("  anchor, SCI_SEARCHINTARGET loop:         %zu matches in %.2f ms\n", component.result,
+                component.median_ms);
+    std::printf("  ratio find/memmem %.2fx (target at most 1.5x); SCI_SEARCHINTARGET/find %.1fx (target at least 5x)\n",
+                ours.median_ms / anchor.median_ms, component.median_ms / ours.median_ms);
+    if (ours.result != anchor.result || component.result != anchor.result) std::printf("  MISMATCH of the counts\n");
+    find_close(GADGET_CODE);
+}
+
+void regex_find(const std::string& text) {
+    for (const char* regex : REGEXES) {
+        std::printf("regular expression %s, every match, median CPU time of %d runs in turns:\n", regex, REPEATS);
+        FindQuery query;
+        query.pattern = regex;
+        query.match_case = true;
+        query.regex = true;
+        const SearchPattern pattern(regex, {true, false, true});
+        const BarePcre2 bare(regex);
+        Timed ours{find_every_match(query)};
+        Timed engine{[&] {
+            std::size_t n = 0;
+            search_count(pattern, SearchText{text, {}, true}, &n);
+            return n;
+        }};
+        Timed anchor{[&] { return bare.count(text); }};
+        measure_in_turns({&ours, &engine, &anchor});
+        std::printf("  find glue: %zu matches in %.2f ms; search engine on one buffer: %zu in %.2f ms\n", ours.result,
+                    ours.median_ms, engine.result, engine.median_ms);
+        std::printf("  anchor, bare PCRE2 JIT loop: %zu in %.2f ms; ratio find/bare %.2fx (target at most 1.5x)%s\n",
+                    anchor.result, anchor.median_ms, ours.median_ms / anchor.median_ms,
+                    ours.result == anchor.result ? "" : "; MISMATCH of the counts");
+        find_close(GADGET_CODE);
+    }
+}
+
+// The anchor of Replace All: the replaced text built in a std::string, put in with one message.
+std::size_t replace_by_hand(const char* word, const char* replacement) {
+    const std::string text = code_bytes();
+    std::string replaced;
+    replaced.reserve(text.size() + text.size() / 8);
+    const std::size_t length = std::strlen(word);
+    std::size_t count = 0, copied = 0;
+    for (std::size_t at = 0; (at = text.find(word, at, length)) != std::string::npos; at += length, ++count) {
+        replaced.append(text, copied, at - copied);
+        replaced += replacement;
+        copied = at + length;
+    }
+    replaced.append(text, copied);
+    send(SCI_BEGINUNDOACTION);
+    send(SCI_SETTARGETRANGE, 0, static_cast<std::intptr_t>(text.size()));
+    send(SCI_REPLACETARGET, static_cast<std::intptr_t>(replaced.size()),
+         reinterpret_cast<std::intptr_t>(replaced.data()));
+    send(SCI_ENDUNDOACTION);
+    return count;
+}
+
+void replace_all(const std::string& text) {
+    std::printf("Replace All of \"%s\" with \"%s\", one undo after each:\n", WORD, REPLACEMENT);
+    FindQuery query;
+    query.pattern = WORD;
+    query.match_case = true;
+    std::vector<double> ours_ms, anchor_ms;
+    std::size_t ours = 0, anchor = 0;
+    bool undone = true;
+    for (int i = 0; i < REPEATS; ++i) {
+        find_all(query);
+        gap_to_middle();
+        Clock::time_point start = Clock::now();
+        ours = static_cast<std::size_t>(find_replace_all(GADGET_CODE, REPLACEMENT).replaced);
+        ours_ms.push_back(ms_between(start, Clock::now()));
+        find_close(GADGET_CODE);
+        send(SCI_UNDO);
+        undone = undone && code_bytes() == text;
+        gap_to_middle();
+        start = Clock::now();
+        anchor = replace_by_hand(WORD, REPLACEMENT);
+        anchor_ms.push_back(ms_between(start, Clock::now()));
+        send(SCI_UNDO);
+        undone = undone && code_bytes() == text;
+    }
+    const double ours_median = percentile(ours_ms, 0.5), anchor_median = percentile(anchor_ms, 0.5);
+    std::printf("  find glue: %zu replaced in %.2f ms; anchor, std::string and one SCI_REPLACETARGET: %zu in %.2f ms\n",
+                ours, ours_median, anchor, anchor_median);
+    std::printf("  ratio %.2fx (target at most 2x); one undo brought the old text back every time: %s\n",
+                ours_median / anchor_median, undone ? "yes" : "NO");
+}
+
+// Runs the application's own loop, and find's count as find.h says, until the moment comes.
+void run_loop_until(Clock::time_point moment) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - Clock::now()).count();
+        if (left <= 0) return;
+        int wait = find_wait_time(GADGET_CODE);
+        if (wait < 0 || wait > left) wait = static_cast<int>(left);
+        application_step(wait);
+        find_tick(GADGET_CODE);
+    }
+}
+
+struct Typing {
+    std::vector<double> latencies;
+    int overrun = 0;
+};
+
+// A key at each place, `interval` apart, as in the recovery benchmark: from the moment a key is
+// due to the repainted screen.
+void type_block(Sci* editor, const std::vector<long>& places, int interval, Typing& typing) {
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
+    for (long place : places) {
+        editor->SendScintilla(Sci::SCI_GOTOPOS, static_cast<unsigned long>(place));
+        editor->viewport()->repaint();
+        if (Clock::now() > due) {
+            ++typing.overrun;
+            due = Clock::now();
+        }
+        run_loop_until(due);
+        QTest::keyClick(editor, 'x');
+        editor->viewport()->repaint();
+        typing.latencies.push_back(ms_between(due, Clock::now()));
+        editor->SendScintilla(Sci::SCI_AUTOCCANCEL);
+        due += std::chrono::milliseconds(interval);
+    }
+}
+
+void typing(const std::string& text, int keys, int interval) {
+    std::printf("typing at random places, %d keys per mode %d ms apart, modes alternating in %d blocks:\n", keys,
+                interval, BLOCKS_PER_MODE);
+    auto* editor = static_cast<Sci*>(scintilla_widget(GADGET_CODE));
+    std::mt19937 random(4242);
+    const int per_block = keys / BLOCKS_PER_MODE;
+    auto random_places = [&] {
+        std::vector<long> places;
+        for (int i = 0; i < per_block; ++i) places.push_back(static_cast<long>(random() % text.size()));
+        return places;
+    };
+    FindQuery query;
+    query.pattern = WORD;
+    Typing warm_up, off, on;
+    type_block(editor, random_places(), interval, warm_up);
+    for (int block = 0; block < BLOCKS_PER_MODE; ++block) {
+        const std::vector<long> places = random_places();
+        const bool on_first = block % 2 == 1;
+        if (!on_first) type_block(editor, places, interval, off);
+        find_set_query(GADGET_CODE, query);
+        type_block(editor, places, interval, on);
+        find_close(GADGET_CODE);
+        if (on_first) type_block(editor, places, interval, off);
+    }
+    for (const auto& [name, figures] : {std::pair{"find closed", &off}, std::pair{"\"node\" marked", &on}})
+        std::printf("  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys\n", name,
+                    percentile(figures->latencies, 0.5), percentile(figures->latencies, 0.99),
+                    percentile(figures->latencies, 1.0), figures->latencies.size());
+    std::printf("  ratio marked/closed: p50 %.3fx, p99 %.3fx (target: p99 at most 1.2x)\n",
+                percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5),
+                percentile(on.latencies, 0.99) / percentile(off.latencies, 0.99));
+    if ((off.overrun + on.overrun) * 10 > keys * 2)
+        std::printf("  note: %d keys came late after the caret moves (a busy machine); raise INTERVAL\n",
+                    off.overrun + on.overrun);
+}
+
+void long_lines() {
+    std::printf("(a|b)+ on one long line of a and b:\n");
+    std::mt19937 random(7);
+    for (std::size_t length : {std::size_t{10'000}, std::size_t{1'000'000}}) {
+        std::string line(length, 'a');
+        for (char& c : line)
+            if (random() % 2) c = 'b';
+        set_code(line + "\r\n");
+        FindQuery query;
+        query.pattern = "(a|b)+";
+        query.regex = true;
+        const Clock::time_point start = Clock::now();
+        const FindReport report = find_all(query);
+        std::printf("  %zu characters: \"%s\" in %.1f ms\n", length, find_status_text(report).c_str(),
+                    ms_between(start, Clock::now()));
+        find_close(GADGET_CODE);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s file.js [keys per mode] [interval ms]\n", argv[0]);
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.empty()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+    int keys = argc > 2 ? std::atoi(argv[2]) : 320;
+    if (keys > 0) keys = std::max(BLOCKS_PER_MODE, keys);
+    const int interval = argc > 3 ? std::max(1, std::atoi(argv[3])) : 400;
+
+    application_start();
+    set_code(text);
+    code_editor_restyle_lines(GADGET_CODE, 0, -1, -1);
+    // The component holds the text with CR LF line ends, as the editor keeps them.
+    const std::string code = code_bytes();
+    auto* editor = static_cast<Sci*>(scintilla_widget(GADGET_CODE));
+    editor->setFocus();
+    QApplication::processEvents();
+    std::printf("file: %s (%zu bytes in the editor)\n", argv[1], code.size());
+
+    gap_to_middle();
+    literal_find(code);
+    regex_find(code);
+    replace_all(code);
+    if (keys > 0) typing(code, keys, interval);
+    long_lines();
+    application_end();
+    return 0;
+}

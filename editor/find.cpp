@@ -1,0 +1,676 @@
+/** @file find.cpp
+ * Find and replace in a code editor (find.h): the query, moves with wrap-around, replacing, the
+ * lazy count of every match and the marks of the matches on screen, over the component's own
+ * bytes on both sides of its gap. */
+#include "editor/find.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "editor/editor_internal.h"
+#include "editor/search.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Counting waits for this much quiet after a change of the text, then runs in slices of at most
+// COUNT_SLICE_MS each (a query counts one slice at once), each cut every COUNT_SLICE_BYTES.
+constexpr int COUNT_PAUSE_MS = 300;
+constexpr double COUNT_SLICE_MS = 4.0;
+constexpr std::intptr_t COUNT_SLICE_BYTES = 256 * 1024;
+// How often a slice looks at the clock while matches come quickly.
+constexpr std::intptr_t MATCHES_BETWEEN_CLOCK_READS = 1024;
+// The matches whose places are kept for "3 of 120"; beyond them, matches are only counted.
+constexpr std::size_t KEPT_MATCHES = std::size_t{1} << 21;
+// Find previous looks back this far first, then twice as far each time.
+constexpr std::intptr_t PREVIOUS_FIRST_LOOK = 64 * 1024;
+// The most text marked at once (a very long line shows only a part of itself).
+constexpr std::intptr_t MARK_BYTES = 1 << 20;
+constexpr int MARK_ALPHA = 90;
+constexpr int MARK_OUTLINE_ALPHA = 200;
+
+struct Span {
+    std::intptr_t start;
+    std::intptr_t end;
+    bool operator==(const Span&) const = default;
+};
+
+enum class Count { IDLE, WAITING, RUNNING, DONE, FAILED };
+
+// The outcome of one move.
+struct Move {
+    SearchStatus status = SearchStatus::NO_MATCH;
+    Span match{0, 0};
+    bool wrapped = false;
+};
+
+}  // namespace
+
+struct FindState {
+    bool active = false;
+    int colour = FIND_HIGHLIGHT_COLOUR;
+    FindQuery query;
+    std::unique_ptr<SearchPattern> pattern;
+    FindOutcome outcome = FIND_NONE;
+    bool wrapped = false;
+    std::intptr_t replaced = -1;
+    // The searched range: what was selected when "in selection" was turned on, or all the text.
+    bool scoped = false;
+    std::intptr_t scope_start = 0;
+    std::intptr_t scope_end = 0;
+    // Where incremental search starts, and the selection that this search left: a selection
+    // moved by other means starts the next query where it is now.
+    std::intptr_t anchor = 0;
+    std::intptr_t left_start = -1;
+    std::intptr_t left_end = -1;
+
+    // The count: matches so far, the first of them kept, and where the next slice goes on.
+    Count count = Count::IDLE;
+    Clock::time_point changed_at;
+    std::intptr_t counted = 0;
+    std::vector<Span> matches;
+    std::intptr_t resume = 0;
+    bool resume_not_empty = false;
+    std::intptr_t cut = 0;
+
+    // The lines whose marks are up to date (none while marked_first > marked_last).
+    bool marks_stale = true;
+    std::intptr_t marked_first = 0;
+    std::intptr_t marked_last = -1;
+    std::intptr_t marked_start = 0;
+    std::intptr_t marked_end = 0;
+};
+
+namespace {
+
+std::intptr_t send(ObjectNumber gadget, unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
+    return scintilla_send(gadget, message, static_cast<std::uintptr_t>(wparam), lparam);
+}
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+FindState* state_of(ObjectNumber gadget) {
+    EditorRecord* record = editor_record_of(gadget);
+    return record ? record->find : nullptr;
+}
+
+void configure_indicator(ObjectNumber gadget, int colour) {
+    send(gadget, SCI_INDICSETSTYLE, FIND_INDICATOR, INDIC_ROUNDBOX);
+    send(gadget, SCI_INDICSETFORE, FIND_INDICATOR, colour);
+    send(gadget, SCI_INDICSETALPHA, FIND_INDICATOR, MARK_ALPHA);
+    send(gadget, SCI_INDICSETOUTLINEALPHA, FIND_INDICATOR, MARK_OUTLINE_ALPHA);
+    send(gadget, SCI_INDICSETUNDER, FIND_INDICATOR, 1);
+}
+
+FindState* ensure_state(ObjectNumber gadget) {
+    EditorRecord* record = editor_record_of(gadget);
+    if (!record) return nullptr;
+    if (!record->find) {
+        record->find = new FindState;
+        configure_indicator(gadget, record->find->colour);
+    }
+    return record->find;
+}
+
+Span selection(ObjectNumber gadget) { return {send(gadget, SCI_GETSELECTIONSTART), send(gadget, SCI_GETSELECTIONEND)}; }
+
+Span scope(ObjectNumber gadget, const FindState& state) {
+    if (state.scoped) return {state.scope_start, state.scope_end};
+    return {0, send(gadget, SCI_GETLENGTH)};
+}
+
+// The component's bytes [start, end) as the pieces before and after its gap: asking for a range
+// that does not cross the gap leaves the gap where it is (moving it costs the next keystroke).
+SearchText component_text(ObjectNumber gadget, std::intptr_t start, std::intptr_t end, bool complete = true) {
+    auto piece = [gadget](std::intptr_t from, std::intptr_t to) -> std::string_view {
+        if (to <= from) return {};
+        const auto* bytes = reinterpret_cast<const char*>(send(gadget, SCI_GETRANGEPOINTER, from, to - from));
+        return bytes ? std::string_view(bytes, static_cast<std::size_t>(to - from)) : std::string_view();
+    };
+    const std::intptr_t gap = send(gadget, SCI_GETGAPPOSITION);
+    if (gap <= start || gap >= end) return {piece(start, end), {}, complete};
+    return {piece(start, gap), piece(gap, end), complete};
+}
+
+// The searched range for a scan through all of it. The regular-expression engine scans one
+// piece faster than two: the gap then goes to the end of the text, which costs the next
+// keystroke a move back, once, after a pause.
+SearchText scan_text(ObjectNumber gadget, const FindState& state, const Span& range) {
+    const std::intptr_t gap = send(gadget, SCI_GETGAPPOSITION);
+    if (state.pattern->prefers_one_piece() && gap > range.start && gap < range.end)
+        send(gadget, SCI_GETCHARACTERPOINTER);
+    return component_text(gadget, range.start, range.end);
+}
+
+bool is_continuation(const SearchText& text, std::size_t offset) {
+    return offset < text.size() && (static_cast<unsigned char>(text.at(offset)) & 0xC0) == 0x80;
+}
+
+// --- Moves ---------------------------------------------------------------------------------------
+
+// The first match at or after `from` in the searched range; else, round the end, the first one.
+Move search_forward(ObjectNumber gadget, const FindState& state, std::intptr_t from, bool not_empty) {
+    const Span range = scope(gadget, state);
+    const SearchText text = component_text(gadget, range.start, range.end);
+    if (from < range.start) {
+        from = range.start;
+        not_empty = false;
+    }
+    Move move;
+    if (from <= range.end) {
+        SearchScanner scanner(*state.pattern, text, static_cast<std::size_t>(from - range.start), not_empty);
+        move.status = scanner.next();
+        move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
+                      range.start + static_cast<std::intptr_t>(scanner.end())};
+        if (move.status != SearchStatus::NO_MATCH) return move;
+    }
+    SearchScanner scanner(*state.pattern, text, 0);
+    move.status = scanner.next();
+    move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
+                  range.start + static_cast<std::intptr_t>(scanner.end())};
+    move.wrapped = move.status == SearchStatus::MATCH;
+    return move;
+}
+
+// The last match that starts before `limit`, looking back from it a growing distance.
+Move last_match_before(ObjectNumber gadget, const FindState& state, std::intptr_t limit) {
+    const Span range = scope(gadget, state);
+    const SearchText whole = component_text(gadget, range.start, range.end);
+    const auto before = static_cast<std::size_t>(std::min(limit, range.end) - range.start);
+    const std::size_t start_limit = limit > range.end ? SEARCH_ANYWHERE : before;
+    Move move;
+    for (auto look = static_cast<std::size_t>(PREVIOUS_FIRST_LOOK);; look *= 2) {
+        std::size_t low = before > look ? before - look : 0;
+        while (low > 0 && is_continuation(whole, low)) --low;
+        bool found = false;
+        SearchScanner scanner(*state.pattern, whole, low, false, start_limit);
+        SearchStatus status;
+        while ((status = scanner.next()) == SearchStatus::MATCH) {
+            move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
+                          range.start + static_cast<std::intptr_t>(scanner.end())};
+            found = true;
+        }
+        if (status == SearchStatus::TOO_COMPLEX) {
+            move.status = status;
+            return move;
+        }
+        if (found || low == 0) {
+            move.status = found ? SearchStatus::MATCH : SearchStatus::NO_MATCH;
+            return move;
+        }
+    }
+}
+
+// The last match before `limit`, from the count when it has every match in hand.
+Move counted_match_before(const FindState& state, std::intptr_t limit) {
+    Move move;
+    auto after = std::lower_bound(state.matches.begin(), state.matches.end(), limit,
+                                  [](const Span& match, std::intptr_t at) { return match.start < at; });
+    if (after != state.matches.begin()) {
+        move.status = SearchStatus::MATCH;
+        move.match = *std::prev(after);
+    }
+    return move;
+}
+
+// The last match that starts before `before`; else, round the start, the last one of all.
+Move search_backward(ObjectNumber gadget, const FindState& state, std::intptr_t before) {
+    const bool counted = state.count == Count::DONE && static_cast<std::size_t>(state.counted) == state.matches.size();
+    const std::intptr_t end = scope(gadget, state).end;
+    Move move = counted ? counted_match_before(state, before) : last_match_before(gadget, state, before);
+    if (move.status != SearchStatus::NO_MATCH) return move;
+    move = counted ? counted_match_before(state, end + 1) : last_match_before(gadget, state, end + 1);
+    move.wrapped = move.status == SearchStatus::MATCH;
+    return move;
+}
+
+void show_match(ObjectNumber gadget, const Span& match) {
+    const std::intptr_t first = send(gadget, SCI_LINEFROMPOSITION, match.start);
+    const std::intptr_t last = send(gadget, SCI_LINEFROMPOSITION, match.end);
+    for (std::intptr_t line = first; line <= last; ++line) send(gadget, SCI_ENSUREVISIBLE, line);
+    send(gadget, SCI_SETSEL, match.start, match.end);
+    send(gadget, SCI_SCROLLRANGE, match.end, match.start);
+}
+
+void apply(ObjectNumber gadget, FindState& state, const Move& move) {
+    state.wrapped = move.wrapped;
+    const Span selected = selection(gadget);
+    switch (move.status) {
+    case SearchStatus::MATCH:
+        show_match(gadget, move.match);
+        state.anchor = move.match.start;
+        state.outcome = FIND_FOUND;
+        break;
+    case SearchStatus::TOO_COMPLEX:
+        state.outcome = FIND_TOO_COMPLEX;
+        break;
+    default:
+        state.outcome = FIND_NO_MATCH;
+        break;
+    }
+    state.left_start = move.status == SearchStatus::MATCH ? move.match.start : selected.start;
+    state.left_end = move.status == SearchStatus::MATCH ? move.match.end : selected.end;
+}
+
+// --- The count -----------------------------------------------------------------------------------
+
+void count_restart(ObjectNumber gadget, FindState& state) {
+    state.matches.clear();
+    state.counted = 0;
+    state.resume = state.cut = scope(gadget, state).start;
+    state.resume_not_empty = false;
+    state.count = Count::RUNNING;
+}
+
+// Counts on for at most `budget_ms`; true once the count is over.
+bool count_slice(ObjectNumber gadget, FindState& state, double budget_ms) {
+    if (state.count != Count::RUNNING) return false;
+    const Clock::time_point start = Clock::now();
+    const Span range = scope(gadget, state);
+    const SearchText whole = scan_text(gadget, state, range);
+    for (;;) {
+        // Each slice seeks the matches that start before its limit; they may end beyond it.
+        state.cut = std::min(range.end, std::max(state.cut, state.resume) + COUNT_SLICE_BYTES);
+        const std::size_t start_limit =
+            state.cut == range.end ? SEARCH_ANYWHERE : static_cast<std::size_t>(state.cut - range.start);
+        SearchScanner scanner(*state.pattern, whole, static_cast<std::size_t>(state.resume - range.start),
+                              state.resume_not_empty, start_limit);
+        SearchStatus status;
+        while ((status = scanner.next()) == SearchStatus::MATCH) {
+            const Span match{range.start + static_cast<std::intptr_t>(scanner.start()),
+                             range.start + static_cast<std::intptr_t>(scanner.end())};
+            if (state.matches.size() < KEPT_MATCHES) state.matches.push_back(match);
+            if (++state.counted % MATCHES_BETWEEN_CLOCK_READS == 0 && ms_since(start) > budget_ms) {
+                state.resume = match.end;
+                state.resume_not_empty = match.start == match.end;
+                return false;
+            }
+        }
+        if (status != SearchStatus::INCOMPLETE) {
+            state.count = status == SearchStatus::TOO_COMPLEX ? Count::FAILED : Count::DONE;
+            return true;
+        }
+        state.resume = range.start + static_cast<std::intptr_t>(scanner.resume_from());
+        state.resume_not_empty = scanner.resume_not_empty();
+        if (ms_since(start) > budget_ms) return false;
+    }
+}
+
+// The selection's number among the counted matches, from 1; 0 when it is none of them.
+std::intptr_t selected_match_number(ObjectNumber gadget, const FindState& state) {
+    const Span selected = selection(gadget);
+    auto at = std::lower_bound(state.matches.begin(), state.matches.end(), selected.start,
+                               [](const Span& match, std::intptr_t start) { return match.start < start; });
+    if (at == state.matches.end() || !(*at == selected)) return 0;
+    return (at - state.matches.begin()) + 1;
+}
+
+// --- The marks -----------------------------------------------------------------------------------
+
+void clear_marks_between(ObjectNumber gadget, std::intptr_t start, std::intptr_t end) {
+    if (end <= start) return;
+    send(gadget, SCI_SETINDICATORCURRENT, FIND_INDICATOR);
+    send(gadget, SCI_INDICATORCLEARRANGE, start, end - start);
+}
+
+void clear_marks(ObjectNumber gadget, FindState& state) {
+    clear_marks_between(gadget, 0, send(gadget, SCI_GETLENGTH));
+    state.marked_first = 0;
+    state.marked_last = -1;
+    state.marked_start = state.marked_end = 0;
+}
+
+// The marks the component holds between start and end, one span per run.
+std::vector<Span> marks_between(ObjectNumber gadget, std::intptr_t start, std::intptr_t end) {
+    std::vector<Span> marks;
+    for (std::intptr_t at = start; at < end;) {
+        const std::intptr_t run_end = std::max(at + 1, send(gadget, SCI_INDICATOREND, FIND_INDICATOR, at));
+        if (send(gadget, SCI_INDICATORVALUEAT, FIND_INDICATOR, at) != 0) marks.push_back({at, std::min(run_end, end)});
+        at = run_end;
+    }
+    return marks;
+}
+
+std::intptr_t line_start(ObjectNumber gadget, std::intptr_t line) { return send(gadget, SCI_POSITIONFROMLINE, line); }
+
+// The text to mark: the lines on screen and a page above and below them, within the searched
+// range; the lines of a very long line only around the caret.
+Span marking_window(ObjectNumber gadget, const FindState& state, std::intptr_t first, std::intptr_t last,
+                    std::intptr_t page) {
+    const std::intptr_t lines = send(gadget, SCI_GETLINECOUNT);
+    const std::intptr_t length = send(gadget, SCI_GETLENGTH);
+    auto lines_span = [&](std::intptr_t from, std::intptr_t to) {
+        return Span{line_start(gadget, std::max<std::intptr_t>(0, from)),
+                    to + 1 < lines ? line_start(gadget, to + 1) : length};
+    };
+    Span window = lines_span(first - page, last + page);
+    if (window.end - window.start > MARK_BYTES) window = lines_span(first, last);
+    if (window.end - window.start > MARK_BYTES) {
+        const std::intptr_t caret = send(gadget, SCI_GETCURRENTPOS);
+        const std::intptr_t centre = caret >= window.start && caret <= window.end ? caret : window.start;
+        window.start = std::max(window.start, centre - MARK_BYTES / 2);
+        window.end = std::min(window.end, window.start + MARK_BYTES);
+    }
+    const Span range = scope(gadget, state);
+    return {std::max(window.start, range.start), std::min(window.end, range.end)};
+}
+
+void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
+    if (!state.pattern || !state.pattern->valid()) return;
+    const std::intptr_t page = std::max<std::intptr_t>(1, send(gadget, SCI_LINESONSCREEN));
+    const std::intptr_t top = send(gadget, SCI_GETFIRSTVISIBLELINE);
+    const std::intptr_t first = send(gadget, SCI_DOCLINEFROMVISIBLE, top);
+    const std::intptr_t last = send(gadget, SCI_DOCLINEFROMVISIBLE, top + page);
+    if (!force && !state.marks_stale && first >= state.marked_first && last <= state.marked_last) return;
+
+    const Span window = marking_window(gadget, state, first, last, page);
+    std::vector<Span> wanted;
+    if (window.start < window.end) {
+        const SearchText text = component_text(gadget, window.start, window.end);
+        SearchScanner scanner(*state.pattern, text, 0);
+        while (scanner.next() == SearchStatus::MATCH)
+            if (scanner.end() > scanner.start())
+                wanted.push_back({window.start + static_cast<std::intptr_t>(scanner.start()),
+                                  window.start + static_cast<std::intptr_t>(scanner.end())});
+    }
+    // Marks left from an earlier window go; those in this one change only when they differ,
+    // since every change of them repaints.
+    clear_marks_between(gadget, state.marked_start, std::min(state.marked_end, window.start));
+    clear_marks_between(gadget, std::max(state.marked_start, window.end), state.marked_end);
+    if (marks_between(gadget, window.start, window.end) != wanted) {
+        clear_marks_between(gadget, window.start, window.end);
+        send(gadget, SCI_SETINDICATORCURRENT, FIND_INDICATOR);
+        // Neighbouring matches take different values, so that each shows as a mark of its own.
+        int value = 1;
+        for (const Span& match : wanted) {
+            send(gadget, SCI_SETINDICATORVALUE, value);
+            send(gadget, SCI_INDICATORFILLRANGE, match.start, match.end - match.start);
+            value = 3 - value;
+        }
+    }
+    state.marked_first = std::max<std::intptr_t>(0, first - page);
+    state.marked_last = last + page;
+    state.marked_start = window.start;
+    state.marked_end = window.end;
+    state.marks_stale = false;
+}
+
+// --- Changes of the text -------------------------------------------------------------------------
+
+void shift_for_insertion(std::intptr_t& position, std::intptr_t at, std::intptr_t length, bool at_moves) {
+    if (position > at || (at_moves && position == at)) position += length;
+}
+
+void shift_for_removal(std::intptr_t& position, std::intptr_t at, std::intptr_t length) {
+    if (position > at) position = std::max(at, position - length);
+}
+
+FindReport report_of(ObjectNumber gadget, const FindState& state) {
+    FindReport report;
+    report.outcome = state.outcome;
+    report.wrapped = state.wrapped;
+    report.replaced = state.replaced;
+    if (state.outcome == FIND_INVALID) {
+        const std::string& pattern = state.pattern->pattern();
+        const std::size_t offset = std::min(state.pattern->error().offset, pattern.size());
+        const auto characters = std::count_if(pattern.begin(), pattern.begin() + static_cast<std::ptrdiff_t>(offset),
+                                              [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        std::string message = state.pattern->error().message;
+        if (!message.empty() && message[0] >= 'a' && message[0] <= 'z') message[0] = static_cast<char>(message[0] - 32);
+        report.error = message + " at character " + std::to_string(characters + 1);
+    }
+    const bool searched = state.outcome == FIND_FOUND || state.outcome == FIND_NO_MATCH;
+    if (searched && state.count == Count::DONE) {
+        report.total = state.counted;
+        report.outcome = state.counted > 0 ? FIND_FOUND : FIND_NO_MATCH;
+        report.current = selected_match_number(gadget, state);
+    } else if (searched && state.count == Count::FAILED) {
+        report.outcome = FIND_TOO_COMPLEX;
+    }
+    return report;
+}
+
+}  // namespace
+
+// --- The editor's side ---------------------------------------------------------------------------
+
+void find_note_change(EditorRecord* record, const SCNotification* notification) {
+    FindState* state = record ? record->find : nullptr;
+    if (!state || !state->active) return;
+    const std::intptr_t at = notification->position, length = notification->length;
+    if (notification->modificationType & SC_MOD_BEFOREINSERT) {
+        shift_for_insertion(state->scope_start, at, length, false);
+        shift_for_insertion(state->scope_end, at, length, true);
+        shift_for_insertion(state->anchor, at, length, false);
+        shift_for_insertion(state->left_start, at, length, false);
+        shift_for_insertion(state->left_end, at, length, false);
+    } else if (notification->modificationType & SC_MOD_BEFOREDELETE) {
+        shift_for_removal(state->scope_start, at, length);
+        shift_for_removal(state->scope_end, at, length);
+        shift_for_removal(state->anchor, at, length);
+        shift_for_removal(state->left_start, at, length);
+        shift_for_removal(state->left_end, at, length);
+    } else {
+        return;
+    }
+    state->marks_stale = true;
+    if (state->count != Count::IDLE) {
+        state->count = Count::WAITING;
+        state->changed_at = Clock::now();
+    }
+}
+
+void find_note_update(EditorRecord* record) {
+    if (record && record->find && record->find->active) refresh_marks(record->gadget, *record->find, false);
+}
+
+void find_release(EditorRecord* record) {
+    delete record->find;
+    record->find = nullptr;
+}
+
+// --- The bar's side ------------------------------------------------------------------------------
+
+FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
+    FindState* state = ensure_state(gadget);
+    if (!state) return {};
+    const bool was_active = state->active;
+    const Span selected = selection(gadget);
+    if (!was_active || selected.start != state->left_start || selected.end != state->left_end)
+        state->anchor = selected.start;
+    state->active = true;
+    if (query.in_selection && !(was_active && state->query.in_selection)) {
+        state->scope_start = selected.start;
+        state->scope_end = selected.end;
+        state->anchor = selected.start;
+    }
+    state->scoped = query.in_selection;
+    const SearchOptions options{query.match_case, query.whole_word, query.regex};
+    if (!state->pattern || state->pattern->pattern() != query.pattern || !(state->pattern->options() == options))
+        state->pattern = std::make_unique<SearchPattern>(query.pattern, options);
+    state->query = query;
+    state->wrapped = false;
+    state->replaced = -1;
+    state->count = Count::IDLE;
+    if (!state->pattern->valid()) {
+        state->outcome = state->pattern->empty() ? FIND_NONE : FIND_INVALID;
+        clear_marks(gadget, *state);
+        return report_of(gadget, *state);
+    }
+    apply(gadget, *state, search_forward(gadget, *state, state->anchor, false));
+    count_restart(gadget, *state);
+    count_slice(gadget, *state, COUNT_SLICE_MS);
+    refresh_marks(gadget, *state, true);
+    return report_of(gadget, *state);
+}
+
+namespace {
+
+// A query that can be searched for, or null.
+FindState* searchable(ObjectNumber gadget) {
+    FindState* state = state_of(gadget);
+    return state && state->active && state->pattern && state->pattern->valid() ? state : nullptr;
+}
+
+FindReport after_move(ObjectNumber gadget, FindState& state, const Move& move) {
+    state.replaced = -1;
+    apply(gadget, state, move);
+    refresh_marks(gadget, state, false);
+    return report_of(gadget, state);
+}
+
+}  // namespace
+
+FindReport find_next(ObjectNumber gadget) {
+    FindState* state = searchable(gadget);
+    if (!state) return find_report(gadget);
+    const Span selected = selection(gadget);
+    return after_move(gadget, *state, search_forward(gadget, *state, selected.end, selected.start == selected.end));
+}
+
+FindReport find_previous(ObjectNumber gadget) {
+    FindState* state = searchable(gadget);
+    if (!state) return find_report(gadget);
+    return after_move(gadget, *state, search_backward(gadget, *state, selection(gadget).start));
+}
+
+FindReport find_replace(ObjectNumber gadget, const std::string& replacement) {
+    FindState* state = searchable(gadget);
+    if (!state) return find_report(gadget);
+    const Span selected = selection(gadget);
+    const Span range = scope(gadget, *state);
+    std::string replaced;
+    bool is_match = false;
+    if (selected.start >= range.start && selected.end <= range.end) {
+        const SearchText text = component_text(gadget, range.start, range.end);
+        SearchScanner scanner(*state->pattern, text, static_cast<std::size_t>(selected.start - range.start));
+        is_match = scanner.next() == SearchStatus::MATCH &&
+                   range.start + static_cast<std::intptr_t>(scanner.start()) == selected.start &&
+                   range.start + static_cast<std::intptr_t>(scanner.end()) == selected.end;
+        if (is_match) scanner.append_replacement(replaced, replacement);
+    }
+    if (!is_match) return find_next(gadget);
+    send(gadget, SCI_BEGINUNDOACTION);
+    send(gadget, SCI_SETTARGETRANGE, selected.start, selected.end);
+    send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(replaced.size()),
+         reinterpret_cast<std::intptr_t>(replaced.data()));
+    send(gadget, SCI_ENDUNDOACTION);
+    const std::intptr_t after = selected.start + static_cast<std::intptr_t>(replaced.size());
+    // An empty match replaced by nothing would be found again at the same place.
+    return after_move(gadget, *state,
+                      search_forward(gadget, *state, after, replaced.empty() && selected.start == selected.end));
+}
+
+FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement) {
+    FindState* state = searchable(gadget);
+    if (!state) return find_report(gadget);
+    const Span range = scope(gadget, *state);
+    const SearchText text = scan_text(gadget, *state, range);
+    SearchScanner scanner(*state->pattern, text, 0);
+    std::string replaced;
+    replaced.reserve(text.size() + text.size() / 8);
+    std::size_t first = 0, copied = 0;
+    std::intptr_t count = 0;
+    SearchStatus status;
+    while ((status = scanner.next()) == SearchStatus::MATCH) {
+        if (count++ == 0) first = copied = scanner.start();
+        text.append(replaced, copied, scanner.start());
+        scanner.append_replacement(replaced, replacement);
+        copied = scanner.end();
+    }
+    state->wrapped = false;
+    if (status == SearchStatus::TOO_COMPLEX) {
+        state->outcome = FIND_TOO_COMPLEX;
+        state->replaced = -1;
+        return report_of(gadget, *state);
+    }
+    state->replaced = count;
+    if (count > 0) {
+        // One change over the span from the first match to the last: one undo step.
+        send(gadget, SCI_BEGINUNDOACTION);
+        send(gadget, SCI_SETTARGETRANGE, range.start + static_cast<std::intptr_t>(first),
+             range.start + static_cast<std::intptr_t>(copied));
+        send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(replaced.size()),
+             reinterpret_cast<std::intptr_t>(replaced.data()));
+        send(gadget, SCI_ENDUNDOACTION);
+    }
+    state->outcome = count > 0 ? FIND_FOUND : FIND_NO_MATCH;
+    count_restart(gadget, *state);
+    count_slice(gadget, *state, COUNT_SLICE_MS);
+    refresh_marks(gadget, *state, true);
+    return report_of(gadget, *state);
+}
+
+FindReport find_report(ObjectNumber gadget) {
+    const FindState* state = state_of(gadget);
+    return state && state->active ? report_of(gadget, *state) : FindReport{};
+}
+
+std::string find_status_text(const FindReport& report) {
+    auto matches = [](std::intptr_t n) { return std::to_string(n) + (n == 1 ? " match" : " matches"); };
+    switch (report.outcome) {
+    case FIND_NONE:
+        return "";
+    case FIND_INVALID:
+        return report.error;
+    case FIND_TOO_COMPLEX:
+        return FIND_TOO_COMPLEX_TEXT;
+    default:
+        break;
+    }
+    if (report.replaced > 0) return "Replaced " + matches(report.replaced);
+    if (report.outcome == FIND_NO_MATCH || report.total == 0) return FIND_NO_MATCHES_TEXT;
+    if (report.total < 0) return "Counting matches…";
+    if (report.current > 0) return std::to_string(report.current) + " of " + std::to_string(report.total);
+    return matches(report.total);
+}
+
+std::string find_selection_seed(ObjectNumber gadget) {
+    if (!editor_record_of(gadget)) return "";
+    const Span selected = selection(gadget);
+    std::string seed;
+    component_text(gadget, selected.start, selected.end)
+        .append(seed, 0, static_cast<std::size_t>(selected.end - selected.start));
+    return seed.find_first_of("\r\n") == std::string::npos ? seed : "";
+}
+
+bool find_active(ObjectNumber gadget) {
+    const FindState* state = state_of(gadget);
+    return state && state->active;
+}
+
+void find_close(ObjectNumber gadget) {
+    FindState* state = state_of(gadget);
+    if (!state || !state->active) return;
+    clear_marks(gadget, *state);
+    const int colour = state->colour;
+    *state = FindState{};
+    state->colour = colour;
+}
+
+int find_wait_time(ObjectNumber gadget) {
+    const FindState* state = state_of(gadget);
+    if (!state || !state->active) return -1;
+    if (state->count == Count::RUNNING) return 0;
+    if (state->count != Count::WAITING) return -1;
+    return std::max(0, COUNT_PAUSE_MS - static_cast<int>(ms_since(state->changed_at)));
+}
+
+bool find_tick(ObjectNumber gadget) {
+    FindState* state = state_of(gadget);
+    if (!state || !state->active) return false;
+    if (state->count == Count::WAITING && ms_since(state->changed_at) >= COUNT_PAUSE_MS) count_restart(gadget, *state);
+    return count_slice(gadget, *state, COUNT_SLICE_MS);
+}
+
+void find_set_highlight_colour(ObjectNumber gadget, int colour) {
+    FindState* state = ensure_state(gadget);
+    if (!state) return;
+    state->colour = colour;
+    send(gadget, SCI_INDICSETFORE, FIND_INDICATOR, colour);
+}

@@ -1,0 +1,132 @@
+/** @file regex_pcre2.cpp
+ * regex.h on PCRE2 (8-bit): the one file that calls the engine. Patterns compile in UTF mode
+ * with JIT for complete and hard-partial matching; subjects may hold invalid UTF-8, which never
+ * matches a character. The engine's limits come back as TOO_COMPLEX. */
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include "editor/regex.h"
+
+#include <cstdint>
+
+namespace {
+
+// A backtracking step of the JIT costs a few dozen bytes of its stack: this lets `(a|b)+`
+// run over a line of some hundred thousand characters before the limit says "too complex".
+constexpr PCRE2_SIZE JIT_STACK_START = 64 * 1024;
+constexpr PCRE2_SIZE JIT_STACK_MAX = 16 * 1024 * 1024;
+// The interpreter's limits, where the JIT is not available: the same bound on work and memory.
+constexpr std::uint32_t MATCH_LIMIT = 10'000'000;
+constexpr std::uint32_t HEAP_LIMIT_KIB = 64 * 1024;
+
+// One JIT stack for every pattern: matching runs on one thread at a time.
+pcre2_jit_stack* shared_jit_stack() {
+    static pcre2_jit_stack* stack = pcre2_jit_stack_create(JIT_STACK_START, JIT_STACK_MAX, nullptr);
+    return stack;
+}
+
+std::string message_of(int code) {
+    PCRE2_UCHAR buffer[256];
+    const int length = pcre2_get_error_message(code, buffer, sizeof buffer);
+    return length > 0 ? std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length))
+                      : std::string("unknown error");
+}
+
+}  // namespace
+
+struct Regex::Impl {
+    pcre2_code* code = nullptr;
+    pcre2_match_context* context = nullptr;
+    bool jit = false;
+    std::string error_message;
+    std::size_t error_offset = 0;
+    std::size_t lookbehind = 0;
+    int groups = 0;
+
+    ~Impl() {
+        pcre2_match_context_free(context);
+        pcre2_code_free(code);
+    }
+};
+
+Regex::Regex(std::string_view pattern, bool caseless) : impl_(std::make_unique<Impl>()) {
+    pcre2_compile_context* compile_context = pcre2_compile_context_create(nullptr);
+    // The editor's lines end in CR LF; $ must match before the CR.
+    pcre2_set_newline(compile_context, PCRE2_NEWLINE_ANYCRLF);
+    // \C could end a match inside a character, and a replacement would split it.
+    // A bound on where matches start lets a long search run in slices without cutting the text.
+    const std::uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_MULTILINE | PCRE2_NEVER_BACKSLASH_C |
+                                  PCRE2_USE_OFFSET_LIMIT | (caseless ? PCRE2_CASELESS : 0u);
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    impl_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options, &error, &offset,
+                                compile_context);
+    pcre2_compile_context_free(compile_context);
+    if (!impl_->code) {
+        impl_->error_message = message_of(error);
+        impl_->error_offset = offset;
+        return;
+    }
+    impl_->jit = pcre2_jit_compile(impl_->code, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD) == 0;
+    impl_->context = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(impl_->context, MATCH_LIMIT);
+    pcre2_set_heap_limit(impl_->context, HEAP_LIMIT_KIB);
+    if (impl_->jit) pcre2_jit_stack_assign(impl_->context, nullptr, shared_jit_stack());
+    std::uint32_t lookbehind = 0, groups = 0;
+    pcre2_pattern_info(impl_->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    pcre2_pattern_info(impl_->code, PCRE2_INFO_CAPTURECOUNT, &groups);
+    // \b, \B and ^ look at one character before the start, whether or not the engine counts them.
+    impl_->lookbehind = lookbehind + 1;
+    impl_->groups = static_cast<int>(groups);
+}
+
+Regex::~Regex() = default;
+
+bool Regex::valid() const { return impl_->code != nullptr; }
+const std::string& Regex::error_message() const { return impl_->error_message; }
+std::size_t Regex::error_offset() const { return impl_->error_offset; }
+std::size_t Regex::lookbehind() const { return impl_->lookbehind; }
+int Regex::groups() const { return impl_->groups; }
+
+RegexMatch::RegexMatch(const Regex& regex)
+    : regex_(regex),
+      data_(regex.valid() ? pcre2_match_data_create_from_pattern(regex.impl_->code, nullptr) : nullptr) {}
+
+RegexMatch::~RegexMatch() { pcre2_match_data_free(static_cast<pcre2_match_data*>(data_)); }
+
+RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::size_t start, bool more_follows,
+                               bool not_empty_at_start, std::size_t start_limit) {
+    const Regex::Impl& regex = *regex_.impl_;
+    auto* data = static_cast<pcre2_match_data*>(data_);
+    if (!data || start > length || start >= start_limit) return RegexOutcome::NO_MATCH;
+    // The engine's limit is the last offset where a match may start.
+    pcre2_set_offset_limit(regex.context, start_limit == REGEX_ANYWHERE ? PCRE2_UNSET : start_limit - 1);
+    static const char nothing = 0;
+    const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject ? subject : &nothing);
+    const std::uint32_t options =
+        (more_follows ? PCRE2_PARTIAL_HARD : 0u) | (not_empty_at_start ? PCRE2_NOTEMPTY_ATSTART : 0u);
+    const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
+                                 : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
+    // With partial matching the engine may pass its offset limit.
+    const bool beyond_limit = start_limit != REGEX_ANYWHERE && pcre2_get_ovector_pointer(data)[0] >= start_limit;
+    if (result >= 0) return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::MATCH;
+    switch (result) {
+    case PCRE2_ERROR_NOMATCH:
+        return RegexOutcome::NO_MATCH;
+    case PCRE2_ERROR_PARTIAL:
+        return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::PARTIAL;
+    default:
+        // The limits (match, depth, heap, JIT stack), and memory running out: never a "no match".
+        return RegexOutcome::TOO_COMPLEX;
+    }
+}
+
+bool RegexMatch::group(int index, std::size_t* start, std::size_t* end) const {
+    auto* data = static_cast<pcre2_match_data*>(data_);
+    if (!data || index < 0 || static_cast<std::uint32_t>(index) >= pcre2_get_ovector_count(data)) return false;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
+    if (ovector[2 * index] == PCRE2_UNSET) return false;
+    *start = ovector[2 * index];
+    *end = ovector[2 * index + 1];
+    return true;
+}

@@ -1,0 +1,218 @@
+// Find and replace on the real component: moves with wrap-around and their count, the range of
+// "in selection" following edits, Replace and Replace All (one undo step, bytes compared), the
+// marks of the matches on screen, the count that waits for typing to pause, and the bar's texts.
+#include <Qsci/qsciscintillabase.h>
+
+#include <QApplication>
+#include <QTest>
+#include <chrono>
+#include <thread>
+
+#include "editor/find.h"
+#include "editor_support.h"
+
+namespace {
+
+struct Span {
+    std::intptr_t start;
+    std::intptr_t end;
+    bool operator==(const Span&) const = default;
+};
+
+class Find : public TypingTest {
+protected:
+    void TearDown() override {
+        find_close(kEditor);
+        TypingTest::TearDown();
+    }
+
+    FindReport query(const std::string& pattern, bool regex = false, bool in_selection = false) {
+        FindQuery q;
+        q.pattern = pattern;
+        q.regex = regex;
+        q.in_selection = in_selection;
+        return find_set_query(kEditor, q);
+    }
+    Span selected() const { return {send(SCI_GETSELECTIONSTART), send(SCI_GETSELECTIONEND)}; }
+    void select(std::intptr_t start, std::intptr_t end) const { send(SCI_SETSEL, start, end); }
+    // The marked runs of the whole text.
+    std::vector<Span> marks() const {
+        std::vector<Span> runs;
+        for (std::intptr_t at = 0, length = this->length(); at < length;) {
+            const std::intptr_t end = std::max(at + 1, send(SCI_INDICATOREND, FIND_INDICATOR, at));
+            if (send(SCI_INDICATORVALUEAT, FIND_INDICATOR, at)) runs.push_back({at, end});
+            at = end;
+        }
+        return runs;
+    }
+    // Lets the component repaint, which is when the marks follow the screen.
+    void repaint() const { QApplication::processEvents(); }
+    // The count once typing has paused, as the application's loop would run it.
+    FindReport counted() const {
+        for (int ticks = 0; ticks < 1000; ++ticks) {
+            const int wait = find_wait_time(kEditor);
+            if (wait < 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+            if (find_tick(kEditor)) break;
+        }
+        return find_report(kEditor);
+    }
+};
+
+TEST_F(Find, MovesGoRoundTheEndsAndTellWhichMatchOfHowMany) {
+    set_utf8("one two one\r\nthree\r\n  one");
+    select(4, 4);
+    // Incremental: the match grows where the search began.
+    EXPECT_EQ(query("o").current, 2);
+    EXPECT_EQ(selected(), (Span{6, 7}));
+    FindReport report = query("one");
+    EXPECT_EQ(selected(), (Span{8, 11}));
+    EXPECT_EQ(find_status_text(report), "2 of 3");
+    struct Step {
+        FindReport (*move)(ObjectNumber);
+        Span selected;
+        bool wrapped;
+        const char* status;
+    };
+    const Step steps[] = {
+        {find_next, {22, 25}, false, "3 of 3"},    {find_next, {0, 3}, true, "1 of 3"},
+        {find_previous, {22, 25}, true, "3 of 3"}, {find_previous, {8, 11}, false, "2 of 3"},
+        {find_previous, {0, 3}, false, "1 of 3"},
+    };
+    for (const Step& step : steps) {
+        report = step.move(kEditor);
+        EXPECT_EQ(selected(), step.selected);
+        EXPECT_EQ(report.wrapped, step.wrapped);
+        EXPECT_EQ(find_status_text(report), step.status);
+    }
+    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("one "));
+    EXPECT_EQ(find_status_text(find_report(kEditor)), "Counting matches…");
+    // Before the count is in, a move backwards looks back through the text itself, where the
+    // last match before the caret may go on past it.
+    select(13, 13);
+    find_previous(kEditor);
+    EXPECT_EQ(selected(), (Span{12, 15}));
+    find_previous(kEditor);
+    EXPECT_EQ(selected(), (Span{4, 7}));
+    EXPECT_EQ(find_status_text(counted()), "2 of 4");
+    // A caret on its own: the next match after it; nothing found leaves the selection.
+    select(9, 9);
+    EXPECT_EQ(find_next(kEditor).current, 3);
+    EXPECT_EQ(find_status_text(query("four")), "No matches");
+    EXPECT_EQ(selected(), (Span{12, 15}));
+}
+
+TEST_F(Find, TheBarsTexts) {
+    set_utf8("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab x");
+    struct Text {
+        const char* pattern;
+        bool regex;
+        FindOutcome outcome;
+        const char* status;
+    };
+    const Text texts[] = {
+        {"", false, FIND_NONE, ""},
+        {"x", false, FIND_FOUND, "1 of 1"},
+        {"(a", true, FIND_INVALID, "Missing closing parenthesis at character 3"},
+        {"\xC3\xA9(a", true, FIND_INVALID, "Missing closing parenthesis at character 4"},
+        {"(a+)+$", true, FIND_TOO_COMPLEX, FIND_TOO_COMPLEX_TEXT},
+        {"(a", false, FIND_NO_MATCH, FIND_NO_MATCHES_TEXT},
+    };
+    for (const Text& text : texts) {
+        SCOPED_TRACE(text.pattern);
+        const FindReport report = query(text.pattern, text.regex);
+        EXPECT_EQ(report.outcome, text.outcome);
+        EXPECT_EQ(find_status_text(report), text.status);
+    }
+    FindReport counted_report;
+    counted_report.outcome = FIND_FOUND;
+    counted_report.total = 1;
+    EXPECT_EQ(find_status_text(counted_report), "1 match");
+    counted_report.total = counted_report.replaced = 2;
+    EXPECT_EQ(find_status_text(counted_report), "Replaced 2 matches");
+    select(0, 3);
+    EXPECT_EQ(find_selection_seed(kEditor), "aaa");
+    set_utf8("ab\r\ncd");
+    select(1, 5);
+    EXPECT_EQ(find_selection_seed(kEditor), "");
+}
+
+TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
+    const std::string original = "let a = f(1, 2);\r\nlet b = f(3, 4);\r\nf(5,6)";
+    set_utf8(original);
+    // An edit in the middle leaves the component's gap there, inside a match.
+    send(SCI_DELETERANGE, 28, 1);
+    send(SCI_INSERTTEXT, 28, reinterpret_cast<std::intptr_t>("3"));
+    FindReport report = query("f\\((\\d),\\s*(\\d)\\)", true);
+    EXPECT_EQ(report.total, 3);
+    report = find_replace_all(kEditor, "g($2, $1)");
+    EXPECT_EQ(report.replaced, 3);
+    EXPECT_EQ(find_status_text(report), "Replaced 3 matches");
+    EXPECT_EQ(text_utf8(), "let a = g(2, 1);\r\nlet b = g(4, 3);\r\ng(6, 5)");
+    EXPECT_EQ(find_report(kEditor).outcome, FIND_NO_MATCH);
+    send(SCI_UNDO);
+    EXPECT_EQ(text_utf8(), original);
+    // Replace changes the selected match and selects the next; a selection that is no match is
+    // only moved on from.
+    select(0, 0);
+    query("let", false);
+    EXPECT_EQ(selected(), (Span{0, 3}));
+    find_replace(kEditor, "const");
+    EXPECT_EQ(text_utf8().substr(0, 22), "const a = f(1, 2);\r\nle");
+    EXPECT_EQ(selected(), (Span{20, 23}));
+    select(1, 2);
+    find_replace(kEditor, "var");
+    EXPECT_EQ(selected(), (Span{20, 23}));
+    EXPECT_EQ(text_utf8().substr(0, 5), "const");
+}
+
+TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
+    set_utf8("x x\r\nx x x\r\nx");
+    select(5, 10);
+    FindReport report = query("x", false, true);
+    EXPECT_EQ(report.total, 3);
+    EXPECT_EQ(selected(), (Span{5, 6}));
+    // Text put in front of the range moves it; the next query keeps it.
+    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("xx"));
+    report = query("x ", false, true);
+    EXPECT_EQ(report.total, 2);
+    report = find_replace_all(kEditor, "y-");
+    EXPECT_EQ(report.replaced, 2);
+    EXPECT_EQ(text_utf8(), "xxx x\r\ny-y-x\r\nx");
+    // Turned off, the whole text is searched again.
+    EXPECT_EQ(query("x").total, 6);
+}
+
+TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
+    std::string text;
+    for (int line = 0; line < 3000; ++line) text += "a foo b\r\n";
+    set_utf8(text);
+    select(0, 0);
+    repaint();
+    query("foo");
+    const std::vector<Span> first = marks();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.front(), (Span{2, 5}));
+    EXPECT_LT(first.size(), 500u);
+    EXPECT_EQ(find_report(kEditor).total, 3000);
+    // Scrolled to the end: the marks are there, and gone from the top.
+    send(SCI_GOTOPOS, length());
+    repaint();
+    std::vector<Span> last = marks();
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ(last.back(), (Span{length() - 7, length() - 4}));
+    EXPECT_GT(last.front().start, first.back().end);
+    // Typed text that matches is marked; a mark broken by typing goes.
+    type("foo");
+    repaint();
+    EXPECT_EQ(marks().back(), (Span{length() - 3, length()}));
+    send(SCI_GOTOPOS, length() - 8);
+    type("x");
+    repaint();
+    EXPECT_EQ(marks().size(), last.size());
+    find_close(kEditor);
+    EXPECT_TRUE(marks().empty());
+    EXPECT_EQ(find_status_text(find_report(kEditor)), "");
+}
+
+}  // namespace
