@@ -2,11 +2,16 @@
  * Start-up of the runtime and the main window, the event loop, and shut-down. */
 #include "app/application.h"
 
+#include <algorithm>
+
 #include "app/command_line.h"
 #include "app/commands.h"
+#include "app/edit_menu.h"
+#include "app/find_bar.h"
 #include "app/layout.h"
 #include "app/recovery.h"
 #include "app/settings.h"
+#include "app/status_line.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
@@ -90,16 +95,26 @@ void name_after_label(ObjectNumber field, ObjectNumber label) {
     gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
-// Every gadget that moves or changes size with the window goes where the layout puts it.
-void lay_out_main_window() {
-    const MainLayout layout = main_layout(window_width(WINDOW_MAIN), window_height(WINDOW_MAIN), 0);
-    gadget_resize(GADGET_HELP, layout.help.x, layout.help.y, layout.help.width, layout.help.height);
-    gadget_resize(GADGET_CODE, layout.code.x, layout.code.y, layout.code.width, layout.code.height);
+// The fields that "Modified" and the recovery copy compare.
+bool is_text_field(ObjectNumber gadget) {
+    return gadget == GADGET_NAME || gadget == GADGET_AUTHOR || gadget == GADGET_DESCRIPTION || gadget == GADGET_HELP;
+}
+
+// The code editor's notifications after its own handling: the recovery copy hears of edits, the
+// status line and the bracket highlight of moves of the caret and of changes.
+std::intptr_t code_notification(ObjectNumber gadget, const SCNotification* notification) {
+    recovery_code_notification(gadget, notification);
+    if (notification->nmhdr.code == SCN_UPDATEUI &&
+        (notification->updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION))) {
+        status_line_code_notification(notification);
+        code_editor_highlight_braces(gadget);
+    }
+    return 0;
 }
 
 // A sized window: the gadgets follow, and the size is remembered unless it is maximised.
 void window_sized() {
-    lay_out_main_window();
+    main_window_lay_out();
     const int state = window_get_state(WINDOW_MAIN);
     if (state == WINDOW_STATE_MINIMIZED) return;
     the_settings.maximized = state == WINDOW_STATE_MAXIMIZED;
@@ -143,7 +158,7 @@ void application_start() {
 
     // Line numbers alone: keyword matching then ignores case.
     // Its notifications tell the recovery copy about edits, as EN_CHANGE does for the fields.
-    code_editor_create(GADGET_CODE, 220, 35, 794, 703, recovery_code_notification, EDITOR_LINE_NUMBERS);
+    code_editor_create(GADGET_CODE, 220, 35, 794, 703, code_notification, EDITOR_LINE_NUMBERS);
     code_editor_configure_javascript(GADGET_CODE);
 
     // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
@@ -169,20 +184,43 @@ void application_start() {
 
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts) shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+    edit_menus_build();
+    window_set_callback(WINDOW_MAIN, edit_menus_message);
+    set_code_zoom(the_settings.zoom);
+
+    // In the margin under the fields, and under the code editor, closed.
+    const MainLayout layout = main_layout(MAIN_WIDTH, MAIN_HEIGHT, 0);
+    status_line_create(layout.status, layout.message);
+    find_bar_create(the_settings);
 
     // With its menu bar the window may no longer fit the screen; the gadgets then follow its size.
     window_set_bounds(WINDOW_MAIN, MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT, 0, 0);
     window_fit_screen(WINDOW_MAIN);
-    lay_out_main_window();
+    main_window_lay_out();
 }
 
+void main_window_lay_out() {
+    const int width = window_width(WINDOW_MAIN), height = window_height(WINDOW_MAIN);
+    const int bar = find_bar_height(main_layout(width, height, 0).code.width);
+    const MainLayout layout = main_layout(width, height, bar);
+    gadget_resize(GADGET_HELP, layout.help.x, layout.help.y, layout.help.width, layout.help.height);
+    gadget_resize(GADGET_CODE, layout.code.x, layout.code.y, layout.code.width, layout.code.height);
+    find_bar_place(layout.find_bar);
+    status_line_place(layout.status, layout.message);
+}
+
+// The shorter of two waits, -1 standing for none.
+int shorter_wait(int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
+
 bool application_step(int longest_wait) {
-    int wait = recovery_wait_time();
-    if (longest_wait >= 0 && (wait < 0 || longest_wait < wait)) wait = longest_wait;
+    const int wait = shorter_wait(shorter_wait(recovery_wait_time(), find_bar_wait_time()), longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
-    if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
+    if (event == EVENT_GADGET && find_bar_event(event_gadget(), event_type())) {
+        // The find bar's own.
+    } else if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
         recovery_note_change();
+        if (is_text_field(event_gadget())) status_line_field_changed(event_gadget());
     } else if (event == EVENT_WINDOW_SIZED && event_window() == WINDOW_MAIN) {
         window_sized();
     } else if (event == EVENT_CLOSE_WINDOW) {
@@ -205,10 +243,14 @@ bool application_step(int longest_wait) {
             go_on = !confirm_exit();
             break;
         default:
+            edit_menus_command(event_object());
             break;
         }
     }
-    if (go_on) recovery_tick();
+    if (go_on) {
+        recovery_tick();
+        find_bar_tick();
+    }
     return go_on;
 }
 
@@ -236,6 +278,8 @@ int application_main(int argc, char** argv) {
     recovery_offer();
     application_run();
     recovery_end();
+    the_settings.zoom = code_zoom();
+    find_bar_store_settings(&the_settings);
     settings_save(the_settings);
     application_end();
     return 0;

@@ -3,6 +3,7 @@
 #include "app/document.h"
 
 #include "app/recovery.h"
+#include "app/status_line.h"
 #include "runtime/core/strings.h"
 
 namespace {
@@ -46,5 +47,8 @@ DocumentTarget document_save_target(const char16_t* path) {
 
 void document_texts_settled(TextsSettled how) {
     if (how == TEXTS_NEW) source = DocumentSource{};
-    if (how != TEXTS_RECOVERED) recovery_texts_settled();
+    if (how != TEXTS_RECOVERED) {
+        recovery_texts_settled();
+        status_line_texts_settled();
+    }
 }
