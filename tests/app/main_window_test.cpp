@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/find_bar.h"
 #include "app/layout.h"
+#include "app/settings.h"
 #include "app/status_line.h"
 #include "editor/code_editor.h"
 
@@ -19,9 +20,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QScreen>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -107,6 +111,27 @@ QString opened_menu(int place) {
 
 bool placed(long long gadget, const GadgetPlace& place) {
     return gadget_widget(gadget)->geometry() == QRect(place.x, place.y, place.width, place.height);
+}
+
+// A size remembered from a larger screen: the window opens fitted to this one, menu bar and all,
+// and the fields follow.
+TEST(RememberedSize, TooLargeForTheScreenOpensFittedToIt) {
+    ScratchDirectory scratch;
+    const std::string path = settings_path();
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    write_file(path, "width=3000\nheight=1075\nzoom=3\nwhole_word=1\n");
+    application_start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(main_window()->frameGeometry())) << main_window()->frameGeometry().height();
+    const QRect client = main_window()->geometry();
+    const QSize size(client.width(), client.height() - menu_bar_height());
+    const MainLayout layout = main_layout(size.width(), size.height(), 0);
+    EXPECT_TRUE(placed(GADGET_CODE, layout.code));
+    // The zoom and the find toggles come back too.
+    EXPECT_EQ(scintilla_send(GADGET_CODE, SCI_GETZOOM), 3);
+    EXPECT_TRUE(static_cast<QCheckBox*>(gadget_widget(GADGET_WHOLE_WORD))->isChecked());
+    application_end();
+    std::filesystem::remove(path);
 }
 
 TEST_F(MainWindow, TheFieldsFollowTheWindowsSizeDownToItsLeast) {
