@@ -8,7 +8,7 @@
 namespace {
 
 // The text is walked in pieces of this size, each read in place and styled before it is read.
-constexpr std::intptr_t WALK_PIECE = 64 * 1024;
+constexpr std::intptr_t WALK_PIECE = 16 * 1024;
 
 bool in_string_or_comment(ObjectNumber gadget, std::intptr_t position) {
     const auto style = int(scintilla_send(gadget, SCI_GETSTYLEAT, std::uintptr_t(position)));
@@ -62,6 +62,8 @@ std::intptr_t code_editor_brace_partner(ObjectNumber gadget, std::intptr_t posit
     const std::intptr_t length = scintilla_send(gadget, SCI_GETLENGTH);
     const std::intptr_t limit = forward ? std::min(length, position + 1 + BRACE_SEARCH_LIMIT)
                                         : std::max<std::intptr_t>(0, position - BRACE_SEARCH_LIMIT);
+    // Styles are known before the caret's screen; forward, the walk styles this much beyond them.
+    const std::intptr_t style_limit = scintilla_send(gadget, SCI_GETENDSTYLED) + BRACE_STYLE_AHEAD;
     int depth = 1;
     // Forward from after the bracket, backward from before it; each piece is read where it lies
     // (the caret's side of the component's gap), without copying the text.
@@ -69,7 +71,7 @@ std::intptr_t code_editor_brace_partner(ObjectNumber gadget, std::intptr_t posit
     while (forward ? next < limit : next > limit) {
         const std::intptr_t start = forward ? next : std::max(limit, next - WALK_PIECE);
         const std::intptr_t end = forward ? std::min(limit, next + WALK_PIECE) : next;
-        const std::intptr_t known = forward ? styled_up_to(gadget, end) : end;
+        const std::intptr_t known = forward ? styled_up_to(gadget, std::min(end, style_limit)) : end;
         if (known <= start) return BRACE_UNKNOWN;
         const auto* text = reinterpret_cast<const char*>(
             scintilla_send(gadget, SCI_GETRANGEPOINTER, std::uintptr_t(start), std::min(end, known) - start));

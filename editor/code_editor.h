@@ -220,9 +220,12 @@ inline constexpr int BRACE_MATCH_FOREGROUND = 0x000000;
 inline constexpr int BRACE_MATCH_BACKGROUND = 0xB0F0B0;
 inline constexpr int BRACE_BAD_FOREGROUND = 0x0000FF;
 
-// Where the walk for a partner stops: this many bytes from the bracket. A partner further away
+// Where the walk for a partner stops: this many bytes from the bracket, and this many bytes past
+// the text styled already (styling ahead costs about a millisecond per 64 KB, and a keystroke
+// next to a bracket whose partner is far below would pay it each time). A partner further away
 // is not looked for, and the bracket is then shown plain, never as unmatched.
-inline constexpr std::intptr_t BRACE_SEARCH_LIMIT = 1 << 20;
+inline constexpr std::intptr_t BRACE_SEARCH_LIMIT = 256 * 1024;
+inline constexpr std::intptr_t BRACE_STYLE_AHEAD = 32 * 1024;
 
 inline constexpr std::intptr_t BRACE_NONE = -1;     // no partner in the whole text
 inline constexpr std::intptr_t BRACE_UNKNOWN = -2;  // none within BRACE_SEARCH_LIMIT

@@ -91,6 +91,14 @@ QString bar_text(long long gadget) {
     return static_cast<QLineEdit*>(widget)->text();
 }
 bool ticked(long long gadget) { return static_cast<QCheckBox*>(gadget_widget(gadget))->isChecked(); }
+// Types a new entry into the go-to field and presses Enter.
+bool go_to(const char* entry) {
+    auto* field = static_cast<QLineEdit*>(gadget_widget(GADGET_GO_TO_FIELD));
+    field->selectAll();
+    QTest::keyClicks(field, entry);
+    QTest::keyClick(field, Qt::Key_Return);
+    return true;
+}
 std::intptr_t code(unsigned message, std::uintptr_t wparam = 0) { return scintilla_send(GADGET_CODE, message, wparam); }
 
 // The drop-down at that place of the bar, opened as a click would open it, and its items' texts
@@ -317,31 +325,17 @@ TEST_F(MainWindow, TheFindBarFindsReplacesAndGoesToALine) {
     driver.key(Qt::Key_G, Qt::ControlModifier).then("a line that is not there", [] {
         if (!focused(GADGET_GO_TO_FIELD)) return false;
         scintilla_send(GADGET_CODE, SCI_GOTOPOS, 0);
-        QTest::keyClicks(gadget_widget(GADGET_GO_TO_FIELD), "4");
-        QTest::keyClick(gadget_widget(GADGET_GO_TO_FIELD), Qt::Key_Return);
-        return true;
+        return go_to("4");
     });
     driver.then("is refused where it was typed, and nothing moves", [] {
         return bar_text(GADGET_GO_TO_MESSAGE) == "The lines go from 1 to 3" && code(SCI_GETCURRENTPOS) == 0 &&
                focused(GADGET_GO_TO_FIELD);
     });
-    driver.then("nor is a word", [] {
-        QLineEdit* field = static_cast<QLineEdit*>(gadget_widget(GADGET_GO_TO_FIELD));
-        field->selectAll();
-        QTest::keyClicks(field, "two");
-        QTest::keyClick(field, Qt::Key_Return);
-        return true;
-    });
+    driver.then("nor is a word", [] { return go_to("two"); });
     driver.then("which is refused too", [] {
         return bar_text(GADGET_GO_TO_MESSAGE) == "Type a line number, or line:column" && code(SCI_GETCURRENTPOS) == 0;
     });
-    driver.then("a line and column", [] {
-        QLineEdit* field = static_cast<QLineEdit*>(gadget_widget(GADGET_GO_TO_FIELD));
-        field->selectAll();
-        QTest::keyClicks(field, "2:5");
-        QTest::keyClick(field, Qt::Key_Return);
-        return true;
-    });
+    driver.then("a line and column", [] { return go_to("2:5"); });
     driver.then("takes the caret there", [] {
         return focused(GADGET_CODE) && status().startsWith("Line 2, Column 5") &&
                bar_text(GADGET_GO_TO_MESSAGE).isEmpty();

@@ -54,15 +54,26 @@ TEST_F(EditingCommands, TheBracketAtTheCaretFindsItsPartnerPastStringsAndComment
     }
 }
 
-TEST_F(EditingCommands, TheWalkStylesTheTextAheadAndStopsAtItsLimit) {
-    // The partner lies far below what is styled; the ")" in the comment on the way is skipped.
-    std::string text = "(\n";
-    for (int i = 0; i < 20000; ++i) text += "x = 1;\n";
-    set_utf8(text + "// )\n)");
-    send(SCI_GOTOPOS, 0);
+TEST_F(EditingCommands, TheWalkStylesTheTextAheadAndStopsAtItsLimits) {
+    // The partner lies below what is styled, within the styling ahead; the ")" in the comment on
+    // the way is skipped.
+    auto lines = [](int count) {
+        std::string text = "(\n";
+        for (int i = 0; i < count; ++i) text += "x = 1;\n";
+        return text + "// )\n)";
+    };
+    const int within = int(BRACE_STYLE_AHEAD / 8), beyond = int(BRACE_STYLE_AHEAD / 4);
+    set_utf8(lines(within));
     EXPECT_EQ(code_editor_brace_partner(kEditor, 0), length() - 1);
-    // A partner beyond the limit is not looked for: neither matched nor called unmatched.
+    // Further below unstyled text it is not looked for: neither matched nor called unmatched;
+    // once styled, it is found.
+    set_utf8(lines(beyond));
+    EXPECT_EQ(code_editor_brace_partner(kEditor, 0), BRACE_UNKNOWN);
+    ensure_styled();
+    EXPECT_EQ(code_editor_brace_partner(kEditor, 0), length() - 1);
+    // Nor is one beyond the walk's limit, either way.
     set_utf8("(" + std::string(std::size_t(BRACE_SEARCH_LIMIT) + 10, 'x') + ")");
+    ensure_styled();
     EXPECT_EQ(code_editor_brace_partner(kEditor, 0), BRACE_UNKNOWN);
     EXPECT_EQ(code_editor_brace_partner(kEditor, length() - 1), BRACE_UNKNOWN);
 }
