@@ -52,15 +52,6 @@ std::u16string current_file_path() {
     return copy_of(extension_file_path(current_extension_name(), scope.start()));
 }
 
-// The undo history is kept, so the editor's own undo can bring the old code back.
-void show_texts(const ExtensionTexts& texts) {
-    gadget_set_text(GADGET_NAME, texts.extension);
-    gadget_set_text(GADGET_AUTHOR, texts.author);
-    gadget_set_text(GADGET_DESCRIPTION, texts.description);
-    gadget_set_text(GADGET_HELP, texts.help);
-    code_editor_set_text(GADGET_CODE, texts.code, 0);
-}
-
 // Yes when no text holds a line the reader takes for a marker, or the user saves it anyway.
 bool markers_accepted(const ExtensionTexts& texts) {
     ExtensionMarkerLine found = extension_texts_marker_line(texts);
@@ -98,7 +89,7 @@ bool confirm_exit() { return ask_confirm(u"Exit from Quorval Extension Maker?");
 
 void new_extension() {
     set_current_extension_name(u"");
-    show_texts(ExtensionTexts{});
+    document_show_texts(ExtensionTexts{});
     document_texts_settled(TEXTS_NEW);
 }
 
@@ -124,7 +115,7 @@ bool open_extension_path(const char16_t* path) {
     bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
     if (opened) {
         take_name_from_path(held.c_str());
-        show_texts(texts);
+        document_show_texts(texts);
         document_take_file(held.c_str());
         document_texts_settled(TEXTS_OPENED);
     } else {

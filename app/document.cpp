@@ -1,10 +1,14 @@
 /** @file document.cpp
- * The current extension name, the source file and its identity, and the settling of the texts. */
+ * The current extension name, the source file and its identity, the texts shown in the fields,
+ * and the settling of the texts. */
 #include "app/document.h"
 
+#include "app/application.h"
 #include "app/recovery.h"
 #include "app/status_line.h"
+#include "editor/code_editor.h"
 #include "runtime/core/strings.h"
+#include "runtime/ui/gadget.h"
 
 namespace {
 
@@ -43,6 +47,14 @@ DocumentTarget document_save_target(const char16_t* path) {
     bool same_place = !source.resolved.empty() && path_resolved(path) == source.resolved;
     if (!same_file && !same_place) return TARGET_OTHER_EXTENSION;
     return source.known && there == source.identity ? TARGET_FREE : TARGET_CHANGED_ELSEWHERE;
+}
+
+void document_show_texts(const ExtensionTexts& texts) {
+    gadget_set_text(GADGET_NAME, texts.extension);
+    gadget_set_text(GADGET_AUTHOR, texts.author);
+    gadget_set_text(GADGET_DESCRIPTION, texts.description);
+    gadget_set_text(GADGET_HELP, texts.help);
+    code_editor_set_text(GADGET_CODE, texts.code, EDITOR_UNDO_ONLY_THIS);
 }
 
 void document_texts_settled(TextsSettled how) {

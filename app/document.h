@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/extension_file.h"
 #include "runtime/files/filesystem.h"
 
 // At start-up: no name and no source file.
@@ -39,6 +40,10 @@ enum DocumentTarget {
     TARGET_CHANGED_ELSEWHERE,  // the window's own file, changed on disk since it was read or written
 };
 DocumentTarget document_save_target(const char16_t* path);
+
+// The five fields take the texts. Undo in the code editor can bring back the code they replaced,
+// and nothing older: every code an Open replaced would otherwise stay in memory for good.
+void document_show_texts(const ExtensionTexts& texts);
 
 // How the texts came to be settled.
 enum TextsSettled { TEXTS_SAVED, TEXTS_OPENED, TEXTS_NEW, TEXTS_RECOVERED };

@@ -92,27 +92,35 @@ struct MemberReader {
             failed = true;
             return;
         }
-        if (length + n > capacity) {
-            std::size_t wanted = std::min(std::max({capacity * 2, length + n, first_capacity}), limit);
-            // The terminator and the variable's spare bytes come on top, as for every variable.
-            auto* grown =
-                static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
-            if (!grown && wanted > length + n) {
-                // A generous reservation the system refused: ask for only what is needed.
-                wanted = length + n;
-                grown =
-                    static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
-            }
-            if (!grown) {
-                failed = true;
-                return;
-            }
-            block = grown;
-            capacity = wanted;
-            advise_large(block, wanted * 2);
+        if (length + n > capacity && !grow(length + n)) {
+            failed = true;
+            return;
         }
         std::char_traits<char16_t>::copy(block + length, text, n);
         length += n;
+    }
+
+    // Room for at least `needed` units. It grows geometrically whatever memory allows, so a
+    // text is copied a bounded number of times and reading stays linear in the file's size:
+    // the generous first size, else double; where the system refuses that, a quarter more;
+    // where it refuses even that, the text is too large. The generous size is asked for once.
+    bool grow(std::size_t needed) {
+        const std::size_t choices[] = {std::max({capacity * 2, needed, first_capacity}),
+                                       std::max(needed, capacity + capacity / 4)};
+        first_capacity = 0;
+        for (std::size_t wanted : choices) {
+            wanted = std::min(wanted, limit);
+            // The terminator and the variable's spare bytes come on top, as for every variable.
+            auto* grown =
+                static_cast<char16_t*>(heap_realloc(string_heap(), block, wanted * 2 + STRING_BLOCK_SPARE_BYTES));
+            if (grown) {
+                block = grown;
+                capacity = wanted;
+                advise_large(block, wanted * 2);
+                return true;
+            }
+        }
+        return false;
     }
 
     void add_line(const char16_t* line, std::size_t n) {

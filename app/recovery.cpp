@@ -434,14 +434,6 @@ CopyHeader read_copy_header(const char16_t* path) {
     return header;
 }
 
-void show_texts(const ExtensionTexts& texts) {
-    gadget_set_text(GADGET_NAME, texts.extension);
-    gadget_set_text(GADGET_AUTHOR, texts.author);
-    gadget_set_text(GADGET_DESCRIPTION, texts.description);
-    gadget_set_text(GADGET_HELP, texts.help);
-    code_editor_set_text(GADGET_CODE, texts.code, 0);
-}
-
 // Fills the fields, the current name and the source from the copy, which then becomes this
 // instance's own. A copy that cannot be read whole changes nothing and stays for a later start:
 // an "Error" message names it and the reason.
@@ -456,7 +448,7 @@ bool recover_copy(Recovery& r, const std::string& stem) {
         return false;
     }
     const CopyHeader header = read_copy_header(path16.c_str());
-    show_texts(texts);
+    document_show_texts(texts);
     extension_texts_free(&texts);
     set_current_extension_name(header.name.c_str());
     document_set_source(header.source);

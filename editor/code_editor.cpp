@@ -287,6 +287,7 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     char* piece = static_cast<char*>(heap_alloc(runtime_heap(), 3 * PIECE_UNITS + 1));
     if (!piece) return;
     const std::int32_t units = string_len(text);
+    if (empty_undo == EDITOR_UNDO_ONLY_THIS) send(gadget, SCI_EMPTYUNDOBUFFER);
     // One undo step, as SCI_SETTEXT makes it: the old text goes, the caret goes to the start.
     send(gadget, SCI_BEGINUNDOACTION);
     send(gadget, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(""));
@@ -303,7 +304,7 @@ void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_u
     }
     send(gadget, SCI_ENDUNDOACTION);
     heap_free(runtime_heap(), piece);
-    if (empty_undo) send(gadget, SCI_EMPTYUNDOBUFFER);
+    if (empty_undo && empty_undo != EDITOR_UNDO_ONLY_THIS) send(gadget, SCI_EMPTYUNDOBUFFER);
     // The new text is styled from the top as far as the screen shows it; the component asks for
     // the rest line by line as it needs it, so a large text opens without being styled whole.
     code_editor_restyle_lines(gadget, 0, static_cast<int>(send(gadget, SCI_LINESONSCREEN)), -1);

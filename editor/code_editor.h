@@ -150,6 +150,10 @@ ObjectNumber code_editor_create(ObjectNumber gadget, int x, int y, int width, in
 // The editor record of a code editor gadget, or null when the gadget is none.
 EditorRecord* code_editor_record(ObjectNumber gadget);
 
+// Replaces the whole text as one undo step. empty_undo: 0 keeps the undo history; non-zero
+// empties it afterwards; EDITOR_UNDO_ONLY_THIS empties it before, so that undo can still take
+// this replacement back, but nothing older (which may be megabytes of earlier texts).
+inline constexpr int EDITOR_UNDO_ONLY_THIS = -1;
 void code_editor_set_text(ObjectNumber gadget, const char16_t* text, int empty_undo);
 // The whole text as a temporary string (runtime string area); "" for no editor.
 char16_t* code_editor_get_text(ObjectNumber gadget);

@@ -33,6 +33,7 @@ BlockHeader* header_of(void* block) { return static_cast<BlockHeader*>(block) - 
 struct Heap {
     BlockHeader ring;  // sentinel of a circular list of blocks
     std::size_t count = 0;
+    std::size_t resizes = 0;
     mutable std::mutex lock;
 };
 
@@ -87,6 +88,7 @@ void* heap_realloc(Heap* heap, void* block, std::size_t size) {
     std::lock_guard guard(heap->lock);
     auto* header = static_cast<BlockHeader*>(std::realloc(old_header, sizeof(BlockHeader) + size));
     if (!header) return nullptr;
+    ++heap->resizes;
     // The neighbours still point at the old address when the block moved.
     header->previous->next = header;
     header->next->previous = header;
@@ -107,6 +109,12 @@ std::size_t heap_block_count(const Heap* heap) {
     if (!heap) return 0;
     std::lock_guard guard(heap->lock);
     return heap->count;
+}
+
+std::size_t heap_resize_count(const Heap* heap) {
+    if (!heap) return 0;
+    std::lock_guard guard(heap->lock);
+    return heap->resizes;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -41,6 +41,10 @@ void* heap_realloc(Heap* heap, void* block, std::size_t size);
 void heap_free(Heap* heap, void* block);
 // Number of blocks currently allocated from the heap.
 std::size_t heap_block_count(const Heap* heap);
+// Number of times heap_realloc has resized a block of the heap: a buffer that grows
+// geometrically is resized a few dozen times at most, one that grows line by line as often as
+// it has lines.
+std::size_t heap_resize_count(const Heap* heap);
 
 // The three heaps of the runtime (null before runtime_core_start()).
 Heap* runtime_heap();

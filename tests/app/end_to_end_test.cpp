@@ -624,21 +624,48 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
               (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex", "Wide.qex"}));
 }
 
-TEST_F(EndToEnd, NewKeepsTheCodeEditorsUndoHistory) {
+// Undo brings back the code that the last New or Open replaced, and nothing older, which would
+// otherwise stay in memory for good (seen: 86 MB more after ten Opens of 4 MB of code).
+TEST_F(EndToEnd, UndoBringsBackOnlyTheCodeTheLastNewOrOpenReplacedSoMemoryStaysBounded) {
+    std::string large;
+    while (large.size() < (4u << 20)) large += "function f(x) { return x + 1; }\r\n";
+    write_file("Large.qex", extension_file("", "", "", "", large));
+    write_file("A.qex", extension_file("", "", "", "", "a();"));
+    write_file("B.qex", extension_file("", "", "", "", "b();"));
+    auto resident_bytes = [] {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        return resident * ::sysconf(_SC_PAGESIZE);
+    };
     start();
     AppDriver driver;
+    auto undo_gives = [&driver](const std::u16string& code) {
+        driver.then("click into the code editor", [] {
+            focus_on(gadget_widget(GADGET_CODE));
+            return QApplication::focusWidget() == gadget_widget(GADGET_CODE);
+        });
+        // Ctrl+Z is the Edit menu's Undo: the program's loop carries it out.
+        driver.key(Qt::Key_Z, Qt::ControlModifier).pause(100);
+        driver.then("undo gives " + QString::fromStdU16String(code).toStdString(), [code] {
+            const std::u16string now = code_text();
+            EXPECT_TRUE(now == code) << "undo gave " << now.size() << " units";  // megabytes, at worst
+            return true;
+        });
+    };
     fill(driver, "", "", "", "", "let kept = 1;");
     driver.key(Qt::Key_N, Qt::ControlModifier).answer(CONFIRM, NEW_QUESTION, "Yes");
-    driver.then("click into the code editor", [] {
-        focus_on(gadget_widget(GADGET_CODE));
-        return QApplication::focusWidget() == gadget_widget(GADGET_CODE);
+    undo_gives(u"let kept = 1;");
+    driver.then("open the large one eleven times", [&] {
+        EXPECT_TRUE(open_extension_path(u"Large.qex"));
+        const long after_one = resident_bytes();
+        for (int i = 0; i < 10; ++i) EXPECT_TRUE(open_extension_path(u"Large.qex"));
+#if !defined(__SANITIZE_ADDRESS__)  // which keeps freed memory resident, in quarantine
+        EXPECT_LT(resident_bytes() - after_one, static_cast<long>(4 * large.size()));
+#endif
+        return open_extension_path(u"A.qex") && open_extension_path(u"B.qex");
     });
-    driver.then("undo in the code editor", [] {
-        EXPECT_EQ(code_text(), u"");
-        press(Qt::Key_Z, Qt::ControlModifier);
-        return true;
-    });
-    driver.then("the old code is back", [] { return code_text() == u"let kept = 1;"; });
+    undo_gives(u"a();");
+    undo_gives(u"a();");
     driver.exit_program().run_application();
 }
 

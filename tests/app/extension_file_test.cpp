@@ -4,7 +4,9 @@
 #include "files/unprivileged.h"
 
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "app/extension_file.h"
 #include "runtime/files/filesystem.h"
@@ -416,6 +418,43 @@ TEST_F(ExtensionFile, ReaderSaysWhyAFileGivesNoTexts) {
     extension_texts_free(&texts);
     EXPECT_EQ(temp_position(), p0);
     EXPECT_EQ(listing("Extensions"), (std::vector<std::string>{"Dir.qex", "Locked.qex", "Pipe.qex"}));
+}
+
+// Whatever memory the system refuses, a text grows geometrically: it is copied a bounded number
+// of times, so reading stays linear in the file's size instead of regrowing line by line.
+TEST_F(ExtensionFile, UnderAMemoryLimitATextStillGrowsGeometrically) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer keeps freed blocks mapped, which a limit on address space would count";
+#endif
+    std::string code;
+    while (code.size() < (8u << 20)) code += "var line = 'of some length';\r\n";
+    write_raw("big.qex", "[CODE]\r\n" + code);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the text (two bytes a unit) and a little more, not for the reader's generous
+        // first reservation (twice as many units as the file has bytes).
+        std::ifstream status("/proc/self/status");
+        std::string word;
+        std::size_t used_kb = 0;
+        while (status >> word && word != "VmSize:") {}
+        status >> used_kb;
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = used_kb * 1024 + 3 * code.size();
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
+        const std::size_t before = heap_resize_count(string_heap());
+        ExtensionReadOutcome outcome = EXTENSION_MISSING;
+        ExtensionTexts texts = read_extension_texts(u"big.qex", &outcome);
+        const std::size_t resizes = heap_resize_count(string_heap()) - before;
+        // Measured without a copy: there is no room for one.
+        const bool whole = outcome == EXTENSION_READ && string_len(texts.code) == std::int32_t(code.size() - 2);
+        ::_exit(!whole ? 1 : resizes > 64 ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not read whole, 2: regrown too often, 3: no limit";
 }
 
 TEST_F(ExtensionFile, LargeTextsReadBackWhole) {

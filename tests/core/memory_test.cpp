@@ -42,6 +42,7 @@ TEST(HeapTest, ReallocKeepsContentsAndTheRingIntact) {
         for (int b = 0; b < 32; ++b) ASSERT_EQ(blocks[i][b], i);
     }
     EXPECT_EQ(heap_block_count(heap), 20u);
+    EXPECT_EQ(heap_resize_count(heap), 10u);
     for (int i = 0; i < 20; i += 2) heap_free(heap, blocks[i]);
     EXPECT_EQ(heap_block_count(heap), 10u);
     // The rest goes with the heap; LeakSanitizer reports anything left.
@@ -56,6 +57,7 @@ TEST(HeapTest, ZeroedAllocationAndNullHandling) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignof(std::max_align_t), 0u);
     void* fresh = heap_realloc(heap, nullptr, 10);
     EXPECT_NE(fresh, nullptr);
+    EXPECT_EQ(heap_resize_count(heap), 0u) << "a new block is no resize";
     EXPECT_EQ(heap_block_count(heap), 2u);
     heap_free(heap, nullptr);
     EXPECT_EQ(heap_alloc(heap, static_cast<std::size_t>(-1)), nullptr);

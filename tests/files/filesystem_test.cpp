@@ -150,26 +150,6 @@ TEST_F(FileSystem, PathsReachTheSystemAsUtf8) {
     EXPECT_EQ(path_to_system(u"a\xD800z"), "a\xEF\xBF\xBDz");  // a lone surrogate
 }
 
-TEST_F(FileSystem, IdentityTellsFilesApartAndSeesChanges) {
-    write_raw("a.qex", "one");
-    FileIdentity first, again;
-    ASSERT_TRUE(path_identity(u"a.qex", &first));
-    ASSERT_TRUE(path_identity(u"./a.qex", &again));
-    EXPECT_EQ(first, again);
-    EXPECT_EQ(first.size, 3);
-    ::symlink("a.qex", "link.qex");
-    ASSERT_TRUE(path_identity(u"link.qex", &again));
-    EXPECT_EQ(first, again) << "a link is the file it names";
-    write_raw("a.qex", "other");
-    ASSERT_TRUE(path_identity(u"a.qex", &again));
-    EXPECT_TRUE(again.same_file_as(first));
-    EXPECT_FALSE(again == first) << "a changed size is a change";
-    write_raw("b.qex", "other");
-    ASSERT_TRUE(path_identity(u"b.qex", &again));
-    EXPECT_FALSE(again.same_file_as(first));
-    EXPECT_FALSE(path_identity(u"missing.qex", &again));
-}
-
 TEST_F(FileSystem, ResolvedPathsMakeTwoNamesOfOnePlaceEqual) {
     ASSERT_EQ(directory_create(u"Extensions"), 1);
     write_raw("Extensions/a.qex", "");
