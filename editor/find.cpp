@@ -29,6 +29,8 @@ constexpr std::size_t KEPT_MATCHES = std::size_t{1} << 21;
 constexpr std::intptr_t PREVIOUS_FIRST_LOOK = 64 * 1024;
 // The most text marked at once (a very long line shows only a part of itself).
 constexpr std::intptr_t MARK_BYTES = 1 << 20;
+// The most marks at once: beyond them, only the lines on screen are marked, and not all of them.
+constexpr std::size_t MARKS_MAX = 5000;
 constexpr int MARK_ALPHA = 90;
 constexpr int MARK_OUTLINE_ALPHA = 200;
 
@@ -338,17 +340,18 @@ std::vector<Span> marks_between(ObjectNumber gadget, std::intptr_t start, std::i
 
 std::intptr_t line_start(ObjectNumber gadget, std::intptr_t line) { return send(gadget, SCI_POSITIONFROMLINE, line); }
 
-// The text to mark: the lines on screen and a page above and below them, within the searched
-// range; the lines of a very long line only around the caret.
+// The text to mark: the lines on screen and `slack` lines above and below them (so that a
+// short scroll finds its marks in place), within the searched range; of a very long line only
+// the part around the caret.
 Span marking_window(ObjectNumber gadget, const FindState& state, std::intptr_t first, std::intptr_t last,
-                    std::intptr_t page) {
+                    std::intptr_t slack) {
     const std::intptr_t lines = send(gadget, SCI_GETLINECOUNT);
     const std::intptr_t length = send(gadget, SCI_GETLENGTH);
     auto lines_span = [&](std::intptr_t from, std::intptr_t to) {
         return Span{line_start(gadget, std::max<std::intptr_t>(0, from)),
                     to + 1 < lines ? line_start(gadget, to + 1) : length};
     };
-    Span window = lines_span(first - page, last + page);
+    Span window = lines_span(first - slack, last + slack);
     if (window.end - window.start > MARK_BYTES) window = lines_span(first, last);
     if (window.end - window.start > MARK_BYTES) {
         const std::intptr_t caret = send(gadget, SCI_GETCURRENTPOS);
@@ -360,6 +363,19 @@ Span marking_window(ObjectNumber gadget, const FindState& state, std::intptr_t f
     return {std::max(window.start, range.start), std::min(window.end, range.end)};
 }
 
+// The non-empty matches in the window, MARKS_MAX at most.
+std::vector<Span> matches_to_mark(ObjectNumber gadget, const FindState& state, const Span& window) {
+    std::vector<Span> matches;
+    if (window.start >= window.end) return matches;
+    const SearchText text = component_text(gadget, window.start, window.end);
+    SearchScanner scanner(*state.pattern, text, 0);
+    while (matches.size() < MARKS_MAX && scanner.next() == SearchStatus::MATCH)
+        if (scanner.end() > scanner.start())
+            matches.push_back({window.start + static_cast<std::intptr_t>(scanner.start()),
+                               window.start + static_cast<std::intptr_t>(scanner.end())});
+    return matches;
+}
+
 void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
     if (!state.pattern || !state.pattern->valid()) return;
     const std::intptr_t page = std::max<std::intptr_t>(1, send(gadget, SCI_LINESONSCREEN));
@@ -368,15 +384,13 @@ void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
     const std::intptr_t last = send(gadget, SCI_DOCLINEFROMVISIBLE, top + page);
     if (!force && !state.marks_stale && first >= state.marked_first && last <= state.marked_last) return;
 
-    const Span window = marking_window(gadget, state, first, last, page);
-    std::vector<Span> wanted;
-    if (window.start < window.end) {
-        const SearchText text = component_text(gadget, window.start, window.end);
-        SearchScanner scanner(*state.pattern, text, 0);
-        while (scanner.next() == SearchStatus::MATCH)
-            if (scanner.end() > scanner.start())
-                wanted.push_back({window.start + static_cast<std::intptr_t>(scanner.start()),
-                                  window.start + static_cast<std::intptr_t>(scanner.end())});
+    std::intptr_t slack = page;
+    Span window = marking_window(gadget, state, first, last, slack);
+    std::vector<Span> wanted = matches_to_mark(gadget, state, window);
+    if (wanted.size() >= MARKS_MAX) {
+        slack = 0;
+        window = marking_window(gadget, state, first, last, slack);
+        wanted = matches_to_mark(gadget, state, window);
     }
     // Marks left from an earlier window go; those in this one change only when they differ,
     // since every change of them repaints.
@@ -393,8 +407,8 @@ void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
             value = 3 - value;
         }
     }
-    state.marked_first = std::max<std::intptr_t>(0, first - page);
-    state.marked_last = last + page;
+    state.marked_first = std::max<std::intptr_t>(0, first - slack);
+    state.marked_last = last + slack;
     state.marked_start = window.start;
     state.marked_end = window.end;
     state.marks_stale = false;

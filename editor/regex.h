@@ -72,4 +72,7 @@ public:
 private:
     const Regex& regex_;
     void* data_;
+    // The engine's offsets, read after every match: kept at hand.
+    const std::size_t* offsets_ = nullptr;
+    std::size_t pairs_ = 0;
 };

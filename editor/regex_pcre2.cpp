@@ -8,8 +8,11 @@
 #include "editor/regex.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace {
+
+static_assert(std::is_same_v<PCRE2_SIZE, std::size_t>, "the engine's offsets are read as std::size_t");
 
 // A backtracking step of the JIT costs a few dozen bytes of its stack: this lets `(a|b)+`
 // run over a line of some hundred thousand characters before the limit says "too complex".
@@ -37,6 +40,7 @@ std::string message_of(int code) {
 struct Regex::Impl {
     pcre2_code* code = nullptr;
     pcre2_match_context* context = nullptr;
+    PCRE2_SIZE offset_limit = PCRE2_UNSET;  // as set in the context
     bool jit = false;
     std::string error_message;
     std::size_t error_offset = 0;
@@ -89,18 +93,26 @@ std::size_t Regex::lookbehind() const { return impl_->lookbehind; }
 int Regex::groups() const { return impl_->groups; }
 
 RegexMatch::RegexMatch(const Regex& regex)
-    : regex_(regex),
-      data_(regex.valid() ? pcre2_match_data_create_from_pattern(regex.impl_->code, nullptr) : nullptr) {}
+    : regex_(regex), data_(regex.valid() ? pcre2_match_data_create_from_pattern(regex.impl_->code, nullptr) : nullptr) {
+    if (auto* data = static_cast<pcre2_match_data*>(data_)) {
+        offsets_ = pcre2_get_ovector_pointer(data);
+        pairs_ = pcre2_get_ovector_count(data);
+    }
+}
 
 RegexMatch::~RegexMatch() { pcre2_match_data_free(static_cast<pcre2_match_data*>(data_)); }
 
 RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::size_t start, bool more_follows,
                                bool not_empty_at_start, std::size_t start_limit) {
-    const Regex::Impl& regex = *regex_.impl_;
+    Regex::Impl& regex = *regex_.impl_;
     auto* data = static_cast<pcre2_match_data*>(data_);
     if (!data || start > length || start >= start_limit) return RegexOutcome::NO_MATCH;
     // The engine's limit is the last offset where a match may start.
-    pcre2_set_offset_limit(regex.context, start_limit == REGEX_ANYWHERE ? PCRE2_UNSET : start_limit - 1);
+    const PCRE2_SIZE offset_limit = start_limit == REGEX_ANYWHERE ? PCRE2_UNSET : start_limit - 1;
+    if (offset_limit != regex.offset_limit) {
+        pcre2_set_offset_limit(regex.context, offset_limit);
+        regex.offset_limit = offset_limit;
+    }
     static const char nothing = 0;
     const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject ? subject : &nothing);
     const std::uint32_t options =
@@ -108,7 +120,7 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
     const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
                                  : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
     // With partial matching the engine may pass its offset limit.
-    const bool beyond_limit = start_limit != REGEX_ANYWHERE && pcre2_get_ovector_pointer(data)[0] >= start_limit;
+    const bool beyond_limit = start_limit != REGEX_ANYWHERE && offsets_[0] >= start_limit;
     if (result >= 0) return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::MATCH;
     switch (result) {
     case PCRE2_ERROR_NOMATCH:
@@ -122,11 +134,8 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
 }
 
 bool RegexMatch::group(int index, std::size_t* start, std::size_t* end) const {
-    auto* data = static_cast<pcre2_match_data*>(data_);
-    if (!data || index < 0 || static_cast<std::uint32_t>(index) >= pcre2_get_ovector_count(data)) return false;
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
-    if (ovector[2 * index] == PCRE2_UNSET) return false;
-    *start = ovector[2 * index];
-    *end = ovector[2 * index + 1];
+    if (index < 0 || static_cast<std::size_t>(index) >= pairs_ || offsets_[2 * index] == PCRE2_UNSET) return false;
+    *start = offsets_[2 * index];
+    *end = offsets_[2 * index + 1];
     return true;
 }

@@ -5,7 +5,11 @@
 #include "editor/search.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "editor/regex.h"
 
@@ -37,6 +41,18 @@ std::size_t whole_characters(const char* bytes, std::size_t length) {
 // Characters that make a pattern more than its literal text.
 bool has_regex_syntax(std::string_view pattern) {
     return pattern.find_first_of("\\^$.|?*+()[]{}") != std::string_view::npos;
+}
+
+bool is_ascii_letter(unsigned char byte) { return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z'; }
+
+// Text whose other case the search can find byte by byte: ASCII without k and s, the only ASCII
+// letters that the regex engine also matches with characters beyond ASCII (the Kelvin sign and
+// the long s), so that both ways find the same.
+bool foldable_as_ascii(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x80 || (byte | 0x20) == 'k' || (byte | 0x20) == 's';
+    });
 }
 
 // The pattern that matches the text itself: every ASCII character that is not a letter or a
@@ -80,9 +96,19 @@ public:
 
 namespace {
 
+// Literal text: memmem with match case; otherwise its ASCII letters in either case, found with
+// the first and last bytes compared sixteen places at a time.
 class LiteralMatcher final : public SearchPattern::Matcher {
 public:
-    LiteralMatcher(std::string_view needle, bool whole_word) : needle_(needle), whole_word_(whole_word) {}
+    LiteralMatcher(std::string_view needle, bool whole_word, bool either_case)
+        : needle_(needle), whole_word_(whole_word), either_case_(either_case) {
+        // In either case a letter is compared with 0x20 set, which makes capitals small.
+        for (char& c : needle_) {
+            const bool letter = either_case && is_ascii_letter(static_cast<unsigned char>(c));
+            if (letter) c = static_cast<char>(c | 0x20);
+            fold_.push_back(letter ? 0x20 : 0);
+        }
+    }
 
     Found find(const char* subject, std::size_t length, std::size_t start, bool more_follows, bool,
                std::size_t start_limit, RegexMatch*) const override {
@@ -92,9 +118,8 @@ public:
         const std::size_t reach = limited ? std::min(length, start_limit + m - 1) : length;
         std::size_t at = start;
         while (at + m <= reach) {
-            const void* hit = memmem(subject + at, reach - at, needle_.data(), m);
-            if (!hit) break;
-            const auto found = static_cast<std::size_t>(static_cast<const char*>(hit) - subject);
+            const std::size_t found = find_in(subject, at, reach);
+            if (found == NOT_FOUND) break;
             if (whole_word_ && found > 0 && is_word_byte(static_cast<unsigned char>(subject[found - 1]))) {
                 at = found + 1;
                 continue;
@@ -110,7 +135,7 @@ public:
             // The cut may fall inside a match: its beginning is then a prefix of the needle at the end.
             const std::size_t last = limited ? start_limit : length;
             for (std::size_t tail = std::max(start, length >= m ? length - m + 1 : 0); tail < last; ++tail) {
-                if (std::memcmp(subject + tail, needle_.data(), length - tail) != 0) continue;
+                if (!same(subject + tail, length - tail)) continue;
                 if (whole_word_ && tail > 0 && is_word_byte(static_cast<unsigned char>(subject[tail - 1]))) continue;
                 return {FoundKind::PARTIAL, tail, length};
             }
@@ -121,8 +146,47 @@ public:
     std::size_t context_bytes() const override { return whole_word_ ? 1 : 0; }
 
 private:
+    static constexpr std::size_t NOT_FOUND = SIZE_MAX;
+
+    // Whether the first `count` bytes of the needle are at `bytes`.
+    bool same(const char* bytes, std::size_t count) const {
+        if (!either_case_) return std::memcmp(bytes, needle_.data(), count) == 0;
+        for (std::size_t i = 0; i < count; ++i)
+            if ((bytes[i] | fold_[i]) != needle_[i]) return false;
+        return true;
+    }
+
+    // The first place in [at, reach) where the whole needle is, or NOT_FOUND.
+    std::size_t find_in(const char* subject, std::size_t at, std::size_t reach) const {
+        const std::size_t m = needle_.size();
+        if (!either_case_) {
+            const void* hit = memmem(subject + at, reach - at, needle_.data(), m);
+            return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - subject) : NOT_FOUND;
+        }
+#if defined(__SSE2__)
+        const __m128i first = _mm_set1_epi8(needle_.front()), first_fold = _mm_set1_epi8(fold_.front());
+        const __m128i last = _mm_set1_epi8(needle_.back()), last_fold = _mm_set1_epi8(fold_.back());
+        for (; at + m - 1 + 16 <= reach; at += 16) {
+            const auto* block = reinterpret_cast<const __m128i*>(subject + at);
+            const auto* block_end = reinterpret_cast<const __m128i*>(subject + at + m - 1);
+            const __m128i heads = _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(block), first_fold), first);
+            const __m128i tails = _mm_cmpeq_epi8(_mm_or_si128(_mm_loadu_si128(block_end), last_fold), last);
+            for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(heads, tails))); bits;
+                 bits &= bits - 1) {
+                const std::size_t candidate = at + static_cast<std::size_t>(__builtin_ctz(bits));
+                if (same(subject + candidate, m)) return candidate;
+            }
+        }
+#endif
+        for (; at + m <= reach; ++at)
+            if (same(subject + at, m)) return at;
+        return NOT_FOUND;
+    }
+
     std::string needle_;
+    std::string fold_;  // per byte of the needle: 0x20 for a letter compared in either case, else 0
     bool whole_word_;
+    bool either_case_;
 };
 
 class RegexMatcher final : public SearchPattern::Matcher {
@@ -181,8 +245,9 @@ bool SearchPattern::prefers_one_piece() const { return matcher_ && matcher_->reg
 SearchPattern::SearchPattern(std::string_view pattern, const SearchOptions& options)
     : pattern_(pattern), options_(options) {
     if (pattern.empty()) return;
-    if (options.match_case && (!options.regex || !has_regex_syntax(pattern))) {
-        matcher_ = std::make_unique<LiteralMatcher>(pattern, options.whole_word);
+    const bool literal = !options.regex || !has_regex_syntax(pattern);
+    if (literal && (options.match_case || foldable_as_ascii(pattern))) {
+        matcher_ = std::make_unique<LiteralMatcher>(pattern, options.whole_word, !options.match_case);
         return;
     }
     const std::string source = options.regex ? std::string(pattern) : escaped(pattern);

@@ -55,8 +55,8 @@ struct SearchText {
     void append(std::string& out, std::size_t start, std::size_t end) const;
 };
 
-// A compiled pattern. Literal text with match case is searched with memmem; every other
-// pattern by the regular-expression engine.
+// A compiled pattern. Literal text is searched byte by byte (memmem with match case; in either
+// case when it is ASCII); every other pattern by the regular-expression engine.
 class SearchPattern {
 public:
     SearchPattern(std::string_view pattern, const SearchOptions& options);

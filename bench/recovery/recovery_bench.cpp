@@ -7,6 +7,7 @@
 // typing for the machine.
 #include "app/application.h"
 #include "app/recovery.h"
+#include "bench/support/typing.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/strings.h"
@@ -15,12 +16,10 @@
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
-#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -29,26 +28,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::percentile;
 constexpr int BLOCKS_PER_MODE = 8;
-
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// CPU time of this thread: its own work, apart from what else runs on the machine.
-double thread_cpu_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
-    return values[std::min(index, values.size() - 1)];
-}
 
 // Runs the application's own loop until the moment comes.
 void run_loop_until(Clock::time_point moment) {
@@ -59,10 +41,7 @@ void run_loop_until(Clock::time_point moment) {
     }
 }
 
-struct Figures {
-    std::vector<double> latencies;
-    std::vector<double> cpu;  // the main thread's own CPU time per key
-    int overrun = 0;          // keys whose preparation (moving the caret) already ran past their moment
+struct Figures : bench::KeyTimings {
     int copies = 0;
     double longest_read_ms = 0;
     double longest_read_cpu_ms = 0;
@@ -72,25 +51,7 @@ struct Figures {
 // One block: a key at each place, `interval` apart. The keys stay typed, so that the copies
 // differ from the reference and are written.
 void type_block(QsciScintillaBase* editor, const std::vector<long>& places, int interval, Figures& figures) {
-    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
-    for (long place : places) {
-        editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(place));
-        editor->viewport()->repaint();
-        // A key is not charged for the bench's own caret moves: on a busy machine they may run
-        // past its moment, and it then comes as soon as they are done.
-        if (Clock::now() > due) {
-            ++figures.overrun;
-            due = Clock::now();
-        }
-        run_loop_until(due);
-        const double cpu_start = thread_cpu_ms();
-        QTest::keyClick(editor, 'x');
-        editor->viewport()->repaint();
-        figures.latencies.push_back(ms_between(due, Clock::now()));
-        figures.cpu.push_back(thread_cpu_ms() - cpu_start);
-        editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
-        due += std::chrono::milliseconds(interval);
-    }
+    bench::type_keys(editor, places, interval, run_loop_until, figures);
 }
 
 void print(const char* name, const Figures& f) {

@@ -14,6 +14,7 @@
 #include <pcre2.h>
 
 #include "app/application.h"
+#include "bench/support/typing.h"
 #include "editor/code_editor.h"
 #include "editor/find.h"
 #include "editor/scintilla.h"
@@ -40,24 +41,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::ms_between;
+using bench::percentile;
+using bench::thread_cpu_ms;
 using Sci = QsciScintillaBase;
 constexpr int REPEATS = 9;
 constexpr int BLOCKS_PER_MODE = 8;
 const char* const WORD = "node";
 const char* const REPLACEMENT = "vertex";
 const char* const REGEXES[] = {"function\\s+(\\w+)", "\\w+Kind\\.\\w+"};
-
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// CPU time of this thread: what the work itself costs, apart from the rest of a busy machine.
-double thread_cpu_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 // Pieces of work measured in turns, so that the machine's ups and downs fall on each alike: the
 // median CPU time of each, and what each counted.
@@ -79,13 +72,6 @@ void measure_in_turns(std::vector<Timed*> works) {
         std::sort(times[i].begin(), times[i].end());
         works[i]->median_ms = times[i][times[i].size() / 2];
     }
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    auto index = static_cast<std::size_t>(p * static_cast<double>(values.size()));
-    return values[std::min(index, values.size() - 1)];
 }
 
 std::intptr_t send(unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
@@ -188,7 +174,10 @@ void literal_find(const std::string& text) {
     query.pattern = WORD;
     query.match_case = true;
     const SearchPattern pattern(WORD, {true, false, false});
+    FindQuery any_case = query;
+    any_case.match_case = false;
     Timed ours{find_every_match(query)};
+    Timed ours_any_case{find_every_match(any_case)};
     Timed engine{[&] {
         std::size_t n = 0;
         search_count(pattern, SearchText{text, {}, true}, &n);
@@ -196,8 +185,10 @@ void literal_find(const std::string& text) {
     }};
     Timed anchor{[&] { return memmem_count(text, WORD); }};
     Timed component{[] { return component_search_count(WORD); }};
-    measure_in_turns({&ours, &engine, &anchor, &component});
+    measure_in_turns({&ours, &ours_any_case, &engine, &anchor, &component});
     std::printf("  find glue on the component's two pieces: %zu matches in %.2f ms\n", ours.result, ours.median_ms);
+    std::printf("  the same in either case:                 %zu matches in %.2f ms\n", ours_any_case.result,
+                ours_any_case.median_ms);
     std::printf("  search engine on one buffer:             %zu matches in %.2f ms\n", engine.result, engine.median_ms);
     std::printf("  anchor, memmem count:                    %zu matches in %.2f ms\n", anchor.result, anchor.median_ms);
     std::printf("  anchor, SCI_SEARCHINTARGET loop:         %zu matches in %.2f ms\n", component.result,
@@ -298,31 +289,6 @@ void run_loop_until(Clock::time_point moment) {
     }
 }
 
-struct Typing {
-    std::vector<double> latencies;
-    int overrun = 0;
-};
-
-// A key at each place, `interval` apart, as in the recovery benchmark: from the moment a key is
-// due to the repainted screen.
-void type_block(Sci* editor, const std::vector<long>& places, int interval, Typing& typing) {
-    Clock::time_point due = Clock::now() + std::chrono::milliseconds(interval);
-    for (long place : places) {
-        editor->SendScintilla(Sci::SCI_GOTOPOS, static_cast<unsigned long>(place));
-        editor->viewport()->repaint();
-        if (Clock::now() > due) {
-            ++typing.overrun;
-            due = Clock::now();
-        }
-        run_loop_until(due);
-        QTest::keyClick(editor, 'x');
-        editor->viewport()->repaint();
-        typing.latencies.push_back(ms_between(due, Clock::now()));
-        editor->SendScintilla(Sci::SCI_AUTOCCANCEL);
-        due += std::chrono::milliseconds(interval);
-    }
-}
-
 void typing(const std::string& text, int keys, int interval) {
     std::printf("typing at random places, %d keys per mode %d ms apart, modes alternating in %d blocks:\n", keys,
                 interval, BLOCKS_PER_MODE);
@@ -336,21 +302,23 @@ void typing(const std::string& text, int keys, int interval) {
     };
     FindQuery query;
     query.pattern = WORD;
-    Typing warm_up, off, on;
-    type_block(editor, random_places(), interval, warm_up);
+    bench::KeyTimings warm_up, off, on;
+    bench::type_keys(editor, random_places(), interval, run_loop_until, warm_up);
     for (int block = 0; block < BLOCKS_PER_MODE; ++block) {
         const std::vector<long> places = random_places();
         const bool on_first = block % 2 == 1;
-        if (!on_first) type_block(editor, places, interval, off);
+        if (!on_first) bench::type_keys(editor, places, interval, run_loop_until, off);
         find_set_query(GADGET_CODE, query);
-        type_block(editor, places, interval, on);
+        bench::type_keys(editor, places, interval, run_loop_until, on);
         find_close(GADGET_CODE);
-        if (on_first) type_block(editor, places, interval, off);
+        if (on_first) bench::type_keys(editor, places, interval, run_loop_until, off);
     }
     for (const auto& [name, figures] : {std::pair{"find closed", &off}, std::pair{"\"node\" marked", &on}})
-        std::printf("  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys\n", name,
-                    percentile(figures->latencies, 0.5), percentile(figures->latencies, 0.99),
-                    percentile(figures->latencies, 1.0), figures->latencies.size());
+        std::printf(
+            "  %s: p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu keys; main thread's CPU p50 %.2f ms, p99 %.2f ms\n",
+            name, percentile(figures->latencies, 0.5), percentile(figures->latencies, 0.99),
+            percentile(figures->latencies, 1.0), figures->latencies.size(), percentile(figures->cpu, 0.5),
+            percentile(figures->cpu, 0.99));
     std::printf("  ratio marked/closed: p50 %.3fx, p99 %.3fx (target: p99 at most 1.2x)\n",
                 percentile(on.latencies, 0.5) / percentile(off.latencies, 0.5),
                 percentile(on.latencies, 0.99) / percentile(off.latencies, 0.99));

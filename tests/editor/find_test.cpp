@@ -213,6 +213,20 @@ TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
     find_close(kEditor);
     EXPECT_TRUE(marks().empty());
     EXPECT_EQ(find_status_text(find_report(kEditor)), "");
+    // Crowded matches: the lines on screen (with the one partly shown below them) are marked
+    // whole, and only they.
+    text.clear();
+    for (int line = 0; line < 2000; ++line) text += std::string(60, 'z') + "\r\n";
+    set_utf8(text);
+    query("z");
+    send(SCI_GOTOPOS, length() / 2);
+    repaint();
+    const std::intptr_t top = send(SCI_DOCLINEFROMVISIBLE, send(SCI_GETFIRSTVISIBLELINE));
+    const std::intptr_t bottom = top + send(SCI_LINESONSCREEN);
+    const std::vector<Span> crowded = marks();
+    ASSERT_FALSE(crowded.empty());
+    EXPECT_EQ(crowded.front().start, send(SCI_POSITIONFROMLINE, top));
+    EXPECT_EQ(crowded.back().end, send(SCI_POSITIONFROMLINE, bottom) + 60);
 }
 
 }  // namespace

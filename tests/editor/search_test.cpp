@@ -3,6 +3,7 @@
 // and resumed; replacements expand groups; bad patterns and the engine's limits are reported.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,12 @@ TEST(Search, MatchesAreTheSameWhereverTheTextIsSplitCutOrLimited) {
          "\xC3\x89t\xC3\xA9",
          LITERAL,
          {{0, 5}, {6, 11}}},
+        {"any case in blocks of sixteen",
+         std::string("xxNODE-") + std::string(13, 'x') + "node=" + std::string(17, 'x') + "NoDe-xx",
+         "node-",
+         LITERAL,
+         {{2, 7}, {42, 47}}},
+        {"any case: k also as the Kelvin sign", "K k \xE2\x84\xAA", "k", LITERAL, {{0, 1}, {2, 3}, {4, 7}}},
         {"literal with regex characters", "a.b axb (a.b)", "(a.b)", LITERAL, {{8, 13}}},
         {"whole word", "foo foobar $foo afoo foo_ foo.x foo", "foo", WORD, {{0, 3}, {26, 29}, {32, 35}}},
         {"whole word beside letters beyond ASCII",
@@ -113,6 +120,28 @@ TEST(Search, MatchesAreTheSameWhereverTheTextIsSplitCutOrLimited) {
             EXPECT_EQ(matches_cut_at(pattern, c.text, split), c.expected);
             EXPECT_EQ(matches_limited_at(pattern, SearchText{text, {}, true}, split), c.expected);
             EXPECT_EQ(matches_limited_at(pattern, pieces, text.size() - split), c.expected);
+        }
+    }
+}
+
+TEST(Search, EitherCaseByteByByteFindsWhatTheRegexEngineFinds) {
+    std::mt19937 random(17);
+    // Blanks often enough for whole words to occur.
+    const std::vector<std::string> letters = {"n", "N", "o", "O", "d", "D", "e", "E",       "-",
+                                              "_", " ", " ", " ", " ", " ", " ", "\xC3\xA9"};
+    std::string text;
+    while (text.size() < 4000) text += letters[random() % letters.size()];
+    text += " NoDe E-n d_ ";
+    for (const char* needle : {"node", "e-n", "d_", "E", "no"}) {
+        for (const bool whole_word : {false, true}) {
+            SCOPED_TRACE(std::string(needle) + (whole_word ? " whole word" : ""));
+            const SearchPattern bytes(needle, {false, whole_word, false});
+            const SearchPattern regex(std::string("(?:") + needle + ")", {false, whole_word, true});
+            ASSERT_FALSE(bytes.prefers_one_piece());
+            ASSERT_TRUE(regex.prefers_one_piece());
+            const Ranges expected = matches_in(regex, SearchText{text, {}, true});
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(matches_in(bytes, SearchText{text, {}, true}), expected);
         }
     }
 }
