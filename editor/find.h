@@ -92,8 +92,9 @@ FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement)
 // The state as it stands: the current query's outcome, and the count once it is known.
 FindReport find_report(ObjectNumber gadget);
 
-// What the bar shows for a report: "3 of 120", "120 matches", "No matches", "Replaced 12
-// matches", the pattern's error, "The pattern is too complex for this text", or "" for no query.
+// What the bar shows for a report: "3 of 120", "120 matches", "No matches", "Counting matches…"
+// (while the count waits for typing to pause), "Replaced 12 matches", the pattern's error,
+// "The pattern is too complex for this text", or "" for no query.
 std::string find_status_text(const FindReport& report);
 
 // The selected text when it lies on one line (a find bar's first pattern), else "".
