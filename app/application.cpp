@@ -8,7 +8,12 @@
 #include "app/code_check.h"
 #include "app/command_line.h"
 #include "app/commands.h"
+#include "app/edit_menu.h"
+#include "app/find_bar.h"
+#include "app/layout.h"
 #include "app/recovery.h"
+#include "app/settings.h"
+#include "app/status_line.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
@@ -29,8 +34,12 @@
 
 namespace {
 
-// A window of fixed size: no sizing frame, no minimise or maximise box.
-constexpr std::uint32_t MAIN_WINDOW_FLAGS = WS_CAPTION | WS_SYSMENU | WINDOW_SCREEN_CENTERED;
+// A window that can be sized, minimised and maximised; it opens centred.
+constexpr std::uint32_t MAIN_WINDOW_FLAGS =
+    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WINDOW_SCREEN_CENTERED;
+
+// What the program remembers between runs; kept up to date while it runs.
+Settings the_settings;
 
 struct MenuEntry {
     ObjectNumber item;
@@ -93,20 +102,43 @@ void name_after_label(ObjectNumber field, ObjectNumber label) {
     gadget_set_accessible_name(field, gadget_get_text(label, scope.start()));
 }
 
+// The shorter of two waits, -1 standing for none.
+int shorter_wait(int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
+
+// The fields that "Modified" and the recovery copy compare.
+bool is_text_field(ObjectNumber gadget) {
+    return gadget == GADGET_NAME || gadget == GADGET_AUTHOR || gadget == GADGET_DESCRIPTION || gadget == GADGET_HELP;
+}
+
 // The code editor's owner callback. The component announces an insertion or removal before it
 // happens; either is a change of the code for its shared copy, the recovery copy and the check.
-std::intptr_t code_changed(ObjectNumber, const SCNotification* notification) {
-    if (notification && notification->nmhdr.code == SCN_MODIFIED &&
+// Moves of the caret and changes reach the status line and the bracket highlight.
+std::intptr_t code_notification(ObjectNumber gadget, const SCNotification* notification) {
+    if (!notification) return 0;
+    if (notification->nmhdr.code == SCN_MODIFIED &&
         (notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))) {
         code_bytes_changed();
         recovery_note_change();
         code_check_note_change();
+    } else if (notification->nmhdr.code == SCN_UPDATEUI &&
+               (notification->updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION))) {
+        status_line_code_notification(notification);
+        code_editor_highlight_braces(gadget);
     }
     return 0;
 }
 
-// The sooner of two waits in milliseconds, where -1 is none.
-int sooner(int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
+// A sized window: the gadgets follow, and the size is remembered unless it is maximised.
+void window_sized() {
+    main_window_lay_out();
+    const int state = window_get_state(WINDOW_MAIN);
+    if (state == WINDOW_STATE_MINIMIZED) return;
+    the_settings.maximized = state == WINDOW_STATE_MAXIMIZED;
+    if (!the_settings.maximized) {
+        the_settings.width = window_width(WINDOW_MAIN);
+        the_settings.height = window_height(WINDOW_MAIN);
+    }
+}
 
 }  // namespace
 
@@ -126,7 +158,9 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
 
     catch_menu_images();
 
-    window_open(WINDOW_MAIN, 0, 0, 1024, 768, u"Quorval Extension Maker", MAIN_WINDOW_FLAGS);
+    the_settings = settings_load();
+    window_open(WINDOW_MAIN, 0, 0, the_settings.width, the_settings.height, u"Quorval Extension Maker",
+                MAIN_WINDOW_FLAGS | (the_settings.maximized ? WINDOW_MAXIMIZE : 0));
 
     ObjectNumber name_label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
     string_gadget_create(GADGET_NAME, 10, 35, 200, 22, u"");
@@ -139,8 +173,9 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     ObjectNumber code_label = text_gadget_create(ANY_NUMBER, 220, 10, 200, 22, u"Code");
 
     // Line numbers alone: keyword matching then ignores case.
-    // Its notifications tell the recovery copy and the check about edits, as EN_CHANGE does for the fields.
-    code_editor_create(GADGET_CODE, 220, 35, 794, 703, code_changed, EDITOR_LINE_NUMBERS);
+    // Its notifications tell the recovery copy and the check about edits, as EN_CHANGE does for the
+    // fields, and the status line about the caret.
+    code_editor_create(GADGET_CODE, 220, 35, 794, 703, code_notification, EDITOR_LINE_NUMBERS);
     code_editor_configure_javascript(GADGET_CODE);
     code_editor_configure_syntax_marks(GADGET_CODE, SYNTAX_MARK_COLORS);
 
@@ -167,16 +202,46 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
 
     build_file_menu();
     for (const ShortcutEntry& shortcut : main_shortcuts) shortcut_add(WINDOW_MAIN, shortcut.value, shortcut.item);
+    edit_menus_build();
+    window_set_callback(WINDOW_MAIN, edit_menus_message);
+    set_code_zoom(the_settings.zoom);
+
+    // In the margin under the fields, and under the code editor, closed.
+    const MainLayout layout = main_layout(MAIN_WIDTH, MAIN_HEIGHT, 0);
+    status_line_create(layout.status, layout.message);
+    find_bar_create(the_settings);
+
+    // With its menu bar the window may no longer fit the screen; the gadgets then follow its size.
+    window_set_bounds(WINDOW_MAIN, MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT, 0, 0);
+    window_fit_screen(WINDOW_MAIN);
+    main_window_lay_out();
     // Last: the empty text of the start needs no check.
     code_check_start();
 }
 
+void main_window_lay_out() {
+    const int width = window_width(WINDOW_MAIN), height = window_height(WINDOW_MAIN);
+    const int bar = find_bar_height(main_layout(width, height, 0).code.width);
+    const MainLayout layout = main_layout(width, height, bar);
+    gadget_resize(GADGET_HELP, layout.help.x, layout.help.y, layout.help.width, layout.help.height);
+    gadget_resize(GADGET_CODE, layout.code.x, layout.code.y, layout.code.width, layout.code.height);
+    find_bar_place(layout.find_bar);
+    status_line_place(layout.status, layout.message);
+}
+
 bool application_step(int longest_wait) {
-    const int wait = sooner(sooner(recovery_wait_time(), code_check_wait_time()), longest_wait);
+    const int wait =
+        shorter_wait(shorter_wait(shorter_wait(recovery_wait_time(), code_check_wait_time()), find_bar_wait_time()),
+                     longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
-    if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
+    if (event == EVENT_GADGET && find_bar_event(event_gadget(), event_type())) {
+        // The find bar's own.
+    } else if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
         recovery_note_change();
+        if (is_text_field(event_gadget())) status_line_field_changed(event_gadget());
+    } else if (event == EVENT_WINDOW_SIZED && event_window() == WINDOW_MAIN) {
+        window_sized();
     } else if (event == EVENT_CLOSE_WINDOW) {
         go_on = !confirm_exit();
     } else if (event == EVENT_MENU) {
@@ -197,12 +262,14 @@ bool application_step(int longest_wait) {
             go_on = !confirm_exit();
             break;
         default:
+            edit_menus_command(event_object());
             break;
         }
     }
     if (go_on) {
         recovery_tick();
         code_check_tick();
+        find_bar_tick();
     }
     return go_on;
 }
@@ -238,6 +305,9 @@ int application_main(int argc, char** argv) {
     recovery_offer();
     application_run();
     recovery_end();
+    the_settings.zoom = code_zoom();
+    find_bar_store_settings(&the_settings);
+    settings_save(the_settings);
     application_end();
     return 0;
 }

@@ -23,6 +23,47 @@ inline constexpr ObjectNumber IMAGE_SAVE = 14;
 inline constexpr ObjectNumber IMAGE_SAVE_AS = 15;
 inline constexpr ObjectNumber IMAGE_EXIT = 16;
 
+// The status line under the fields: the caret's facts, and a further message beside them.
+inline constexpr ObjectNumber GADGET_STATUS = 20;
+inline constexpr ObjectNumber GADGET_STATUS_MESSAGE = 21;
+
+// The find bar under the code editor: its first row (the pattern), the replace row, and the row of
+// toggles with the go-to field.
+inline constexpr ObjectNumber GADGET_FIND_LABEL = 30;
+inline constexpr ObjectNumber GADGET_FIND_FIELD = 31;
+inline constexpr ObjectNumber GADGET_FIND_PREVIOUS = 32;
+inline constexpr ObjectNumber GADGET_FIND_NEXT = 33;
+inline constexpr ObjectNumber GADGET_FIND_MESSAGE = 34;
+inline constexpr ObjectNumber GADGET_FIND_CLOSE = 35;
+inline constexpr ObjectNumber GADGET_REPLACE_LABEL = 36;
+inline constexpr ObjectNumber GADGET_REPLACE_FIELD = 37;
+inline constexpr ObjectNumber GADGET_REPLACE_ONE = 38;
+inline constexpr ObjectNumber GADGET_REPLACE_ALL = 39;
+inline constexpr ObjectNumber GADGET_MATCH_CASE = 40;
+inline constexpr ObjectNumber GADGET_WHOLE_WORD = 41;
+inline constexpr ObjectNumber GADGET_REGULAR_EXPRESSION = 42;
+inline constexpr ObjectNumber GADGET_IN_SELECTION = 43;
+inline constexpr ObjectNumber GADGET_GO_TO_LABEL = 44;
+inline constexpr ObjectNumber GADGET_GO_TO_FIELD = 45;
+inline constexpr ObjectNumber GADGET_GO_TO_MESSAGE = 46;
+
+// The items of the Edit and View menus.
+inline constexpr ObjectNumber MENU_UNDO = 101;
+inline constexpr ObjectNumber MENU_REDO = 102;
+inline constexpr ObjectNumber MENU_CUT = 103;
+inline constexpr ObjectNumber MENU_COPY = 104;
+inline constexpr ObjectNumber MENU_PASTE = 105;
+inline constexpr ObjectNumber MENU_SELECT_ALL = 106;
+inline constexpr ObjectNumber MENU_FIND = 107;
+inline constexpr ObjectNumber MENU_FIND_NEXT = 108;
+inline constexpr ObjectNumber MENU_FIND_PREVIOUS = 109;
+inline constexpr ObjectNumber MENU_REPLACE = 110;
+inline constexpr ObjectNumber MENU_GO_TO_LINE = 111;
+inline constexpr ObjectNumber MENU_TOGGLE_COMMENT = 112;
+inline constexpr ObjectNumber MENU_ZOOM_IN = 121;
+inline constexpr ObjectNumber MENU_ZOOM_OUT = 122;
+inline constexpr ObjectNumber MENU_ZOOM_NORMAL = 123;
+
 // Brings the runtime up and builds the main window, its menu and shortcuts. The toolkit's
 // options (see toolkit_take_options) go to the QApplication, which keeps using them: they must
 // outlive application_end.
@@ -32,6 +73,10 @@ void application_start(int* toolkit_argc = nullptr, char** toolkit_argv = nullpt
 // -1, and never past the recovery copy's or the code check's due time), handles it, and takes the
 // recovery copy and asks for the check when they are due. false once the user has confirmed Exit.
 bool application_step(int longest_wait = -1);
+
+// Puts every gadget that follows the window's size (the code editor, Help, the find bar, the
+// status line) where the layout wants it for the size the window has now.
+void main_window_lay_out();
 
 // Runs the event loop until the user confirms Exit (menu, Ctrl+X or close box).
 void application_run();

@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/code_check.h"
 #include "app/recovery.h"
+#include "app/status_line.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/gadget.h"
@@ -59,7 +60,10 @@ void document_show_texts(const ExtensionTexts& texts) {
 
 void document_texts_settled(TextsSettled how) {
     if (how == TEXTS_NEW) source = DocumentSource{};
-    if (how != TEXTS_RECOVERED) recovery_texts_settled();
+    if (how != TEXTS_RECOVERED) {
+        recovery_texts_settled();
+        status_line_texts_settled();
+    }
     // A text that no check has seen yet (opened, recovered, new) is checked at once.
     code_check_texts_settled();
 }

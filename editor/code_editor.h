@@ -252,6 +252,47 @@ void code_editor_mark_syntax_error(ObjectNumber gadget, const JsSyntaxError* err
 // and scrolling as needed; false when no error is marked.
 bool code_editor_go_to_syntax_error(ObjectNumber gadget);
 
+// --- Editing commands -------------------------------------------------------------------
+
+// Puts "// " before every line the selection touches (the caret's line without one), or takes
+// "//" and the blank after it away when every such line already starts with it after its
+// indentation; lines of blanks alone are left as they are unless all are. One undo step.
+// 1 when it commented, -1 when it uncommented, 0 for no editor.
+int code_editor_toggle_comment(ObjectNumber gadget);
+
+// Moves the caret to the line (1-based) and column (1-based, in characters, a tab as wide as it
+// is shown; past the line's end means its end), unfolds the line and scrolls it into view,
+// in the middle when it was off the screen. false, and nothing moves, when the line is not
+// within 1 to the line count or the column is below 1.
+bool code_editor_go_to(ObjectNumber gadget, long line, long column);
+
+// --- Brace highlighting -----------------------------------------------------------------
+
+// Where the walk for a partner stops: this many bytes from the bracket, and this many bytes past
+// the text styled already (styling ahead costs about a millisecond per 64 KB, and a keystroke
+// next to a bracket whose partner is far below would pay it each time). A partner further away
+// is not looked for, and the bracket is then shown plain, never as unmatched.
+inline constexpr std::intptr_t BRACE_SEARCH_LIMIT = 256 * 1024;
+inline constexpr std::intptr_t BRACE_STYLE_AHEAD = 32 * 1024;
+
+inline constexpr std::intptr_t BRACE_NONE = -1;     // no partner in the whole text
+inline constexpr std::intptr_t BRACE_UNKNOWN = -2;  // none within BRACE_SEARCH_LIMIT
+
+// The bracket ( ) [ ] { } next to the caret position (the one before it first), outside strings
+// and comments; -1 when there is none.
+std::intptr_t code_editor_brace_at(ObjectNumber gadget, std::intptr_t caret);
+// The partner of the bracket at that position, counting nesting and skipping brackets in strings
+// and comments (by the editor's styles, styling ahead as far as it walks); BRACE_NONE or
+// BRACE_UNKNOWN when it finds none.
+std::intptr_t code_editor_brace_partner(ObjectNumber gadget, std::intptr_t position);
+// Highlights the bracket at the caret and its partner, or shows it as unmatched; clears the
+// highlight when the caret is at no bracket. Call it when the caret or the text changed.
+struct BraceHighlight {
+    std::intptr_t brace;    // -1: none
+    std::intptr_t partner;  // BRACE_NONE: shown as unmatched; BRACE_UNKNOWN: shown plain
+};
+BraceHighlight code_editor_highlight_braces(ObjectNumber gadget);
+
 // --- Notifications and completion -------------------------------------------------------
 
 std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* notification);

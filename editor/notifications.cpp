@@ -196,6 +196,10 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
     case SCN_NEEDSHOWN:
         need_shown(gadget, notification);
         break;
+    case SCN_ZOOM:
+        // The zoom changes every font, so the numbers' width too.
+        code_editor_update_line_numbers(gadget);
+        break;
     case SCN_UPDATEUI:
         find_note_update(record);
         break;

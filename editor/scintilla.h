@@ -211,8 +211,41 @@ inline constexpr int SC_MARK_FULLRECT = 26;
 inline constexpr int INDIC_SQUIGGLE = 1;
 inline constexpr int INDICATOR_CONTAINER = 8;
 
+// Messages of the caret and the selection, undo and the clipboard, zoom, the save point and
+// brace highlighting.
+enum : unsigned {
+    SCI_REDO = 2011,
+    SCI_SELECTALL = 2013,
+    SCI_SETSAVEPOINT = 2014,
+    SCI_CANREDO = 2016,
+    SCI_GOTOLINE = 2024,
+    SCI_GETCOLUMN = 2129,
+    SCI_GETMODIFY = 2159,
+    SCI_SCROLLCARET = 2169,
+    SCI_CANPASTE = 2173,
+    SCI_CANUNDO = 2174,
+    SCI_CUT = 2177,
+    SCI_COPY = 2178,
+    SCI_PASTE = 2179,
+    SCI_ENSUREVISIBLEENFORCEPOLICY = 2234,
+    SCI_ZOOMIN = 2333,
+    SCI_ZOOMOUT = 2334,
+    SCI_BRACEHIGHLIGHT = 2351,
+    SCI_BRACEBADLIGHT = 2352,
+    SCI_SETZOOM = 2373,
+    SCI_GETZOOM = 2374,
+    SCI_FINDCOLUMN = 2456,
+    SCI_SETFIRSTVISIBLELINE = 2613,
+    SCI_COUNTCHARACTERS = 2633,
+    SCI_GETSELECTIONEMPTY = 2650,
+};
+
+// The zoom changed.
+inline constexpr unsigned SCN_ZOOM = 2018;
+
 inline constexpr int STYLE_DEFAULT = 32;
 inline constexpr int STYLE_LINENUMBER = 33;
+// The styles the component draws highlighted braces in (a matched pair, an unmatched one).
 inline constexpr int STYLE_BRACELIGHT = 34;
 inline constexpr int STYLE_BRACEBAD = 35;
 inline constexpr int STYLE_CALLTIP = 38;

@@ -2,9 +2,11 @@
  * The editing component on QScintilla: creates QsciScintillaBase as a toolkit gadget, sends it
  * messages, and turns its SCN_* signals into WM_NOTIFY records for the gadget's handler.
  * [X] SCN_STYLENEEDED, SCN_CHARADDED, SCN_MARGINCLICK, SCN_NEEDSHOWN, SCN_DWELLSTART, SCN_DWELLEND
- * [X] SCN_UPDATEUI: the text, the selection or the scrolling changed (find marks, status line)
+ * [X] SCN_UPDATEUI: the text, the selection or the scrolling changed (find marks, status line,
+ *     brace highlighting); SCN_ZOOM (the line numbers' width)
  * [X] SCN_MODIFIED, for the notices before an insertion or removal only; the end of each change
  *     goes to the change-end handler and, with an accessibility client, to accessible_qt.cpp
+ * [X] undo, redo, the clipboard and select all of the gadget (its kind's edit slot)
  * [ ] other notifications: the editor acts on none of them, so none are delivered. */
 #include "editor/scintilla.h"
 #include "runtime/core/registry.h"
@@ -14,7 +16,9 @@
 
 #include "editor/scintilla_qt.h"
 
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -111,6 +115,14 @@ static_assert(int(SCI_CALLTIPSHOW) == int(QsciScintillaBase::SCI_CALLTIPSHOW) &&
 static_assert(INDIC_SQUIGGLE == QsciScintillaBase::INDIC_SQUIGGLE &&
               INDICATOR_CONTAINER == QsciScintillaBase::INDIC_CONTAINER &&
               SC_MARK_FULLRECT == QsciScintillaBase::SC_MARK_FULLRECT);
+static_assert(int(SCI_GETSELECTIONEMPTY) == int(QsciScintillaBase::SCI_GETSELECTIONEMPTY) &&
+              int(SCI_COUNTCHARACTERS) == int(QsciScintillaBase::SCI_COUNTCHARACTERS) &&
+              int(SCI_SETFIRSTVISIBLELINE) == int(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE) &&
+              int(SCI_FINDCOLUMN) == int(QsciScintillaBase::SCI_FINDCOLUMN) &&
+              int(SCI_GETZOOM) == int(QsciScintillaBase::SCI_GETZOOM) &&
+              int(SCI_BRACEBADLIGHT) == int(QsciScintillaBase::SCI_BRACEBADLIGHT) &&
+              int(SCI_ENSUREVISIBLEENFORCEPOLICY) == int(QsciScintillaBase::SCI_ENSUREVISIBLEENFORCEPOLICY));
+static_assert(STYLE_BRACEBAD == QsciScintillaBase::STYLE_BRACEBAD);
 static_assert(SC_CP_UTF8 == QsciScintillaBase::SC_CP_UTF8 && SCLEX_CONTAINER == QsciScintillaBase::SCLEX_CONTAINER);
 static_assert(SC_MARKNUM_FOLDEREND == QsciScintillaBase::SC_MARKNUM_FOLDEREND &&
               SC_MARKNUM_FOLDEROPENMID == QsciScintillaBase::SC_MARKNUM_FOLDEROPENMID &&
@@ -184,7 +196,15 @@ void change_begins(ComponentWidget* widget, int modification_type, int position,
     if (change.removal && accessible_client_active()) change.removed = accessible_text_of(widget, position, length);
 }
 
+// A notification that carries nothing but its code.
+void deliver_code(ComponentWidget* widget, unsigned code) {
+    SCNotification n{};
+    n.nmhdr.code = code;
+    deliver(widget, n);
+}
+
 void connect_notifications(ComponentWidget* widget) {
+    QObject::connect(widget, &QsciScintillaBase::SCN_ZOOM, widget, [widget] { deliver_code(widget, SCN_ZOOM); });
     QObject::connect(widget, &QsciScintillaBase::SCN_STYLENEEDED, widget, [widget](int position) {
         SCNotification n{};
         n.nmhdr.code = SCN_STYLENEEDED;
@@ -251,6 +271,37 @@ void connect_notifications(ComponentWidget* widget) {
     }
 }
 
+// The edit actions of the gadget, as the component's own messages: whether it can, and doing it.
+int component_edit(GadgetRecord* record, int action, bool perform) {
+    ComponentWidget* widget = widget_of(record);
+    if (!widget) return 0;
+    struct Edit {
+        int action;
+        unsigned can;  // 0: the test is done below
+        unsigned act;
+    };
+    static constexpr Edit edits[] = {
+        {EDIT_UNDO, SCI_CANUNDO, SCI_UNDO}, {EDIT_REDO, SCI_CANREDO, SCI_REDO},    {EDIT_CUT, 0, SCI_CUT},
+        {EDIT_COPY, 0, SCI_COPY},           {EDIT_PASTE, SCI_CANPASTE, SCI_PASTE}, {EDIT_SELECT_ALL, 0, SCI_SELECTALL},
+    };
+    for (const Edit& edit : edits) {
+        if (edit.action != action) continue;
+        ComponentCall call(widget);
+        bool can = false;
+        if (edit.can)
+            can = widget->send(edit.can) != 0;
+        else if (action == EDIT_SELECT_ALL)
+            can = widget->send(SCI_GETLENGTH) > 0;
+        else
+            can = widget->send(SCI_GETSELECTIONEMPTY) == 0;
+        // The component would paste nothing without complaint.
+        if (action == EDIT_PASTE) can = can && !QGuiApplication::clipboard()->text().isEmpty();
+        if (can && perform) widget->send(edit.act);
+        return can ? 1 : 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 ComponentWidget::~ComponentWidget() {
@@ -301,6 +352,7 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
         code_editor_kind.kind = GADGET_KIND_CODE_EDITOR;
         code_editor_kind.size = sizeof(GadgetKindTable);
         code_editor_kind.parent_message = scintilla_notify_hook;
+        code_editor_kind.edit = component_edit;
     }
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;

@@ -11,18 +11,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::string state_folder(const char* program) {
-    const char* state = std::getenv("XDG_STATE_HOME");
+namespace {
+
+// The folder a base-directory variable names when it is absolute, else the one under HOME.
+std::string user_folder(const char* variable, const char* under_home, const char* program) {
+    const char* named = std::getenv(variable);
     std::string base;
-    if (state && state[0] == '/') {
-        base = state;
+    if (named && named[0] == '/') {
+        base = named;
     } else {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return {};
-        base = std::string(home) + "/.local/state";
+        base = std::string(home) + under_home;
     }
     return base + "/" + program;
 }
+
+}  // namespace
+
+std::string state_folder(const char* program) { return user_folder("XDG_STATE_HOME", "/.local/state", program); }
+
+std::string config_folder(const char* program) { return user_folder("XDG_CONFIG_HOME", "/.config", program); }
 
 bool folder_make_private(const std::string& path) {
     if (path.empty()) return false;

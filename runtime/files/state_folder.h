@@ -10,6 +10,8 @@
 // "$XDG_STATE_HOME/<program>", or "$HOME/.local/state/<program>" when that variable is unset or
 // not absolute (as the base-directory convention asks); "" when neither gives a folder.
 std::string state_folder(const char* program);
+// The same for settings: "$XDG_CONFIG_HOME/<program>", else "$HOME/.config/<program>".
+std::string config_folder(const char* program);
 
 // Makes the folder and any missing parents, new levels readable by their owner alone (0700).
 // true when the path is then a folder of this user's, not a symbolic link, and closed to

@@ -28,6 +28,12 @@ inline constexpr int EVENT_TIMER = 13110;
 // Event types of gadget focus changes.
 inline constexpr int GADGET_EVENT_FOCUS = 14000;
 inline constexpr int GADGET_EVENT_LOST_FOCUS = 14001;
+// Event types of keys in a gadget created with GADGET_KEY_EVENTS_FLAG.
+inline constexpr int GADGET_EVENT_RETURN = 14002;
+inline constexpr int GADGET_EVENT_SHIFT_RETURN = 14003;
+inline constexpr int GADGET_EVENT_ESCAPE = 14004;
+inline constexpr int GADGET_EVENT_TAB = 14005;
+inline constexpr int GADGET_EVENT_SHIFT_TAB = 14006;
 
 // Windows message numbers the window procedure knows.
 inline constexpr unsigned WM_NULL = 0;
@@ -45,6 +51,8 @@ inline constexpr unsigned WM_NCDESTROY = 0x82;
 inline constexpr unsigned WM_KEYDOWN = 0x100;
 inline constexpr unsigned WM_COMMAND = 0x111;
 inline constexpr unsigned WM_TIMER = 0x113;
+// A drop-down is about to open: wParam its native menu, the low word of lParam its place on the bar.
+inline constexpr unsigned WM_INITMENUPOPUP = 0x117;
 inline constexpr unsigned WM_HSCROLL = 0x114;
 inline constexpr unsigned WM_VSCROLL = 0x115;
 inline constexpr unsigned WM_MENUCHAR = 0x120;

@@ -130,6 +130,40 @@ int gadget_set_focus(ObjectNumber gadget) {
     return 1;
 }
 
+ObjectNumber gadget_with_focus(ObjectNumber window) {
+    const WindowHost* host = window_host();
+    NativeHandle handle = window_handle(window);
+    if (!host || !handle) return -1;
+    // The focus may sit on a widget inside a control (a viewport, a spin box's field).
+    for (NativeHandle h = host->focus_in_window(handle); h; h = host->parent(h)) {
+        ObjectNumber number = -1;
+        if (gadget_from_control(h, &number)) return number;
+    }
+    return -1;
+}
+
+std::intptr_t gadget_get_state(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    return record && record->kind_table && record->kind_table->get_state ? record->kind_table->get_state(record) : 0;
+}
+
+void gadget_set_state(ObjectNumber gadget, std::intptr_t state) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (record && record->kind_table && record->kind_table->set_state) record->kind_table->set_state(record, state);
+}
+
+int gadget_edit(ObjectNumber gadget, int action) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record || !record->kind_table || !record->kind_table->edit) return 0;
+    return record->kind_table->edit(record, action, true);
+}
+
+int gadget_can_edit(ObjectNumber gadget, int action) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record || !record->kind_table || !record->kind_table->edit) return 0;
+    return record->kind_table->edit(record, action, false);
+}
+
 int gadget_kind(ObjectNumber gadget) {
     GadgetRecord* record = gadget_lookup(gadget);
     return record && record->kind_table ? int(record->kind_table->kind) : 0;

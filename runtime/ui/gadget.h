@@ -15,6 +15,7 @@ struct ObjectRegistry;
 inline constexpr int GADGET_KIND_BUTTON = 1;
 inline constexpr int GADGET_KIND_STRING = 2;
 inline constexpr int GADGET_KIND_TEXT = 3;
+inline constexpr int GADGET_KIND_CHECKBOX = 4;
 inline constexpr int GADGET_KIND_EDITOR = 22;
 inline constexpr int GADGET_KIND_CODE_EDITOR = 31;
 
@@ -23,6 +24,18 @@ inline constexpr int COLOR_BACK = 2;
 
 // Creation flag of text and string gadgets: a sunken border for a label, none for a field.
 inline constexpr int GADGET_BORDER_FLAG = 0x20000;
+// Creation flag of string, checkbox and button gadgets: Enter, Escape and Tab (with or without
+// Shift) in the control are gadget events (GADGET_EVENT_RETURN and the others, event.h) instead
+// of keys the control handles. A bar of fields steps through them itself this way.
+inline constexpr int GADGET_KEY_EVENTS_FLAG = 0x40000;
+
+// What gadget_edit does in a field: its own undo history, the clipboard and its selection.
+inline constexpr int EDIT_UNDO = 1;
+inline constexpr int EDIT_REDO = 2;
+inline constexpr int EDIT_CUT = 3;
+inline constexpr int EDIT_COPY = 4;
+inline constexpr int EDIT_PASTE = 5;
+inline constexpr int EDIT_SELECT_ALL = 6;
 
 struct GadgetKindTable;
 
@@ -45,6 +58,8 @@ using GadgetGetText = char16_t* (*)(GadgetRecord* gadget, std::int32_t at);
 using GadgetSetText = void (*)(GadgetRecord* gadget, const char16_t* text);
 using GadgetSetColor = void (*)(GadgetRecord* gadget, int color_kind, std::intptr_t color);
 using GadgetGetColor = std::intptr_t (*)(GadgetRecord* gadget, int color_kind);
+// Does the EDIT_* action when perform is true; answers whether it can act (1) or not (0).
+using GadgetEdit = int (*)(GadgetRecord* gadget, int action, bool perform);
 
 // One table per kind, 38 pointer-wide slots; an empty slot means the generic behaviour.
 struct GadgetKindTable {
@@ -59,7 +74,8 @@ struct GadgetKindTable {
     void* item_operations[22];                        // 8 to 29: not used by this program
     GadgetSetColor set_color;                         // 30
     GadgetGetColor get_color;                         // 31
-    void* reserved[6];                                // 32 to 37
+    GadgetEdit edit;                                  // 32: undo, clipboard and select all
+    void* reserved[5];                                // 33 to 37
 };
 static_assert(sizeof(GadgetKindTable) == 38 * sizeof(void*), "38 slots");
 
@@ -73,6 +89,9 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
 ObjectNumber editor_gadget_create(ObjectNumber number, int x, int y, int width, int height, int flags = 0);
 ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
                                   int flags = 0);
+// A box the user ticks and clears, with its text beside it; a click is BN_CLICKED.
+ObjectNumber checkbox_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                    int flags = 0);
 
 // Binds a control (a widget created as a child of gadget_list_parent()) to a record from
 // registry_obtain(gadget_registry(), number): its identifier property, default font, and the cleanup when the
@@ -93,6 +112,19 @@ int gadget_set_font(ObjectNumber gadget, int font_minus_one);
 void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name);
 // Gives the gadget's control the keyboard focus; 1 when it had a control to give it to.
 int gadget_set_focus(ObjectNumber gadget);
+// The gadget that has the keyboard focus in that window (its control or a widget inside it), or -1.
+ObjectNumber gadget_with_focus(ObjectNumber window);
+// Moves and sizes the control (client coordinates of its window).
+int gadget_resize(ObjectNumber gadget, int x, int y, int width, int height);
+// state 1 hides the control, 0 shows it again.
+int gadget_hide(ObjectNumber gadget, int state);
+// A checkbox's (or checkable button's) state: 1 ticked, 0 not.
+std::intptr_t gadget_get_state(ObjectNumber gadget);
+void gadget_set_state(ObjectNumber gadget, std::intptr_t state);
+// An EDIT_* action in the gadget's control; 1 when it acted. gadget_can_edit tells whether it
+// would (something to undo, a selection to copy, text on the clipboard to paste, ...).
+int gadget_edit(ObjectNumber gadget, int action);
+int gadget_can_edit(ObjectNumber gadget, int action);
 void gadget_set_data(ObjectNumber gadget, std::intptr_t data);
 std::intptr_t gadget_get_data(ObjectNumber gadget);
 int gadget_exists(ObjectNumber gadget);

@@ -1,10 +1,13 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
- * QPushButton, children of the client area of the current gadget list window.
- * [X] WM_COMMAND from the control to its window: BN_CLICKED; EN_UPDATE and EN_CHANGE of string fields, EN_CHANGE of
- * editors [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields [X] colours through the
- * widget's palette, set when the colour is [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed
- * borders, drop targets */
+ * QPushButton, checkbox QCheckBox, children of the client area of the current gadget list window.
+ * [X] WM_COMMAND from the control to its window: BN_CLICKED of buttons and checkboxes; EN_UPDATE
+ *     and EN_CHANGE of string fields, EN_CHANGE of editors
+ * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields, and the
+ *     key events (GADGET_EVENT_RETURN ...) of controls made with GADGET_KEY_EVENTS_FLAG
+ * [X] colours through the widget's palette, set when the colour is
+ * [X] undo, redo, the clipboard and select all of string fields and editors (WM_UNDO, WM_CUT, ...)
+ * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event_internal.h"
@@ -14,6 +17,8 @@
 #include "runtime/ui/window_qt.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QFont>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -70,6 +75,47 @@ public:
 };
 
 StringFocusFilter* the_focus_filter = nullptr;
+
+// Enter, Escape and Tab of a control that reports them: gadget events, never the control's keys.
+class KeyEventFilter : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+        const bool shift = key->modifiers() & Qt::ShiftModifier;
+        int type = 0;
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            type = shift ? GADGET_EVENT_SHIFT_RETURN : GADGET_EVENT_RETURN;
+            break;
+        case Qt::Key_Escape:
+            type = GADGET_EVENT_ESCAPE;
+            break;
+        case Qt::Key_Tab:
+            type = shift ? GADGET_EVENT_SHIFT_TAB : GADGET_EVENT_TAB;
+            break;
+        case Qt::Key_Backtab:
+            type = GADGET_EVENT_SHIFT_TAB;
+            break;
+        default:
+            return false;
+        }
+        const ObjectNumber id = identifier_of(object);
+        if (id < 0) return false;
+        event_enqueue(EVENT_GADGET, id, window_find_toolkit(static_cast<QWidget*>(object), nullptr), type);
+        return true;
+    }
+};
+
+KeyEventFilter* the_key_filter = nullptr;
+
+void report_keys(QWidget* control, int flags) {
+    if (!(flags & GADGET_KEY_EVENTS_FLAG)) return;
+    if (!the_key_filter) the_key_filter = new KeyEventFilter;
+    control->installEventFilter(the_key_filter);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Colours of text and string gadgets.
@@ -219,23 +265,104 @@ std::intptr_t editor_get_color(GadgetRecord* record, int kind) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Button state (checkable buttons).
+// Undo, the clipboard and select all in string fields and editors.
+
+bool clipboard_has_text() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return clipboard && !clipboard->text().isEmpty();
+}
+
+int string_edit(GadgetRecord* record, int action, bool perform) {
+    auto* field = static_cast<QLineEdit*>(control_widget(record));
+    // A password never leaves its field.
+    const bool hidden = field->echoMode() != QLineEdit::Normal;
+    bool can = false;
+    switch (action) {
+    case EDIT_UNDO:
+        can = field->isUndoAvailable();
+        if (can && perform) field->undo();
+        break;
+    case EDIT_REDO:
+        can = field->isRedoAvailable();
+        if (can && perform) field->redo();
+        break;
+    case EDIT_CUT:
+        can = field->hasSelectedText() && !field->isReadOnly() && !hidden;
+        if (can && perform) field->cut();
+        break;
+    case EDIT_COPY:
+        can = field->hasSelectedText() && !hidden;
+        if (can && perform) field->copy();
+        break;
+    case EDIT_PASTE:
+        can = !field->isReadOnly() && clipboard_has_text();
+        if (can && perform) field->paste();
+        break;
+    case EDIT_SELECT_ALL:
+        can = !field->text().isEmpty();
+        if (can && perform) field->selectAll();
+        break;
+    default:
+        break;
+    }
+    return can ? 1 : 0;
+}
+
+int editor_edit(GadgetRecord* record, int action, bool perform) {
+    auto* editor = static_cast<QPlainTextEdit*>(control_widget(record));
+    const QTextDocument* document = editor->document();
+    const bool selection = editor->textCursor().hasSelection();
+    bool can = false;
+    switch (action) {
+    case EDIT_UNDO:
+        can = document->isUndoAvailable();
+        if (can && perform) editor->undo();
+        break;
+    case EDIT_REDO:
+        can = document->isRedoAvailable();
+        if (can && perform) editor->redo();
+        break;
+    case EDIT_CUT:
+        can = selection && !editor->isReadOnly();
+        if (can && perform) editor->cut();
+        break;
+    case EDIT_COPY:
+        can = selection;
+        if (can && perform) editor->copy();
+        break;
+    case EDIT_PASTE:
+        can = editor->canPaste();
+        if (can && perform) editor->paste();
+        break;
+    case EDIT_SELECT_ALL:
+        can = !document->isEmpty();
+        if (can && perform) editor->selectAll();
+        break;
+    default:
+        break;
+    }
+    return can ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Button state (checkable buttons and checkboxes).
 
 std::intptr_t button_get_state(GadgetRecord* record) {
-    return static_cast<QPushButton*>(control_widget(record))->isChecked() ? 1 : 0;
+    return static_cast<QAbstractButton*>(control_widget(record))->isChecked() ? 1 : 0;
 }
 
 void button_set_state(GadgetRecord* record, std::intptr_t state) {
-    static_cast<QPushButton*>(control_widget(record))->setChecked(state != 0);
+    static_cast<QAbstractButton*>(control_widget(record))->setChecked(state != 0);
 }
 
 GadgetKindTable* kind_table(int kind) {
     // Filled on the first creation of the kind.
-    static GadgetKindTable text{}, string{}, editor{}, button{};
-    GadgetKindTable* table = kind == GADGET_KIND_TEXT     ? &text
-                             : kind == GADGET_KIND_STRING ? &string
-                             : kind == GADGET_KIND_EDITOR ? &editor
-                                                          : &button;
+    static GadgetKindTable text{}, string{}, editor{}, button{}, checkbox{};
+    GadgetKindTable* table = kind == GADGET_KIND_TEXT       ? &text
+                             : kind == GADGET_KIND_STRING   ? &string
+                             : kind == GADGET_KIND_EDITOR   ? &editor
+                             : kind == GADGET_KIND_CHECKBOX ? &checkbox
+                                                            : &button;
     if (table->kind) return table;
     table->kind = kind;
     table->size = sizeof(GadgetKindTable);
@@ -246,12 +373,14 @@ GadgetKindTable* kind_table(int kind) {
         table->free = text_free;
         table->set_color = text_set_color;
         table->get_color = text_get_color;
+        if (kind == GADGET_KIND_STRING) table->edit = string_edit;
         break;
     case GADGET_KIND_EDITOR:
         table->get_text = editor_get_text;
         table->set_text = editor_set_text;
         table->set_color = editor_set_color;
         table->get_color = editor_get_color;
+        table->edit = editor_edit;
         break;
     default:
         table->get_state = button_get_state;
@@ -340,6 +469,7 @@ ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, 
         field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (!the_focus_filter) the_focus_filter = new StringFocusFilter;
     field->installEventFilter(the_focus_filter);
+    report_keys(field, flags);
     ObjectNumber result = finish_creation(number, field, GADGET_KIND_STRING, x, y, width, height, flags);
     if (result) {
         QObject::connect(field, &QLineEdit::textChanged, field, [field] {
@@ -378,9 +508,22 @@ ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, 
     auto* button = new QPushButton(text ? QString::fromUtf16(text) : QString(), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
+    report_keys(button, flags);
     ObjectNumber result = finish_creation(number, button, GADGET_KIND_BUTTON, x, y, width, height, flags);
     if (result)
         QObject::connect(button, &QPushButton::clicked, button, [button] { notify_parent(button, BN_CLICKED); });
+    return result;
+}
+
+ObjectNumber checkbox_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
+                                    int flags) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* box = new QCheckBox(text ? QString::fromUtf16(text) : QString(), parent);
+    report_keys(box, flags);
+    ObjectNumber result = finish_creation(number, box, GADGET_KIND_CHECKBOX, x, y, width, height, flags);
+    // Only the user's click is BN_CLICKED; gadget_set_state says nothing.
+    if (result) QObject::connect(box, &QCheckBox::clicked, box, [box] { notify_parent(box, BN_CLICKED); });
     return result;
 }
 
@@ -443,6 +586,20 @@ int gadget_set_font(ObjectNumber gadget, NativeHandle font) {
 void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name) {
     GadgetRecord* record = gadget_lookup(gadget);
     if (record) control_widget(record)->setAccessibleName(name ? QString::fromUtf16(name) : QString());
+}
+
+int gadget_resize(ObjectNumber gadget, int x, int y, int width, int height) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return 0;
+    control_widget(record)->setGeometry(x, y, width, height);
+    return 1;
+}
+
+int gadget_hide(ObjectNumber gadget, int state) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return 0;
+    control_widget(record)->setVisible(state == 0);
+    return 1;
 }
 
 int gadget_set_font(ObjectNumber gadget, int font_minus_one) {

@@ -132,7 +132,7 @@ int menu_title(const char16_t* text) {
         item = new_item(record, text, false, nullptr);
         if (item) item->style |= MENU_STYLE_SUBMENU;
     }
-    void* dropdown = menu_native_add_dropdown(state->current, text, record->is_image_menu != 0, item);
+    void* dropdown = menu_native_add_dropdown(state->current, text, record->is_image_menu != 0, item, record->owner);
     if (!dropdown) return 0;
     if (state->depth < MENU_STACK_DEPTH) state->stack[state->depth++] = state->current;
     state->current = dropdown;
@@ -162,6 +162,13 @@ int menu_separator() {
         if (!item) return 0;
     }
     menu_native_add_separator(state->current, item);
+    return 1;
+}
+
+int menu_item_disable(ObjectNumber menu, ObjectNumber item, int state) {
+    MenuRecord* record = menu_lookup(menu);
+    if (!record) return 0;
+    menu_native_disable_item(record->menu, item, state != 0);
     return 1;
 }
 

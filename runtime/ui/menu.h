@@ -20,4 +20,6 @@ int menu_title(const char16_t* text);
 // Appends an item to the current drop-down; image may be null.
 int menu_item(ObjectNumber identifier, const char16_t* text, ImageHandle image);
 int menu_separator();
+// state 1 greys the item out (it cannot be chosen), 0 enables it again; 0 when the menu is none.
+int menu_item_disable(ObjectNumber menu, ObjectNumber item, int state);
 int menu_free(ObjectNumber number);

@@ -83,13 +83,17 @@ inline constexpr int MENU_CHECK_TOPS[7] = {9, 10, 11, 10, 9, 8, 7};
 void* menu_native_create_bar(ObjectNumber id);
 void menu_native_delete_bar(void* bar);
 // A new drop-down titled text appended to parent (a bar or a drop-down); item is the title's item
-// record in an image menu (null otherwise).
-void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item);
+// record in an image menu (null otherwise). Before a drop-down of the bar opens, the owner's window
+// procedure gets WM_INITMENUPOPUP with the drop-down and its place on the bar.
+void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item,
+                               NativeHandle owner);
 // An item or a separator (item may be null in a plain menu). Choosing it sends WM_COMMAND with the
 // identifier to the owner's window procedure.
 void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_t* text, MenuItemRecord* item,
                           NativeHandle owner);
 void menu_native_add_separator(void* dropdown, MenuItemRecord* item);
+// Greys the bar's item with that identifier out (disabled true) or gives it back.
+void menu_native_disable_item(void* bar, ObjectNumber identifier, bool disabled);
 // Shows the bar in the owner window (null bar: removes it).
 void menu_native_set_bar(NativeHandle owner, void* bar);
 // Every image-menu item that shows this image lets go of it (and is drawn again).

@@ -2,7 +2,8 @@
  * Qt adapter of the menus: a QMenuBar per menu, QMenu drop-downs and QAction items. Image-menu
  * drop-downs are measured and drawn by ImageMenuStyle, a QProxyStyle applying our item rules.
  * [X] WM_COMMAND (high word 0, low word the item identifier) to the owner's window procedure when
- *     an item is chosen
+ *     an item is chosen; WM_INITMENUPOPUP before a drop-down of the bar opens
+ * [X] disabled items: greyed, and they cannot be chosen
  * [ ] no shortcut is registered: "\tCtrl+N" is display text only
  * [ ] not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and
  *     the explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter */
@@ -25,6 +26,8 @@
 namespace {
 
 const char* const ITEM_PROPERTY = "qz_item";
+// The identifier an item's action sends.
+const char* const IDENTIFIER_PROPERTY = "qz_identifier";
 
 QString text_of(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
 
@@ -201,7 +204,8 @@ void menu_native_forget_image(ImageHandle image) {
 
 bool menu_native_is_bar(void* menu) { return qobject_cast<QMenuBar*>(static_cast<QWidget*>(menu)) != nullptr; }
 
-void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item) {
+void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_menu, MenuItemRecord* item,
+                               NativeHandle owner) {
     auto* parent_widget = static_cast<QWidget*>(parent);
     if (!parent_widget) return nullptr;
     QMenu* dropdown =
@@ -210,7 +214,13 @@ void* menu_native_add_dropdown(void* parent, const char16_t* text, bool image_me
     // system's settings when they change.
     if (image_menu) dropdown->setStyle(image_menu_style());
     if (auto* bar = qobject_cast<QMenuBar*>(parent_widget)) {
+        const auto place = std::intptr_t(bar->actions().size());
         bar->addMenu(dropdown);
+        // The owner may set its items' states before they show.
+        if (owner)
+            QObject::connect(dropdown, &QMenu::aboutToShow, dropdown, [owner, dropdown, place] {
+                window_send_message(owner, WM_INITMENUPOPUP, reinterpret_cast<std::uintptr_t>(dropdown), place);
+            });
     } else if (auto* menu = qobject_cast<QMenu*>(parent_widget)) {
         menu->addMenu(dropdown);
         if (item)
@@ -227,6 +237,7 @@ void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_
     // would otherwise reserve room for it a second time.
     auto* action = new QAction(item ? label_of(text) : text_of(text), widget);
     if (item) action->setProperty(ITEM_PROPERTY, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+    action->setProperty(IDENTIFIER_PROPERTY, QVariant::fromValue(qlonglong(identifier)));
     // The style draws the item from its record; the icon tells everyone else (and the tests) its
     // image at every density it has.
     if (item && item->image) action->setIcon(image_to_qicon(item->image));
@@ -241,6 +252,16 @@ void menu_native_add_separator(void* dropdown, MenuItemRecord* item) {
     action->setSeparator(true);
     if (item) action->setProperty(ITEM_PROPERTY, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
     widget->addAction(action);
+}
+
+void menu_native_disable_item(void* bar, ObjectNumber identifier, bool disabled) {
+    auto* menu_bar = static_cast<QMenuBar*>(bar);
+    if (!menu_bar) return;
+    // The drop-downs are the bar's children, their actions theirs.
+    for (QAction* action : menu_bar->findChildren<QAction*>()) {
+        const QVariant id = action->property(IDENTIFIER_PROPERTY);
+        if (id.isValid() && id.toLongLong() == identifier) action->setEnabled(!disabled);
+    }
 }
 
 void menu_native_set_bar(NativeHandle owner, void* bar) {

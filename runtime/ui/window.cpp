@@ -144,6 +144,57 @@ int window_activate(ObjectNumber number) {
 
 ObjectNumber window_number_of(NativeHandle native) { return window_find_toolkit(native, nullptr); }
 
+int window_width(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    int width = 0, height = 0;
+    if (record) window_native_client_size(record->handle, &width, &height);
+    return width;
+}
+
+int window_height(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    int width = 0, height = 0;
+    if (record) window_native_client_size(record->handle, &width, &height);
+    return height;
+}
+
+int window_set_bounds(ObjectNumber number, int min_width, int min_height, int max_width, int max_height) {
+    WindowRecord* record = window_lookup(number);
+    if (!record) return 0;
+    auto bound = [](int value) { return std::uint16_t(std::clamp(value, 0, 0xFFFF)); };
+    record->min_width = bound(min_width);
+    record->min_height = bound(min_height);
+    record->max_width = bound(max_width);
+    record->max_height = bound(max_height);
+    window_native_set_bounds(record->handle, record->min_width, record->min_height, record->max_width,
+                             record->max_height);
+    return 1;
+}
+
+int window_fit_screen(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    if (!record || window_native_state(record->handle) != WINDOW_STATE_NORMAL) return 0;
+    int width = 0, height = 0, x = 0, y = 0;
+    window_native_client_size(record->handle, &width, &height);
+    if (!window_fit_area(window_native_frame(record->handle), window_native_work_area(record->handle),
+                         record->min_width, record->min_height, &width, &height, &x, &y))
+        return 0;
+    window_native_place(record->handle, x, y, width, height);
+    return 1;
+}
+
+int window_get_state(ObjectNumber number) {
+    WindowRecord* record = window_lookup(number);
+    return record ? window_native_state(record->handle) : WINDOW_STATE_NORMAL;
+}
+
+int window_set_callback(ObjectNumber number, WindowMessageHook callback) {
+    WindowRecord* record = window_lookup(number);
+    if (!record) return 0;
+    record->window_callback = callback;
+    return 1;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 WindowStyle window_style_from_flags(std::uint32_t flags) {
@@ -187,4 +238,27 @@ WindowPlacement window_place(int x, int y, int outer_width, int outer_height, st
         if (p.y < 0) p.y = 0;
     }
     return p;
+}
+
+bool window_fit_area(const WindowRect& frame, const WindowRect& area, int min_client_width, int min_client_height,
+                     int* client_width, int* client_height, int* x, int* y) {
+    // What the frame and the menu bar add around the client area stays as it is.
+    const int extra_width = frame.width() - *client_width;
+    const int extra_height = frame.height() - *client_height;
+    int width = *client_width, height = *client_height;
+    if (frame.width() > area.width()) width = std::max(min_client_width, area.width() - extra_width);
+    if (frame.height() > area.height()) height = std::max(min_client_height, area.height() - extra_height);
+    const int outer_width = width + extra_width, outer_height = height + extra_height;
+    const bool shrunk = width != *client_width || height != *client_height;
+    int left = shrunk ? area.left + (area.width() - outer_width) / 2 : frame.left;
+    int top = shrunk ? area.top + (area.height() - outer_height) / 2 : frame.top;
+    // Inside the area; where even the minimum is too large, the title bar and the menu stay on it.
+    left = std::max(area.left, std::min(left, area.right - outer_width));
+    top = std::max(area.top, std::min(top, area.bottom - outer_height));
+    if (!shrunk && left == frame.left && top == frame.top) return false;
+    *client_width = width;
+    *client_height = height;
+    *x = left;
+    *y = top;
+    return true;
 }

@@ -48,3 +48,29 @@ int window_activate(ObjectNumber number);
 
 // The number of the toolkit window at or above this native window (widget), or -1.
 ObjectNumber window_number_of(NativeHandle native);
+
+// The size of the window's client area (below its menu bar), in pixels.
+int window_width(ObjectNumber number);
+int window_height(ObjectNumber number);
+
+// Limits within which the user may size a window with a sizing border, as sizes of its client
+// area; 0 leaves that limit unset. The window grows to the minimum when it is smaller.
+int window_set_bounds(ObjectNumber number, int min_width, int min_height, int max_width, int max_height);
+
+// Fits the window (its frame included) into the work area of its screen (the screen less the
+// desktop's panels): a window that does not fit is shrunk, no further than its minimum, and
+// centred in that area. 1 when the window was changed.
+int window_fit_screen(ObjectNumber number);
+
+// How the window is shown now.
+inline constexpr int WINDOW_STATE_NORMAL = 0;
+inline constexpr int WINDOW_STATE_MINIMIZED = 1;
+inline constexpr int WINDOW_STATE_MAXIMIZED = 2;
+int window_get_state(ObjectNumber number);
+
+// A hook that sees every message of the window before the toolkit handles it (the window record's
+// window_callback). It answers CALLBACK_CONTINUE for the toolkit to go on, anything else to be the
+// message's result. null removes it.
+using WindowMessageHook = std::intptr_t (*)(NativeHandle window, unsigned message, std::uintptr_t wparam,
+                                            std::intptr_t lparam);
+int window_set_callback(ObjectNumber number, WindowMessageHook callback);

@@ -35,8 +35,7 @@ inline constexpr const char* WINDOW_FOCUS_PROPERTY = "QZ_Focus";
 inline constexpr const char* WINDOW_TOOL_PROPERTY = "QZ_ToolWindow";
 
 // Hooks a window may have; same contract as the window procedure.
-using WindowCallback = std::intptr_t (*)(NativeHandle window, unsigned message, std::uintptr_t wparam,
-                                         std::intptr_t lparam);
+using WindowCallback = WindowMessageHook;
 using BackgroundPainter = int (*)(void* device_context, NativeHandle window);
 
 struct WindowRecord {
@@ -98,13 +97,22 @@ struct WindowPlacement {
 WindowPlacement window_place(int x, int y, int outer_width, int outer_height, std::uint32_t flags, int screen_width,
                              int screen_height, const WindowRect* reference);
 
+// Where a window goes so that it fits the work area: `frame` is its outer rectangle now, `client_*`
+// its client size and `min_client_*` the least it may have (0: none). A window that fits is left
+// as it is (returns false). One that does not loses what it must of its client size, keeping at
+// least the minimum, and is centred in the area (never left or above it). *client_width and
+// *client_height receive the new client size and *x, *y the new outer position.
+bool window_fit_area(const WindowRect& frame, const WindowRect& area, int min_client_width, int min_client_height,
+                     int* client_width, int* client_height, int* x, int* y);
+
 // ---------------------------------------------------------------------------------------------
 // The Qt side (window_qt.cpp), called by the operations above.
 
 // Whether windows can be made at all (there is an application object).
 bool window_native_ready();
 
-// What placing a new window depends on: the primary screen, the frame the window system adds,
+// What placing a new window depends on: the work area of the primary screen (the screen less
+// the desktop's panels), the frame the window system adds,
 // and the rectangle to centre on (the parent's, else the active window's), when there is one.
 struct WindowSurroundings {
     WindowRect screen;
@@ -139,6 +147,17 @@ void window_native_activate(NativeHandle window);
 // their removal.
 void window_native_start();
 void window_native_end();
+
+// The client area's size; the outer rectangle in screen coordinates (the frame the window system
+// adds included, or estimated while it is not known yet); the work area of the window's screen.
+void window_native_client_size(NativeHandle window, int* width, int* height);
+WindowRect window_native_frame(NativeHandle window);
+WindowRect window_native_work_area(NativeHandle window);
+// Gives the client area this size and moves the window's outer top-left corner to (x, y).
+void window_native_place(NativeHandle window, int x, int y, int client_width, int client_height);
+// The least and largest client sizes the user may size the window to (0: no limit).
+void window_native_set_bounds(NativeHandle window, int min_width, int min_height, int max_width, int max_height);
+int window_native_state(NativeHandle window);
 
 // Called when a window's widget is destroyed without window_close (with its owner): lets go of
 // everything its number holds, if the number is still that window's.

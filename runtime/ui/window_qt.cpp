@@ -5,8 +5,10 @@
  *     maximised), WM_ACTIVATE and WM_ERASEBKGND from the top-level widget
  * [X] event_wait's dispatcher: QCoreApplication::processEvents, woken by a posted empty event
  * [X] the key filter of shortcut_qt.cpp, installed at start-up; Tab focus moves in focus_qt.cpp
+ * [X] bounds of a sizable window as Qt's minimum and maximum size (WM_GETMINMAXINFO is never sent:
+ *     the window manager enforces them)
  * [ ] not emulated: live sizing (the window manager sizes), MDI clients, tray icons, drop targets,
- *     WM_GETMINMAXINFO, WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists) */
+ *     WM_SYSCOLORCHANGE, WM_TIMER (no timer operation exists) */
 #include "runtime/ui/event_internal.h"
 #include "runtime/ui/focus_internal.h"
 #include "runtime/ui/gadget_internal.h"
@@ -38,10 +40,21 @@ public:
     }
     ~ToolkitWindow() override;
 
+    int bar_height() const { return menu_bar ? menu_bar->sizeHint().height() : 0; }
+
     void lay_out() {
-        int bar = menu_bar ? menu_bar->sizeHint().height() : 0;
+        int bar = bar_height();
         if (menu_bar) menu_bar->setGeometry(0, 0, width(), bar);
         client->setGeometry(0, bar, width(), height() - bar);
+    }
+
+    // The bounds are the client area's; the widget's own take the menu bar in.
+    void apply_bounds() {
+        if (fixed_size) return;
+        const int bar = bar_height();
+        setMinimumSize(min_client.width(), min_client.height() > 0 ? min_client.height() + bar : 0);
+        setMaximumSize(max_client.width() > 0 ? max_client.width() : QWIDGETSIZE_MAX,
+                       max_client.height() > 0 ? max_client.height() + bar : QWIDGETSIZE_MAX);
     }
 
     QWidget* client = nullptr;
@@ -49,6 +62,7 @@ public:
     ObjectNumber number = -1;
     bool fixed_size = true;
     bool closing = false;  // window_close is deleting it
+    QSize min_client{0, 0}, max_client{0, 0};
 
 protected:
     // Qt's own Tab chain never moves the focus: only the window's Tab entries do.
@@ -240,12 +254,15 @@ void window_set_menu_bar(NativeHandle handle, QMenuBar* menu_bar) {
         new_bar = menu_bar->sizeHint().height();
         menu_bar->show();
     }
-    // The client area keeps its size; the window grows or shrinks by the bar.
+    // The client area keeps its size; the window grows or shrinks by the bar. A maximised window
+    // keeps its size, and its client area gives the bar the room.
     int height = window->height() - old_bar + new_bar;
-    if (window->fixed_size)
+    if (window->fixed_size) {
         window->setFixedSize(window->width(), height);
-    else
-        window->resize(window->width(), height);
+    } else {
+        window->apply_bounds();
+        if (!window->isMaximized() && !window->isFullScreen()) window->resize(window->width(), height);
+    }
     window->lay_out();
 }
 
@@ -272,7 +289,7 @@ bool window_native_ready() { return qApp != nullptr; }
 WindowSurroundings window_native_surroundings(NativeHandle parent) {
     WindowSurroundings around{};
     QRect screen(0, 0, 1024, 768);
-    if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry();
+    if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->availableGeometry();
     around.screen =
         WindowRect{screen.left(), screen.top(), screen.left() + screen.width(), screen.top() + screen.height()};
     around.frame = frame_metrics();
@@ -336,6 +353,52 @@ void window_native_activate(NativeHandle handle) {
     QWidget* window = toolkit_window(handle);
     window->raise();
     window->activateWindow();
+}
+
+void window_native_client_size(NativeHandle handle, int* width, int* height) {
+    const QWidget* client = toolkit_window(handle)->client;
+    *width = client->width();
+    *height = client->height();
+}
+
+WindowRect window_native_frame(NativeHandle handle) {
+    const QWidget* window = toolkit_window(handle);
+    QRect frame = window->frameGeometry();
+    // Until the window manager has framed the window, its title bar is only estimated.
+    if (frame == window->geometry()) frame.setTop(frame.top() - frame_metrics().caption_height);
+    return WindowRect{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+}
+
+WindowRect window_native_work_area(NativeHandle handle) {
+    const QWidget* window = toolkit_window(handle);
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    return WindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+}
+
+void window_native_place(NativeHandle handle, int x, int y, int client_width, int client_height) {
+    ToolkitWindow* window = toolkit_window(handle);
+    const QSize size(client_width, client_height + window->bar_height());
+    if (window->fixed_size)
+        window->setFixedSize(size);
+    else
+        window->resize(size);
+    window->lay_out();
+    window->move(x, y);
+}
+
+void window_native_set_bounds(NativeHandle handle, int min_width, int min_height, int max_width, int max_height) {
+    ToolkitWindow* window = toolkit_window(handle);
+    window->min_client = QSize(min_width, min_height);
+    window->max_client = QSize(max_width, max_height);
+    window->apply_bounds();
+}
+
+int window_native_state(NativeHandle handle) {
+    const QWidget* window = toolkit_window(handle);
+    if (window->isMinimized()) return WINDOW_STATE_MINIMIZED;
+    if (window->isMaximized()) return WINDOW_STATE_MAXIMIZED;
+    return WINDOW_STATE_NORMAL;
 }
 
 void window_native_start() {

@@ -12,17 +12,19 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
-# Recovery copies go to a state folder of the test's own, never to the user's.
+# Recovery copies and settings go to folders of the test's own, never to the user's.
 export XDG_STATE_HOME="$work/state"
+export XDG_CONFIG_HOME="$work/config"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts an X server of our own. It picks a free display itself and tells us which (two tests
-# started at once never share one), and the program is pointed at it whatever platform the
-# environment names (QT_QPA_PLATFORM=offscreen would never reach the server).
+# Starts an X server of our own, with a screen of 1280 x 1024 unless another size is given
+# ("1280x720"). It picks a free display itself and tells us which (two tests started at once
+# never share one), and the program is pointed at it whatever platform the environment names
+# (QT_QPA_PLATFORM=offscreen would never reach the server).
 xvfb_start() {
   # -noreset: what a client set (the keyboard layout) outlives that client.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   local tries=0
   until [ -s "$work/display" ]; do

@@ -1,5 +1,5 @@
-// The state folder: where XDG_STATE_HOME and HOME put it, private folders made with their
-// parents, and lock files that one holder at a time can take.
+// The state and settings folders: where XDG_STATE_HOME, XDG_CONFIG_HOME and HOME put them,
+// private folders made with their parents, and lock files that one holder at a time can take.
 #include <sys/stat.h>
 
 #include "file_test_support.h"
@@ -41,20 +41,28 @@ mode_t mode_of(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
-TEST(StateFolder, FollowsXdgStateHomeWhenAbsoluteElseHome) {
-    ScopedVariable home("HOME", "/home/ann");
-    {
-        ScopedVariable state("XDG_STATE_HOME", "/var/ann-state");
-        EXPECT_EQ(state_folder("prog"), "/var/ann-state/prog");
+TEST(StateFolder, FollowsItsXdgVariableWhenAbsoluteElseHome) {
+    struct Kind {
+        const char* variable;
+        std::string (*folder)(const char*);
+        const char* under_home;
+    };
+    for (const Kind& kind : {Kind{"XDG_STATE_HOME", state_folder, "/home/ann/.local/state/prog"},
+                             Kind{"XDG_CONFIG_HOME", config_folder, "/home/ann/.config/prog"}}) {
+        ScopedVariable home("HOME", "/home/ann");
+        {
+            ScopedVariable named(kind.variable, "/var/ann-folder");
+            EXPECT_EQ(kind.folder("prog"), "/var/ann-folder/prog") << kind.variable;
+        }
+        {
+            ScopedVariable named(kind.variable, "relative/folder");
+            EXPECT_EQ(kind.folder("prog"), kind.under_home) << kind.variable;
+        }
+        ScopedVariable named(kind.variable, nullptr);
+        EXPECT_EQ(kind.folder("prog"), kind.under_home) << kind.variable;
+        ScopedVariable no_home("HOME", nullptr);
+        EXPECT_EQ(kind.folder("prog"), "") << kind.variable;
     }
-    {
-        ScopedVariable state("XDG_STATE_HOME", "relative/state");
-        EXPECT_EQ(state_folder("prog"), "/home/ann/.local/state/prog");
-    }
-    ScopedVariable state("XDG_STATE_HOME", nullptr);
-    EXPECT_EQ(state_folder("prog"), "/home/ann/.local/state/prog");
-    ScopedVariable no_home("HOME", nullptr);
-    EXPECT_EQ(state_folder("prog"), "");
 }
 
 TEST_F(ScratchFolder, PrivateFoldersComeWithTheirParentsAndALockHasOneHolder) {

@@ -1,7 +1,10 @@
-// Gadgets on real (offscreen) Qt: the four kinds, numbers and handles, text in and out (the editor
-// with CR LF), fonts and their -1 forms, data, colours and the brush cache, events from clicks and
-// typing, destruction and its queued events, and the per-window gadget lists.
+// Gadgets on real (offscreen) Qt: the five kinds, numbers and handles, text in and out (the editor
+// with CR LF), fonts and their -1 forms, data, colours and the brush cache, events from clicks,
+// typing and reported keys, moving, hiding and focus, undo and the clipboard, destruction and its
+// queued events, and the per-window gadget lists.
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,6 +22,7 @@
 #include "runtime/ui/font.h"
 #include "runtime/ui/font_qt.h"
 #include "runtime/ui/gadget_internal.h"
+#include "runtime/ui/shortcut.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/window_qt.h"
 
@@ -356,6 +360,107 @@ TEST_F(GadgetQt, CreationFlagsReadOnlyPasswordDisabledAndBorders) {
     ObjectNumber plain = string_gadget_create(ANY_NUMBER, 0, 190, 100, 20, u"");
     EXPECT_FALSE(qobject_cast<QLineEdit*>(control(plain))->isReadOnly());
     EXPECT_TRUE(qobject_cast<QLineEdit*>(control(plain))->hasFrame());
+}
+
+TEST_F(GadgetQt, ACheckboxTicksOnAClickAndTellsOnlyThat) {
+    ASSERT_NE(checkbox_gadget_create(13, 10, 10, 120, 22, u"Match case"), 0);
+    EXPECT_EQ(gadget_kind(13), GADGET_KIND_CHECKBOX);
+    EXPECT_EQ(qobject_cast<QCheckBox*>(control(13))->text(), "Match case");
+    gadget_set_state(13, 1);
+    EXPECT_EQ(gadget_get_state(13), 1);
+    EXPECT_EQ(count(collect(), EVENT_GADGET, 13, BN_CLICKED), 0);
+    QTest::mouseClick(control(13), Qt::LeftButton, {}, QPoint(5, 11));
+    EXPECT_EQ(count(collect(), EVENT_GADGET, 13, BN_CLICKED), 1);
+    EXPECT_EQ(gadget_get_state(13), 0);
+}
+
+TEST_F(GadgetQt, ControlsThatReportKeysGiveEnterEscapeAndTabAsEventsAndKeepThem) {
+    string_gadget_create(7, 10, 10, 100, 22, nullptr, GADGET_KEY_EVENTS_FLAG);
+    checkbox_gadget_create(13, 10, 40, 100, 22, u"Box", GADGET_KEY_EVENTS_FLAG);
+    string_gadget_create(8, 10, 70, 100, 22, nullptr);
+    // Without the window's Tab entries, as in the main window, Tab reaches the control.
+    shortcut_remove(WINDOW, SHORTCUT_ALL);
+    collect();
+    struct Key {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int type;
+    };
+    const Key keys[] = {{Qt::Key_Return, {}, GADGET_EVENT_RETURN},
+                        {Qt::Key_Enter, Qt::KeypadModifier, GADGET_EVENT_RETURN},
+                        {Qt::Key_Return, Qt::ShiftModifier, GADGET_EVENT_SHIFT_RETURN},
+                        {Qt::Key_Escape, {}, GADGET_EVENT_ESCAPE},
+                        {Qt::Key_Tab, {}, GADGET_EVENT_TAB},
+                        {Qt::Key_Backtab, Qt::ShiftModifier, GADGET_EVENT_SHIFT_TAB}};
+    for (ObjectNumber gadget : {7, 13}) {
+        for (const Key& key : keys) {
+            QTest::keyClick(control(gadget), Qt::Key(key.key), key.modifiers);
+            EXPECT_EQ(count(collect(), EVENT_GADGET, gadget, key.type), 1) << gadget << " " << key.type;
+        }
+    }
+    // Letters still type; a field made without the flag reports nothing.
+    QTest::keyClick(control(7), Qt::Key_A);
+    EXPECT_EQ(text_of(7), u"a");
+    QTest::keyClick(control(8), Qt::Key_Return);
+    for (const Seen& s : collect()) EXPECT_FALSE(s.type >= GADGET_EVENT_RETURN && s.type <= GADGET_EVENT_SHIFT_TAB);
+}
+
+TEST_F(GadgetQt, GadgetsMoveHideAndTellWhichHasTheFocus) {
+    string_gadget_create(7, 10, 10, 100, 22, nullptr);
+    editor_gadget_create(9, 10, 40, 100, 60);
+    text_gadget_create(10, 10, 120, 100, 22, u"label");
+    EXPECT_EQ(gadget_resize(7, 20, 30, 140, 24), 1);
+    EXPECT_EQ(control(7)->geometry(), QRect(20, 30, 140, 24));
+    EXPECT_EQ(gadget_hide(7, 1), 1);
+    EXPECT_FALSE(control(7)->isVisible());
+    EXPECT_EQ(gadget_hide(7, 0), 1);
+    EXPECT_TRUE(control(7)->isVisible());
+    QWidget* window = window_widget(window_handle(WINDOW));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    gadget_set_focus(9);
+    EXPECT_EQ(gadget_with_focus(WINDOW), 9);
+    // The editor's viewport counts as the editor.
+    static_cast<QPlainTextEdit*>(control(9))->viewport()->setFocus();
+    EXPECT_EQ(gadget_with_focus(WINDOW), 9);
+    EXPECT_EQ(gadget_resize(99, 0, 0, 1, 1) + gadget_hide(99, 1), 0);
+    EXPECT_EQ(gadget_with_focus(99), -1);
+}
+
+TEST_F(GadgetQt, FieldsUndoCutCopyPasteAndSelectAllOnlyWhenTheyCan) {
+    string_gadget_create(7, 10, 10, 100, 22, nullptr);
+    editor_gadget_create(9, 10, 40, 100, 60);
+    string_gadget_create(8, 10, 110, 100, 22, nullptr, 0x800);  // read-only
+    text_gadget_create(10, 10, 140, 100, 22, u"label");
+    for (ObjectNumber gadget : {7, 9}) {
+        SCOPED_TRACE(gadget);
+        QGuiApplication::clipboard()->clear();
+        // Empty: nothing to undo, select, cut, copy or paste.
+        for (int action : {EDIT_UNDO, EDIT_REDO, EDIT_CUT, EDIT_COPY, EDIT_PASTE, EDIT_SELECT_ALL})
+            EXPECT_EQ(gadget_can_edit(gadget, action), 0) << action;
+        QTest::keyClicks(control(gadget), "abc");
+        EXPECT_EQ(gadget_can_edit(gadget, EDIT_UNDO), 1);
+        EXPECT_EQ(gadget_can_edit(gadget, EDIT_COPY), 0);
+        EXPECT_EQ(gadget_edit(gadget, EDIT_SELECT_ALL), 1);
+        EXPECT_EQ(gadget_edit(gadget, EDIT_CUT), 1);
+        EXPECT_EQ(text_of(gadget), u"");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "abc");
+        EXPECT_EQ(gadget_edit(gadget, EDIT_PASTE), 1);
+        EXPECT_EQ(gadget_edit(gadget, EDIT_PASTE), 1);
+        EXPECT_EQ(text_of(gadget), u"abcabc");
+        EXPECT_EQ(gadget_edit(gadget, EDIT_UNDO), 1);
+        EXPECT_EQ(text_of(gadget), u"abc");
+        EXPECT_EQ(gadget_edit(gadget, EDIT_REDO), 1);
+        EXPECT_EQ(text_of(gadget), u"abcabc");
+        gadget_edit(gadget, EDIT_SELECT_ALL);
+        EXPECT_EQ(gadget_edit(gadget, EDIT_COPY), 1);
+    }
+    // A read-only field copies but neither cuts nor takes a paste; a label has no editing.
+    gadget_set_text(8, u"fixed");
+    gadget_edit(8, EDIT_SELECT_ALL);
+    EXPECT_EQ(gadget_can_edit(8, EDIT_COPY), 1);
+    EXPECT_EQ(gadget_can_edit(8, EDIT_CUT) + gadget_can_edit(8, EDIT_PASTE), 0);
+    EXPECT_EQ(gadget_edit(10, EDIT_SELECT_ALL) + gadget_can_edit(99, EDIT_COPY), 0);
 }
 
 }  // namespace

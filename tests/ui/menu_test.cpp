@@ -504,4 +504,35 @@ TEST_F(MenuTest, WindowWithTheMenuOpenAndItsGadgets) {
     font_free(field_font);
 }
 
+// What the window's hook saw of WM_INITMENUPOPUP: the drop-down's place on the bar.
+std::vector<std::intptr_t> opened_places;
+std::intptr_t note_opening(NativeHandle, unsigned message, std::uintptr_t, std::intptr_t lparam) {
+    if (message == WM_INITMENUPOPUP) opened_places.push_back(lparam);
+    return CALLBACK_CONTINUE;
+}
+
+TEST_F(MenuTest, ADropDownAnnouncesItsOpeningAndGreyedItemsCannotBeChosen) {
+    build_file_menu();
+    menu_title(u"Edit");
+    menu_item(20, u"Undo\tCtrl+Z", nullptr);
+    opened_places.clear();
+    window_set_callback(0, note_opening);
+    QMenuBar* bar = window_menu_bar(window_handle(0));
+    QMenu* edit = bar->actions()[1]->menu();
+    edit->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(edit));
+    EXPECT_EQ(opened_places, std::vector<std::intptr_t>{1});
+    edit->hide();
+    EXPECT_EQ(menu_item_disable(1, 20, 1), 1);
+    EXPECT_FALSE(edit->actions()[0]->isEnabled());
+    EXPECT_TRUE(file_menu()->actions()[0]->isEnabled());
+    while (event_wait(0)) {}
+    edit->actions()[0]->trigger();
+    for (int code; (code = event_wait(0)) != 0;) EXPECT_NE(code, EVENT_MENU);
+    EXPECT_EQ(menu_item_disable(1, 20, 0), 1);
+    EXPECT_TRUE(edit->actions()[0]->isEnabled());
+    EXPECT_EQ(menu_item_disable(77, 20, 1), 0);
+    window_set_callback(0, nullptr);
+}
+
 }  // namespace

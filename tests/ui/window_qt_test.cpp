@@ -268,4 +268,28 @@ TEST_F(WindowQt, MaximiseMinimiseAndToolBitsChooseHowTheWindowIsShown) {
     }
 }
 
+TEST_F(WindowQt, ASizableWindowKeepsItsBoundsAndFitsTheScreenWithItsMenuBar) {
+    const QSize screen = screen_size();
+    ObjectNumber n = open(62, screen.width(), screen.height(), WS_CAPTION | WS_SYSMENU | WS_THICKFRAME);
+    QWidget* w = widget(n);
+    EXPECT_EQ(window_width(n), screen.width());
+    EXPECT_EQ(window_height(n), screen.height());
+    EXPECT_EQ(window_set_bounds(n, 300, 200, 0, 0), 1);
+    auto* bar = new QMenuBar;
+    bar->addMenu(QStringLiteral("File"));
+    window_set_menu_bar(window_handle(n), bar);
+    // The bounds are the client area's: the widget's minimum takes the bar in.
+    EXPECT_EQ(w->minimumSize(), QSize(300, 200 + bar->height()));
+    // The bar made the window taller than the screen; fitting gives the client area less.
+    ASSERT_GT(w->height(), screen.height());
+    EXPECT_EQ(window_fit_screen(n), 1);
+    EXPECT_EQ(w->frameGeometry(), QRect(QPoint(0, 0), screen));
+    EXPECT_EQ(window_height(n), w->height() - bar->height());
+    EXPECT_EQ(window_fit_screen(n), 0);
+    EXPECT_EQ(window_get_state(n), WINDOW_STATE_NORMAL);
+    w->showMaximized();
+    EXPECT_EQ(window_get_state(n), WINDOW_STATE_MAXIMIZED);
+    EXPECT_EQ(window_width(777) + window_height(777) + window_set_bounds(777, 1, 1, 1, 1) + window_fit_screen(777), 0);
+}
+
 }  // namespace
