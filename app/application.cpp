@@ -230,9 +230,9 @@ void main_window_lay_out() {
 }
 
 bool application_step(int longest_wait) {
-    const int wait =
-        shorter_wait(shorter_wait(shorter_wait(recovery_wait_time(), code_check_wait_time()), find_bar_wait_time()),
-                     longest_wait);
+    // Never past the moment the recovery copy, the check or the find count is due.
+    int wait = shorter_wait(recovery_wait_time(), code_check_wait_time());
+    wait = shorter_wait(shorter_wait(wait, find_bar_wait_time()), longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
     if (event == EVENT_GADGET && find_bar_event(event_gadget(), event_type())) {
