@@ -60,6 +60,7 @@ inline constexpr ObjectNumber MENU_FIND_PREVIOUS = 109;
 inline constexpr ObjectNumber MENU_REPLACE = 110;
 inline constexpr ObjectNumber MENU_GO_TO_LINE = 111;
 inline constexpr ObjectNumber MENU_TOGGLE_COMMENT = 112;
+inline constexpr ObjectNumber MENU_GO_TO_ERROR = 113;
 inline constexpr ObjectNumber MENU_ZOOM_IN = 121;
 inline constexpr ObjectNumber MENU_ZOOM_OUT = 122;
 inline constexpr ObjectNumber MENU_ZOOM_NORMAL = 123;

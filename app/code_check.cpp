@@ -12,6 +12,7 @@
 
 #include "app/application.h"
 #include "app/code_bytes.h"
+#include "app/status_line.h"
 #include "editor/code_editor.h"
 #include "editor/syntax_check.h"
 #include "runtime/core/strings.h"
@@ -40,10 +41,14 @@ struct CodeCheck {
 
 std::unique_ptr<CodeCheck> the_check;
 
+// The marks in the code, and the message beside the status line (a screen reader hears it as a
+// syntax error); a clean text shows neither.
 void show(CodeCheck& c, const SyntaxCheckAnswer& answer) {
     c.error_shown = answer.outcome == JsCheckOutcome::ERROR;
     code_editor_mark_syntax_error(GADGET_CODE, c.error_shown ? &answer.error : nullptr);
     if (c.error_shown) c.shown = answer.error;
+    const std::u16string message = code_check_status_text();
+    status_line_set_message(message.c_str(), message.empty() ? nullptr : (u"Syntax error: " + message).c_str());
 }
 
 void take_answer(CodeCheck& c) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/application.h"
+#include "app/code_check.h"
 #include "app/find_bar.h"
 #include "app/settings.h"
 #include "editor/code_editor.h"
@@ -51,6 +52,8 @@ void open_bar() {
 void find_next() { find_bar_step(true); }
 void find_previous() { find_bar_step(false); }
 void toggle_comment() { code_editor_toggle_comment(GADGET_CODE); }
+void go_to_error() { code_check_go_to_error(); }
+bool error_marked() { return !code_check_status_text().empty(); }
 void zoom_in() { set_code_zoom(code_zoom() + 1); }
 void zoom_out() { set_code_zoom(code_zoom() - 1); }
 void zoom_normal() { set_code_zoom(0); }
@@ -80,6 +83,7 @@ const MenuCommand edit_commands[] = {
     {MENU_FIND_PREVIOUS, u"Find Previous\tShift+F3", false, {SHIFT + VK_F3}, find_previous, find_bar_has_pattern},
     {MENU_REPLACE, u"Replace...\tCtrl+H", false, {CTRL + VK_H}, open_bar<FIND_BAR_REPLACE>, nullptr},
     {MENU_GO_TO_LINE, u"Go to Line...\tCtrl+G", false, {CTRL + VK_G}, open_bar<FIND_BAR_GO_TO>, nullptr},
+    {MENU_GO_TO_ERROR, u"Go to Error\tF8", false, {VK_F8}, go_to_error, error_marked},
     {MENU_TOGGLE_COMMENT, u"Toggle Comment\tCtrl+/", true, {CTRL + VK_OEM_2}, toggle_comment, nullptr},
 };
 

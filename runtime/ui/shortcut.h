@@ -44,6 +44,7 @@ inline constexpr std::uint16_t VK_DECIMAL = 0x6E;
 inline constexpr std::uint16_t VK_DIVIDE = 0x6F;
 inline constexpr std::uint16_t VK_F1 = 0x70;  // to VK_F24 = 0x87
 inline constexpr std::uint16_t VK_F3 = 0x72;
+inline constexpr std::uint16_t VK_F8 = 0x77;
 // The punctuation keys, named by what they type on a US keyboard.
 inline constexpr std::uint16_t VK_OEM_1 = 0xBA;       // ; :
 inline constexpr std::uint16_t VK_OEM_PLUS = 0xBB;    // = +

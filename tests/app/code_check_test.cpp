@@ -61,14 +61,25 @@ TEST_F(CodeCheck, ABrokenLineIsMarkedAfterThePauseAndAFixClearsEverything) {
         return true;
     });
     driver.then("the error is marked once typing pauses", [] { return !code_check_status_text().empty(); });
-    driver.then("on its line and token, with its message", [] {
+    driver.then("on its line and token, with its message beside the status line", [] {
         EXPECT_EQ(code_check_status_text(), u"Line 2, column 15: missing ) in parenthetical");
+        EXPECT_EQ(field_text(GADGET_STATUS_MESSAGE), code_check_status_text());
+        EXPECT_EQ(gadget_widget(GADGET_STATUS_MESSAGE)->accessibleName(),
+                  "Syntax error: Line 2, column 15: missing ) in parenthetical");
         EXPECT_EQ(marked_lines(), std::vector<int>{2});
         EXPECT_TRUE(squiggle_anywhere());
         return true;
     });
+    driver.then("F8 from the top goes to the error", [] {
+        send(SCI_GOTOPOS, 0);
+        press(Qt::Key_F8);
+        return true;
+    });
+    driver.then("where the caret stands before the missing parenthesis", [] {
+        EXPECT_EQ(send(SCI_GETCURRENTPOS), send(SCI_POSITIONFROMLINE, 1) + 14);
+        return true;
+    });
     driver.then("close the parenthesis", [] {
-        QTest::keyClick(gadget_widget(GADGET_CODE), Qt::Key_Left);
         QTest::keyClicks(gadget_widget(GADGET_CODE), ")");
         return true;
     });
@@ -76,6 +87,7 @@ TEST_F(CodeCheck, ABrokenLineIsMarkedAfterThePauseAndAFixClearsEverything) {
     driver.then("nothing at all is shown", [] {
         EXPECT_TRUE(marked_lines().empty());
         EXPECT_FALSE(squiggle_anywhere());
+        EXPECT_EQ(field_text(GADGET_STATUS_MESSAGE), u"");
         EXPECT_EQ(code_text(), u"var a = 1;\r\nvar b = (a + 2);");
         return true;
     });

@@ -202,7 +202,7 @@ TEST_F(MainWindow, EditAndViewMenusActWhereTheyCan) {
         focus_on(gadget_widget(GADGET_NAME));
         EXPECT_EQ(opened_menu(1),
                   "Undo(off)|Redo(off)|-|Cut(off)|Copy(off)|Paste(off)|Select All(off)|-|Find...|"
-                  "Find Next(off)|Find Previous(off)|Replace...|Go to Line...|-|Toggle Comment");
+                  "Find Next(off)|Find Previous(off)|Replace...|Go to Line...|Go to Error(off)|-|Toggle Comment");
         EXPECT_EQ(opened_menu(2), "Zoom In|Zoom Out|Normal Size(off)");
         return true;
     });
@@ -216,7 +216,7 @@ TEST_F(MainWindow, EditAndViewMenusActWhereTheyCan) {
     driver.then("the items that can act now", [] {
         EXPECT_EQ(opened_menu(1),
                   "Undo|Redo(off)|-|Cut|Copy|Paste|Select All|-|Find...|"
-                  "Find Next(off)|Find Previous(off)|Replace...|Go to Line...|-|Toggle Comment");
+                  "Find Next(off)|Find Previous(off)|Replace...|Go to Line...|Go to Error(off)|-|Toggle Comment");
         focus_on(gadget_widget(GADGET_CODE));
         return true;
     });

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The real program under Xvfb, typed at by xdotool: Replace All in the find bar, then undo, with
-# the bytes on disk compared after each Save; and Ctrl+G to a line and column, where the next
-# key lands.
+# the bytes on disk compared after each Save; Ctrl+G to a line and column, and F8 to a syntax
+# error, where the next key lands.
 # Usage: xvfb_find_replace_go_to.sh <quorval-extension-maker>
 set -euo pipefail
 
@@ -53,5 +53,21 @@ xdotool key ctrl+s
 saved_message_closed "after going to 2:5"
 expect_bytes Extensions/Sparkle.qex "$(code_line 'var a = 1;\r\nvar Qb = a + a;')"
 
+# A broken line is checked once typing pauses; F8 from the top puts the caret at its error, where
+# the missing parenthesis goes. Once that fix is checked, F8 has nothing to go to.
+focus "$main"
+click_at "$main" 600 400
+xdotool key ctrl+End Return
+xdotool type --delay 20 'var c = (a + 2;'
+sleep 2
+xdotool key ctrl+Home F8
+xdotool type --delay 20 ')'
+sleep 2
+xdotool key ctrl+Home F8
+xdotool type --delay 20 'Z'
+xdotool key ctrl+s
+saved_message_closed "after going to the error and fixing it"
+expect_bytes Extensions/Sparkle.qex "$(code_line 'Zvar a = 1;\r\nvar Qb = a + a;\r\nvar c = (a + 2);')"
+
 exit_with_yes
-echo "PASS: Replace All and its undo saved byte for byte; Ctrl+G to 2:5 put the next key there"
+echo "PASS: Replace All and its undo saved byte for byte; Ctrl+G to 2:5 and F8 to a syntax error put the next key there"
