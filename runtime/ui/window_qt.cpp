@@ -22,6 +22,7 @@
 #include <QIcon>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -63,6 +64,9 @@ public:
     bool fixed_size = true;
     bool closing = false;  // window_close is deleting it
     QSize min_client{0, 0}, max_client{0, 0};
+    // The control that had the keyboard when the window was disabled: Qt takes the focus from a
+    // disabled window and, enabled again, would give it to its first control instead.
+    QPointer<QWidget> focus_while_disabled;
 
 protected:
     // Qt's own Tab chain never moves the focus: only the window's Tab entries do.
@@ -339,7 +343,15 @@ void window_native_destroy(NativeHandle handle) {
     delete window;
 }
 
-void window_native_set_enabled(NativeHandle window, bool enabled) { toolkit_window(window)->setEnabled(enabled); }
+void window_native_set_enabled(NativeHandle handle, bool enabled) {
+    ToolkitWindow* window = toolkit_window(handle);
+    if (!enabled && window->isEnabled()) window->focus_while_disabled = window->focusWidget();
+    window->setEnabled(enabled);
+    if (enabled && window->focus_while_disabled) {
+        window->focus_while_disabled->setFocus(Qt::OtherFocusReason);
+        window->focus_while_disabled = nullptr;
+    }
+}
 
 void window_native_set_topmost(NativeHandle handle, bool topmost) {
     QWidget* window = toolkit_window(handle);

@@ -189,10 +189,19 @@ TEST_F(WindowQt, ParentCentredOverItsOwner) {
 TEST_F(WindowQt, DisableTopmostAndActivate) {
     ObjectNumber n = open(54, 100, 100, 0);
     QWidget* w = widget(n);
+    // The field that had the keyboard has it again once the window is enabled and active.
+    gadget_list_use(window_handle(n));
+    string_gadget_create(540, 0, 0, 50, 20, u"");
+    string_gadget_create(541, 0, 30, 50, 20, u"");
+    window_activate(n);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    gadget_set_focus(541);
     EXPECT_EQ(window_disable(n, 1), 1);
     EXPECT_FALSE(w->isEnabled());
     EXPECT_EQ(window_disable(n, 0), 1);
     EXPECT_TRUE(w->isEnabled());
+    window_activate(n);
+    EXPECT_EQ(gadget_with_focus(n), 541);
     EXPECT_EQ(window_set_topmost(n, 1), 1);
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(w->isVisible());
