@@ -1,6 +1,6 @@
-// Find and replace on the real component: moves with wrap-around and their count, the range of
-// "in selection" following edits, Replace and Replace All (one undo step, bytes compared), the
-// marks of the matches on screen, the count that waits for typing to pause, and the bar's texts.
+// Find and replace on the real component: moves round the ends and their count (which waits for
+// typing to pause), "in selection" following edits, Replace and Replace All (one undo step), the
+// marks of the matches on screen, and the bar's texts.
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
@@ -13,11 +13,7 @@
 
 namespace {
 
-struct Span {
-    std::intptr_t start;
-    std::intptr_t end;
-    bool operator==(const Span&) const = default;
-};
+using Span = std::pair<std::intptr_t, std::intptr_t>;
 
 class Find : public TypingTest {
 protected:
@@ -27,11 +23,7 @@ protected:
     }
 
     FindReport query(const std::string& pattern, bool regex = false, bool in_selection = false) {
-        FindQuery q;
-        q.pattern = pattern;
-        q.regex = regex;
-        q.in_selection = in_selection;
-        return find_set_query(kEditor, q);
+        return find_set_query(kEditor, {pattern, false, false, regex, in_selection});
     }
     Span selected() const { return {send(SCI_GETSELECTIONSTART), send(SCI_GETSELECTIONEND)}; }
     void select(std::intptr_t start, std::intptr_t end) const { send(SCI_SETSEL, start, end); }
@@ -45,7 +37,7 @@ protected:
         }
         return runs;
     }
-    // Lets the component repaint, which is when the marks follow the screen.
+    // The marks follow the screen when the component repaints.
     void repaint() const { QApplication::processEvents(); }
     // The count once typing has paused, as the application's loop would run it.
     FindReport counted() const {
@@ -104,32 +96,23 @@ TEST_F(Find, MovesGoRoundTheEndsAndTellWhichMatchOfHowMany) {
 
 TEST_F(Find, TheBarsTexts) {
     set_utf8("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab x");
-    struct Text {
+    const struct {
         const char* pattern;
         bool regex;
-        FindOutcome outcome;
         const char* status;
+    } texts[] = {
+        {"", false, ""},
+        {"x", false, "1 of 1"},
+        {"(a", true, "Missing closing parenthesis at character 3"},
+        {"\xC3\xA9(a", true, "Missing closing parenthesis at character 4"},  // characters, not bytes
+        {"(a+)+$", true, FIND_TOO_COMPLEX_TEXT},
+        {"(a", false, FIND_NO_MATCHES_TEXT},
     };
-    const Text texts[] = {
-        {"", false, FIND_NONE, ""},
-        {"x", false, FIND_FOUND, "1 of 1"},
-        {"(a", true, FIND_INVALID, "Missing closing parenthesis at character 3"},
-        {"\xC3\xA9(a", true, FIND_INVALID, "Missing closing parenthesis at character 4"},
-        {"(a+)+$", true, FIND_TOO_COMPLEX, FIND_TOO_COMPLEX_TEXT},
-        {"(a", false, FIND_NO_MATCH, FIND_NO_MATCHES_TEXT},
-    };
-    for (const Text& text : texts) {
-        SCOPED_TRACE(text.pattern);
-        const FindReport report = query(text.pattern, text.regex);
-        EXPECT_EQ(report.outcome, text.outcome);
-        EXPECT_EQ(find_status_text(report), text.status);
-    }
-    FindReport counted_report;
-    counted_report.outcome = FIND_FOUND;
-    counted_report.total = 1;
-    EXPECT_EQ(find_status_text(counted_report), "1 match");
-    counted_report.total = counted_report.replaced = 2;
-    EXPECT_EQ(find_status_text(counted_report), "Replaced 2 matches");
+    for (const auto& text : texts) EXPECT_EQ(find_status_text(query(text.pattern, text.regex)), text.status);
+    FindReport one;
+    one.outcome = FIND_FOUND;
+    one.total = 1;
+    EXPECT_EQ(find_status_text(one), "1 match");
     select(0, 3);
     EXPECT_EQ(find_selection_seed(kEditor), "aaa");
     set_utf8("ab\r\ncd");
@@ -143,11 +126,8 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
     // An edit in the middle leaves the component's gap there, inside a match.
     send(SCI_DELETERANGE, 28, 1);
     send(SCI_INSERTTEXT, 28, reinterpret_cast<std::intptr_t>("3"));
-    FindReport report = query("f\\((\\d),\\s*(\\d)\\)", true);
-    EXPECT_EQ(report.total, 3);
-    report = find_replace_all(kEditor, "g($2, $1)");
-    EXPECT_EQ(report.replaced, 3);
-    EXPECT_EQ(find_status_text(report), "Replaced 3 matches");
+    EXPECT_EQ(query("f\\((\\d),\\s*(\\d)\\)", true).total, 3);
+    EXPECT_EQ(find_status_text(find_replace_all(kEditor, "g($2, $1)")), "Replaced 3 matches");
     EXPECT_EQ(text_utf8(), "let a = g(2, 1);\r\nlet b = g(4, 3);\r\ng(6, 5)");
     EXPECT_EQ(find_report(kEditor).outcome, FIND_NO_MATCH);
     send(SCI_UNDO);
@@ -169,18 +149,14 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
 TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     set_utf8("x x\r\nx x x\r\nx");
     select(5, 10);
-    FindReport report = query("x", false, true);
-    EXPECT_EQ(report.total, 3);
+    EXPECT_EQ(query("x", false, true).total, 3);
     EXPECT_EQ(selected(), (Span{5, 6}));
-    // Text put in front of the range moves it; the next query keeps it.
-    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("xx"));
-    report = query("x ", false, true);
-    EXPECT_EQ(report.total, 2);
-    report = find_replace_all(kEditor, "y-");
-    EXPECT_EQ(report.replaced, 2);
-    EXPECT_EQ(text_utf8(), "xxx x\r\ny-y-x\r\nx");
-    // Turned off, the whole text is searched again.
-    EXPECT_EQ(query("x").total, 6);
+    // Text put in front of the range moves it; the next query keeps it; turned off, it is gone.
+    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("xx "));
+    EXPECT_EQ(query("x", false, true).total, 3);
+    find_replace_all(kEditor, "y");
+    EXPECT_EQ(text_utf8(), "xx x x\r\ny y y\r\nx");
+    EXPECT_EQ(query("x").total, 5);
 }
 
 TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
@@ -201,7 +177,7 @@ TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
     std::vector<Span> last = marks();
     ASSERT_FALSE(last.empty());
     EXPECT_EQ(last.back(), (Span{length() - 7, length() - 4}));
-    EXPECT_GT(last.front().start, first.back().end);
+    EXPECT_GT(last.front().first, first.back().second);
     // Typed text that matches is marked; a mark broken by typing goes.
     type("foo");
     repaint();
@@ -225,8 +201,8 @@ TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
     const std::intptr_t bottom = top + send(SCI_LINESONSCREEN);
     const std::vector<Span> crowded = marks();
     ASSERT_FALSE(crowded.empty());
-    EXPECT_EQ(crowded.front().start, send(SCI_POSITIONFROMLINE, top));
-    EXPECT_EQ(crowded.back().end, send(SCI_POSITIONFROMLINE, bottom) + 60);
+    EXPECT_EQ(crowded.front().first, send(SCI_POSITIONFROMLINE, top));
+    EXPECT_EQ(crowded.back().second, send(SCI_POSITIONFROMLINE, bottom) + 60);
 }
 
 }  // namespace
