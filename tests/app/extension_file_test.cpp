@@ -193,7 +193,7 @@ TEST_F(ExtensionFile, LinesTheReaderWouldTakeForMarkersAreFound) {
     };
     for (const auto& c : cases) {
         ExtensionTexts texts = texts_of(c.texts);
-        ExtensionMarkerLine found = extension_texts_marker_line(texts);
+        const ExtensionMarkerLine found = extension_texts_marker_line(texts);
         extension_texts_free(&texts);
         EXPECT_EQ(found.member, c.member) << c.texts;
         EXPECT_EQ(found.marker ? std::u16string(found.marker) : u"", c.marker) << c.texts;
@@ -214,23 +214,17 @@ TEST_F(ExtensionFile, ReaderAcceptsEveryLineEnd) {
     EXPECT_EQ(read_raw("no markers\r\nat all"), Texts{});
 }
 
-TEST_F(ExtensionFile, ByteOrderMarkAtTheStartIsSkipped) {
+TEST_F(ExtensionFile, ByteOrderMarkAtTheStartIsSkippedOrMakesTheFileUtf16) {
     EXPECT_EQ(read_raw("\xEF\xBB\xBF[EXTENSION]\r\nSparkle\r\n\r\n"), (Texts{u"Sparkle", u"", u"", u"", u""}));
     // Only at the very start: elsewhere it is a character of the text.
     EXPECT_EQ(read_raw("[EXTENSION]\r\n\xEF\xBB\xBFSparkle\r\n"), (Texts{u"\ufeffSparkle", u"", u"", u"", u""}));
     EXPECT_EQ(read_raw("\xEF\xBB\xBF\r\n[AUTHOR]\r\nAnn\r\n"), (Texts{u"", u"Ann", u"", u"", u""}));
-}
-
-// A UTF-16 file (either byte order, as its mark says) reads as what was written in UTF-8.
-TEST_F(ExtensionFile, Utf16FilesAreReadAsUtf16) {
+    // A UTF-16 mark, in either byte order, makes the file read as UTF-16.
     ASSERT_EQ(write_texts(u"Extensions/Sparkle.qex", SPARKLE), 1);
-    const std::string utf8 = read_bytes("Extensions/Sparkle.qex");
-    for (bool big_endian : {false, true}) {
+    for (const bool big_endian : {false, true}) {
         std::string utf16 = big_endian ? "\xFE\xFF" : "\xFF\xFE";
-        for (unsigned char byte : utf8) {
-            utf16 += big_endian ? '\0' : static_cast<char>(byte);
-            utf16 += big_endian ? static_cast<char>(byte) : '\0';
-        }
+        for (const char byte : read_bytes("Extensions/Sparkle.qex"))
+            utf16 += big_endian ? std::string{'\0', byte} : std::string{byte, '\0'};
         EXPECT_EQ(read_raw(utf16), SPARKLE) << big_endian;
     }
 }
@@ -434,14 +428,11 @@ TEST_F(ExtensionFile, UnderAMemoryLimitATextStillGrowsGeometrically) {
     if (child == 0) {
         // Room for the text (two bytes a unit) and a little more, not for the reader's generous
         // first reservation (twice as many units as the file has bytes).
-        std::ifstream status("/proc/self/status");
-        std::string word;
-        std::size_t used_kb = 0;
-        while (status >> word && word != "VmSize:") {}
-        status >> used_kb;
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
         rlimit limit{};
         ::getrlimit(RLIMIT_AS, &limit);
-        limit.rlim_cur = used_kb * 1024 + 3 * code.size();
+        limit.rlim_cur = pages * ::sysconf(_SC_PAGESIZE) + 3 * code.size();
         if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
         const std::size_t before = heap_resize_count(string_heap());
         ExtensionReadOutcome outcome = EXTENSION_MISSING;
