@@ -163,8 +163,7 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
     EXPECT_EQ(folder_names_ending(folder_, ""), std::vector<std::string>{}) << "the copy or the lock outlived Exit";
 }
 
-// Yes to the Exit question never costs work: unsaved texts keep their copy, written at Exit
-// when it is behind, and the next start offers it.
+// Yes to the Exit question never costs work: unsaved texts keep their copy, written at Exit.
 TEST_F(Recovery, ExitWithUnsavedTextsKeepsTheirCopyForTheNextStart) {
     ASSERT_TRUE(start({60000, 60000, 60000}));
     AppDriver driver;
@@ -246,9 +245,8 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
     lock_file_release(live_lock);
 }
 
-// Recovery never destroys what it could not read, and touches nothing that is not a copy of
-// this user's: a copy too large to read stays for a later start, a link and a copy this user may
-// not read are left alone, and no lock files are left beside them.
+// A copy too large to read stays for a later start; a link, and a copy this user may not read,
+// are left alone; no lock files are left beside them.
 TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
     if (rerun_unprivileged()) return;
     ASSERT_TRUE(folder_make_private(folder_));
@@ -289,8 +287,7 @@ TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
     EXPECT_EQ(file_bytes("elsewhere.qex"), extension_file("Elsewhere", "", "", "", ""));
 }
 
-// Offering holds one copy's lock at a time, so thousands of leftovers under the common limit of
-// 1024 descriptors still leave the program its own and the newest is offered first.
+// Offering holds one copy's lock at a time: thousands of leftovers fit under 1024 descriptors.
 TEST_F(Recovery, ThousandsOfLeftoverCopiesUnderADescriptorLimitAreOfferedNewestFirst) {
     ASSERT_TRUE(folder_make_private(folder_));
     const std::time_t now = std::time(nullptr);

@@ -79,8 +79,7 @@ TEST_F(Find, MovesGoRoundTheEndsAndTellWhichMatchOfHowMany) {
     }
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("one "));
     EXPECT_EQ(find_status_text(find_report(kEditor)), "Counting matches…");
-    // Before the count is in, a move backwards looks back through the text itself, where the
-    // last match before the caret may go on past it.
+    // Uncounted, a move back searches the text, where the last match may go on past the caret.
     select(13, 13);
     find_previous(kEditor);
     EXPECT_EQ(selected(), (Span{12, 15}));
@@ -132,8 +131,7 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
     EXPECT_EQ(find_report(kEditor).outcome, FIND_NO_MATCH);
     send(SCI_UNDO);
     EXPECT_EQ(text_utf8(), original);
-    // Replace changes the selected match and selects the next; a selection that is no match is
-    // only moved on from.
+    // Replace changes a selected match and selects the next; from any other selection it only moves.
     select(0, 0);
     query("let", false);
     EXPECT_EQ(selected(), (Span{0, 3}));
@@ -189,8 +187,7 @@ TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
     find_close(kEditor);
     EXPECT_TRUE(marks().empty());
     EXPECT_EQ(find_status_text(find_report(kEditor)), "");
-    // Crowded matches: the lines on screen (with the one partly shown below them) are marked
-    // whole, and only they.
+    // Crowded matches: only the lines on screen (and the one partly shown below) are marked, whole.
     text.clear();
     for (int line = 0; line < 2000; ++line) text += std::string(60, 'z') + "\r\n";
     set_utf8(text);
