@@ -41,12 +41,8 @@ protected:
     void repaint() const { QApplication::processEvents(); }
     // The count once typing has paused, as the application's loop would run it.
     FindReport counted() const {
-        for (int ticks = 0; ticks < 1000; ++ticks) {
-            const int wait = find_wait_time(kEditor);
-            if (wait < 0) break;
+        for (int wait; (wait = find_wait_time(kEditor)) >= 0 && !find_tick(kEditor);)
             std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-            if (find_tick(kEditor)) break;
-        }
         return find_report(kEditor);
     }
 };
