@@ -135,21 +135,18 @@ std::string format_folded(const std::string& text, const std::vector<int>& level
 }
 
 std::string format_runs(const std::string& text, const EditorSnapshot& snapshot) {
+    const auto style = [&](std::size_t at) { return at < snapshot.styles.size() ? snapshot.styles[at] : -1; };
     std::string out;
-    std::size_t start = 0;
-    for (std::size_t line = 0; line < snapshot.fold_levels.size() && start <= text.size(); ++line) {
-        std::size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
+    for (std::size_t line = 0, start = 0; line < snapshot.fold_levels.size() && start <= text.size(); ++line) {
+        const std::size_t newline = text.find('\n', start),
+                          end = newline == std::string::npos ? text.size() : newline + 1;
         char head[32];
         std::snprintf(head, sizeof head, "%4x %d |", static_cast<unsigned>(snapshot.fold_levels[line]),
                       line < snapshot.line_states.size() ? snapshot.line_states[line] : -1);
         out += head;
-        for (std::size_t i = start; i < end;) {
-            const int style = i < snapshot.styles.size() ? snapshot.styles[i] : -1;
-            std::size_t run = i;
-            while (run < end && (run < snapshot.styles.size() ? snapshot.styles[run] : -1) == style) ++run;
-            out += " {" + std::to_string(style) + "}" + std::to_string(run - i);
-            i = run;
+        for (std::size_t i = start, run; i < end; i = run) {
+            for (run = i; run < end && style(run) == style(i);) ++run;
+            out += " {" + std::to_string(style(i)) + "}" + std::to_string(run - i);
         }
         out += "\n";
         if (end == text.size()) break;

@@ -1,11 +1,11 @@
 /** @file syntax_marks_test.cpp
- * A syntax error's marks on the real component: the squiggle under its token (or to the end of its
- * line), the marker in the fold margin, the caret sent to it as it lies after edits, the message
- * when the mouse rests on the squiggle, and nothing left once cleared. */
+ * A syntax error's marks on the real component: squiggle, margin marker, go to error, hover message. */
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
 #include <QTest>
+
+#include <tuple>
 
 #include "editor_support.h"
 
@@ -34,17 +34,11 @@ protected:
             if (send(SCI_MARKERGET, line) & (1 << MARKER_SYNTAX_ERROR)) lines.push_back(line + 1);
         return lines;
     }
-    int caret() const { return static_cast<int>(send(SCI_GETCURRENTPOS)); }
 };
 
 TEST_F(SyntaxMarks, TheSquiggleTheMarkerAndGoToErrorAndNothingOnceCleared) {
-    struct Case {
-        const char* text;
-        int line, column;
-        const char* squiggled;
-        int caret;  // byte position of the error
-    };
-    const Case cases[] = {
+    // The text, the error's line and column, what is squiggled, and the error's byte position.
+    const std::tuple<const char*, int, int, const char*, int> cases[] = {
         {"var abc = 1;\nfoo(bar baz);\n", 2, 9, "baz", 21},
         {"x = 1 +* 2;\n", 1, 8, "*", 7},
         {"var s = 'open\nx;\n", 1, 9, "'open", 8},                 // a string left open: to the line's end
@@ -53,15 +47,15 @@ TEST_F(SyntaxMarks, TheSquiggleTheMarkerAndGoToErrorAndNothingOnceCleared) {
         {"f(\n", 2, 1, "", 3},                                     // an empty last line: the marker alone
         {"a;\r\nb c;\r\n", 2, 3, "c", 6},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        set_utf8(c.text);
-        mark(c.line, c.column);
-        EXPECT_EQ(squiggled(), c.squiggled);
-        EXPECT_EQ(marked_lines(), std::vector<int>{c.line});
+    for (const auto& [text, line, column, squiggle, caret] : cases) {
+        SCOPED_TRACE(text);
+        set_utf8(text);
+        mark(line, column);
+        EXPECT_EQ(squiggled(), squiggle);
+        EXPECT_EQ(marked_lines(), std::vector<int>{line});
         send(SCI_GOTOPOS, 0);
         EXPECT_TRUE(code_editor_go_to_syntax_error(kEditor));
-        EXPECT_EQ(caret(), c.caret);
+        EXPECT_EQ(send(SCI_GETCURRENTPOS), caret);
         code_editor_mark_syntax_error(kEditor, nullptr);
         EXPECT_EQ(squiggled(), "");
         EXPECT_TRUE(marked_lines().empty());
@@ -78,7 +72,7 @@ TEST_F(SyntaxMarks, TheMarksMoveWithTheTextAndANewErrorReplacesTheOld) {
     EXPECT_EQ(marked_lines(), std::vector<int>{3});
     EXPECT_EQ(squiggled(), ";");
     ASSERT_TRUE(code_editor_go_to_syntax_error(kEditor));
-    EXPECT_EQ(caret(), find("b(;") + 2);
+    EXPECT_EQ(send(SCI_GETCURRENTPOS), find("b(;") + 2);
     mark(1, 1, "other");
     EXPECT_EQ(marked_lines(), std::vector<int>{1});
     EXPECT_EQ(squiggled(), "x");
@@ -88,22 +82,18 @@ TEST_F(SyntaxMarks, TheMarksMoveWithTheTextAndANewErrorReplacesTheOld) {
 TEST_F(SyntaxMarks, TheMessageShowsWhileTheMouseRestsOnTheSquiggle) {
     set_utf8("var total = (1 + 2;\n");
     mark(1, 19, "missing ) in parenthetical");
-    const auto point_at = [&](int position) {
-        return QPoint(static_cast<int>(send(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, position)) + 2,
-                      static_cast<int>(send(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, position)) + 4);
-    };
     EXPECT_GT(send(SCI_GETMOUSEDWELLTIME), 0);
     send(SCI_SETMOUSEDWELLTIME, 100);  // the test need not wait as long as a person
-    const auto rest_at = [&](int position) {
-        QTest::mouseMove(widget()->viewport(), point_at(position));
+    const auto tip_after_resting_on = [&](const char* text) {
+        const int at = find(text);
+        QTest::mouseMove(widget()->viewport(), QPoint(int(send(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, at)) + 2,
+                                                      int(send(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at)) + 4));
         QTest::qWait(300);
+        return send(SCI_CALLTIPACTIVE) != 0;
     };
-    rest_at(find("total"));
-    EXPECT_FALSE(send(SCI_CALLTIPACTIVE));
-    rest_at(find(";"));
-    EXPECT_TRUE(send(SCI_CALLTIPACTIVE));
-    rest_at(find("total"));
-    EXPECT_FALSE(send(SCI_CALLTIPACTIVE));
+    EXPECT_FALSE(tip_after_resting_on("total"));
+    EXPECT_TRUE(tip_after_resting_on(";"));
+    EXPECT_FALSE(tip_after_resting_on("total"));
 }
 
 }  // namespace
