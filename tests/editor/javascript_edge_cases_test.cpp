@@ -1,7 +1,6 @@
 /** @file javascript_edge_cases_test.cpp
- * The JavaScript set-up's styles and completion at the edges of their rules, one table each: a
- * line (or two) and the style of every byte, and a line with the caret in it and the completion
- * list it opens. */
+ * The JavaScript set-up's styles and completion at the edges of their rules, one table each: the
+ * style of every byte of a line, and the list that completion opens at a caret with text after it. */
 #include <QApplication>
 #include <QListWidget>
 
@@ -17,20 +16,10 @@ protected:
     }
 };
 
-// One character per byte: "." the default style, else the style's digit (2 keyword, 3 comment,
-// 4 string, 5 number, 6 a call).
-std::string style_letters(const std::vector<int>& styles) {
-    std::string letters;
-    for (int style : styles) letters += style == STYLE_DEFAULT ? '.' : char('0' + style);
-    return letters;
-}
-
+// Each byte's style as one character: "." the default, else the style's digit (2 keyword,
+// 3 comment, 4 string, 5 number, 6 a call).
 TEST_F(JavaScriptEdges, EveryByteTakesTheStyleItsRulesGive) {
-    struct Case {
-        const char* text;
-        const char* styles;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"var x = 10;", "222........"},                  // "10;" is no number: ";" separates nothing
         {"foo (a)", "66666.6"},                          // a word before "(" takes its blanks along
         {"foo  bar(", ".....6666"},                      // but not across another word
@@ -52,35 +41,32 @@ TEST_F(JavaScriptEdges, EveryByteTakesTheStyleItsRulesGive) {
         {"/**/ */ /", "3333....."},  // "*/" outside a comment and a lone "/" are plain
         {"a = 1; /* x\ny */ b = 2;", ".......3333.3333......."},
     };
-    for (const Case& c : cases) {
-        set_utf8(c.text);
+    for (auto [text, expected] : cases) {
+        set_utf8(text);
         ensure_styled();
-        EXPECT_EQ(style_letters(snapshot().styles), c.styles) << c.text;
+        std::string styles;
+        for (int style : snapshot().styles) styles += style == STYLE_DEFAULT ? '.' : char('0' + style);
+        EXPECT_EQ(styles, expected) << text;
     }
 }
 
 TEST_F(JavaScriptEdges, CompletionTakesTheWordAtTheCaretWhateverFollowsIt) {
-    struct Case {
-        const char* text;
-        int caret;
-        const char* list;  // the items joined by blanks; "" when no list opens
+    // "|" marks the caret; then the list's items joined by blanks, "" when no list opens.
+    const std::pair<const char*, const char*> cases[] = {
+        {"fun|", "function"},    {"a.fun|()", "function"}, {"x = typ| + 1", "typeof"},
+        {"def|(x)", "default"},  {"fun|(a)", "function"},  // text after the caret
+        {"Fun|(a)", "function"},                           // either case
+        {"fun| (a)", ""},                                  // the blanks before "(" join the word, as in styling
+        {"fun|x", ""},                                     // the word at the caret goes on past it
+        {"new|(a)", ""},                                   // the only candidate is the word itself
+        {"fu|(a)", ""},                                    // too short
+        {"ret|;", ""},                                     // ";" is part of the word
     };
-    const Case cases[] = {
-        {"fun", 3, "function"},
-        {"fun(a)", 3, "function"},  // text after the caret
-        {"Fun(a)", 3, "function"},  // either case
-        {"fun (a)", 3, ""},         // the blanks before "(" join the word, as in styling
-        {"a.fun()", 5, "function"},
-        {"x = typ + 1", 7, "typeof"},
-        {"def(x)", 3, "default"},
-        {"funx", 3, ""},    // the word at the caret goes on past it
-        {"new(a)", 3, ""},  // the only candidate is the word itself
-        {"fu(a)", 2, ""},   // too short
-        {"ret;", 3, ""},    // ";" is part of the word
-    };
-    for (const Case& c : cases) {
-        set_utf8(c.text);
-        send(SCI_GOTOPOS, c.caret);
+    for (auto [marked, expected] : cases) {
+        std::string text = marked;
+        const std::size_t caret = text.find('|');
+        set_utf8(text.erase(caret, 1));
+        send(SCI_GOTOPOS, caret);
         update_completion(code_editor_record(kEditor));
         std::string shown;
         if (send(SCI_AUTOCACTIVE)) {
@@ -92,7 +78,7 @@ TEST_F(JavaScriptEdges, CompletionTakesTheWordAtTheCaretWhateverFollowsIt) {
                     break;
                 }
         }
-        EXPECT_EQ(shown, c.list) << c.text << " at " << c.caret;
+        EXPECT_EQ(shown, expected) << marked;
         send(SCI_AUTOCCANCEL);
     }
 }

@@ -282,25 +282,21 @@ TEST_F(ImageTest, NumbersHandlesAndFreeing) {
     EXPECT_EQ(image_free(dynamic), 1);
 }
 
-// An RGBA picture of that size, every pixel the given grey.
-PngPicture grey_rgba(int width, int height, std::uint8_t grey) {
+// A grey PNG of that size, every pixel the given level.
+std::vector<std::uint8_t> grey_png(int width, int height, std::uint8_t grey) {
     PngPicture picture;
     picture.width = width;
     picture.height = height;
-    for (int y = 0; y < height; ++y) {
-        picture.rows.emplace_back();
-        for (int x = 0; x < width; ++x) picture.rows.back().insert(picture.rows.back().end(), {grey, grey, grey, 255});
-    }
-    return picture;
+    picture.colour_type = PNG_COLOR_TYPE_GRAY;
+    picture.rows.assign(std::size_t(height), std::vector<std::uint8_t>(std::size_t(width), grey));
+    return encode_png(picture);
 }
 
 TEST_F(ImageTest, DenserPicturesAreWholeMultiplesAndTheDensestNeededIsDrawn) {
-    const auto base = encode_png(grey_rgba(3, 2, 10));
+    const auto base = grey_png(3, 2, 10);
     ASSERT_NE(image_catch(12, base.data(), base.size()), 0);
     const struct {
-        int width, height;
-        std::uint8_t grey;
-        int result;
+        int width, height, grey, result;
     } offers[] = {
         {6, 4, 20, 1},  // twice
         {9, 6, 30, 1},  // three times, kept after twice
@@ -310,21 +306,20 @@ TEST_F(ImageTest, DenserPicturesAreWholeMultiplesAndTheDensestNeededIsDrawn) {
         {6, 6, 70, 0},  // not the same multiple both ways
     };
     for (const auto& offer : offers) {
-        const auto png = encode_png(grey_rgba(offer.width, offer.height, offer.grey));
+        const auto png = grey_png(offer.width, offer.height, std::uint8_t(offer.grey));
         EXPECT_EQ(image_catch_denser(12, png.data(), png.size()), offer.result) << offer.width << "x" << offer.height;
     }
     const std::uint8_t junk[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    EXPECT_EQ(image_catch_denser(12, junk, sizeof junk), 0);
-    EXPECT_EQ(image_catch_denser(13, base.data(), base.size()), 0);  // no such image
+    EXPECT_EQ(image_catch_denser(12, junk, sizeof junk) + image_catch_denser(13, base.data(), base.size()), 0);
 
     const NativeImage* image = image_handle(12);
     ASSERT_EQ(image->denser.size(), 2u);
     EXPECT_EQ(image->width, 3);  // the image itself stays
     EXPECT_EQ(image_record(12)->width, 3);
+    // The screen's pixel ratio, then the multiple drawn and its grey.
     const struct {
         double ratio;
-        int scale;
-        int grey;
+        int scale, grey;
     } screens[] = {{1.0, 1, 10}, {1.25, 2, 40}, {2.0, 2, 40}, {2.5, 3, 30}, {3.0, 3, 30}, {4.0, 3, 30}};
     for (const auto& screen : screens) {
         int scale = 0;
