@@ -160,6 +160,7 @@ enum : unsigned {
     SCN_NEEDSHOWN = 2011,
     SCN_DWELLSTART = 2016,
     SCN_DWELLEND = 2017,
+    SCN_ZOOM = 2018,
 };
 
 inline constexpr int SC_MOD_INSERTTEXT = 0x1;
@@ -239,9 +240,6 @@ enum : unsigned {
     SCI_COUNTCHARACTERS = 2633,
     SCI_GETSELECTIONEMPTY = 2650,
 };
-
-// The zoom changed.
-inline constexpr unsigned SCN_ZOOM = 2018;
 
 inline constexpr int STYLE_DEFAULT = 32;
 inline constexpr int STYLE_LINENUMBER = 33;

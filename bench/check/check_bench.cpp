@@ -247,8 +247,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s file.js [keys per mode] [interval ms] [pause ms]\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = bench::read_input(argv[1]);
     if (text.empty()) {
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;

@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s file.js [keys per mode] [interval ms]\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = bench::read_input(argv[1]);
     const int keys = argc > 2 ? std::max(BLOCKS_PER_MODE, std::atoi(argv[2])) : 320;
     const int interval = argc > 3 ? std::max(1, std::atoi(argv[3])) : 400;
     if (text.empty()) {

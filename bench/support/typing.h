@@ -13,12 +13,21 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <functional>
 #include <vector>
 
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
+
+// The benchmark's input, whole; "" when it cannot be read.
+inline std::string read_input(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 inline double ms_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
