@@ -14,7 +14,7 @@
 #include "app/code_bytes.h"
 #include "app/status_line.h"
 #include "editor/code_editor.h"
-#include "editor/syntax_check.h"
+#include "editor/check/syntax_check.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"

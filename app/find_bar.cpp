@@ -1,13 +1,13 @@
 /** @file find_bar.cpp
  * The find bar: toolkit gadgets in rows that wrap to the code editor's width, laid out by
- * bar_layout, their events turned into calls of editor/find.h. */
+ * bar_layout, their events turned into calls of editor/search/find.h. */
 #include "app/find_bar.h"
 
 #include <vector>
 
 #include "app/application.h"
 #include "editor/code_editor.h"
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"

@@ -1,7 +1,7 @@
 /** @file find_bar.h
  * The bar under the code editor that finds, replaces and goes to a line: its gadgets and their
  * rows, the keys and clicks in it, and what it shows. Searching itself is the code editor's
- * (editor/find.h); the bar hands it the query and shows its reports. */
+ * (editor/search/find.h); the bar hands it the query and shows its reports. */
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 # Helpers shared by the layer and test directories.
 
 # qem_layer(<target> DEPS <libs...> [QT_ADAPTERS <qt libs...>]): a static library of every .cpp
-# in the calling directory.
+# in the calling directory and its feature folders below it.
 # With QT_ADAPTERS the layer is kept apart from Qt: its *_qt.cpp files (the Qt glue) compile in
 # the object library <target>_qt, which sees the Qt libraries' include paths; every other file
 # compiles without them, so a Qt include there fails the build. Targets above get Qt's libraries
@@ -9,7 +9,7 @@
 # target_include_directories(<target>_qt PRIVATE ...).
 function(qem_layer target)
   cmake_parse_arguments(ARG "" "" "DEPS;QT_ADAPTERS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()  # a layer not begun yet
   endif()

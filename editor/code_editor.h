@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "editor/js_check.h"
+#include "editor/check/js_check.h"
 #include "editor/scintilla.h"
 #include "runtime/core/list.h"
 #include "runtime/core/map.h"

@@ -2,7 +2,7 @@
  * The JavaScript line styler (line and block comments, with the open-comment state kept in
  * the component's line states) and the JavaScript configuration of an editor. */
 #include "editor/editor_internal.h"
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "editor/theme.h"
 #include "runtime/core/strings.h"
 

@@ -10,7 +10,7 @@
 #include "app/code_check.h"
 #include "editor/code_editor.h"
 #include "editor/scintilla.h"
-#include "editor/syntax_check.h"
+#include "editor/check/syntax_check.h"
 #include "runtime/core/strings.h"
 
 #include <Qsci/qsciscintillabase.h>

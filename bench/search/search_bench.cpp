@@ -16,9 +16,9 @@
 #include "app/application.h"
 #include "bench/support/typing.h"
 #include "editor/code_editor.h"
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "editor/scintilla.h"
-#include "editor/search.h"
+#include "editor/search/search.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/gadget.h"
 

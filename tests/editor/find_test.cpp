@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "editor_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 /** @file js_check_test.cpp
  * The syntax check against `node --check`: for each broken snippet, node's line and ours, and both
  * columns in the token we expect; the main scripts of widely used npm packages get no error. */
-#include "editor/js_check.h"
+#include "editor/check/js_check.h"
 #include "editor_support.h"
 
 #include <QList>

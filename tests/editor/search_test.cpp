@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "editor/search.h"
+#include "editor/search/search.h"
 
 namespace {
 

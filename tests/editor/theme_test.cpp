@@ -10,7 +10,7 @@
 
 #include <Qsci/qsciscintillabase.h>
 
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "editor/scintilla.h"
 #include "editor/theme.h"
 #include "editor_support.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "editor/js_check.h"
+#include "editor/check/js_check.h"
 
 struct SyntaxCheckAnswer {
     std::uint64_t generation = 0;

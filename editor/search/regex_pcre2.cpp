@@ -5,7 +5,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include "editor/regex.h"
+#include "editor/search/regex.h"
 
 #include <cstdint>
 #include <type_traits>

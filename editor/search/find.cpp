@@ -2,7 +2,7 @@
  * Find and replace in a code editor (find.h): the query, moves with wrap-around, replacing, the
  * lazy count of every match and the marks of the matches on screen, over the component's own
  * bytes on both sides of its gap. */
-#include "editor/find.h"
+#include "editor/search/find.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "editor/editor_internal.h"
-#include "editor/search.h"
+#include "editor/search/search.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
  * The search engine of search.h: a memmem matcher for literal text with match case, the regular
  * expression engine (regex.h) for everything else, and a scanner that walks the matches of a
  * text held in two pieces, copying only the few bytes around the seam when a match may cross it. */
-#include "editor/search.h"
+#include "editor/search/search.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "editor/regex.h"
+#include "editor/search/regex.h"
 
 namespace {
 

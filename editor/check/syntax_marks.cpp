@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "editor/editor_internal.h"
-#include "editor/find.h"
+#include "editor/search/find.h"
 #include "editor/theme.h"
 #include "runtime/core/memory.h"
 

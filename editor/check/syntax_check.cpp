@@ -2,7 +2,7 @@
  * The checking thread: it makes the engine's context when the first text comes (an editor that is
  * never checked pays nothing), checks the latest text, keeps the latest answer, and gives the
  * engine's working memory back once checks pause. */
-#include "editor/syntax_check.h"
+#include "editor/check/syntax_check.h"
 
 #include <chrono>
 #include <ctime>

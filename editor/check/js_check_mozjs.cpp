@@ -2,7 +2,7 @@
  * The syntax check on SpiderMonkey 102, the one file that calls the engine: a context per checking
  * thread, the code compiled as a classic script into a stencil that is never instantiated or run,
  * and the first error's place, moved onto the token at fault where the engine names a neighbour. */
-#include "editor/js_check.h"
+#include "editor/check/js_check.h"
 
 #include <jsapi.h>
 
