@@ -137,3 +137,6 @@ int code_check_pause() { return the_pause; }
 void code_check_set_pause(int milliseconds) { the_pause = milliseconds; }
 
 CodeCheckFigures code_check_figures() { return the_check ? the_check->figures : CodeCheckFigures{}; }
+
+// The index is built on the checking thread once its scanner is in; until then there is none.
+std::shared_ptr<const SymbolIndex> code_check_symbols() { return nullptr; }

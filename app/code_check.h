@@ -5,6 +5,7 @@
  * dropped, so the marks never point at the wrong place. Saving is never held up by it. */
 #pragma once
 
+#include <memory>
 #include <string>
 
 // The checking thread, idle until the first check. At most one at a time.
@@ -43,3 +44,9 @@ struct CodeCheckFigures {
     double longest_cpu_ms;
 };
 CodeCheckFigures code_check_figures();
+
+class SymbolIndex;
+// The symbol index of the code as last checked, built on the checking thread from the same bytes;
+// null before the first check. An index about a text that has changed since is dropped, as the
+// check's answers are, so it may be a check behind the code while typing goes on.
+std::shared_ptr<const SymbolIndex> code_check_symbols();
