@@ -22,10 +22,10 @@ fonts-dejavu-core fonts-liberation2"
 
 # To test it as well: GoogleTest, Qt's private headers (a test stands in for a screen reader), an X
 # server and xdotool for the tests of the real program, the desktop's validators and man for the
-# install test, and clang-format for the layout check.
+# install test, clang-format for the layout check, and getfacl/setfacl for the tests of access lists.
 TEST_PACKAGES="libgtest-dev libgmock-dev qt6-base-private-dev \
 xvfb xauth xdotool x11-xkb-utils \
-desktop-file-utils appstream man-db clang-format"
+desktop-file-utils appstream man-db clang-format acl"
 
 packages=$RUN_PACKAGES
 [ "$mode" = test ] && packages="$packages $TEST_PACKAGES"

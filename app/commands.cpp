@@ -8,8 +8,10 @@
 #include "app/extension_file.h"
 #include "app/messages.h"
 #include "app/name_prompt.h"
+#include "app/recovery.h"
 #include "editor/code_editor.h"
 #include "runtime/core/strings.h"
+#include "runtime/files/replace.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/requester.h"
 
@@ -73,6 +75,24 @@ bool replacing_accepted(const std::u16string& path) {
     }
 }
 
+// Yes when the new file keeps everything the old one had, or the user lets go of what it cannot;
+// `allowed` gets what was let go.
+bool losses_accepted(const std::u16string& path, unsigned* allowed) {
+    static const std::pair<unsigned, const char16_t*> what[] = {
+        {REPLACE_LOSES_OWNER, u"it will belong to you instead of its owner"},
+        {REPLACE_LOSES_GROUP, u"its group will be yours instead of its own"},
+        {REPLACE_LOSES_LINKS, u"its other names (hard links) will keep the old text"},
+        {REPLACE_LOSES_ATTRIBUTES, u"extended attributes it has will be lost"},
+    };
+    *allowed = file_replace_losses(path.c_str());
+    if (*allowed == 0) return true;
+    std::u16string lost;
+    for (const auto& [loss, words] : what)
+        if (*allowed & loss) lost += (lost.empty() ? u"" : u"; ") + std::u16string(words);
+    return ask_confirm(u"Saving \"" + std::u16string(current_extension_name()) +
+                       u"\" replaces its file with a new one: " + lost + u". Save anyway?");
+}
+
 // OK in the name prompt: the name entered is saved under. When a question stops the save, the
 // name it had before stays, so another name is the way on.
 void save_under_name(const char16_t* name) {
@@ -85,7 +105,13 @@ void save_under_name(const char16_t* name) {
 
 bool confirm_new_extension() { return ask_confirm(u"Create a new extension?"); }
 
-bool confirm_exit() { return ask_confirm(u"Exit from Quorval Extension Maker?"); }
+bool confirm_exit() {
+    if (!ask_confirm(u"Exit from Quorval Extension Maker?")) return false;
+    std::u16string reason;
+    if (recovery_keep_for_exit(&reason)) return true;
+    // Yes to the first question was given trusting the copy; a habitual Return keeps the window.
+    return ask_confirm(u"The unsaved changes cannot be kept for the next start (" + reason + u"). Exit anyway?", true);
+}
 
 void new_extension() {
     set_current_extension_name(u"");
@@ -148,8 +174,9 @@ SaveOutcome write_extension_file() {
     ExtensionTexts texts = gather_texts();
     const std::u16string path = current_file_path();
     SaveOutcome outcome = SAVE_DECLINED;
-    if (markers_accepted(texts) && replacing_accepted(path))
-        outcome = write_extension_texts(path.c_str(), texts) ? SAVE_WRITTEN : SAVE_FAILED;
+    unsigned losses_allowed = 0;
+    if (markers_accepted(texts) && replacing_accepted(path) && losses_accepted(path, &losses_allowed))
+        outcome = write_extension_texts(path.c_str(), texts, losses_allowed) ? SAVE_WRITTEN : SAVE_FAILED;
     extension_texts_free(&texts);
 
     if (outcome == SAVE_WRITTEN) {

@@ -38,4 +38,6 @@ SaveOutcome write_extension_file();
 
 // "Confirm" questions with Yes and No; true on Yes.
 bool confirm_new_extension();
+// After Yes, when unsaved texts cannot be kept for the next start, a second question whose
+// default is No; true only when the user says Yes to both.
 bool confirm_exit();

@@ -47,6 +47,8 @@ DocumentTarget document_save_target(const char16_t* path) {
     bool same_file = source.known && there.same_file_as(source.identity);
     bool same_place = !source.resolved.empty() && path_resolved(path) == source.resolved;
     if (!same_file && !same_place) return TARGET_OTHER_EXTENSION;
+    // A recovery copy of an older version recorded no change time: compared without it.
+    if (source.identity.changed_ns == 0) there.changed_ns = 0;
     return source.known && there == source.identity ? TARGET_FREE : TARGET_CHANGED_ELSEWHERE;
 }
 

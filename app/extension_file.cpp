@@ -217,12 +217,12 @@ ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts) {
     return {-1, nullptr};
 }
 
-int write_extension_texts(const char16_t* path, const ExtensionTexts& texts) {
+int write_extension_texts(const char16_t* path, const ExtensionTexts& texts, unsigned losses_allowed) {
     std::u16string target = copy_of(path);
     std::size_t slash = target.find_last_of(u'/');
     std::u16string name = slash == std::u16string::npos ? target : target.substr(slash + 1);
     if (!file_name_fits_system(name.c_str())) return 0;
-    if (!file_replace(target.c_str(), write_sections, &texts)) return 0;
+    if (!file_replace(target.c_str(), write_sections, &texts, losses_allowed)) return 0;
     return path_size(target.c_str()) > 0 ? 1 : 0;
 }
 

@@ -33,8 +33,10 @@ char16_t* extension_name_from_path(const char16_t* path, std::int32_t at);
 // file_replace: a private file beside the target, synced and renamed over it. Returns 1 when all
 // of that succeeded and the file at the path is non-empty; otherwise 0, with any earlier file at
 // the path untouched and no temporary file left. A path whose file name the system would not
-// take as it is, and a target this user may not write, fail before anything is touched.
-int write_extension_texts(const char16_t* path, const ExtensionTexts& texts);
+// take as it is, and a target this user may not write, fail before anything is touched. What the
+// new file may lose of the old one (ReplaceLoss bits, file_replace) is only what `losses_allowed`
+// names; otherwise nothing is written.
+int write_extension_texts(const char16_t* path, const ExtensionTexts& texts, unsigned losses_allowed = 0);
 
 // How a read went. Only EXTENSION_READ and EXTENSION_MISSING give texts to show (the latter five
 // empty ones); the others mean the file is there but its texts cannot be had.

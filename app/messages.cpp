@@ -22,8 +22,8 @@ const char16_t* read_failure_reason(ExtensionReadOutcome outcome) {
 
 }  // namespace
 
-bool ask_confirm(const std::u16string& question) {
-    return requester_message(u"Confirm", question.c_str(), MB_YESNO) == IDYES;
+bool ask_confirm(const std::u16string& question, bool no_by_default) {
+    return requester_message(u"Confirm", question.c_str(), MB_YESNO | (no_by_default ? MB_DEFBUTTON2 : 0)) == IDYES;
 }
 
 void show_message(const char16_t* title, const std::u16string& text) { requester_message(title, text.c_str(), MB_OK); }

@@ -7,8 +7,8 @@
 
 #include "app/extension_file.h"
 
-// "Confirm" with Yes and No; true on Yes.
-bool ask_confirm(const std::u16string& question);
+// "Confirm" with Yes and No; true on Yes. Return answers Yes, or No where `no_by_default`.
+bool ask_confirm(const std::u16string& question, bool no_by_default = false);
 
 // One OK button.
 void show_message(const char16_t* title, const std::u16string& text);

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -45,7 +46,8 @@ constexpr const char* LOCK_ENDING = ".lock";
 // lines before the first marker, so a copy is also an ordinary extension file.
 constexpr char16_t NAME_LINE[] = u"; current name: ";
 // The line after it, when the texts came from a file: known, device, inode, size, modification
-// time in nanoseconds, and the file's resolved path.
+// and change time in nanoseconds, and the file's resolved path. Copies of older versions lack
+// the change time; they are read all the same.
 constexpr char16_t SOURCE_LINE[] = u"; source: ";
 // How soon a copy that found the writer busy is tried again.
 constexpr milliseconds WRITER_BUSY_RETRY{100};
@@ -139,6 +141,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return longest_write_ms_;
     }
+    // Why the last job failed: the path and the system's word; "" when it succeeded.
+    std::string last_failure() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_failure_;
+    }
     const std::string& path() const { return path_; }
 
 private:
@@ -153,11 +160,13 @@ private:
                 working_ = true;
             }
             if (job.kind == Job::STOP) return;
-            double took = carry_out(job);
+            std::string failure;
+            double took = carry_out(job, &failure);
             job = Job{};  // the texts' buffers are free for the next copy before idle() says so
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 working_ = false;
+                last_failure_ = std::move(failure);
                 longest_write_ms_ = std::max(longest_write_ms_, took);
             }
             done_.notify_all();
@@ -165,7 +174,7 @@ private:
     }
 
     // The milliseconds a write took; 0 for a removal.
-    double carry_out(const Job& job) {
+    double carry_out(const Job& job, std::string* failure) {
         if (job.kind == Job::REMOVE || job.texts.same_as(job.reference)) {
             ::unlink(path_.c_str());
             return 0;
@@ -177,7 +186,8 @@ private:
         // read-only) is tried again with the next change; typing goes on either way.
         const std::vector<const std::string*> pieces = {&job.header, &job.texts.sections, job.texts.code.get(),
                                                         &closing};
-        file_replace_system(path_, write_pieces, &pieces, {.follow_links = false, .mode = OWNER_ONLY});
+        if (!file_replace_system(path_, write_pieces, &pieces, {.follow_links = false, .mode = OWNER_ONLY}))
+            *failure = path_ + ": " + std::generic_category().message(errno);
         return ms_between(started, Clock::now());
     }
 
@@ -187,6 +197,7 @@ private:
     std::deque<Job> jobs_;
     bool working_ = false;
     double longest_write_ms_ = 0;
+    std::string last_failure_;
     std::thread thread_;  // last: it starts once everything above exists
 };
 
@@ -194,9 +205,11 @@ struct Recovery {
     std::string folder;
     std::string stem;
     int lock = -1;
-    std::unique_ptr<Writer> writer;
-    Texts reference;       // what was last saved, opened or started with
-    bool pending = false;  // changes that no copy holds yet
+    std::unique_ptr<Writer> writer;  // none while recovery is off
+    std::string off_reason;          // why it is off: a path and the system's word
+    Texts reference;                 // what was last saved, opened or started with
+    bool pending = false;            // changes that no copy holds yet
+    bool kept_for_exit = false;      // the copy holds the texts as they stand, written for Exit
     Clock::time_point first_change, last_change, last_copy, retry_at;
     RecoveryFigures figures{};
 
@@ -277,7 +290,7 @@ std::string read_header() {
         const FileIdentity& id = source.identity;
         std::string fields = std::to_string(source.known) + " " + std::to_string(id.device) + " " +
                              std::to_string(id.inode) + " " + std::to_string(id.size) + " " +
-                             std::to_string(id.modified_ns) + " ";
+                             std::to_string(id.modified_ns) + " " + std::to_string(id.changed_ns) + " ";
         header += SOURCE_LINE + utf16_of(fields) + escaped(utf16_of(source.resolved)) + u"\r\n";
     }
     return utf8_of(header.c_str());
@@ -286,6 +299,7 @@ std::string read_header() {
 // The texts as they stand become the reference; the code's copy is now shared with it. Nobody
 // types now, so memory for the next copy is made ready.
 void take_reference(Recovery& r) {
+    r.kept_for_exit = false;
     r.reference = {read_sections(), code_bytes()};
     code_bytes_make_room();
 }
@@ -294,6 +308,7 @@ void mark_changed(Recovery& r) {
     const Clock::time_point now = Clock::now();
     if (!r.pending) r.first_change = now;
     r.pending = true;
+    r.kept_for_exit = false;
     r.last_change = now;
 }
 
@@ -394,12 +409,20 @@ CopyHeader read_copy_header(const char16_t* path) {
         FileIdentity& id = source.identity;
         int known = 0, consumed = 0;
         unsigned long long device = 0, inode = 0;
-        long long size = 0, modified = 0;
-        if (std::sscanf(fields.c_str(), "%d %llu %llu %lld %lld %n", &known, &device, &inode, &size, &modified,
-                        &consumed) == 5 &&
+        long long size = 0, modified = 0, changed = 0;
+        // The resolved path is absolute, so a sixth number is the change time and an older copy's
+        // path fails it.
+        const bool with_change_time = std::sscanf(fields.c_str(), "%d %llu %llu %lld %lld %lld %n", &known, &device,
+                                                  &inode, &size, &modified, &changed, &consumed) == 6;
+        if (!with_change_time) {
+            changed = 0;
+            consumed = 0;
+        }
+        if ((with_change_time || std::sscanf(fields.c_str(), "%d %llu %llu %lld %lld %n", &known, &device, &inode,
+                                             &size, &modified, &consumed) == 5) &&
             consumed > 0) {
             source.known = known != 0;
-            id = {device, inode, size, modified};
+            id = {device, inode, size, modified, changed};
             source.path = unescaped(rest.substr(static_cast<std::size_t>(consumed)));
             source.resolved = utf8_of(source.path.c_str());
         }
@@ -441,39 +464,63 @@ void delete_copy(const Recovery& r, const std::string& stem) {
     for (const char* ending : {COPY_ENDING, LOCK_ENDING}) ::unlink(r.path_of(stem, ending).c_str());
 }
 
-}  // namespace
+// Recovery with its folder, lock and writer; null while it is off.
+Recovery* running() { return the_recovery && the_recovery->writer ? the_recovery.get() : nullptr; }
 
 // ---------------------------------------------------------------------------------------------
 
+// The system's word for the last failure, after the path it concerns.
+std::string failure_at(const std::string& path) {
+    const int error = errno;
+    if (error == ELOOP) return path + " is a symbolic link";
+    if (error == EPERM) return path + " belongs to another user";
+    return path + ": " + std::generic_category().message(error);
+}
+
+}  // namespace
+
 bool recovery_start() {
-    if (the_recovery) return true;
-    auto r = std::make_unique<Recovery>();
-    r->folder = state_folder(PROGRAM_FOLDER);
-    if (r->folder.empty() || !folder_make_private(r->folder)) return false;
-    // Taking the lock also proves that the folder takes new files. Another instance starting at
-    // the same moment may hold a new lock briefly, while it sees whether its owner is gone.
-    for (int attempt = 0; attempt < LOCK_ATTEMPTS && r->lock < 0; ++attempt) {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        r->stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +
-                  std::to_string(now.tv_nsec);
-        r->lock = lock_file_take(r->path_of(r->stem, LOCK_ENDING));
-    }
-    if (r->lock < 0) return false;
-    try {
-        r->writer = std::make_unique<Writer>(r->path_of(r->stem, COPY_ENDING));
-    } catch (const std::exception&) {  // no thread to be had
-        ::unlink(r->path_of(r->stem, LOCK_ENDING).c_str());
-        lock_file_release(r->lock);
+    if (the_recovery) return the_recovery->writer != nullptr;
+    the_recovery = std::make_unique<Recovery>();
+    Recovery& r = *the_recovery;
+    // Taken whether or not copies can be written: Exit asks before it drops unsaved texts.
+    take_reference(r);
+    r.folder = state_folder(PROGRAM_FOLDER);
+    if (r.folder.empty()) {
+        r.off_reason = "HOME is not set";
         return false;
     }
-    take_reference(*r);
-    the_recovery = std::move(r);
+    if (!folder_make_private(r.folder)) {
+        r.off_reason = failure_at(r.folder);
+        return false;
+    }
+    // Taking the lock also proves that the folder takes new files. Another instance starting at
+    // the same moment may hold a new lock briefly, while it sees whether its owner is gone.
+    for (int attempt = 0; attempt < LOCK_ATTEMPTS && r.lock < 0; ++attempt) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        r.stem = "instance-" + std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "-" +
+                 std::to_string(now.tv_nsec);
+        r.lock = lock_file_take(r.path_of(r.stem, LOCK_ENDING));
+    }
+    if (r.lock < 0) {
+        r.off_reason = failure_at(r.folder);
+        return false;
+    }
+    try {
+        r.writer = std::make_unique<Writer>(r.path_of(r.stem, COPY_ENDING));
+    } catch (const std::exception&) {  // no thread to be had
+        ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
+        lock_file_release(r.lock);
+        r.lock = -1;
+        r.off_reason = "no thread to write copies";
+        return false;
+    }
     return true;
 }
 
 void recovery_offer() {
-    if (!the_recovery) return;
+    if (!running()) return;
     Recovery& r = *the_recovery;
     remove_orphaned_locks(r);
     for (const FoundCopy& copy : find_orphaned_copies(r)) {
@@ -493,15 +540,36 @@ void recovery_offer() {
     }
 }
 
+bool recovery_keep_for_exit(std::u16string* reason) {
+    if (!the_recovery) return true;
+    Recovery& r = *the_recovery;
+    Texts now{read_sections(), code_bytes()};
+    if (now.same_as(r.reference)) return true;
+    if (!r.writer) {
+        *reason = utf16_of(r.off_reason);
+        return false;
+    }
+    r.writer->post(Job{Job::WRITE, read_header(), std::move(now), r.reference});
+    r.writer->wait_idle();
+    const std::string failure = r.writer->last_failure();
+    r.kept_for_exit = failure.empty();
+    if (failure.empty()) return true;
+    *reason = utf16_of(failure);
+    return false;
+}
+
 void recovery_end() {
     if (!the_recovery) return;
     Recovery& r = *the_recovery;
-    // Texts that differ from what was last saved, opened or started with keep their copy for the
-    // next start, written now if it is behind; others have none.
-    r.writer->post(Job{Job::WRITE, read_header(), {read_sections(), code_bytes()}, r.reference});
-    r.writer.reset();  // finishes the jobs posted, then the thread ends
-    ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
-    lock_file_release(r.lock);
+    if (r.writer) {
+        // Texts that differ from what was last saved, opened or started with keep their copy for
+        // the next start, written now if it is behind; others have none.
+        if (!r.kept_for_exit)
+            r.writer->post(Job{Job::WRITE, read_header(), {read_sections(), code_bytes()}, r.reference});
+        r.writer.reset();  // finishes the jobs posted, then the thread ends
+        ::unlink(r.path_of(r.stem, LOCK_ENDING).c_str());
+        lock_file_release(r.lock);
+    }
     the_recovery.reset();
 }
 
@@ -514,11 +582,11 @@ void recovery_texts_settled() {
     Recovery& r = *the_recovery;
     take_reference(r);
     r.pending = false;
-    r.writer->post(Job{Job::REMOVE, {}, {}, {}});
+    if (r.writer) r.writer->post(Job{Job::REMOVE, {}, {}, {}});
 }
 
 int recovery_wait_time() {
-    if (!the_recovery) return -1;
+    if (!running()) return -1;
     // A change in the code editor raises no event, so an idle loop still looks now and then.
     if (!the_recovery->pending) return the_timing.pause;
     const auto left = std::chrono::ceil<milliseconds>(due_time(*the_recovery) - Clock::now()).count();
@@ -526,7 +594,7 @@ int recovery_wait_time() {
 }
 
 void recovery_tick() {
-    if (!the_recovery || !the_recovery->pending) return;
+    if (!running() || !the_recovery->pending) return;
     Recovery& r = *the_recovery;
     const Clock::time_point now = Clock::now();
     if (now < due_time(r)) return;
@@ -548,7 +616,7 @@ RecoveryTiming recovery_timing() { return the_timing; }
 void recovery_set_timing(const RecoveryTiming& timing) { the_timing = timing; }
 
 RecoveryFigures recovery_figures() {
-    if (!the_recovery) return {};
+    if (!running()) return {};
     RecoveryFigures figures = the_recovery->figures;
     figures.longest_write_ms = the_recovery->writer->longest_write_ms();
     return figures;

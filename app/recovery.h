@@ -5,9 +5,11 @@
  * at start-up the copies of instances that are gone are offered back. */
 #pragma once
 
+#include <string>
+
 // Finds or makes the state folder and takes this instance's lock. false when that cannot be
-// done: recovery then stays off, every other operation here does nothing, and the editor
-// works as before.
+// done: recovery then stays off, and the editor works as before, without copies; only the texts
+// as last saved, opened or started with are still known, for the question at Exit.
 bool recovery_start();
 
 // Offers the copies whose instance no longer runs, newest first, each with "Confirm" and
@@ -19,6 +21,12 @@ bool recovery_start();
 // and the reason, and the next copy is offered. Links and copies this user may not read are
 // left alone.
 void recovery_offer();
+
+// After Yes to the Exit question: true when nothing unsaved would be lost, because the texts are
+// what was last saved, opened or started with or their copy for the next start is written now
+// (and waited for). false, with the reason (a path and the system's word), when the copy of
+// exactly these texts cannot be had; the texts and the copy are then as they were.
+bool recovery_keep_for_exit(std::u16string* reason);
 
 // The confirmed end. Texts that differ from what was last saved, opened or started with keep
 // their copy for the next start, which offers it (written now when it is behind); otherwise the

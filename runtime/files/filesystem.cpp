@@ -72,7 +72,8 @@ bool path_identity(const char16_t* path, FileIdentity* identity) {
     if (system.empty() || ::stat(system.c_str(), &info) != 0) return false;
     *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
                  static_cast<std::int64_t>(info.st_size),
-                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                 static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     return true;
 }
 

@@ -48,12 +48,15 @@ std::string path_to_system(const char16_t* path);
 bool system_path_is_utf8(const char* path);
 
 // What tells one file on disk from another, and a file from itself after a change: links are
-// followed. Two files are the same when device and inode agree; unchanged when all four do.
+// followed. Two files are the same when device and inode agree; unchanged when all five do. The
+// change time is there because no program can set it: a rewrite of the same size whose
+// modification time was put back (cp -p, touch -d) still moves it.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::int64_t size = 0;
     std::int64_t modified_ns = 0;
+    std::int64_t changed_ns = 0;
     bool same_file_as(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
     bool operator==(const FileIdentity& other) const = default;
 };

@@ -33,23 +33,48 @@ std::string state_folder(const char* program) { return user_folder("XDG_STATE_HO
 
 std::string config_folder(const char* program) { return user_folder("XDG_CONFIG_HOME", "/.config", program); }
 
-bool folder_make_private(const std::string& path) {
+namespace {
+
+// Each level in turn, so that missing parents are made too; new ones for their owner alone.
+bool make_levels(const std::string& path) {
     if (path.empty()) return false;
-    // Each level in turn, so that missing parents are made too.
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string level = path.substr(0, slash);
         if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
+        if (slash == std::string::npos) return true;
     }
+}
+
+}  // namespace
+
+bool folder_make_private(const std::string& path) {
+    if (!make_levels(path)) return false;
     // The last level holds the copies: it must be this user's own folder, not a link to
     // somewhere else, and closed to everyone else (an existing one is closed now).
     int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0) return false;
+    if (folder < 0) {
+        if (errno == ENOTDIR) {
+            struct stat info;
+            if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) errno = ELOOP;
+        }
+        return false;
+    }
     struct stat info;
-    bool own = ::fstat(folder, &info) == 0 && info.st_uid == ::geteuid() &&
-               ((info.st_mode & 077) == 0 || ::fchmod(folder, 0700) == 0);
+    bool own = ::fstat(folder, &info) == 0;
+    if (own && info.st_uid != ::geteuid()) {
+        own = false;
+        errno = EPERM;
+    }
+    own = own && ((info.st_mode & 077) == 0 || ::fchmod(folder, 0700) == 0);
+    const int error = errno;
     ::close(folder);
+    errno = error;
     return own;
+}
+
+bool folder_make(const std::string& path) {
+    struct stat info;
+    return make_levels(path) && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::vector<std::string> folder_names_ending(const std::string& folder, const char* ending) {

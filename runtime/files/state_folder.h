@@ -15,8 +15,13 @@ std::string config_folder(const char* program);
 
 // Makes the folder and any missing parents, new levels readable by their owner alone (0700).
 // true when the path is then a folder of this user's, not a symbolic link, and closed to
-// everyone else: an existing one that others could enter is made 0700.
+// everyone else: an existing one that others could enter is made 0700. When false, errno says
+// why: ELOOP for a link, EPERM for another user's folder, else the system's own.
 bool folder_make_private(const std::string& path);
+// Makes the folder and any missing parents as above, but takes what is there as it is: a link
+// to a folder is followed (as dotfile managers place them) and an existing folder keeps its
+// mode. true when the path then leads to a folder.
+bool folder_make(const std::string& path);
 
 // The names (not paths) of the entries of a folder that end with `ending` ("" for all), in no
 // order, "." and ".." left out; none when the folder cannot be read.

@@ -28,7 +28,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -373,6 +377,7 @@ TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
     write_file("Extensions/Sparkle.qex", mine);
     write_file("Extensions/Other.qex", other);
     write_file("Downloads/Sparkle.qex", extension_file("Theirs", "", "", "", ""));
+    fs::create_hard_link("Extensions/Other.qex", "Downloads/Other.qex");
     const QString replace_sparkle = "Replace the extension \"Sparkle\" that is already in the Extensions folder?";
     const QString changed_sparkle = "\"Sparkle\" was changed by another program since it was opened here. Replace it?";
     start();
@@ -384,6 +389,28 @@ TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
     driver.answer(PROGRAM, saved("Sparkle"), "OK");
     // Saved there by this window: its own file now.
     driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Sparkle"), "OK");
+    // Programs that rewrite the file where it is: same inode, then even the same size with the
+    // modification time put back (cp -p, touch -d); only the change time tells.
+    const std::pair<const char*, std::function<void()>> rewrites[] = {
+        {"rewrites it in place, longer", [] { write_file("Extensions/Sparkle.qex", "rewritten in place"); }},
+        {"rewrites it in place, same size, time put back",
+         [] {
+             struct stat before {};
+             ::stat("Extensions/Sparkle.qex", &before);
+             std::string same_size(static_cast<std::size_t>(before.st_size), 'x');
+             write_file("Extensions/Sparkle.qex", same_size);
+             const timespec times[2] = {before.st_atim, before.st_mtim};
+             ::utimensat(AT_FDCWD, "Extensions/Sparkle.qex", times, 0);
+         }},
+    };
+    for (const auto& [how, rewrite] : rewrites) {
+        driver.then(std::string("another program ") + how, [rewrite] {
+            rewrite();
+            return true;
+        });
+        driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "Yes");
+        driver.answer(PROGRAM, saved("Sparkle"), "OK");
+    }
     driver.then("another program saves Sparkle as editors do, renaming a new file over it", [] {
         write_file("Extensions/new.tmp", "changed elsewhere");
         fs::rename("Extensions/new.tmp", "Extensions/Sparkle.qex");
@@ -398,11 +425,20 @@ TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
     driver.answer(PROGRAM, saved("Sparkle"), "OK");
     // A file opened from the folder is the window's own.
     driver.then("open Other", [] { return open_extension_path(u"Extensions/Other.qex"); });
-    driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Other"), "OK");
+    // Other has a second name, which would keep the old text: that is asked, and No writes nothing.
+    const QString links_other =
+        "Saving \"Other\" replaces its file with a new one: its other names (hard links) "
+        "will keep the old text. Save anyway?";
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, links_other, "No");
+    driver.then("both names still show one file", [] { return fs::hard_link_count("Downloads/Other.qex") == 2; });
+    driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, links_other, "Yes");
+    driver.answer(PROGRAM, saved("Other"), "OK");
     driver.exit_program().run_application();
 
     EXPECT_EQ(file_bytes("Extensions/Sparkle.qex"), extension_file("Theirs", "", "", "", ""));
     EXPECT_EQ(file_bytes("Extensions/Other.qex"), other);
+    EXPECT_EQ(file_bytes("Downloads/Other.qex"), other);
+    EXPECT_EQ(fs::hard_link_count("Downloads/Other.qex"), 1u);
 }
 
 TEST_F(EndToEnd, ALineThatWouldReadBackAsAMarkerIsSavedOnlyAfterAsking) {

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -131,6 +133,7 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
         return "; current name: Sparkle\r\n; source: 1 " + std::to_string(saved.st_dev) + " " +
                std::to_string(saved.st_ino) + " " + std::to_string(saved.st_size) + " " +
                std::to_string(saved.st_mtim.tv_sec * 1000000000LL + saved.st_mtim.tv_nsec) + " " +
+               std::to_string(saved.st_ctim.tv_sec * 1000000000LL + saved.st_ctim.tv_nsec) + " " +
                fs::canonical("Extensions/Sparkle.qex").string() + "\r\n" +
                extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
     };
@@ -319,9 +322,52 @@ TEST_F(Recovery, ThousandsOfLeftoverCopiesUnderADescriptorLimitAreOfferedNewestF
     ::setrlimit(RLIMIT_NOFILE, &old_limit);
 }
 
-TEST_F(Recovery, WithoutAWritableStateFolderTheEditorWorksAsBefore) {
-    write_file("plain", "a file where the state folder would be");
-    setenv("XDG_STATE_HOME", (scratch_.path() + "/plain").c_str(), 1);
+// Waits for a "Confirm" question whose text starts and ends so, and answers it with Return as a
+// habit would, or with the button named.
+AppDriver& answer_question(AppDriver& driver, const QString& starts, const QString& ends, const QString& button = {}) {
+    return driver.then("answer \"" + starts.toStdString() + "...\" with " +
+                           (button.isEmpty() ? std::string("Return") : button.toStdString()),
+                       [=] {
+                           QMessageBox* box = open_message();
+                           if (!box || !box->isVisible() || QApplication::activeWindow() != box) return false;
+                           EXPECT_EQ(box->windowTitle(), CONFIRM);
+                           EXPECT_TRUE(box->text().startsWith(starts) && box->text().endsWith(ends))
+                               << box->text().toStdString();
+                           if (button.isEmpty())
+                               press(Qt::Key_Return);
+                           else
+                               box->button(button == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+                           return true;
+                       });
+}
+
+const QString EXIT_QUESTION = QStringLiteral("Exit from Quorval Extension Maker?");
+const QString CANNOT_KEEP = QStringLiteral("The unsaved changes cannot be kept for the next start (");
+const QString EXIT_ANYWAY = QStringLiteral("). Exit anyway?");
+
+// Ctrl+X, Return, Return: with unsaved texts whose copy cannot be written, the second question's
+// default keeps the window open with the texts; Yes to both exits.
+AppDriver& exit_asks_twice(AppDriver& driver, const QString& reason_starts) {
+    driver.key(Qt::Key_X, Qt::ControlModifier);
+    answer_question(driver, EXIT_QUESTION, EXIT_QUESTION);
+    answer_question(driver, CANNOT_KEEP + reason_starts, EXIT_ANYWAY);
+    driver.then("the window is still open with the texts", [] {
+        if (open_message()) return false;
+        EXPECT_TRUE(main_window()->isVisible());
+        EXPECT_EQ(field_text(GADGET_HELP), u"unsaved");
+        return true;
+    });
+    driver.key(Qt::Key_X, Qt::ControlModifier);
+    answer_question(driver, EXIT_QUESTION, EXIT_QUESTION, "Yes");
+    return answer_question(driver, CANNOT_KEEP + reason_starts, EXIT_ANYWAY, "Yes");
+}
+
+TEST_F(Recovery, WithoutAWritableStateFolderTheEditorWorksAsBeforeAndExitAsksBeforeLosingWork) {
+    if (rerun_unprivileged()) return;
+    const std::string closed = scratch_.path() + "/closed";
+    ASSERT_TRUE(fs::create_directory(closed));
+    ASSERT_EQ(::chmod(closed.c_str(), 0555), 0);
+    setenv("XDG_STATE_HOME", closed.c_str(), 1);
     EXPECT_FALSE(start({100, 300, 200}));
     EXPECT_EQ(recovery_wait_time(), -1);
     AppDriver driver;
@@ -336,8 +382,33 @@ TEST_F(Recovery, WithoutAWritableStateFolderTheEditorWorksAsBefore) {
         return true;
     });
     driver.answer(PROGRAM, "Extension: Plain successfully saved.", "OK");
-    driver.exit_program().run_application();
+    driver.then("type in the help", [] {
+        type_into(gadget_widget(GADGET_HELP), "unsaved");
+        return true;
+    });
+    exit_asks_twice(driver, QString::fromStdString(closed + "/quorval-extension-maker: Permission denied"))
+        .run_application();
     EXPECT_EQ(file_bytes("Extensions/Plain.qex"), extension_file("Plain", "", "", "", ""));
+}
+
+// The folder was fine at the start and took a copy, then became unusable: the copy of the texts
+// as they stand cannot be written, and Exit says so.
+TEST_F(Recovery, AFolderThatFailsMidSessionMakesExitAskBeforeLosingWork) {
+    ASSERT_TRUE(start({100, 300, 200}));
+    AppDriver driver;
+    driver.then("type in the help", [] {
+        type_into(gadget_widget(GADGET_HELP), "unsa");
+        return true;
+    });
+    driver.then("a copy is written, then the folder gives way to a file", [&] {
+        if (copies().empty()) return false;
+        fs::rename(folder_, scratch_.path() + "/moved");
+        write_file(folder_, "no folder any more");
+        type_into(gadget_widget(GADGET_HELP), "ved");
+        return true;
+    });
+    exit_asks_twice(driver, QString::fromStdString(folder_ + "/instance-")).run_application();
+    EXPECT_EQ(file_bytes(folder_), "no folder any more");
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 /** @file settings_test.cpp
- * The settings file: which lines are taken, what the file holds, and a start that never fails
- * on a missing, damaged or unreadable file. */
+ * The settings file: which lines are taken, what the file holds, a start that never fails on a
+ * missing, damaged, unreadable or huge file, and the links people keep settings behind. */
 #include "app/settings.h"
 
 #include "files/file_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,6 +68,82 @@ TEST_F(SettingsFile, WhatIsSavedComesBackAndADamagedFileGivesTheDefaults) {
     std::filesystem::create_directory(settings_path());
     EXPECT_TRUE(settings_load() == Settings{});
     EXPECT_FALSE(settings_save(changed));
+}
+
+namespace fs = std::filesystem;
+
+// The largest resident size since the count was reset, in kilobytes.
+long peak_resident_kb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+TEST_F(SettingsFile, TooLargeAFileOrLineGivesTheDefaultsAndIsNeverReadWhole) {
+    fs::create_directories(folder_ + "/config/quorval-extension-maker");
+    // Over 64 KB: no settings file, whatever its first line says.
+    file_test::write_raw(settings_path(), "zoom=3\n" + std::string(65 * 1024, '\n'));
+    EXPECT_TRUE(settings_load() == Settings{});
+    file_test::write_raw(settings_path(), "zoom=3\n" + std::string(60 * 1024, '\n'));
+    EXPECT_TRUE(settings_load() == Settings{.zoom = 3});
+    // A first line of 300 MB.
+    {
+        std::ofstream out(settings_path(), std::ios::binary | std::ios::trunc);
+        const std::string megabyte(1 << 20, 'x');
+        for (int i = 0; i < 300; ++i) out << megabyte;
+        out << "\nzoom=3\n";
+    }
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
+    const long before = peak_resident_kb();
+    EXPECT_TRUE(settings_load() == Settings{});
+    EXPECT_LT(peak_resident_kb() - before, 4096) << "kilobytes more at the peak";
+}
+
+// Settings kept elsewhere behind links (a dotfiles folder): the folder link is followed and the
+// folder keeps its mode; a file link is written through only onto settings, blanks and comments.
+TEST_F(SettingsFile, ALinkIsWrittenThroughOnlyOntoSettingsAndTheFolderKeepsItsMode) {
+    fs::create_directories(folder_ + "/config");
+    fs::create_directories(folder_ + "/dotfiles/qem");
+    fs::create_directories(folder_ + "/notes");
+    ASSERT_EQ(::chmod((folder_ + "/dotfiles/qem").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("../dotfiles/qem", (folder_ + "/config/quorval-extension-maker").c_str()), 0);
+    const Settings changed{.zoom = 5};
+    ASSERT_TRUE(settings_save(changed));
+    EXPECT_EQ(file_test::read_bytes(folder_ + "/dotfiles/qem/settings.conf"), settings_text(changed));
+    struct stat info {};
+    ASSERT_EQ(::stat((folder_ + "/dotfiles/qem").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    EXPECT_TRUE(fs::is_symlink(folder_ + "/config/quorval-extension-maker"));
+
+    struct Case {
+        const char* held;  // null: the file the link names is missing
+        bool written;
+    };
+    const Case cases[] = {
+        {"Buy milk.\n", false},
+        {"zoom=1\nBuy milk.\n", false},
+        {"# mine\n\n  ; also mine\r\nwidth=1000\nzoom=99\n", true},  // a value out of range is still a setting
+        {"", true},
+        {nullptr, true},
+    };
+    const std::string link = folder_ + "/dotfiles/qem/settings.conf";
+    const std::string named = folder_ + "/notes/named.txt";
+    for (const Case& c : cases) {
+        const std::string label = c.held ? c.held : "(missing)";
+        fs::remove(link);
+        fs::remove(named);
+        ASSERT_EQ(::symlink("../../notes/named.txt", link.c_str()), 0);
+        if (c.held) file_test::write_raw(named, c.held);
+        EXPECT_EQ(settings_save(changed), c.written) << label;
+        EXPECT_TRUE(fs::is_symlink(link)) << label;
+        EXPECT_EQ(file_test::read_bytes(named), c.written ? settings_text(changed) : c.held) << label;
+    }
+    // Nor onto a file too large to be settings.
+    file_test::write_raw(named, "zoom=1\n" + std::string(65 * 1024, '\n'));
+    EXPECT_FALSE(settings_save(changed));
+    EXPECT_EQ(fs::file_size(named), 7u + 65 * 1024);
 }
 
 }  // namespace

@@ -1,14 +1,18 @@
 // Replacing a file whole: the new file's privacy and bits before any text is written, what a
 // failure leaves behind (nothing), protection that no rename goes around, and leftovers of
 // crashes. Each runs with the unnamed temporary file and with the named one that file systems
-// without O_TMPFILE get.
+// without O_TMPFILE get. Then, on a folder people share, what a replacement keeps of the old file
+// and the links it refuses.
 #include "file_test_support.h"
 #include "unprivileged.h"
 
+#include <cstdio>
 #include <functional>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include "runtime/files/files_internal.h"
 #include "runtime/files/filesystem.h"
@@ -161,9 +165,15 @@ TEST_P(Replace, ALinkIsFollowedToTheFileItNames) {
     write_raw("tracked/real.txt", "old");
     ASSERT_EQ(::chmod("tracked/real.txt", 0640), 0);
     const std::pair<const char*, const char*> links[] = {
-        {"link.txt", "tracked/real.txt"},    {"chain.txt", "link.txt"},          {"absolute.txt", ""},
-        {"dangling.txt", "tracked/new.txt"}, {"nowhere.txt", "missing/new.txt"}, {"loop.txt", "loop.txt"},
+        {"link.txt", "tracked/real.txt"},
+        {"chain.txt", "link.txt"},
+        {"absolute.txt", ""},
+        {"dangling.txt", "tracked/new.txt"},
+        {"nowhere.txt", "missing/new.txt"},
+        {"loop.txt", "loop.txt"},
+        {"Extensions/up.txt", "../tracked/real.txt"},  // relative to its own folder, not the current one
     };
+    ASSERT_EQ(directory_create(u"Extensions"), 1);
     for (const auto& [link, target] : links)
         ASSERT_EQ(::symlink(*target ? target : (folder_ + "/tracked/real.txt").c_str(), link), 0);
     const std::vector<std::string> names = listing();
@@ -173,6 +183,8 @@ TEST_P(Replace, ALinkIsFollowedToTheFileItNames) {
     EXPECT_EQ(replace_text(u"chain.txt", u"two"), 1);
     EXPECT_EQ(replace_text(u"absolute.txt", u"three"), 1);
     EXPECT_EQ(read_bytes("tracked/real.txt"), "three");
+    EXPECT_EQ(replace_text(u"Extensions/up.txt", u"up"), 1);
+    EXPECT_EQ(read_bytes("tracked/real.txt"), "up");
     // A dangling link is written at its target when that folder exists.
     EXPECT_EQ(replace_text(u"dangling.txt", u"four"), 1);
     EXPECT_EQ(read_bytes("tracked/new.txt"), "four");
@@ -238,4 +250,116 @@ TEST_P(Replace, TargetsThatCannotBeReplacedLeaveEverythingAsItWas) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"dir.txt", "plain"}));
     EXPECT_EQ(replace_text(std::u16string(255, u'L').c_str(), u"x"), 1);
     EXPECT_EQ(listing().size(), 3u);
+}
+
+namespace {
+
+// The folder root prepares for the unprivileged run, holding what only another user could make.
+constexpr const char* SHARED_VARIABLE = "QEM_TEST_SHARED_FOLDER";
+constexpr const char* OLD_TEXT = "old";
+constexpr uid_t SECOND_USER = 4243;  // named in an access list; needs no account
+
+// What getfacl says of the file (owner, group, every entry and the mask), or "" without it.
+std::string access_list(const std::string& path) {
+    std::string said;
+    if (FILE* out = ::popen(("getfacl -p -- '" + path + "' 2>&1").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, out)) said += buffer;
+        ::pclose(out);
+    }
+    return said;
+}
+
+void prepare_shared_folder(const std::string& folder, uid_t user, gid_t group) {
+    auto file = [&](const char* name, uid_t owner, gid_t owner_group, mode_t mode) {
+        const std::string path = folder + "/" + name;
+        write_raw(path, OLD_TEXT);
+        ASSERT_EQ(::chown(path.c_str(), owner, owner_group), 0) << name;
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0) << name;
+    };
+    ASSERT_EQ(::chown(folder.c_str(), user, group), 0);
+    // The group may read, a second user may read and write: the mask is wider than the group.
+    file("acl.qex", user, group, 0640);
+    ASSERT_EQ(std::system(("setfacl -m u:" + std::to_string(SECOND_USER) + ":rw " + folder + "/acl.qex").c_str()), 0);
+    ASSERT_EQ(::setxattr((folder + "/acl.qex").c_str(), "user.note", "kept", 4, 0), 0);
+    file("group.qex", user, 0, 0640);  // a group the user is no member of
+    file("linked.qex", user, group, 0644);
+    ASSERT_EQ(::link((folder + "/linked.qex").c_str(), (folder + "/other-name.qex").c_str()), 0);
+    // Links of another user's: one to the user's notes, refused; one to that user's own file, followed.
+    file("notes.txt", user, group, 0600);
+    ASSERT_EQ(::symlink("notes.txt", (folder + "/planted.qex").c_str()), 0);
+    file("their-file.txt", 0, 0, 0666);
+    ASSERT_EQ(::symlink("their-file.txt", (folder + "/theirs.qex").c_str()), 0);
+}
+
+int replace_allowing(const std::string& path, unsigned allowed) {
+    const std::u16string text = u"new";
+    return file_replace(
+        std::u16string(path.begin(), path.end()).c_str(),
+        [](ObjectNumber file, const void* context) {
+            return file_write_text(file, static_cast<const std::u16string*>(context)->c_str(), TEXT_UTF8) > 0;
+        },
+        &text, allowed);
+}
+
+class SharedFolder : public ScratchFolder {};
+
+}  // namespace
+
+// As a user without root in a folder others use too: a replacement keeps the access list, the
+// attributes and the mode, or names what it would lose and writes nothing unless that is let go;
+// a link another user planted is refused and nothing is written anywhere.
+TEST_F(SharedFolder, AReplacementKeepsWhatTheFileWasOrNamesWhatItCannot) {
+    const char* prepared = std::getenv(SHARED_VARIABLE);
+    if (::geteuid() == 0 && !prepared) {
+        if (access_list("/").empty() || ::system("command -v setfacl >/dev/null") != 0)
+            GTEST_SKIP() << "getfacl and setfacl (the acl package) are needed";
+        std::string shared = "/dev/shm/qem-shared-XXXXXX";
+        ASSERT_NE(::mkdtemp(shared.data()), nullptr);
+        const passwd* nobody = ::getpwnam("nobody");
+        prepare_shared_folder(shared, nobody ? nobody->pw_uid : 65534, nobody ? nobody->pw_gid : 65534);
+        ::setenv(SHARED_VARIABLE, shared.c_str(), 1);
+        rerun_unprivileged();
+        ::unsetenv(SHARED_VARIABLE);
+        std::filesystem::remove_all(shared);
+        return;
+    }
+    if (rerun_unprivileged()) return;
+    if (!prepared) GTEST_SKIP() << "only root can make the files of another user this needs";
+    std::filesystem::current_path(prepared);
+    struct Case {
+        const char* file;
+        unsigned losses;
+        const char* old_text_in;  // where the old text stays when nothing is written; null: replaced
+    };
+    const Case cases[] = {
+        {"acl.qex", 0, nullptr},
+        {"group.qex", REPLACE_LOSES_GROUP, "group.qex"},
+        {"linked.qex", REPLACE_LOSES_LINKS, "linked.qex"},
+        {"planted.qex", 0, "notes.txt"},
+        {"theirs.qex", REPLACE_LOSES_OWNER | REPLACE_LOSES_GROUP, "their-file.txt"},
+    };
+    for (const Case& c : cases) {
+        const std::string list = access_list(c.file);
+        const std::vector<std::string> names = listing();
+        EXPECT_EQ(file_replace_losses(std::u16string(c.file, c.file + std::strlen(c.file)).c_str()), c.losses)
+            << c.file;
+        EXPECT_EQ(replace_allowing(c.file, 0), c.old_text_in ? 0 : 1) << c.file;
+        EXPECT_EQ(read_bytes(c.old_text_in ? c.old_text_in : c.file), c.old_text_in ? OLD_TEXT : "new") << c.file;
+        EXPECT_EQ(access_list(c.file), list) << c.file;
+        EXPECT_EQ(listing(), names) << c.file;
+    }
+    char note[8] = "";
+    EXPECT_EQ(::getxattr("acl.qex", "user.note", note, sizeof note), 4);
+    EXPECT_STREQ(note, "kept");
+    // What is let go is lost, and only that: the group becomes the user's, the other name keeps
+    // the old text.
+    EXPECT_EQ(replace_allowing("group.qex", REPLACE_LOSES_GROUP), 1);
+    EXPECT_EQ(stat_of("group.qex").st_gid, ::getegid());
+    EXPECT_EQ(stat_of("group.qex").st_mode & 07777, 0640u);
+    EXPECT_EQ(replace_allowing("linked.qex", REPLACE_LOSES_LINKS), 1);
+    EXPECT_EQ(read_bytes("linked.qex"), "new");
+    EXPECT_EQ(read_bytes("other-name.qex"), OLD_TEXT);
+    EXPECT_EQ(replace_allowing("planted.qex", ~0u), 0);
+    EXPECT_EQ(read_bytes("notes.txt"), OLD_TEXT);
 }
