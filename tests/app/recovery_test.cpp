@@ -7,6 +7,7 @@
 #include "files/unprivileged.h"
 
 #include "app/commands.h"
+#include "app/document.h"
 #include "app/recovery.h"
 #include "runtime/files/state_folder.h"
 
@@ -206,8 +207,16 @@ TEST_F(Recovery, TypingWithoutPauseGetsACopyWithinTheLongestWait) {
 TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
     ASSERT_TRUE(folder_make_private(folder_));
     const std::time_t now = std::time(nullptr);
-    place("instance-old.qex",
-          "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"), now - 7200);
+    // The old copy was written by an earlier version, whose source line has no change time.
+    fs::create_directory("Extensions");
+    write_file("Extensions/Old.qex", "saved before");
+    struct stat source {};
+    ASSERT_EQ(::stat("Extensions/Old.qex", &source), 0);
+    const std::string old_header = "; current name: Old\\nName\r\n; source: 1 " + std::to_string(source.st_dev) + " " +
+                                   std::to_string(source.st_ino) + " " + std::to_string(source.st_size) + " " +
+                                   std::to_string(source.st_mtim.tv_sec * 1000000000LL + source.st_mtim.tv_nsec) + " " +
+                                   fs::canonical("Extensions/Old.qex").string() + "\r\n";
+    place("instance-old.qex", old_header + extension_file("Old one", "Ann", "", "Use it.", "old();"), now - 7200);
     write_file(folder_ + "/instance-old.lock", "");
     place("instance-new.qex", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
     write_file(folder_ + "/instance-ended-before-a-copy.lock", "");
@@ -226,21 +235,23 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
         EXPECT_EQ(field_text(GADGET_HELP), u"Use it.");
         EXPECT_EQ(code_text(), u"old();");
         EXPECT_EQ(std::u16string(current_extension_name()), u"Old\nName");
+        EXPECT_TRUE(document_source().known);
+        EXPECT_EQ(document_save_target(u"Extensions/Old.qex"), TARGET_FREE) << "its own file, unchanged";
         return true;
     });
-    driver.then(
-        "the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one", [&] {
-            std::vector<std::string> names = folder_names_ending(folder_, "");
-            std::sort(names.begin(), names.end());
-            if (names.size() != 4) return false;  // this instance's lock and copy, and the live ones
-            EXPECT_EQ(names[2], "instance-live.lock");
-            EXPECT_EQ(names[3], "instance-live.qex");
-            const std::string own = names[0].substr(0, names[0].find('.'));
-            EXPECT_EQ(names[1], own + ".qex");
-            EXPECT_EQ(file_bytes(folder_ + "/" + own + ".qex"),
-                      "; current name: Old\\nName\r\n" + extension_file("Old one", "Ann", "", "Use it.", "old();"));
-            return true;
-        });
+    driver.then("the offered copies and a lone lock are gone, the running instance's stay, the recovered work has one",
+                [&] {
+                    std::vector<std::string> names = folder_names_ending(folder_, "");
+                    std::sort(names.begin(), names.end());
+                    if (names.size() != 4) return false;  // this instance's lock and copy, and the live ones
+                    EXPECT_EQ(names[2], "instance-live.lock");
+                    EXPECT_EQ(names[3], "instance-live.qex");
+                    const std::string own = names[0].substr(0, names[0].find('.'));
+                    EXPECT_EQ(names[1], own + ".qex");
+                    EXPECT_EQ(file_bytes(folder_ + "/" + own + ".qex"),
+                              old_header + extension_file("Old one", "Ann", "", "Use it.", "old();"));
+                    return true;
+                });
     driver.exit_program().run_application([] {
         recovery_offer();
         application_run();
