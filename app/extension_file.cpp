@@ -239,7 +239,8 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
         return texts;
     }
 
-    // A UTF-16 file is read as UTF-16 (and saved again as UTF-8); a UTF-32 one not at all.
+    // A UTF-16 file is read as UTF-16 (and saved again as UTF-8); a UTF-32 one not at all, nor
+    // one whose lines do not decode (see below).
     const int format = file_take_byte_order_mark(file);
     if (format == FILE_TEXT_UNSUPPORTED) {
         file_close(file);
@@ -280,11 +281,15 @@ ExtensionTexts read_extension_texts(const char16_t* path, ExtensionReadOutcome* 
     }
     if (section != SECTION_NONE) members[section].end_section();
     bool read_failed = file_read_failed(file);
+    // A NUL or bytes that do not decode came back changed (a line break, U+FFFD), and a Save
+    // would write them so without a word: such a file is no text of ours. Asked once at the end,
+    // so that the lines of a sound file cost nothing more.
+    bool not_text = file_read_not_text(file);
     file_close(file);
     bool too_large = line_refused;
     for (const MemberReader& member : members) too_large = too_large || member.failed;
-    if (read_failed || too_large) {
-        result = read_failed ? EXTENSION_UNREADABLE : EXTENSION_TOO_LARGE;
+    if (read_failed || not_text || too_large) {
+        result = read_failed ? EXTENSION_UNREADABLE : not_text ? EXTENSION_NOT_TEXT : EXTENSION_TOO_LARGE;
         return texts;
     }
 

@@ -46,7 +46,7 @@ enum ExtensionReadOutcome {
     EXTENSION_UNREADABLE,   // the system refused to open or read it
     EXTENSION_NOT_REGULAR,  // a folder, pipe or device
     EXTENSION_TOO_LARGE,    // a text more than the string area (or memory) can hold
-    EXTENSION_NOT_TEXT,     // a byte-order mark of a text format other than UTF-8 and UTF-16
+    EXTENSION_NOT_TEXT,     // UTF-32's byte-order mark, a NUL byte, or bytes that are not valid UTF-8 or UTF-16
 };
 
 // The first line of the five texts (in the order of the members) that the reader would take for
@@ -60,7 +60,9 @@ ExtensionMarkerLine extension_texts_marker_line(const ExtensionTexts& texts);
 
 // Reads the file at the path read-only; nothing is ever created. A UTF-8 byte-order mark at the
 // start is skipped; a UTF-16 one (either byte order) makes the file read as UTF-16, and a UTF-32
-// one gives EXTENSION_NOT_TEXT. Name and author join their lines without separator; description, help and
+// one gives EXTENSION_NOT_TEXT, as does a NUL byte or anything that does not decode in the file's
+// format (an odd length or an unpaired surrogate in UTF-16), since the texts would not be the
+// file's bytes. Name and author join their lines without separator; description, help and
 // code keep their lines (blank ones included) joined by CR LF, dropping only the blank line that
 // closes each section, so that what was written reads back as it was. Every failure gives five
 // empty texts and says why in `outcome` when one is passed. The caller frees the result with

@@ -202,6 +202,8 @@ void enter(ObjectNumber gadget, bool shift) {
 }  // namespace
 
 void find_bar_create(const Settings& settings) {
+    // New gadgets start hidden: a bar that an earlier window left open is not this one's.
+    the_bar = FindBar{};
     for (const BarGadget& gadget : bar_gadgets) {
         const ObjectNumber n = gadget.number;
         switch (gadget.kind) {

@@ -79,6 +79,9 @@ std::u16string status_text(const StatusFacts& facts) {
 }
 
 void status_line_create(const GadgetPlace& status, const GadgetPlace& message) {
+    // A new status gadget shows nothing yet: what an earlier window showed must not hold back its
+    // first text.
+    the_line = StatusLine{};
     text_gadget_create(GADGET_STATUS, status.x, status.y, status.width, status.height, u"");
     text_gadget_create(GADGET_STATUS_MESSAGE, message.x, message.y, message.width, message.height, u"");
     status_line_texts_settled();

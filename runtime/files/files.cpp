@@ -201,6 +201,7 @@ LineBytes collect_buffered_bytes(FileRecord* record, Gathering& line) {
             continue;
         }
         bool carriage_return = *stop == '\r';
+        if (*stop == 0) record->not_text = 1;
         record->remaining -= static_cast<std::int32_t>(stop - start + 1);
         // Looking behind a CR that ends the buffer refills it, over the line's bytes.
         if (gathered || (carriage_return && record->remaining == 0)) {
@@ -225,7 +226,12 @@ void collect_units(FileRecord* record, Gathering& line, int format) {
     unsigned char value[2];
     auto is = [&](unsigned code) { return unit == 1 ? value[0] == code : (value[low] == code && value[1 - low] == 0); };
     for (;;) {
-        if (read_bytes(record, value, unit) != unit) return;
+        const std::int64_t got = read_bytes(record, value, unit);
+        if (got != unit) {
+            if (got > 0) record->not_text = 1;  // half a unit: the file's length is odd
+            return;
+        }
+        if (is(0)) record->not_text = 1;
         if (is(0) || is('\n')) return;
         if (is('\r')) {
             if (read_bytes(record, value, unit) == unit && !is('\n')) give_back(record, unit);
@@ -238,8 +244,10 @@ void collect_units(FileRecord* record, Gathering& line, int format) {
 // Decodes UTF-8 into at most `capacity` units. ICU takes 32-bit lengths, so a long line goes in
 // pieces, each cut just before a byte that starts a character, or behind four continuation
 // bytes, which no character spans: the pieces decode exactly as the whole would. Returns the
-// units written, or -1 when they would pass the capacity.
-std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t* target, std::int64_t capacity) {
+// units written, or -1 when they would pass the capacity; `substituted` counts the U+FFFD put in
+// for bytes that did not decode, which costs the converter nothing.
+std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t* target, std::int64_t capacity,
+                         std::int64_t* substituted) {
     constexpr std::size_t PIECE = 1 << 16;
     auto continuation = [&](std::size_t i) { return (bytes[i] & 0xC0) == 0x80; };
     std::int64_t written = 0;
@@ -254,21 +262,33 @@ std::int64_t decode_utf8(const unsigned char* bytes, std::size_t size, char16_t*
         }
         std::int64_t room = std::min<std::int64_t>(capacity - written, INT32_MAX);
         std::int32_t length = 0;
+        std::int32_t substitutions = 0;
         UErrorCode status = U_ZERO_ERROR;
         u_strFromUTF8WithSub(reinterpret_cast<UChar*>(target + written), static_cast<std::int32_t>(room), &length,
                              reinterpret_cast<const char*>(bytes + done), static_cast<std::int32_t>(cut - done), 0xFFFD,
-                             nullptr, &status);
+                             &substitutions, &status);
         if (status == U_BUFFER_OVERFLOW_ERROR || length > room) return -1;
         if (U_FAILURE(status)) break;
+        *substituted += substitutions;
         written += length;
         done = cut;
     }
     return written;
 }
 
+// Whether every surrogate among the units stands in a pair, high then low.
+bool surrogates_paired(const char16_t* units, std::int64_t count) {
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (units[i] < 0xD800 || units[i] > 0xDFFF) continue;
+        if (units[i] > 0xDBFF || i + 1 == count || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
+        ++i;
+    }
+    return true;
+}
+
 // Places the raw line, converted, at `at`, where `room` units fit; false (area unchanged) when
-// it does not fit.
-bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) {
+// it does not fit. A line that does not decode in the format marks the record.
+bool place_line(FileRecord* record, LineBytes line, int format, std::int32_t at, std::int64_t room) {
     TempScope scope;
     if (is_utf16(format)) {
         std::int64_t units = static_cast<std::int64_t>(line.size / 2);
@@ -278,6 +298,7 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
         for (std::int64_t i = 0; i < units; ++i)
             target[i] = static_cast<char16_t>(line.data[2 * i + low] | (line.data[2 * i + 1 - low] << 8));
         target[units] = 0;
+        if (!surrogates_paired(target, units)) record->not_text = 1;
         scope.keep();
         return true;
     }
@@ -298,14 +319,16 @@ bool place_line(LineBytes line, int format, std::int32_t at, std::int64_t room) 
     std::size_t ascii = 0;
     while (ascii < line.size && line.data[ascii] < 0x80) ++ascii;
     std::int64_t units = -1;
+    std::int64_t substituted = 0;
     if (static_cast<std::int64_t>(ascii) <= wanted) {
         for (std::size_t i = 0; i < ascii; ++i) target[i] = line.data[i];
         std::int64_t rest = ascii == line.size ? 0
                                                : decode_utf8(line.data + ascii, line.size - ascii, target + ascii,
-                                                             wanted - static_cast<std::int64_t>(ascii));
+                                                             wanted - static_cast<std::int64_t>(ascii), &substituted);
         units = rest < 0 ? -1 : static_cast<std::int64_t>(ascii) + rest;
     }
     if (units < 0) return false;
+    if (substituted > 0) record->not_text = 1;
     target[units] = 0;
     temp_give_back(static_cast<std::int32_t>(wanted - units));
     scope.keep();
@@ -364,6 +387,7 @@ void start_record(FileRecord* record, int fd) {
     record->reading = 1;
     record->write_failed = 0;
     record->read_failed = 0;
+    record->not_text = 0;
 }
 
 int failure_of(int error) {
@@ -552,7 +576,7 @@ int file_read_line(ObjectNumber file, int format, std::int32_t at) {
         collect_units(record, gathering, format);
         line = {gathered.data(), gathered.size()};
     }
-    bool placed = !gathering.refused && line.size <= gathering.cap && place_line(line, format, at, room);
+    bool placed = !gathering.refused && line.size <= gathering.cap && place_line(record, line, format, at, room);
     // A very long line should not pin its memory for the rest of the run.
     if (gathered.capacity() > (1u << 20)) std::vector<unsigned char>().swap(gathered);
     return placed ? 1 : 0;
@@ -600,6 +624,11 @@ int file_at_end(ObjectNumber file) {
 int file_read_failed(ObjectNumber file) {
     FileRecord* record = lookup(file);
     return record && record->read_failed ? 1 : 0;
+}
+
+int file_read_not_text(ObjectNumber file) {
+    FileRecord* record = lookup(file);
+    return record && record->not_text ? 1 : 0;
 }
 
 int file_sync(ObjectNumber file) {

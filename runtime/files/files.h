@@ -64,6 +64,14 @@ int file_take_byte_order_mark(ObjectNumber file);
 // narrow code page a line counts as long as its bytes, which it never exceeds.
 int file_read_line(ObjectNumber file, int format, std::int32_t at);
 
+// 1 when a line read since the file was opened ended at a NUL unit or held bytes that do not
+// decode in the format it was read in, else 0; 0 for a file that is not open. In UTF-8 that is
+// every sequence the standard forbids: a stray or missing continuation byte, an overlong form, an
+// encoded surrogate, a code point past U+10FFFF, a sequence cut short by the line's end. In UTF-16
+// it is an odd byte at the end of the file and a surrogate without its partner. Such a line is
+// still read and placed (U+FFFD for what did not decode), so the caller decides what it means.
+int file_read_not_text(ObjectNumber file);
+
 // 0 while at least one more byte can be read; non-zero at the end (also 0 for a file that is
 // not open, as the runtime has always answered). A read error counts as the end; see below.
 int file_at_end(ObjectNumber file);

@@ -22,6 +22,7 @@ struct FileRecord {
     std::int32_t reading;       // 1 read state, 0 write state
     std::int32_t write_failed;  // 1 once a write to the system came up short (kept until close)
     std::int32_t read_failed;   // 1 once a read from the system failed with an error (kept until close)
+    std::int32_t not_text;      // 1 once a line read held a NUL unit or did not decode (kept until close)
 };
 
 // Takes an open descriptor into a new dynamic file record, as file_open with ANY_NUMBER would

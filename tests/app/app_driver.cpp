@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -204,7 +205,9 @@ AppDriver& AppDriver::open_through_requester(const QString& path, const QString&
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         EXPECT_NE(name, nullptr);
         if (!name) return false;
-        if (!folder.isEmpty()) dialog->setDirectory(folder);
+        // The dialog picks its own folder, in one process the last one it showed (a folder of an
+        // earlier test, perhaps gone by now): a path given without a folder is the current one's.
+        dialog->setDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
         type_into(name, path);
         return true;
     });

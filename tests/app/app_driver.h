@@ -80,7 +80,7 @@ public:
     AppDriver& exit_program();
     // Waits the given time with nothing to do, so that a wrong reaction would show.
     AppDriver& pause(int milliseconds);
-    // Ctrl+O, the requester taken to the folder (if one is given), the path typed, then Enter
+    // Ctrl+O, the requester taken to the folder (the current one unless given), the path typed, then Enter
     // until it closes (the first Enter may only take the completion that typing offered).
     AppDriver& open_through_requester(const QString& path, const QString& folder = {});
 

@@ -636,6 +636,76 @@ TEST_F(EndToEnd, FilesThatCannotBeOpenedOrWrittenChangeNothingAndSaySo) {
               (std::vector<std::string>{"Big.qex", "Folder.qex", "Locked.qex", "ReadOnly.qex", "Wide.qex"}));
 }
 
+// The text as UTF-16 after its byte-order mark, in either byte order.
+std::string utf16_file(const std::u16string& text, bool big_endian) {
+    std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char low = char(unit & 0xFF), high = char(unit >> 8);
+        bytes += big_endian ? high : low;
+        bytes += big_endian ? low : high;
+    }
+    return bytes;
+}
+
+// Read as text, these would come back changed (a NUL as a line break, the rest as U+FFFD or
+// dropped) and a Save would write that without a word: Open refuses them, the window keeps its
+// texts and name, and the Save that follows writes only the window's own file.
+TEST_F(EndToEnd, FilesWhoseBytesWouldChangeAreRefusedAndASaveLeavesThemAsTheyWere) {
+    fs::create_directory("Extensions");
+    const std::string kept = extension_file("Kept", "", "", "", "k();");
+    write_file("Extensions/Kept.qex", kept);
+    const std::string head = extension_file("Hostile", "", "", "", "");
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"NUL at the start", '\0' + head},
+        {"NUL in the middle", head + std::string("a\0b();\r\n", 8)},
+        {"NUL at the end", head + "f();\r\n" + '\0'},
+        {"overlong slash", head + "s = '\xC0\xAF';\r\n"},
+        {"overlong NUL in three bytes", "\xEF\xBB\xBF" + head + "\xE0\x80\x80\r\n"},
+        {"encoded surrogate", head + "s = '\xED\xA0\x80';\r\n"},
+        {"encoded surrogate after a BOM", "\xEF\xBB\xBF" + head + "\xED\xA0\x80\r\n"},
+        {"past U+10FFFF", head + "\xF4\x90\x80\x80\r\n"},
+        {"three-byte sequence cut at the end", head + "x = 1;\r\n\xE2\x82"},
+    };
+    for (const bool big_endian : {false, true}) {
+        const std::string order = big_endian ? " big-endian" : " little-endian";
+        const std::u16string text(head.begin(), head.end());
+        cases.push_back({"UTF-16 with an odd byte" + order, utf16_file(text + u"f();", big_endian) + 'X'});
+        cases.push_back({"UTF-16 with D800 alone" + order, utf16_file(text + u"a\xD800"
+                                                                             u"b\r\n",
+                                                                      big_endian)});
+        cases.push_back({"UTF-16 with DC00 alone" + order, utf16_file(text + u"a\xDC00"
+                                                                             u"b\r\n",
+                                                                      big_endian)});
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        write_file("Extensions/H" + std::to_string(i) + ".qex", cases[i].second);
+    start();
+    AppDriver driver;
+    driver.then("open Kept", [] { return open_extension_path(u"Extensions/Kept.qex"); });
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string path = "Extensions/H" + std::to_string(i) + ".qex";
+        // Every other file as the command line names it.
+        driver.then("open " + cases[i].first, [path, i] {
+            QTimer::singleShot(0, [path, i] {
+                if (i % 2)
+                    open_extension_argument(path.c_str());
+                else
+                    open_extension_path(QString::fromStdString(path).toStdU16String().c_str());
+            });
+            return true;
+        });
+        driver.answer("Error",
+                      QString::fromStdString("Cannot open \"" + path + "\": it is not a UTF-8 or UTF-16 text file."),
+                      "OK");
+        expect_fields(driver, u"Kept", u"", u"", u"", u"k();");
+        driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Kept"), "OK");
+    }
+    driver.exit_program().run_application();
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(file_bytes("Extensions/H" + std::to_string(i) + ".qex"), cases[i].second) << cases[i].first;
+    EXPECT_EQ(file_bytes("Extensions/Kept.qex"), kept);
+}
+
 // Undo brings back the code that the last New or Open replaced, and nothing older, which would
 // otherwise stay in memory for good (seen: 86 MB more after ten Opens of 4 MB of code).
 TEST_F(EndToEnd, UndoBringsBackOnlyTheCodeTheLastNewOrOpenReplacedSoMemoryStaysBounded) {

@@ -267,6 +267,8 @@ TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
     const std::time_t now = std::time(nullptr);
     const std::string big = "; current name: Big\r\n" + extension_file("", "", "", "", std::string(5000, 'x'));
     place("instance-big.qex", big, now - 60);
+    const std::string not_text = "; current name: Bytes\r\n" + extension_file("", "", "", "", "s = '\xED\xA0\x80';");
+    place("instance-bytes.qex", not_text, now - 120);
     place("instance-old.qex", extension_file("Old", "", "", "", ""), now - 7200);
     place("instance-locked.qex", extension_file("Locked", "", "", "", ""), now);
     ::chmod((folder_ + "/instance-locked.qex").c_str(), 0);
@@ -280,6 +282,11 @@ TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
         "Error",
         QString::fromStdString("Cannot open \"" + folder_ + "/instance-big.qex\": the file is too large to edit."),
         "OK");
+    driver.answer(CONFIRM, question(now - 120), "Yes");
+    driver.answer("Error",
+                  QString::fromStdString("Cannot open \"" + folder_ +
+                                         "/instance-bytes.qex\": it is not a UTF-8 or UTF-16 text file."),
+                  "OK");
     driver.answer(CONFIRM, question(now - 7200), "No");
     driver.pause(600).then("nothing was recovered", [] {
         EXPECT_EQ(code_text(), u"");
@@ -296,8 +303,10 @@ TEST_F(Recovery, CopiesThatCannotBeRecoveredAreNeverDestroyed) {
     recovery_end();
     std::vector<std::string> names = folder_names_ending(folder_, "");
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"instance-big.qex", "instance-link.qex", "instance-locked.qex"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"instance-big.qex", "instance-bytes.qex", "instance-link.qex",
+                                               "instance-locked.qex"}));
     EXPECT_EQ(file_bytes(folder_ + "/instance-big.qex"), big);
+    EXPECT_EQ(file_bytes(folder_ + "/instance-bytes.qex"), not_text);
     EXPECT_EQ(file_bytes("elsewhere.qex"), extension_file("Elsewhere", "", "", "", ""));
 }
 

@@ -29,6 +29,8 @@ TEST_F(EditingCommands, TheBracketAtTheCaretFindsItsPartnerPastStringsAndComment
         {"((a)(b))", 0, 0, 7},                                 // nesting counts
         {"((a)(b))", 8, 7, 0},                                 // and backwards
         {"(a, ')', b)", 1, 0, 10},                             // a bracket in a string is no partner
+        {"(b + ')')", 9, 8, 0},                                // backwards too
+        {"( /* ( */ )", 11, 10, 0},                            // as one in a comment
         {"{ // }\n}", 0, 0, 7},                                // nor one in a line comment
         {"( /* ) */ )", 0, 0, 10},                             // nor one in a block comment
         {"s = '(' + a;", 6, -1, 0},                            // and one in a string has none

@@ -30,6 +30,7 @@ TEST_F(JavaScriptEdges, EveryByteTakesTheStyleItsRulesGive) {
         {"a.", ".."},        // a lone trailing dot is no number
         {"x = .", "....."},
         {"FUNCTION Function fUnCtIoN", "22222222.22222222.22222222"},  // keywords ignore case
+        {"FALSE CAtch tYpEoF", "22222.22222.222222"},                  // A and Y fold too
         {"} else {", "2.2222.2"},
         {"}else{ {x };", "............"},  // braces inside longer words are plain
         {"x = 1; // note", ".......3333333"},

@@ -51,6 +51,9 @@ TEST(Search, FindsReplacesAndReportsOnPlainBytesWhereverTheTextIsSplit) {
         {"aaaaa", "aa", CASE, {{0, 2}, {2, 4}}},
         {"ab Ab aB", "AB", CASE, {}},
         {"ab Ab aB", "AB", ANY_CASE, {{0, 2}, {3, 5}, {6, 8}}},
+        {"zip Zip ZIP", "Zip", ANY_CASE, {{0, 3}, {4, 7}, {8, 11}}},  // the alphabet's ends
+        {"a A", "A", ANY_CASE, {{0, 1}, {2, 3}}},
+        {"Z z", "z", ANY_CASE, {{0, 1}, {2, 3}}},
         {"\xC3\xA9t\xC3\xA9 \xC3\x89T\xC3\x89", "\xC3\x89t\xC3\xA9", ANY_CASE, {{0, 5}, {6, 11}}},
         // Either case sixteen bytes at a time, with matches across the blocks' edges.
         {"xxNODE-xxxxxxxxxxxxxnode=xxxxxxxxxxxxxxxxxNoDe-xx", "node-", ANY_CASE, {{2, 7}, {42, 47}}},
@@ -116,6 +119,7 @@ TEST(Search, FindsReplacesAndReportsOnPlainBytesWhereverTheTextIsSplit) {
         {"@", REGEX, "\\r\\n", "ann\r\nhome, bob\r\nwork"},
         {"@", CASE, "$1\\n", "ann$1\\nhome, bob$1\\nwork"},
         {"(x)?@", REGEX, "[$1]", "ann[]home, bob[]work"},
+        {"(\\w+)@\\w+", REGEX, "\\1!", "ann!, bob!"},  // the last group by number
     };
     for (const auto& [source, options, replacement, expected] : replaces) {
         const SearchPattern pattern(source, options);

@@ -29,11 +29,13 @@ std::vector<std::u16string> all_lines(ObjectNumber file, int format) {
     return lines;
 }
 
-std::vector<std::u16string> lines_of(const std::string& bytes, int format = TEXT_UTF8) {
+// The lines of a file holding the bytes; `not_text`, when given, takes file_read_not_text after them.
+std::vector<std::u16string> lines_of(const std::string& bytes, int format = TEXT_UTF8, int* not_text = nullptr) {
     write_raw("lines.txt", bytes);
     ObjectNumber file = file_read(ANY_NUMBER, u"lines.txt");
     EXPECT_NE(file, 0);
     std::vector<std::u16string> lines = all_lines(file, format);
+    if (not_text) *not_text = file_read_not_text(file);
     file_close(file);
     return lines;
 }
@@ -182,9 +184,11 @@ TEST_F(Files, LinesOfAnyLengthAreReadWhole) {
     EXPECT_EQ(lines_of(long_line + "\r\nshort"), (std::vector<std::u16string>{repeated(u'L', 10000), u"short"}));
     std::string huge;
     for (int i = 0; i < 300000; ++i) huge += "\xE2\x82\xAC";  // the euro sign, 900,000 bytes in one line without end
-    std::vector<std::u16string> lines = lines_of(huge);
+    int not_text = -1;
+    std::vector<std::u16string> lines = lines_of(huge, TEXT_UTF8, &not_text);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], repeated(u'\u20ac', 300000));
+    EXPECT_EQ(not_text, 0);  // decoded in pieces, each cut between characters
 }
 
 TEST_F(Files, RandomBytesSplitLikeTheByteByByteReader) {
@@ -261,10 +265,37 @@ TEST_F(Files, Utf16UnitGivenBackAcrossARefill) {
     file_close(file);
 }
 
-TEST_F(Files, InvalidUtf8DecodesToReplacementCharacters) {
-    EXPECT_EQ(lines_of("a\xFF"
-                       "b\xC3\n"),
-              (std::vector<std::u16string>{u"a\ufffdb\ufffd"}));
+// What does not decode is still read, as U+FFFD, and marks the file; what does, however close to
+// an edge of the standard, does not. (Each kind of bad UTF-8 is in the extension reader's table.)
+TEST_F(Files, BytesThatDoNotDecodeBecomeReplacementCharactersAndMarkTheFile) {
+    const struct {
+        std::string bytes;
+        int format;
+        std::vector<std::u16string> lines;
+        int not_text;
+    } cases[] = {
+        {"a\xFF"
+         "b\xC3\n",
+         TEXT_UTF8,
+         {u"a\ufffdb\ufffd"},
+         1},
+        {std::string("a\0", 2), TEXT_UTF8, {u"a"}, 1},
+        {"\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF\xF0\x9F\x98\x80\xC2\x80",
+         TEXT_UTF8,
+         {u"\ufffd\ud7ff\ue000\U0010ffff\U0001F600\u0080"},
+         0},
+        {std::string("a\0\x3D\xD8\x00\xDE", 6), TEXT_UTF16, {u"a\U0001F600"}, 0},
+        {std::string("a\0b", 3), TEXT_UTF16, {u"a"}, 1},  // an odd byte
+        {std::string("\x00\xD8\n\0\x00\xDC", 6), TEXT_UTF16, {u"\xD800", u"\xDC00"}, 1},
+        {std::string("\xD8\x3D\xDE\x00\xDC\x00", 6), TEXT_UTF16_BE, {u"\U0001F600\xDC00"}, 1},
+        {std::string("\x00\xDC\x00\xDC", 4), TEXT_UTF16, {u"\xDC00\xDC00"}, 1},  // low then low is no pair
+        {std::string("a\0\0\0", 4), TEXT_UTF16, {u"a"}, 1},
+    };
+    for (const auto& c : cases) {
+        int not_text = -1;
+        EXPECT_EQ(lines_of(c.bytes, c.format, &not_text), c.lines) << c.bytes;
+        EXPECT_EQ(not_text, c.not_text) << c.bytes;
+    }
 }
 
 TEST_F(Files, ByteOrderMarkIsAnOrdinaryCharacterForFiles) {
