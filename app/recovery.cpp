@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -153,7 +154,12 @@ private:
                 working_ = true;
             }
             if (job.kind == Job::STOP) return;
-            double took = carry_out(job);
+            // A copy that memory did not suffice for is tried again with the next change, as one
+            // that cannot be written; the last copy stays.
+            double took = 0;
+            try {
+                took = carry_out(job);
+            } catch (const std::bad_alloc&) {}
             job = Job{};  // the texts' buffers are free for the next copy before idle() says so
             {
                 std::lock_guard<std::mutex> lock(mutex_);
