@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTest>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -176,6 +177,13 @@ TEST_F(Find, ReplaceAllOfEmptyMatchesStepsOnAndATooLargeResultChangesNothing) {
     EXPECT_EQ(send(SCI_CANUNDO), 0);
 }
 
+// The CPU time of this thread: the bound below holds on a machine busy with other work too.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
 // Hostile patterns on a line of a million bytes and on a 9 MB script, searched and counted as
 // the bar does: each row ends within two seconds with its count or "too complex" (a search step
 // gets about a second), and empty matches step on instead of finding one place again.
@@ -216,10 +224,10 @@ TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
             SCOPED_TRACE(std::string(row.pattern) + (text == &line ? " on the line" : " on the script"));
             find_close(kEditor);
             select(0, 0);
-            const auto start = std::chrono::steady_clock::now();
+            const double start = thread_cpu_ms();
             query(row.pattern, true);
             const FindReport report = counted();
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+            EXPECT_LT(thread_cpu_ms() - start, 2000.0);
             EXPECT_TRUE(report.outcome == FIND_TOO_COMPLEX || report.total >= 0) << find_status_text(report);
             if (text != &line || row.on_line == EITHER) continue;
             if (row.on_line == TOO_COMPLEX)
