@@ -3,6 +3,7 @@
 #include "app/application.h"
 
 #include <algorithm>
+#include <new>
 
 #include "app/code_bytes.h"
 #include "app/code_check.h"
@@ -11,6 +12,7 @@
 #include "app/edit_menu.h"
 #include "app/find_bar.h"
 #include "app/layout.h"
+#include "app/messages.h"
 #include "app/recovery.h"
 #include "app/settings.h"
 #include "app/status_line.h"
@@ -128,6 +130,12 @@ std::intptr_t code_notification(ObjectNumber gadget, const SCNotification* notif
     return 0;
 }
 
+// What a command that ran out of memory says, in an "Error".
+constexpr char16_t OUT_OF_MEMORY_TEXT[] = u"Memory ran out, so the last command was not carried out.";
+
+// Hands an event to the part of the program it is for; false when the program is to end.
+bool dispatch(int event);
+
 // A sized window: the gadgets follow, and the size is remembered unless it is maximised.
 void window_sized() {
     main_window_lay_out();
@@ -235,6 +243,25 @@ bool application_step(int longest_wait) {
     wait = shorter_wait(shorter_wait(wait, find_bar_wait_time()), longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
+    // A command that runs out of memory stops where it stands: each builds what it needs before it
+    // changes the texts, so they, their undo history and the recovery copy stay as they were.
+    try {
+        go_on = dispatch(event);
+        if (go_on) {
+            recovery_tick();
+            code_check_tick();
+            find_bar_tick();
+        }
+    } catch (const std::bad_alloc&) {
+        show_message(u"Error", OUT_OF_MEMORY_TEXT);
+    }
+    return go_on;
+}
+
+namespace {
+
+bool dispatch(int event) {
+    bool go_on = true;
     if (event == EVENT_GADGET && find_bar_event(event_gadget(), event_type())) {
         // The find bar's own.
     } else if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
@@ -266,13 +293,10 @@ bool application_step(int longest_wait) {
             break;
         }
     }
-    if (go_on) {
-        recovery_tick();
-        code_check_tick();
-        find_bar_tick();
-    }
     return go_on;
 }
+
+}  // namespace
 
 void application_run() {
     while (application_step()) {}
@@ -300,7 +324,13 @@ int application_main(int argc, char** argv) {
     application_start(&toolkit_argc, toolkit_argv.data());
     // Without a writable state folder the editor runs as ever, only without recovery copies.
     recovery_start();
-    if (file) open_extension_argument(file);
+    if (file) {
+        try {
+            open_extension_argument(file);
+        } catch (const std::bad_alloc&) {
+            show_message(u"Error", OUT_OF_MEMORY_TEXT);
+        }
+    }
     // After the file: a recovered text then replaces it on screen, while the file stays on disk.
     recovery_offer();
     application_run();

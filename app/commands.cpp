@@ -2,6 +2,8 @@
  * New, Open, Save and Save as, with the questions asked before a save and its outcome message. */
 #include "app/commands.h"
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "app/application.h"
@@ -119,6 +121,20 @@ void new_extension() {
     document_texts_settled(TEXTS_NEW);
 }
 
+// Whether memory holds the texts' copies that showing them makes: the fields' and the code
+// editor's own, the code in UTF-8 beside its UTF-16 reading and the old text until it goes.
+// Asked for once, at about OPEN_ROOM_FACTOR times the texts' bytes, and given back at once.
+constexpr std::size_t OPEN_ROOM_FACTOR = 6;
+
+static bool room_to_show(const ExtensionTexts& texts) {
+    std::size_t units = 0;
+    for (StringVar text : {texts.extension, texts.author, texts.description, texts.help, texts.code})
+        if (text) units += static_cast<std::size_t>(string_len(text));
+    void* room = std::malloc(OPEN_ROOM_FACTOR * 2 * units + 1);
+    std::free(room);
+    return room != nullptr;
+}
+
 void open_extension_file() {
     TempScope scope;
     const char16_t* path = requester_open_file(u"Select a Quorval Extension...", nullptr,
@@ -139,6 +155,11 @@ bool open_extension_path(const char16_t* path) {
     ExtensionReadOutcome outcome = EXTENSION_READ;
     ExtensionTexts texts = read_extension_texts(held.c_str(), &outcome);
     bool opened = outcome == EXTENSION_READ || outcome == EXTENSION_MISSING;
+    if (opened && !room_to_show(texts)) {
+        // Nothing has changed yet; the application's loop says that memory ran out.
+        extension_texts_free(&texts);
+        throw std::bad_alloc();
+    }
     if (opened) {
         take_name_from_path(held.c_str());
         document_show_texts(texts);

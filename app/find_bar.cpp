@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/messages.h"
 #include "editor/code_editor.h"
 #include "editor/search/find.h"
 #include "runtime/core/strings.h"
@@ -164,9 +165,19 @@ void click(ObjectNumber gadget) {
     case GADGET_REPLACE_ONE:
         show(find_replace(GADGET_CODE, utf8_of(GADGET_REPLACE_FIELD)));
         break;
-    case GADGET_REPLACE_ALL:
-        show(find_replace_all(GADGET_CODE, utf8_of(GADGET_REPLACE_FIELD)));
+    case GADGET_REPLACE_ALL: {
+        const FindReport report = find_replace_all(GADGET_CODE, utf8_of(GADGET_REPLACE_FIELD));
+        if (report.outcome != FIND_TOO_LARGE) {
+            show(report);
+            break;
+        }
+        // Nothing was replaced: an Error says why, and the bar keeps what it showed.
+        std::u16string text;
+        for (char c : find_status_text(report)) text += char16_t(c);
+        show_message(u"Error", text);
+        show(find_report(GADGET_CODE));
         break;
+    }
     case GADGET_MATCH_CASE:
     case GADGET_WHOLE_WORD:
     case GADGET_REGULAR_EXPRESSION:

@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -160,8 +161,15 @@ private:
                 working_ = true;
             }
             if (job.kind == Job::STOP) return;
+            // A copy that memory did not suffice for is tried again with the next change, as one
+            // that cannot be written; the last copy stays.
             std::string failure;
-            double took = carry_out(job, &failure);
+            double took = 0;
+            try {
+                took = carry_out(job, &failure);
+            } catch (const std::bad_alloc&) {
+                failure = path_ + ": " + std::generic_category().message(ENOMEM);
+            }
             job = Job{};  // the texts' buffers are free for the next copy before idle() says so
             {
                 std::lock_guard<std::mutex> lock(mutex_);

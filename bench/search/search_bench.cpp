@@ -7,7 +7,8 @@
 //     in with one SCI_REPLACETARGET over the whole text; one undo must bring the old text back;
 //   - typing with the word's matches marked, against typing with find closed (the application's
 //     loop drives the count as find.h says; keys as in the recovery benchmark);
-//   - `(a|b)+` on a line of 10,000 and of 1,000,000 characters: an outcome, never a crash.
+//   - `(a|b)+` on a line of 10,000 and of 1,000,000 characters: an outcome, never a crash;
+//   - `(.*)\1\1\d` on a line of 20,000: the time to "too complex", and the longest wait of a key.
 // The anchors call PCRE2 and the component directly: they are what the editor's searching is
 // measured against, not part of it.
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -25,8 +26,10 @@
 #include <Qsci/qsciscintillabase.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -346,6 +350,58 @@ void long_lines() {
     }
 }
 
+// Notes the moment the code editor handles each key.
+class KeyClock : public QObject {
+public:
+    std::vector<Clock::time_point> handled;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) handled.push_back(Clock::now());
+        return false;
+    }
+};
+
+// `(.*)\1\1\d` over a line of 20,000 bytes (cubic in the line's length): the time until the
+// search says "too complex", and the longest gap between two keys that the editor handles while
+// another thread posts one every KEY_EVERY_MS, from just before the query until 2 s after it.
+void back_references() {
+    constexpr int KEY_EVERY_MS = 10;
+    std::printf("(.*)\\1\\1\\d on a line of 20,000 bytes of ab, keys posted every %d ms:\n", KEY_EVERY_MS);
+    std::string line;
+    while (line.size() < 20'000) line += "ab";
+    set_code(line + "\r\n");
+    auto* editor = static_cast<Sci*>(scintilla_widget(GADGET_CODE));
+    KeyClock clock;
+    editor->installEventFilter(&clock);
+    std::atomic<bool> posting{true};
+    std::thread poster([&] {
+        while (posting) {
+            QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier));
+            std::this_thread::sleep_for(std::chrono::milliseconds(KEY_EVERY_MS));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    run_loop_until(Clock::now() + std::chrono::milliseconds(50));
+    FindQuery query;
+    query.pattern = "(.*)\\1\\1\\d";
+    query.regex = true;
+    const Clock::time_point start = Clock::now();
+    const FindReport report = find_set_query(GADGET_CODE, query);
+    const double to_message = ms_between(start, Clock::now());
+    run_loop_until(start + std::chrono::seconds(2));
+    posting = false;
+    poster.join();
+    QApplication::processEvents();
+    editor->removeEventFilter(&clock);
+    double longest = 0;
+    for (std::size_t i = 1; i < clock.handled.size(); ++i)
+        if (clock.handled[i] > start) longest = std::max(longest, ms_between(clock.handled[i - 1], clock.handled[i]));
+    std::printf("  \"%s\" after %.1f ms; longest gap between handled keys %.1f ms (%zu keys; target: 100 ms)\n",
+                find_status_text(report).c_str(), to_message, longest, clock.handled.size());
+    find_close(GADGET_CODE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -378,6 +434,7 @@ int main(int argc, char** argv) {
     replace_all(code);
     if (keys > 0) typing(code, keys, interval);
     long_lines();
+    back_references();
     application_end();
     return 0;
 }

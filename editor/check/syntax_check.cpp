@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 #include <malloc.h>
+#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -80,8 +81,13 @@ void SyntaxChecker::run() {
         }
         const auto started = std::chrono::steady_clock::now();
         const double cpu_started = thread_cpu_ms();
-        if (!context) context = js_check_context_create();
-        answer.outcome = js_check(context, *code, &answer.error);
+        // Memory that runs out here leaves the code unchecked; the editor goes on.
+        try {
+            if (!context) context = js_check_context_create();
+            answer.outcome = js_check(context, *code, &answer.error);
+        } catch (const std::bad_alloc&) {
+            answer.outcome = JsCheckOutcome::UNCHECKED;
+        }
         code.reset();
         holding_memory = true;
         answer.wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

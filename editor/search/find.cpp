@@ -23,6 +23,12 @@ constexpr double COUNT_SLICE_MS = 4.0;
 constexpr std::intptr_t COUNT_SLICE_BYTES = 256 * 1024;
 // How often a slice looks at the clock while matches come quickly.
 constexpr std::intptr_t MATCHES_BETWEEN_CLOCK_READS = 1024;
+// One search step may take this long before the search gives up ("too complex"): one call of the
+// engine (STEP_TIME_LIMIT in regex_pcre2.cpp), or a count or Replace All that takes it to get on
+// by COUNT_SLICE_BYTES of the text, however many calls and slices that takes (for Replace All,
+// with back-references, the only patterns that make a stretch slow). Common patterns
+// take a few milliseconds there (`a*` on 9 MB of script takes under a second in all).
+constexpr double STEP_TIME_LIMIT_MS = 1000;
 // The matches whose places are kept for "3 of 120"; beyond them, matches are only counted.
 constexpr std::size_t KEPT_MATCHES = std::size_t{1} << 21;
 // Find previous looks back this far first, then twice as far each time.
@@ -59,10 +65,12 @@ struct FindState {
     FindOutcome outcome = FIND_NONE;
     bool wrapped = false;
     std::intptr_t replaced = -1;
-    // The searched range: what was selected when "in selection" was turned on, or all the text.
+    // The searched range while "in selection" is on: the last selection the user made in the code
+    // (the one when the bar opened, or one made since by mouse or keys), never one the search
+    // made; it follows the edits made in it. Empty (start == end == -1) when there is none.
     bool scoped = false;
-    std::intptr_t scope_start = 0;
-    std::intptr_t scope_end = 0;
+    std::intptr_t scope_start = -1;
+    std::intptr_t scope_end = -1;
     // Where incremental search starts, and the selection that this search left: a selection
     // moved by other means starts the next query where it is now.
     std::intptr_t anchor = 0;
@@ -77,6 +85,9 @@ struct FindState {
     std::intptr_t resume = 0;
     bool resume_not_empty = false;
     std::intptr_t cut = 0;
+    // Where the count's current stretch of COUNT_SLICE_BYTES began, and its time so far.
+    std::intptr_t stretch_from = 0;
+    double stretch_ms = 0;
 
     // The lines whose marks are up to date (none while marked_first > marked_last).
     bool marks_stale = true;
@@ -124,6 +135,21 @@ Span selection(ObjectNumber gadget) { return {send(gadget, SCI_GETSELECTIONSTART
 Span scope(ObjectNumber gadget, const FindState& state) {
     if (state.scoped) return {state.scope_start, state.scope_end};
     return {0, send(gadget, SCI_GETLENGTH)};
+}
+
+// "In selection" with no selection of the user's to search in.
+bool scope_missing(const FindState& state) { return state.scoped && state.scope_start >= state.scope_end; }
+
+// Takes a selection as the scope when the user made it: it is not empty and not the one the
+// search left. True when the scope changed.
+bool note_user_selection(ObjectNumber gadget, FindState& state) {
+    const Span selected = selection(gadget);
+    if (selected.start == selected.end || (selected.start == state.left_start && selected.end == state.left_end) ||
+        (selected.start == state.scope_start && selected.end == state.scope_end))
+        return false;
+    state.scope_start = selected.start;
+    state.scope_end = selected.end;
+    return true;
 }
 
 // The component's bytes [start, end) as the pieces before and after its gap: asking for a range
@@ -242,6 +268,9 @@ void show_match(ObjectNumber gadget, const Span& match) {
 void apply(ObjectNumber gadget, FindState& state, const Move& move) {
     state.wrapped = move.wrapped;
     const Span selected = selection(gadget);
+    // Known as the search's own before the component hears of it: it never becomes the scope.
+    state.left_start = move.status == SearchStatus::MATCH ? move.match.start : selected.start;
+    state.left_end = move.status == SearchStatus::MATCH ? move.match.end : selected.end;
     switch (move.status) {
     case SearchStatus::MATCH:
         show_match(gadget, move.match);
@@ -255,8 +284,6 @@ void apply(ObjectNumber gadget, FindState& state, const Move& move) {
         state.outcome = FIND_NO_MATCH;
         break;
     }
-    state.left_start = move.status == SearchStatus::MATCH ? move.match.start : selected.start;
-    state.left_end = move.status == SearchStatus::MATCH ? move.match.end : selected.end;
 }
 
 // --- The count -----------------------------------------------------------------------------------
@@ -264,9 +291,28 @@ void apply(ObjectNumber gadget, FindState& state, const Move& move) {
 void count_restart(ObjectNumber gadget, FindState& state) {
     state.matches.clear();
     state.counted = 0;
-    state.resume = state.cut = scope(gadget, state).start;
+    state.resume = state.cut = state.stretch_from = scope(gadget, state).start;
+    state.stretch_ms = 0;
     state.resume_not_empty = false;
     state.count = Count::RUNNING;
+}
+
+// Charges a slice's time to the stretch of text the count is in; false once that stretch has
+// taken longer than a search step may.
+bool within_step(FindState& state, double slice_ms) {
+    if (state.resume - state.stretch_from >= COUNT_SLICE_BYTES) {
+        state.stretch_from = state.resume;
+        state.stretch_ms = 0;
+    }
+    state.stretch_ms += slice_ms;
+    return state.stretch_ms <= STEP_TIME_LIMIT_MS;
+}
+
+// A slice that began at `start` ends; true when the count gives up with it.
+bool slice_over(FindState& state, Clock::time_point start) {
+    if (within_step(state, ms_since(start))) return false;
+    state.count = Count::FAILED;
+    return true;
 }
 
 // Counts on for at most `budget_ms`; true once the count is over.
@@ -290,7 +336,7 @@ bool count_slice(ObjectNumber gadget, FindState& state, double budget_ms) {
             if (++state.counted % MATCHES_BETWEEN_CLOCK_READS == 0 && ms_since(start) > budget_ms) {
                 state.resume = match.end;
                 state.resume_not_empty = match.start == match.end;
-                return false;
+                return slice_over(state, start);
             }
         }
         if (status != SearchStatus::INCOMPLETE) {
@@ -299,7 +345,7 @@ bool count_slice(ObjectNumber gadget, FindState& state, double budget_ms) {
         }
         state.resume = range.start + static_cast<std::intptr_t>(scanner.resume_from());
         state.resume_not_empty = scanner.resume_not_empty();
-        if (ms_since(start) > budget_ms) return false;
+        if (ms_since(start) > budget_ms) return slice_over(state, start);
     }
 }
 
@@ -363,21 +409,27 @@ Span marking_window(ObjectNumber gadget, const FindState& state, std::intptr_t f
     return {std::max(window.start, range.start), std::min(window.end, range.end)};
 }
 
-// The non-empty matches in the window, MARKS_MAX at most.
-std::vector<Span> matches_to_mark(ObjectNumber gadget, const FindState& state, const Span& window) {
+// The search gave up on the pattern for this text: nothing more is searched until it changes,
+// since each try would hold the window for the engine's time limit again.
+bool gave_up(const FindState& state) { return state.outcome == FIND_TOO_COMPLEX || state.count == Count::FAILED; }
+
+// The non-empty matches in the window, MARKS_MAX at most; the search gives up when the engine does.
+std::vector<Span> matches_to_mark(ObjectNumber gadget, FindState& state, const Span& window) {
     std::vector<Span> matches;
     if (window.start >= window.end) return matches;
     const SearchText text = component_text(gadget, window.start, window.end);
     SearchScanner scanner(*state.pattern, text, 0);
-    while (matches.size() < MARKS_MAX && scanner.next() == SearchStatus::MATCH)
+    SearchStatus status = SearchStatus::MATCH;
+    while (matches.size() < MARKS_MAX && (status = scanner.next()) == SearchStatus::MATCH)
         if (scanner.end() > scanner.start())
             matches.push_back({window.start + static_cast<std::intptr_t>(scanner.start()),
                                window.start + static_cast<std::intptr_t>(scanner.end())});
+    if (status == SearchStatus::TOO_COMPLEX) state.count = Count::FAILED;
     return matches;
 }
 
 void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
-    if (!state.pattern || !state.pattern->valid()) return;
+    if (!state.pattern || !state.pattern->valid() || gave_up(state)) return;
     const std::intptr_t page = std::max<std::intptr_t>(1, send(gadget, SCI_LINESONSCREEN));
     const std::intptr_t top = send(gadget, SCI_GETFIRSTVISIBLELINE);
     const std::intptr_t first = send(gadget, SCI_DOCLINEFROMVISIBLE, top);
@@ -427,6 +479,10 @@ void shift_for_removal(std::intptr_t& position, std::intptr_t at, std::intptr_t 
 FindReport report_of(ObjectNumber gadget, const FindState& state) {
     FindReport report;
     report.outcome = state.outcome;
+    if (scope_missing(state) && state.pattern && state.pattern->valid()) {
+        report.outcome = FIND_NO_SELECTION;
+        return report;
+    }
     report.wrapped = state.wrapped;
     report.replaced = state.replaced;
     if (state.outcome == FIND_INVALID) {
@@ -473,14 +529,24 @@ void find_note_change(EditorRecord* record, const SCNotification* notification) 
         return;
     }
     state->marks_stale = true;
-    if (state->count != Count::IDLE) {
+    if (state->count != Count::IDLE && !gave_up(*state)) {
         state->count = Count::WAITING;
         state->changed_at = Clock::now();
     }
 }
 
 void find_note_update(EditorRecord* record) {
-    if (record && record->find && record->find->active) refresh_marks(record->gadget, *record->find, false);
+    if (!record || !record->find || !record->find->active) return;
+    FindState& state = *record->find;
+    // A selection made in the code while the bar is open becomes the scope of "in selection".
+    if (note_user_selection(record->gadget, state) && state.scoped) {
+        state.marks_stale = true;
+        if (state.count != Count::IDLE) {
+            state.count = Count::WAITING;
+            state.changed_at = Clock::now();
+        }
+    }
+    refresh_marks(record->gadget, state, false);
 }
 
 void find_release(EditorRecord* record) {
@@ -498,11 +564,9 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
     if (!was_active || selected.start != state->left_start || selected.end != state->left_end)
         state->anchor = selected.start;
     state->active = true;
-    if (query.in_selection && !(was_active && state->query.in_selection)) {
-        state->scope_start = selected.start;
-        state->scope_end = selected.end;
-        state->anchor = selected.start;
-    }
+    note_user_selection(gadget, *state);
+    if (query.in_selection && !(was_active && state->query.in_selection) && state->scope_start < state->scope_end)
+        state->anchor = state->scope_start;
     state->scoped = query.in_selection;
     const SearchOptions options{query.match_case, query.whole_word, query.regex};
     if (!state->pattern || state->pattern->pattern() != query.pattern || !(state->pattern->options() == options))
@@ -511,12 +575,17 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
     state->wrapped = false;
     state->replaced = -1;
     state->count = Count::IDLE;
-    if (!state->pattern->valid()) {
-        state->outcome = state->pattern->empty() ? FIND_NONE : FIND_INVALID;
+    if (!state->pattern->valid() || scope_missing(*state)) {
+        state->outcome = state->pattern->valid() ? FIND_NO_MATCH : state->pattern->empty() ? FIND_NONE : FIND_INVALID;
         clear_marks(gadget, *state);
         return report_of(gadget, *state);
     }
     apply(gadget, *state, search_forward(gadget, *state, state->anchor, false));
+    if (gave_up(*state)) {
+        state->count = Count::FAILED;
+        clear_marks(gadget, *state);
+        return report_of(gadget, *state);
+    }
     count_restart(gadget, *state);
     count_slice(gadget, *state, COUNT_SLICE_MS);
     refresh_marks(gadget, *state, true);
@@ -528,7 +597,8 @@ namespace {
 // A query that can be searched for, or null.
 FindState* searchable(ObjectNumber gadget) {
     FindState* state = state_of(gadget);
-    return state && state->active && state->pattern && state->pattern->valid() ? state : nullptr;
+    return state && state->active && state->pattern && state->pattern->valid() && !scope_missing(*state) ? state
+                                                                                                         : nullptr;
 }
 
 FindReport after_move(ObjectNumber gadget, FindState& state, const Move& move) {
@@ -588,13 +658,38 @@ FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement)
     SearchScanner scanner(*state->pattern, text, 0);
     std::string replaced;
     replaced.reserve(text.size() + text.size() / 8);
+    // The span's new size; once it passes the limit it is only measured, one replacement at a time.
+    std::size_t size = 0;
+    std::string one;
     std::size_t first = 0, copied = 0;
     std::intptr_t count = 0;
+    // Where the current stretch of the text began, and when: it gets a search step's time. Only
+    // back-references make a stretch slow to search; the time of building would count too.
+    const bool timed = state->pattern->has_back_references();
+    std::size_t stretch_from = 0;
+    Clock::time_point stretch_started = Clock::now();
     SearchStatus status;
     while ((status = scanner.next()) == SearchStatus::MATCH) {
+        if (timed && count % MATCHES_BETWEEN_CLOCK_READS == MATCHES_BETWEEN_CLOCK_READS - 1) {
+            if (scanner.start() - stretch_from >= static_cast<std::size_t>(COUNT_SLICE_BYTES)) {
+                stretch_from = scanner.start();
+                stretch_started = Clock::now();
+            } else if (ms_since(stretch_started) > STEP_TIME_LIMIT_MS) {
+                status = SearchStatus::TOO_COMPLEX;
+                break;
+            }
+        }
         if (count++ == 0) first = copied = scanner.start();
-        text.append(replaced, copied, scanner.start());
-        scanner.append_replacement(replaced, replacement);
+        if (size <= FIND_REPLACED_TEXT_MAX) {
+            text.append(replaced, copied, scanner.start());
+            scanner.append_replacement(replaced, replacement);
+            size = replaced.size();
+            if (size > FIND_REPLACED_TEXT_MAX) std::string().swap(replaced);
+        } else {
+            one.clear();
+            scanner.append_replacement(one, replacement);
+            size += scanner.start() - copied + one.size();
+        }
         copied = scanner.end();
     }
     state->wrapped = false;
@@ -602,6 +697,14 @@ FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement)
         state->outcome = FIND_TOO_COMPLEX;
         state->replaced = -1;
         return report_of(gadget, *state);
+    }
+    const std::size_t result = static_cast<std::size_t>(send(gadget, SCI_GETLENGTH)) - (copied - first) + size;
+    if (result > FIND_REPLACED_TEXT_MAX) {
+        // Nothing changes: the state stays as it was, and the report says why.
+        FindReport report = report_of(gadget, *state);
+        report.outcome = FIND_TOO_LARGE;
+        report.result_bytes = result;
+        return report;
     }
     state->replaced = count;
     if (count > 0) {
@@ -634,6 +737,11 @@ std::string find_status_text(const FindReport& report) {
         return report.error;
     case FIND_TOO_COMPLEX:
         return FIND_TOO_COMPLEX_TEXT;
+    case FIND_NO_SELECTION:
+        return FIND_NO_SELECTION_TEXT;
+    case FIND_TOO_LARGE:
+        return "The replaced text would be too large (" + std::to_string((report.result_bytes + 500'000) / 1'000'000) +
+               " MB). Nothing was replaced.";
     default:
         break;
     }

@@ -25,6 +25,7 @@
  * Messages, notices and replacements are UTF-8; positions are the component's byte positions. */
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -40,18 +41,22 @@ struct FindQuery {
     bool match_case = false;
     bool whole_word = false;
     bool regex = false;
-    // Only the text selected when this was turned on is searched; that range follows the
-    // edits made in it until the toggle is turned off.
+    // Only the last selection the user made in the code is searched (the one when the first
+    // query was set, or one made since by mouse or keys; never a match the search selected);
+    // that range follows the edits made in it.
     bool in_selection = false;
     bool operator==(const FindQuery&) const = default;
 };
 
 enum FindOutcome : int {
-    FIND_NONE,         // no query, or an empty pattern
-    FIND_FOUND,        // the pattern occurs; `current` tells whether the selection is one of its matches
-    FIND_NO_MATCH,     // the pattern occurs nowhere in the searched text
-    FIND_INVALID,      // the pattern does not compile; `error` says why
-    FIND_TOO_COMPLEX,  // the engine's limits stopped the search: "The pattern is too complex for this text"
+    FIND_NONE,          // no query, or an empty pattern
+    FIND_FOUND,         // the pattern occurs; `current` tells whether the selection is one of its matches
+    FIND_NO_MATCH,      // the pattern occurs nowhere in the searched text
+    FIND_INVALID,       // the pattern does not compile; `error` says why
+    FIND_TOO_COMPLEX,   // the engine's limits stopped the search: "The pattern is too complex for this text"
+    FIND_NO_SELECTION,  // "in selection" with no selection of the user's: nothing is searched
+    // Replace All would leave more than FIND_REPLACED_TEXT_MAX bytes (`result_bytes`): nothing was replaced.
+    FIND_TOO_LARGE,
 };
 
 struct FindReport {
@@ -66,10 +71,17 @@ struct FindReport {
     std::intptr_t replaced = -1;
     // FIND_INVALID: the engine's message and the character where it stopped.
     std::string error;
+    // FIND_TOO_LARGE: the size of the text that Replace All would have left.
+    std::size_t result_bytes = 0;
 };
 
 inline constexpr char FIND_TOO_COMPLEX_TEXT[] = "The pattern is too complex for this text";
 inline constexpr char FIND_NO_MATCHES_TEXT[] = "No matches";
+inline constexpr char FIND_NO_SELECTION_TEXT[] = "No selection to search in";
+// The most text Replace All leaves in the code, in bytes. Its new text is built whole before it
+// goes in, and the component then holds it beside its undo step: a few times this in memory,
+// which a machine that edits such files has. Beyond it nothing is built nor replaced.
+inline constexpr std::size_t FIND_REPLACED_TEXT_MAX = std::size_t{256} << 20;
 
 // Sets the query and searches incrementally: selects the first match at or after the place
 // where this search began (the selection's start when the first query was set, moved by each
@@ -86,7 +98,9 @@ FindReport find_previous(ObjectNumber gadget);
 FindReport find_replace(ObjectNumber gadget, const std::string& replacement);
 
 // Replaces every match in the searched text in one change, one undo step; report.replaced
-// tells how many (0 when there was none, and nothing changes).
+// tells how many (0 when there was none, and nothing changes). A text that would grow beyond
+// FIND_REPLACED_TEXT_MAX is left as it is (FIND_TOO_LARGE): its size is measured as the scan goes,
+// and the replaced text is built only up to that limit.
 FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement);
 
 // The state as it stands: the current query's outcome, and the count once it is known.

@@ -20,7 +20,8 @@ enum class RegexOutcome {
     // The subject ended while a match starting at group 0's start was still possible: only
     // more text can tell (asked for with `more_follows`).
     PARTIAL,
-    // The engine's match, depth, heap or stack limit ended the attempt.
+    // The engine's match, depth, heap or stack limit ended the attempt, or it ran out of its
+    // time (about a second for one call; see regex_pcre2.cpp).
     TOO_COMPLEX,
 };
 
@@ -40,6 +41,8 @@ public:
     std::size_t lookbehind() const;
     // The number of capture groups.
     int groups() const;
+    // Whether it refers back to a group: each call of the engine then watches its time.
+    bool has_back_references() const;
 
     struct Impl;
 

@@ -1,12 +1,14 @@
 /** @file regex_pcre2.cpp
  * regex.h on PCRE2 (8-bit): the one file that calls the engine. Patterns compile in UTF mode
  * with JIT for complete and hard-partial matching; subjects may hold invalid UTF-8, which never
- * matches a character. The engine's limits come back as TOO_COMPLEX. */
+ * matches a character. The engine's limits, and a call that runs out of its time, come back as
+ * TOO_COMPLEX. */
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include "editor/search/regex.h"
 
+#include <chrono>
 #include <cstdint>
 #include <type_traits>
 
@@ -21,6 +23,28 @@ constexpr PCRE2_SIZE JIT_STACK_MAX = 16 * 1024 * 1024;
 // The interpreter's limits, where the JIT is not available: the same bound on work and memory.
 constexpr std::uint32_t MATCH_LIMIT = 10'000'000;
 constexpr std::uint32_t HEAP_LIMIT_KIB = 64 * 1024;
+
+// One call of the engine gives up ("too complex") after this much time. The limits above count
+// backtracking steps, not the bytes a back-reference compares at each of them, so `(.*)\1\1\d`
+// on a line of 20,000 bytes would run for minutes within them. A pattern with back-references is
+// therefore compiled with a callout before each of its items, and the callout reads the clock
+// every CALLOUTS_BETWEEN_CLOCK_READS calls; patterns without them pay nothing.
+constexpr std::chrono::milliseconds STEP_TIME_LIMIT{1000};
+constexpr unsigned CALLOUTS_BETWEEN_CLOCK_READS = 64;
+
+using Clock = std::chrono::steady_clock;
+
+struct TimeLimit {
+    Clock::time_point deadline;
+    unsigned calls = 0;
+};
+
+int check_time_limit(pcre2_callout_block*, void* data) {
+    auto* limit = static_cast<TimeLimit*>(data);
+    if (limit->calls++ % CALLOUTS_BETWEEN_CLOCK_READS != 0) return 0;
+    // A negative value ends the match with that value as its error.
+    return Clock::now() > limit->deadline ? PCRE2_ERROR_CALLOUT : 0;
+}
 
 // One JIT stack for every pattern: matching runs on one thread at a time.
 pcre2_jit_stack* shared_jit_stack() {
@@ -42,6 +66,9 @@ struct Regex::Impl {
     pcre2_match_context* context = nullptr;
     PCRE2_SIZE offset_limit = PCRE2_UNSET;  // as set in the context
     bool jit = false;
+    // Set for a pattern with back-references, whose callouts watch the clock.
+    bool timed = false;
+    TimeLimit time_limit;
     std::string error_message;
     std::size_t error_offset = 0;
     std::size_t lookbehind = 0;
@@ -63,8 +90,18 @@ Regex::Regex(std::string_view pattern, bool caseless) : impl_(std::make_unique<I
                                   PCRE2_USE_OFFSET_LIMIT | (caseless ? PCRE2_CASELESS : 0u);
     int error = 0;
     PCRE2_SIZE offset = 0;
-    impl_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options, &error, &offset,
-                                compile_context);
+    auto compile = [&](std::uint32_t extra) {
+        return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options | extra, &error,
+                             &offset, compile_context);
+    };
+    impl_->code = compile(0);
+    std::uint32_t backreferences = 0;
+    if (impl_->code) pcre2_pattern_info(impl_->code, PCRE2_INFO_BACKREFMAX, &backreferences);
+    if (backreferences > 0) {
+        pcre2_code_free(impl_->code);
+        impl_->code = compile(PCRE2_AUTO_CALLOUT);
+        impl_->timed = impl_->code != nullptr;
+    }
     pcre2_compile_context_free(compile_context);
     if (!impl_->code) {
         impl_->error_message = message_of(error);
@@ -76,6 +113,7 @@ Regex::Regex(std::string_view pattern, bool caseless) : impl_(std::make_unique<I
     pcre2_set_match_limit(impl_->context, MATCH_LIMIT);
     pcre2_set_heap_limit(impl_->context, HEAP_LIMIT_KIB);
     if (impl_->jit) pcre2_jit_stack_assign(impl_->context, nullptr, shared_jit_stack());
+    if (impl_->timed) pcre2_set_callout(impl_->context, check_time_limit, &impl_->time_limit);
     std::uint32_t lookbehind = 0, groups = 0;
     pcre2_pattern_info(impl_->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
     pcre2_pattern_info(impl_->code, PCRE2_INFO_CAPTURECOUNT, &groups);
@@ -91,6 +129,7 @@ const std::string& Regex::error_message() const { return impl_->error_message; }
 std::size_t Regex::error_offset() const { return impl_->error_offset; }
 std::size_t Regex::lookbehind() const { return impl_->lookbehind; }
 int Regex::groups() const { return impl_->groups; }
+bool Regex::has_back_references() const { return impl_->timed; }
 
 RegexMatch::RegexMatch(const Regex& regex)
     : regex_(regex), data_(regex.valid() ? pcre2_match_data_create_from_pattern(regex.impl_->code, nullptr) : nullptr) {
@@ -117,6 +156,7 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
     const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject ? subject : &nothing);
     const std::uint32_t options =
         (more_follows ? PCRE2_PARTIAL_HARD : 0u) | (not_empty_at_start ? PCRE2_NOTEMPTY_ATSTART : 0u);
+    if (regex.timed) regex.time_limit = {Clock::now() + STEP_TIME_LIMIT, 0};
     const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
                                  : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
     // With partial matching the engine may pass its offset limit.

@@ -241,6 +241,9 @@ void SearchText::append(std::string& out, std::size_t start, std::size_t end) co
 bool search_is_word_byte(unsigned char byte) { return is_word_byte(byte); }
 
 bool SearchPattern::prefers_one_piece() const { return matcher_ && matcher_->regex(); }
+bool SearchPattern::has_back_references() const {
+    return matcher_ && matcher_->regex() && matcher_->regex()->has_back_references();
+}
 
 SearchPattern::SearchPattern(std::string_view pattern, const SearchOptions& options)
     : pattern_(pattern), options_(options) {

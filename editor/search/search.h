@@ -74,6 +74,9 @@ public:
     // Whether long searches are better given the text in one piece: the regular-expression
     // engine decides cuts between pieces with partial matching, which forgoes its fastest scans.
     bool prefers_one_piece() const;
+    // Whether a step may spend long on few bytes: a regular expression with back-references,
+    // which compare many bytes at each step of the engine.
+    bool has_back_references() const;
 
     class Matcher;
 

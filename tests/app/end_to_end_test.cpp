@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/layout.h"
+#include "editor/scintilla.h"
 #include "files/file_test_support.h"
 #include "files/unprivileged.h"
 #include "runtime/ui/event_internal.h"
@@ -14,6 +15,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,11 +30,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
+#include <csignal>
+#include <cstdlib>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -519,6 +528,78 @@ TEST_F(EndToEnd, OpenOfAFileOutsideExtensionsThenSaveWritesUnderExtensions) {
 
     EXPECT_EQ(file_bytes("Extensions/Outside.qex"), outside);
     EXPECT_EQ(file_bytes("elsewhere/Outside.qex"), outside);
+}
+
+// Memory that runs out in a command, in a child process under a limit on its address space:
+// Replace All that would build some 200 MB, and Open of a file whose code would take more than
+// is left, each end with an "Error" that says so; the code stays as it was, Undo has nothing of
+// theirs to undo, and the program goes on to its Exit. Each child is this test binary started
+// afresh for this test alone (a fork of a process that ran other tests may inherit their locks).
+TEST_F(EndToEnd, ACommandThatRunsOutOfMemorySaysSoAndChangesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer keeps freed blocks mapped, which a limit on address space would count";
+#endif
+    constexpr const char* ROLE = "QEM_OUT_OF_MEMORY_COMMAND";
+    const char* command = std::getenv(ROLE);
+    if (!command) {
+        const std::string filter = "--gtest_filter=EndToEnd.ACommandThatRunsOutOfMemorySaysSoAndChangesNothing";
+        for (const char* role : {"replace-all", "open"}) {
+            SCOPED_TRACE(role);
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ::setenv(ROLE, role, 1);
+                ::execl("/proc/self/exe", "test_app", filter.c_str(), static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            int status = 0;
+            pid_t ended = 0;
+            for (int tenth = 0; tenth < 1200 && (ended = ::waitpid(child, &status, WNOHANG)) == 0; ++tenth)
+                ::usleep(100'000);
+            if (ended == 0) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, &status, 0);
+                FAIL() << "the child did not end within two minutes";
+            }
+            ASSERT_TRUE(WIFEXITED(status)) << "the program ended abnormally";
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+        }
+        return;
+    }
+    const bool open = std::string(command) == "open";
+    std::string code;
+    while (code.size() < (1u << 20)) code += "var v = f(a, b) + 'str';\r\n";
+    write_file("Big.qex", extension_file("Big", "", "", "", std::string(8u << 20, 'x')));
+    const QString folder = QString::fromStdString(scratch_.path());
+    start();
+    AppDriver driver;
+    driver.then("a megabyte of code, then a limit of 64 MB above what is in use", [&code] {
+        scintilla_send(GADGET_CODE, SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(code.c_str()));
+        scintilla_send(GADGET_CODE, SCI_EMPTYUNDOBUFFER);
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = pages * ::sysconf(_SC_PAGESIZE) + (64u << 20);
+        return ::setrlimit(RLIMIT_AS, &limit) == 0;
+    });
+    if (open) {
+        driver.open_through_requester("Big.qex", folder);
+    } else {
+        driver.key(Qt::Key_H, Qt::ControlModifier).then("each character replaced by 200 of itself", [] {
+            auto* regex = static_cast<QCheckBox*>(gadget_widget(GADGET_REGULAR_EXPRESSION));
+            if (!regex->isChecked()) click(regex);
+            QTest::keyClicks(gadget_widget(GADGET_FIND_FIELD), ".");
+            static_cast<QLineEdit*>(gadget_widget(GADGET_REPLACE_FIELD))->setText(QString("$0").repeated(200));
+            click(gadget_widget(GADGET_REPLACE_ALL));
+            return true;
+        });
+    }
+    driver.answer("Error", QStringLiteral("Memory ran out, so the last command was not carried out."), "OK");
+    driver.then("the code as it was, with nothing to undo", [&code] {
+        return code_text() == std::u16string(code.begin(), code.end()) && scintilla_send(GADGET_CODE, SCI_CANUNDO) == 0;
+    });
+    driver.exit_program().run_application();
 }
 
 TEST_F(EndToEnd, OpenCancelledKeepsTheFieldsAndTheName) {

@@ -264,4 +264,33 @@ TEST_F(MainWindow, TheFindBarFindsReplacesAndGoesToALine) {
     driver.exit_program().run_application();
 }
 
+// "In selection" searches the lines the user selected by keys, whether it is ticked before or
+// after the pattern is typed: the match the incremental search selects never becomes the scope.
+void replace_in_keyboard_selection(bool tick_first) {
+    AppDriver driver;
+    driver.then("five lines, the caret at the start of the second", [] {
+        typed(GADGET_CODE, "alpha 1\nalpha 2\nalpha 3\nalpha 4\nalpha 5");
+        code(SCI_GOTOLINE, 1);
+        return true;
+    });
+    // Home first: the caret keeps the column it was typed at for moves up and down.
+    driver.key(Qt::Key_Home)
+        .key(Qt::Key_Down, Qt::ShiftModifier)
+        .key(Qt::Key_Down, Qt::ShiftModifier)
+        .key(Qt::Key_Down, Qt::ShiftModifier);
+    driver.key(Qt::Key_H, Qt::ControlModifier).then("tick In selection and type the pattern, in either order", [=] {
+        if (tick_first) clicked(GADGET_IN_SELECTION);
+        keys(GADGET_FIND_FIELD, "alpha");
+        if (!tick_first) clicked(GADGET_IN_SELECTION);
+        return typed(GADGET_REPLACE_FIELD, "ZZ") && clicked(GADGET_REPLACE_ALL);
+    });
+    driver.then("only the three selected lines change", [] {
+        return message() == "Replaced 3 matches" && code_text() == u"alpha 1\r\nZZ 2\r\nZZ 3\r\nZZ 4\r\nalpha 5";
+    });
+    driver.exit_program().run_application();
+}
+
+TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
+TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) { replace_in_keyboard_selection(false); }
+
 }  // namespace

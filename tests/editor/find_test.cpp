@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QTest>
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <thread>
 
 #include "editor/search/find.h"
@@ -140,6 +142,103 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
     EXPECT_EQ(text_utf8().substr(0, 5), "const");
 }
 
+// Empty matches step on, one place at a time, and Replace All counts each once; a result
+// beyond the limit replaces nothing and says how large it would be.
+TEST_F(Find, ReplaceAllOfEmptyMatchesStepsOnAndATooLargeResultChangesNothing) {
+    const std::string text = "xa b\r\nax";
+    const struct {
+        const char* pattern;
+        const char* status;
+        const char* replaced;
+    } rows[] = {
+        {"^", "Replaced 2 matches", "|xa b\r\n|ax"},       {"$", "Replaced 2 matches", "xa b|\r\nax|"},
+        {"\\b", "Replaced 6 matches", "|xa| |b|\r\n|ax|"}, {"(?=a)", "Replaced 2 matches", "x|a b\r\n|ax"},
+        {"x\\K", "Replaced 2 matches", "x|a b\r\nax|"},    {"a*", "Replaced 8 matches", "|x|| |b|\r\n||x|"},
+    };
+    for (const auto& row : rows) {
+        set_utf8(text);
+        query(row.pattern, true);
+        EXPECT_EQ(find_status_text(find_replace_all(kEditor, "|")), row.status) << row.pattern;
+        EXPECT_EQ(text_utf8(), row.replaced) << row.pattern;
+    }
+    std::string big;
+    while (big.size() < 1'000'000) big += "var v = f(a, b);\r\n";
+    set_utf8(big);
+    query("(?s).+", true);
+    // The whole text 300 times: 300 MB.
+    constexpr std::size_t COPIES = 300;
+    std::string copies;
+    for (std::size_t i = 0; i < COPIES; ++i) copies += "$0";
+    const std::size_t result = big.size() * COPIES;
+    EXPECT_EQ(find_status_text(find_replace_all(kEditor, copies)), "The replaced text would be too large (" +
+                                                                       std::to_string((result + 500'000) / 1'000'000) +
+                                                                       " MB). Nothing was replaced.");
+    EXPECT_TRUE(text_utf8() == big);
+    EXPECT_EQ(send(SCI_CANUNDO), 0);
+}
+
+// The CPU time of this thread: the bound below holds on a machine busy with other work too.
+double thread_cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// Hostile patterns on a line of a million bytes and on a 9 MB script, searched and counted as
+// the bar does: each row ends within two seconds with its count or "too complex" (a search step
+// gets about a second), and empty matches step on instead of finding one place again.
+// Back-references compare many bytes at each backtracking step, which the engine's own limits
+// do not count.
+TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
+    constexpr std::intptr_t TOO_COMPLEX = -1, EITHER = -2;
+    std::string line;
+    while (line.size() < 1'000'000) line += "ab";
+    line += std::string(40, 'x') + "\r\n";
+    const struct {
+        const char* pattern;
+        std::intptr_t on_line;  // the count on the line, or what else it gives
+    } rows[] = {
+        {"(.*)\\1", EITHER},
+        {"(.*)\\1\\1", TOO_COMPLEX},
+        {"(.*)\\1\\1\\d", TOO_COMPLEX},
+        {"(a|b)+", EITHER},
+        {"(a*)*b", 500'000},
+        {"(?:x+x+)+y", 0},
+        {"^", 1},
+        {"$", 2},
+        {"\\b", 2},
+        {"a*", 1'000'042},
+        {"x\\K", 40},
+        {"(?<=x)x", 39},
+        {"\\r\\n", 1},
+        {"(?s).*", 2},
+        {"(?=a)", 500'000},
+    };
+    const std::string script_path = npm_input_path("typescript-5.4.5/package/lib/typescript.js");
+    const std::string script = std::filesystem::exists(script_path) ? read_file(script_path) : std::string();
+    const std::string* const texts[] = {&line, &script};
+    for (const std::string* text : texts) {
+        if (text->empty()) continue;
+        set_utf8(*text);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.pattern) + (text == &line ? " on the line" : " on the script"));
+            find_close(kEditor);
+            select(0, 0);
+            const double start = thread_cpu_ms();
+            query(row.pattern, true);
+            const FindReport report = counted();
+            EXPECT_LT(thread_cpu_ms() - start, 2000.0);
+            EXPECT_TRUE(report.outcome == FIND_TOO_COMPLEX || report.total >= 0) << find_status_text(report);
+            if (text != &line || row.on_line == EITHER) continue;
+            if (row.on_line == TOO_COMPLEX)
+                EXPECT_EQ(report.outcome, FIND_TOO_COMPLEX);
+            else
+                EXPECT_EQ(report.total, row.on_line);
+        }
+    }
+    if (script.empty()) SKIP_WITHOUT_NPM_INPUT(script_path);
+}
+
 TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     set_utf8("x x\r\nx x x\r\nx");
     select(5, 10);
@@ -151,6 +250,13 @@ TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     find_replace_all(kEditor, "y");
     EXPECT_EQ(text_utf8(), "xx x x\r\ny y y\r\nx");
     EXPECT_EQ(query("x").total, 5);
+    // The match the search selected is no scope: with no selection of the user's, nothing is searched.
+    find_close(kEditor);
+    select(0, 0);
+    query("x");
+    EXPECT_EQ(find_status_text(query("x", false, true)), FIND_NO_SELECTION_TEXT);
+    EXPECT_EQ(find_status_text(find_replace_all(kEditor, "z")), FIND_NO_SELECTION_TEXT);
+    EXPECT_EQ(text_utf8(), "xx x x\r\ny y y\r\nx");
 }
 
 TEST_F(Find, OnlyTheMatchesNearTheScreenAreMarkedAndTheMarksFollowIt) {
