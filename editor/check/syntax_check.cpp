@@ -82,10 +82,16 @@ void SyntaxChecker::run() {
         const double cpu_started = thread_cpu_ms();
         if (!context) context = js_check_context_create();
         answer.outcome = js_check(context, *code, &answer.error);
-        code.reset();
         holding_memory = true;
-        answer.wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        answer.cpu_ms = thread_cpu_ms() - cpu_started;
+        const auto checked = std::chrono::steady_clock::now();
+        const double cpu_checked = thread_cpu_ms();
+        answer.wall_ms = std::chrono::duration<double, std::milli>(checked - started).count();
+        answer.cpu_ms = cpu_checked - cpu_started;
+        answer.symbols = symbol_index_build(code->data(), code->size());
+        code.reset();
+        answer.symbols_wall_ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - checked).count();
+        answer.symbols_cpu_ms = thread_cpu_ms() - cpu_checked;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             answer_ = std::move(answer);
