@@ -1,6 +1,7 @@
 // The symbol index: what each form of declaration gives (kind, name, container, line, column),
 // what hides a name from it (strings, templates, regular expressions, comments), how broken code
 // loses only what it breaks; and, held against acorn run by node, the symbols of npm scripts.
+// Go to Symbol's filter: how a name matches a query, and the order of the matches.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "editor/names/symbol_filter.h"
 #include "editor/names/symbols.h"
 #include "editor_support.h"
 
@@ -95,6 +97,46 @@ TEST(SymbolIndex, KeepsEachNameOnceAndTellsItsKinds) {
     // Names and containers are held once however often they come: far less than the text.
     EXPECT_LT(index->memory_bytes(), 1000u * 40);
     EXPECT_STREQ(symbol_kind_text(SymbolKind::STATIC_METHOD), "static");
+}
+
+TEST(SymbolFilter, RanksPrefixesThenWordPartsThenTheRest) {
+    const std::string a_run(40, 'a');
+    std::string a_parts;
+    for (int i = 0; i < 40; ++i) a_parts += "aA";
+    const struct {
+        const char* name;
+        const char* query;
+        SymbolMatch match;
+    } cases[] = {
+        {"parseExpression", "parse", SymbolMatch::PREFIX},
+        {"parseExpression", "PARSEe", SymbolMatch::PREFIX},
+        {"parseExpression", "Expr", SymbolMatch::WORD_PART},
+        {"parseExpression", "pE", SymbolMatch::WORD_PART},
+        {"parseExpression", "pex", SymbolMatch::WORD_PART},
+        {"parseMaybeUnary", "pUn", SymbolMatch::WORD_PART},
+        {"XMLParser", "parser", SymbolMatch::WORD_PART},
+        {"get_value", "v", SymbolMatch::WORD_PART},
+        {"reparse", "parse", SymbolMatch::INSIDE},
+        {"parseExpression", "xpr", SymbolMatch::INSIDE},
+        {"XMLParser", "mlp", SymbolMatch::INSIDE},
+        {"parseExpression", "px", SymbolMatch::NONE},
+        {"xparseExpression", "pE", SymbolMatch::NONE},
+        {"parse", "parser", SymbolMatch::NONE},
+        {a_parts.c_str(), (a_run + "b").c_str(), SymbolMatch::NONE},
+    };
+    for (const auto& c : cases) EXPECT_EQ(symbol_match(c.name, c.query), c.match) << c.name << " " << c.query;
+
+    const std::string code =
+        "function reparse() {}\nfunction parseStatement() {}\nfunction Parse() {}\n"
+        "function parseExpression() {}\nfunction print() {}\n";
+    const auto index = symbol_index_build(code.data(), code.size());
+    std::vector<std::uint32_t> matches;
+    const std::pair<const char*, std::vector<std::uint32_t>> orders[] = {
+        {"parse", {1, 2, 3, 0}}, {"pE", {3}}, {"", {0, 1, 2, 3, 4}}, {"zz", {}}};
+    for (const auto& [query, order] : orders) {
+        symbol_filter(*index, query, &matches);
+        EXPECT_EQ(matches, order) << query;
+    }
 }
 
 std::string run(const std::string& command) {
