@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "app/settings.h"
 #include "app/status_line.h"
+#include "app/symbol_bar.h"
 #include "editor/code_editor.h"
 
 #include <QAccessible>
@@ -49,6 +50,15 @@ TEST(GoToField, TakesALineOrLineAndColumnWithinTheText) {
         if (c.result != GO_TO_LINE) continue;
         EXPECT_EQ(std::pair(line, column), std::pair(c.line, c.column));
     }
+}
+
+TEST(GoToSymbolCount, GroupsThousandsWithCommas) {
+    for (auto [number, text] : {std::pair<std::size_t, const char16_t*>{0, u"0"},
+                                {999, u"999"},
+                                {1000, u"1,000"},
+                                {17952, u"17,952"},
+                                {1234567, u"1,234,567"}})
+        EXPECT_EQ(grouped_number(number), text) << number;
 }
 
 class MainWindow : public ::testing::Test {
