@@ -81,6 +81,8 @@ std::u16string status_text(const StatusFacts& facts) {
 void status_line_create(const GadgetPlace& status, const GadgetPlace& message) {
     text_gadget_create(GADGET_STATUS, status.x, status.y, status.width, status.height, u"");
     text_gadget_create(GADGET_STATUS_MESSAGE, message.x, message.y, message.width, message.height, u"");
+    // A new label shows nothing yet, whatever an earlier window of the process showed.
+    the_line.shown.clear();
     status_line_texts_settled();
 }
 
