@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app/edit_menu.h"
 #include "app/find_bar.h"
+#include "app/symbol_bar.h"
 #include "app/layout.h"
 #include "app/messages.h"
 #include "app/recovery.h"
@@ -218,6 +219,7 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     const MainLayout layout = main_layout(MAIN_WIDTH, MAIN_HEIGHT, 0);
     status_line_create(layout.status, layout.message);
     find_bar_create(the_settings);
+    symbol_bar_create();
 
     // With its menu bar the window may no longer fit the screen; the gadgets then follow its size.
     window_set_bounds(WINDOW_MAIN, MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT, 0, 0);
@@ -229,11 +231,16 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
 
 void main_window_lay_out() {
     const int width = window_width(WINDOW_MAIN), height = window_height(WINDOW_MAIN);
-    const int bar = find_bar_height(main_layout(width, height, 0).code.width);
-    const MainLayout layout = main_layout(width, height, bar);
+    const MainLayout unbarred = main_layout(width, height, 0);
+    const int bar = find_bar_height(unbarred.code.width);
+    const int symbols = symbol_bar_height(unbarred.code.height - bar);
+    // Under the code editor: the find bar, then the Go to Symbol bar.
+    const MainLayout layout = main_layout(width, height, bar + symbols);
     gadget_resize(GADGET_HELP, layout.help.x, layout.help.y, layout.help.width, layout.help.height);
     gadget_resize(GADGET_CODE, layout.code.x, layout.code.y, layout.code.width, layout.code.height);
-    find_bar_place(layout.find_bar);
+    const GadgetPlace& under = layout.find_bar;
+    find_bar_place({under.x, under.y, under.width, bar});
+    symbol_bar_place({under.x, under.y + bar, under.width, symbols});
     status_line_place(layout.status, layout.message);
 }
 
@@ -251,6 +258,7 @@ bool application_step(int longest_wait) {
             recovery_tick();
             code_check_tick();
             find_bar_tick();
+            symbol_bar_tick();
         }
     } catch (const std::bad_alloc&) {
         show_message(u"Error", OUT_OF_MEMORY_TEXT);
@@ -264,6 +272,8 @@ bool dispatch(int event) {
     bool go_on = true;
     if (event == EVENT_GADGET && find_bar_event(event_gadget(), event_type())) {
         // The find bar's own.
+    } else if (event == EVENT_GADGET && symbol_bar_event(event_gadget(), event_type())) {
+        // The Go to Symbol bar's own.
     } else if (event == EVENT_GADGET && event_type() == EN_CHANGE) {
         recovery_note_change();
         if (is_text_field(event_gadget())) status_line_field_changed(event_gadget());

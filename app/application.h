@@ -47,6 +47,13 @@ inline constexpr ObjectNumber GADGET_GO_TO_LABEL = 44;
 inline constexpr ObjectNumber GADGET_GO_TO_FIELD = 45;
 inline constexpr ObjectNumber GADGET_GO_TO_MESSAGE = 46;
 
+// The Go to Symbol bar under the code editor: its row (label, field, count, Close) and its list.
+inline constexpr ObjectNumber GADGET_SYMBOL_LABEL = 50;
+inline constexpr ObjectNumber GADGET_SYMBOL_FIELD = 51;
+inline constexpr ObjectNumber GADGET_SYMBOL_COUNT = 52;
+inline constexpr ObjectNumber GADGET_SYMBOL_CLOSE = 53;
+inline constexpr ObjectNumber GADGET_SYMBOL_LIST = 54;
+
 // The items of the Edit and View menus.
 inline constexpr ObjectNumber MENU_UNDO = 101;
 inline constexpr ObjectNumber MENU_REDO = 102;
@@ -61,6 +68,7 @@ inline constexpr ObjectNumber MENU_REPLACE = 110;
 inline constexpr ObjectNumber MENU_GO_TO_LINE = 111;
 inline constexpr ObjectNumber MENU_TOGGLE_COMMENT = 112;
 inline constexpr ObjectNumber MENU_GO_TO_ERROR = 113;
+inline constexpr ObjectNumber MENU_GO_TO_SYMBOL = 114;
 inline constexpr ObjectNumber MENU_ZOOM_IN = 121;
 inline constexpr ObjectNumber MENU_ZOOM_OUT = 122;
 inline constexpr ObjectNumber MENU_ZOOM_NORMAL = 123;
@@ -75,8 +83,8 @@ void application_start(int* toolkit_argc = nullptr, char** toolkit_argv = nullpt
 // recovery copy and asks for the check when they are due. false once the user has confirmed Exit.
 bool application_step(int longest_wait = -1);
 
-// Puts every gadget that follows the window's size (the code editor, Help, the find bar, the
-// status line) where the layout wants it for the size the window has now.
+// Puts every gadget that follows the window's size (the code editor, Help, the find bar, the Go to
+// Symbol bar, the status line) where the layout wants it for the size the window has now.
 void main_window_lay_out();
 
 // Runs the event loop until the user confirms Exit (menu, Ctrl+X or close box).

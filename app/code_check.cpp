@@ -37,6 +37,7 @@ struct CodeCheck {
     bool error_shown = false;
     JsSyntaxError shown;
     CodeCheckFigures figures{};
+    std::shared_ptr<const SymbolIndex> symbols;
 };
 
 std::unique_ptr<CodeCheck> the_check;
@@ -56,12 +57,15 @@ void take_answer(CodeCheck& c) {
     if (!c.checker->take(&answer)) return;
     c.figures.longest_wall_ms = std::max(c.figures.longest_wall_ms, answer.wall_ms);
     c.figures.longest_cpu_ms = std::max(c.figures.longest_cpu_ms, answer.cpu_ms);
+    c.figures.longest_symbols_wall_ms = std::max(c.figures.longest_symbols_wall_ms, answer.symbols_wall_ms);
+    c.figures.longest_symbols_cpu_ms = std::max(c.figures.longest_symbols_cpu_ms, answer.symbols_cpu_ms);
     // An answer about an older text would mark the wrong place; the newer text gets its own check.
     if (answer.generation != c.generation) {
         ++c.figures.dropped;
         return;
     }
     show(c, answer);
+    if (answer.symbols) c.symbols = std::move(answer.symbols);
     ++c.figures.shown;
 }
 
@@ -138,5 +142,4 @@ void code_check_set_pause(int milliseconds) { the_pause = milliseconds; }
 
 CodeCheckFigures code_check_figures() { return the_check ? the_check->figures : CodeCheckFigures{}; }
 
-// The index is built on the checking thread once its scanner is in; until then there is none.
-std::shared_ptr<const SymbolIndex> code_check_symbols() { return nullptr; }
+std::shared_ptr<const SymbolIndex> code_check_symbols() { return the_check ? the_check->symbols : nullptr; }

@@ -36,12 +36,14 @@ int code_check_pause();
 void code_check_set_pause(int milliseconds);
 
 // Figures since code_check_start: answers shown, answers dropped as stale, and the longest check
-// (on the clock and on the checking thread's CPU time).
+// and symbol index build (on the clock and on the checking thread's CPU time).
 struct CodeCheckFigures {
     int shown;
     int dropped;
     double longest_wall_ms;
     double longest_cpu_ms;
+    double longest_symbols_wall_ms;
+    double longest_symbols_cpu_ms;
 };
 CodeCheckFigures code_check_figures();
 

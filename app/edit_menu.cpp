@@ -9,6 +9,7 @@
 #include "app/code_check.h"
 #include "app/find_bar.h"
 #include "app/settings.h"
+#include "app/symbol_bar.h"
 #include "editor/code_editor.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
@@ -83,6 +84,7 @@ const MenuCommand edit_commands[] = {
     {MENU_FIND_PREVIOUS, u"Find Previous\tShift+F3", false, {SHIFT + VK_F3}, find_previous, find_bar_has_pattern},
     {MENU_REPLACE, u"Replace...\tCtrl+H", false, {CTRL + VK_H}, open_bar<FIND_BAR_REPLACE>, nullptr},
     {MENU_GO_TO_LINE, u"Go to Line...\tCtrl+G", false, {CTRL + VK_G}, open_bar<FIND_BAR_GO_TO>, nullptr},
+    {MENU_GO_TO_SYMBOL, u"Go to Symbol...\tCtrl+Shift+O", false, {CTRL + SHIFT + VK_O}, symbol_bar_open, nullptr},
     {MENU_GO_TO_ERROR, u"Go to Error\tF8", false, {VK_F8}, go_to_error, error_marked},
     {MENU_TOGGLE_COMMENT, u"Toggle Comment\tCtrl+/", true, {CTRL + VK_OEM_2}, toggle_comment, nullptr},
 };

@@ -84,6 +84,8 @@ void status_line_create(const GadgetPlace& status, const GadgetPlace& message) {
     the_line = StatusLine{};
     text_gadget_create(GADGET_STATUS, status.x, status.y, status.width, status.height, u"");
     text_gadget_create(GADGET_STATUS_MESSAGE, message.x, message.y, message.width, message.height, u"");
+    // A new label shows nothing yet, whatever an earlier window of the process showed.
+    the_line.shown.clear();
     status_line_texts_settled();
 }
 

@@ -265,6 +265,9 @@ int code_editor_toggle_comment(ObjectNumber gadget);
 // in the middle when it was off the screen. false, and nothing moves, when the line is not
 // within 1 to the line count or the column is below 1.
 bool code_editor_go_to(ObjectNumber gadget, long line, long column);
+// The same to a byte of the line (0-based, within the line; one inside a character goes to the
+// character's start): where a symbol of the index sits.
+bool code_editor_go_to_byte(ObjectNumber gadget, long line, long byte);
 
 // --- Brace highlighting -----------------------------------------------------------------
 

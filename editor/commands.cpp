@@ -71,17 +71,43 @@ int code_editor_toggle_comment(ObjectNumber gadget) {
     return uncomment ? -1 : 1;
 }
 
-bool code_editor_go_to(ObjectNumber gadget, long line, long column) {
-    if (!code_editor_record(gadget)) return false;
-    const std::intptr_t lines = scintilla_send(gadget, SCI_GETLINECOUNT);
-    if (line < 1 || line > lines || column < 1) return false;
-    const auto index = std::uintptr_t(line - 1);
+namespace {
+
+// Unfolds the line and scrolls it into view, in the middle when it was off the screen.
+void bring_into_view(ObjectNumber gadget, std::uintptr_t index) {
     scintilla_send(gadget, SCI_ENSUREVISIBLEENFORCEPOLICY, index);
     const std::intptr_t shown = scintilla_send(gadget, SCI_VISIBLEFROMDOCLINE, index);
     const std::intptr_t top = scintilla_send(gadget, SCI_GETFIRSTVISIBLELINE);
     const std::intptr_t height = scintilla_send(gadget, SCI_LINESONSCREEN);
     if (shown < top || shown >= top + height)
         scintilla_send(gadget, SCI_SETFIRSTVISIBLELINE, std::uintptr_t(std::max<std::intptr_t>(0, shown - height / 2)));
+}
+
+}  // namespace
+
+bool code_editor_go_to(ObjectNumber gadget, long line, long column) {
+    if (!code_editor_record(gadget)) return false;
+    const std::intptr_t lines = scintilla_send(gadget, SCI_GETLINECOUNT);
+    if (line < 1 || line > lines || column < 1) return false;
+    const auto index = std::uintptr_t(line - 1);
+    bring_into_view(gadget, index);
     scintilla_send(gadget, SCI_GOTOPOS, std::uintptr_t(scintilla_send(gadget, SCI_FINDCOLUMN, index, column - 1)));
+    return true;
+}
+
+bool code_editor_go_to_byte(ObjectNumber gadget, long line, long byte) {
+    if (!code_editor_record(gadget)) return false;
+    if (line < 1 || line > scintilla_send(gadget, SCI_GETLINECOUNT) || byte < 0) return false;
+    const auto index = std::uintptr_t(line - 1);
+    bring_into_view(gadget, index);
+    const std::intptr_t start = scintilla_send(gadget, SCI_POSITIONFROMLINE, index);
+    const std::intptr_t end = scintilla_send(gadget, SCI_GETLINEENDPOSITION, index);
+    // A byte inside a character (the index may be a check behind the text) goes to its start.
+    std::intptr_t at = end;
+    if (start + byte < end) {
+        const std::intptr_t after = scintilla_send(gadget, SCI_POSITIONAFTER, std::uintptr_t(start + byte));
+        at = scintilla_send(gadget, SCI_POSITIONBEFORE, std::uintptr_t(after));
+    }
+    scintilla_send(gadget, SCI_GOTOPOS, std::uintptr_t(at));
     return true;
 }

@@ -88,10 +88,19 @@ void SyntaxChecker::run() {
         } catch (const std::bad_alloc&) {
             answer.outcome = JsCheckOutcome::UNCHECKED;
         }
-        code.reset();
         holding_memory = true;
-        answer.wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        answer.cpu_ms = thread_cpu_ms() - cpu_started;
+        const auto checked = std::chrono::steady_clock::now();
+        const double cpu_checked = thread_cpu_ms();
+        answer.wall_ms = std::chrono::duration<double, std::milli>(checked - started).count();
+        answer.cpu_ms = cpu_checked - cpu_started;
+        try {
+            answer.symbols = symbol_index_build(code->data(), code->size());
+        } catch (const std::bad_alloc&) {  // no index this time; the last one stays listed
+        }
+        code.reset();
+        answer.symbols_wall_ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - checked).count();
+        answer.symbols_cpu_ms = thread_cpu_ms() - cpu_checked;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             answer_ = std::move(answer);

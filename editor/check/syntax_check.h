@@ -1,7 +1,8 @@
 /** @file syntax_check.h
  * The syntax check away from the user-interface thread: a thread of its own holds the engine's
- * context and checks the latest text it is given. Each answer carries the generation of the text
- * it checked, so that its owner can drop answers about a text that has changed since. */
+ * context and checks the latest text it is given, then builds the symbol index of the same bytes.
+ * Each answer carries the generation of the text it checked, so that its owner can drop answers
+ * about a text that has changed since. */
 #pragma once
 
 #include <condition_variable>
@@ -12,13 +13,17 @@
 #include <thread>
 
 #include "editor/check/js_check.h"
+#include "editor/names/symbols.h"
 
 struct SyntaxCheckAnswer {
     std::uint64_t generation = 0;
     JsCheckOutcome outcome = JsCheckOutcome::UNCHECKED;
     JsSyntaxError error;
-    double wall_ms = 0;  // how long the check took on the clock
-    double cpu_ms = 0;   // and on the checking thread's own CPU time
+    double wall_ms = 0;                          // how long the check took on the clock
+    double cpu_ms = 0;                           // and on the checking thread's own CPU time
+    std::shared_ptr<const SymbolIndex> symbols;  // of the same text
+    double symbols_wall_ms = 0;                  // how long building it took, apart from the check
+    double symbols_cpu_ms = 0;
 };
 
 class SyntaxChecker {

@@ -34,6 +34,11 @@ inline constexpr int GADGET_EVENT_SHIFT_RETURN = 14003;
 inline constexpr int GADGET_EVENT_ESCAPE = 14004;
 inline constexpr int GADGET_EVENT_TAB = 14005;
 inline constexpr int GADGET_EVENT_SHIFT_TAB = 14006;
+// Event types of the arrow and page keys in a field created with GADGET_ARROW_EVENTS_FLAG.
+inline constexpr int GADGET_EVENT_UP = 14007;
+inline constexpr int GADGET_EVENT_DOWN = 14008;
+inline constexpr int GADGET_EVENT_PAGE_UP = 14009;
+inline constexpr int GADGET_EVENT_PAGE_DOWN = 14010;
 
 // Windows message numbers the window procedure knows.
 inline constexpr unsigned WM_NULL = 0;

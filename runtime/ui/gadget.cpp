@@ -3,6 +3,7 @@
  * control goes, the per-window gadget lists and the brush cache. Controls are in gadget_qt.cpp. */
 #include "runtime/ui/gadget.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -180,6 +181,13 @@ std::intptr_t gadget_get_color(ObjectNumber gadget, int color_kind) {
     if (record && record->kind_table && record->kind_table->get_color)
         return record->kind_table->get_color(record, color_kind);
     return -1;
+}
+
+int list_row_after_move(int selected, int by, int count) {
+    if (count <= 0) return -1;
+    if (selected < 0) return by > 0 ? 0 : -1;
+    const long long row = static_cast<long long>(selected) + by;
+    return static_cast<int>(std::clamp<long long>(row, 0, count - 1));
 }
 
 NativeHandle gadget_default_font() { return the_state ? the_state->default_font : nullptr; }

@@ -1,6 +1,6 @@
 /** @file gadget.h
  * Gadgets: numbered native controls inside toolkit windows, their records and per-kind tables of
- * operations (a kind made outside the toolkit, the code editor, registers through them), the four
+ * operations (a kind made outside the toolkit, the code editor, registers through them), the
  * kinds the program uses, text, font, data and colour operations, and the per-window gadget
  * lists. The rest of the toolkit's gadget work is declared in gadget_internal.h. */
 #pragma once
@@ -16,6 +16,7 @@ inline constexpr int GADGET_KIND_BUTTON = 1;
 inline constexpr int GADGET_KIND_STRING = 2;
 inline constexpr int GADGET_KIND_TEXT = 3;
 inline constexpr int GADGET_KIND_CHECKBOX = 4;
+inline constexpr int GADGET_KIND_LIST = 6;
 inline constexpr int GADGET_KIND_EDITOR = 22;
 inline constexpr int GADGET_KIND_CODE_EDITOR = 31;
 
@@ -28,6 +29,10 @@ inline constexpr int GADGET_BORDER_FLAG = 0x20000;
 // Shift) in the control are gadget events (GADGET_EVENT_RETURN and the others, event.h) instead
 // of keys the control handles. A bar of fields steps through them itself this way.
 inline constexpr int GADGET_KEY_EVENTS_FLAG = 0x40000;
+// Creation flag of string gadgets: Up, Down, Page Up and Page Down are gadget events
+// (GADGET_EVENT_UP and the others), so that a field can move through a list under it while the
+// caret stays in the field.
+inline constexpr int GADGET_ARROW_EVENTS_FLAG = 0x80000;
 
 // What gadget_edit does in a field: its own undo history, the clipboard and its selection.
 inline constexpr int EDIT_UNDO = 1;
@@ -92,6 +97,22 @@ ObjectNumber button_gadget_create(ObjectNumber number, int x, int y, int width, 
 // A box the user ticks and clears, with its text beside it; a click is BN_CLICKED.
 ObjectNumber checkbox_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
                                     int flags = 0);
+
+// A list of rows of text, one selected or none. Its rows come from `row_text` (list_gadget_set_rows),
+// asked only for the rows on screen, so that a list of many thousand rows costs what fits.
+// gadget_get_state is the selected row (-1 none) and gadget_set_state selects one and scrolls it
+// into view. A double click, or Enter with GADGET_KEY_EVENTS_FLAG, is GADGET_EVENT_RETURN.
+ObjectNumber list_gadget_create(ObjectNumber number, int x, int y, int width, int height, int flags = 0);
+// The text of a row, valid until the next call.
+using ListRowText = const char16_t* (*)(void* context, int row);
+// Gives the list `count` rows (none selected) and shows them.
+void list_gadget_set_rows(ObjectNumber gadget, int count, ListRowText row_text, void* context);
+// How many rows the list shows at once at its present size (at least 1).
+int list_gadget_rows_shown(ObjectNumber gadget);
+// The row a move of `by` rows (negative: up) reaches from `selected` in a list of `count` rows:
+// it stops at the first and the last; from no selection, a move down starts at the first row.
+// -1 when the list is empty.
+int list_row_after_move(int selected, int by, int count);
 
 // Binds a control (a widget created as a child of gadget_list_parent()) to a record from
 // registry_obtain(gadget_registry(), number): its identifier property, default font, and the cleanup when the

@@ -1,10 +1,13 @@
 /** @file gadget_qt.cpp
  * Qt adapter of the gadgets: text QLabel, string QLineEdit, editor QPlainTextEdit, button
- * QPushButton, checkbox QCheckBox, children of the client area of the current gadget list window.
+ * QPushButton, checkbox QCheckBox, list QListView over a model that asks its rows' text only for
+ * the rows on screen; children of the client area of the current gadget list window.
  * [X] WM_COMMAND from the control to its window: BN_CLICKED of buttons and checkboxes; EN_UPDATE
  *     and EN_CHANGE of string fields, EN_CHANGE of editors
- * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields, and the
- *     key events (GADGET_EVENT_RETURN ...) of controls made with GADGET_KEY_EVENTS_FLAG
+ * [X] EVENT_GADGET with GADGET_EVENT_FOCUS / GADGET_EVENT_LOST_FOCUS from string fields, the
+ *     key events (GADGET_EVENT_RETURN ...) of controls made with GADGET_KEY_EVENTS_FLAG, the arrow
+ *     key events of fields made with GADGET_ARROW_EVENTS_FLAG, GADGET_EVENT_RETURN from a double
+ *     click in a list
  * [X] colours through the widget's palette, set when the colour is
  * [X] undo, redo, the clipboard and select all of string fields and editors (WM_UNDO, WM_CUT, ...)
  * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
@@ -16,6 +19,7 @@
 #include "runtime/ui/gadget_internal.h"
 #include "runtime/ui/window_qt.h"
 
+#include <QAbstractListModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -24,6 +28,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -32,6 +37,7 @@
 #include <QTextDocument>
 #include <QVariant>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -111,7 +117,45 @@ public:
 
 KeyEventFilter* the_key_filter = nullptr;
 
+// Up, Down, Page Up and Page Down of a field that reports them.
+class ArrowKeyFilter : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::ShiftModifier))
+            return false;
+        int type = 0;
+        switch (key->key()) {
+        case Qt::Key_Up:
+            type = GADGET_EVENT_UP;
+            break;
+        case Qt::Key_Down:
+            type = GADGET_EVENT_DOWN;
+            break;
+        case Qt::Key_PageUp:
+            type = GADGET_EVENT_PAGE_UP;
+            break;
+        case Qt::Key_PageDown:
+            type = GADGET_EVENT_PAGE_DOWN;
+            break;
+        default:
+            return false;
+        }
+        const ObjectNumber id = identifier_of(object);
+        if (id < 0) return false;
+        event_enqueue(EVENT_GADGET, id, window_find_toolkit(static_cast<QWidget*>(object), nullptr), type);
+        return true;
+    }
+};
+
+ArrowKeyFilter* the_arrow_filter = nullptr;
+
 void report_keys(QWidget* control, int flags) {
+    if (flags & GADGET_ARROW_EVENTS_FLAG) {
+        if (!the_arrow_filter) the_arrow_filter = new ArrowKeyFilter;
+        control->installEventFilter(the_arrow_filter);
+    }
     if (!(flags & GADGET_KEY_EVENTS_FLAG)) return;
     if (!the_key_filter) the_key_filter = new KeyEventFilter;
     control->installEventFilter(the_key_filter);
@@ -345,6 +389,52 @@ int editor_edit(GadgetRecord* record, int action, bool perform) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// List: a model with a row count and a function for the text of a row, which the view asks
+// only for the rows it paints (its rows are all one height, so it never measures the others).
+
+class RowModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : count_; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!row_text_ || !index.isValid() || index.row() >= count_) return {};
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+        const char16_t* text = row_text_(context_, index.row());
+        return text ? QString::fromUtf16(text) : QString();
+    }
+    void set_rows(int count, ListRowText row_text, void* context) {
+        beginResetModel();
+        count_ = count;
+        row_text_ = row_text;
+        context_ = context;
+        endResetModel();
+    }
+
+private:
+    int count_ = 0;
+    ListRowText row_text_ = nullptr;
+    void* context_ = nullptr;
+};
+
+QListView* list_view(GadgetRecord* record) { return static_cast<QListView*>(control_widget(record)); }
+
+std::intptr_t list_get_state(GadgetRecord* record) {
+    const QModelIndex current = list_view(record)->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void list_set_state(GadgetRecord* record, std::intptr_t row) {
+    QListView* view = list_view(record);
+    const QModelIndex index = view->model()->index(int(row), 0);
+    if (!index.isValid()) {
+        view->setCurrentIndex(QModelIndex());
+        return;
+    }
+    view->setCurrentIndex(index);
+    view->scrollTo(index);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Button state (checkable buttons and checkboxes).
 
 std::intptr_t button_get_state(GadgetRecord* record) {
@@ -357,11 +447,12 @@ void button_set_state(GadgetRecord* record, std::intptr_t state) {
 
 GadgetKindTable* kind_table(int kind) {
     // Filled on the first creation of the kind.
-    static GadgetKindTable text{}, string{}, editor{}, button{}, checkbox{};
+    static GadgetKindTable text{}, string{}, editor{}, button{}, checkbox{}, list{};
     GadgetKindTable* table = kind == GADGET_KIND_TEXT       ? &text
                              : kind == GADGET_KIND_STRING   ? &string
                              : kind == GADGET_KIND_EDITOR   ? &editor
                              : kind == GADGET_KIND_CHECKBOX ? &checkbox
+                             : kind == GADGET_KIND_LIST     ? &list
                                                             : &button;
     if (table->kind) return table;
     table->kind = kind;
@@ -381,6 +472,10 @@ GadgetKindTable* kind_table(int kind) {
         table->set_color = editor_set_color;
         table->get_color = editor_get_color;
         table->edit = editor_edit;
+        break;
+    case GADGET_KIND_LIST:
+        table->get_state = list_get_state;
+        table->set_state = list_set_state;
         break;
     default:
         table->get_state = button_get_state;
@@ -525,6 +620,42 @@ ObjectNumber checkbox_gadget_create(ObjectNumber number, int x, int y, int width
     // Only the user's click is BN_CLICKED; gadget_set_state says nothing.
     if (result) QObject::connect(box, &QCheckBox::clicked, box, [box] { notify_parent(box, BN_CLICKED); });
     return result;
+}
+
+ObjectNumber list_gadget_create(ObjectNumber number, int x, int y, int width, int height, int flags) {
+    QWidget* parent = creation_parent();
+    if (!parent) return 0;
+    auto* view = new QListView(parent);
+    view->setModel(new RowModel(view));
+    view->setUniformItemSizes(true);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setTextElideMode(Qt::ElideRight);
+    report_keys(view, flags);
+    ObjectNumber result = finish_creation(number, view, GADGET_KIND_LIST, x, y, width, height, flags);
+    if (result) {
+        QObject::connect(view, &QListView::doubleClicked, view, [view] {
+            const ObjectNumber id = identifier_of(view);
+            if (id >= 0) event_enqueue(EVENT_GADGET, id, window_find_toolkit(view, nullptr), GADGET_EVENT_RETURN);
+        });
+    }
+    return result;
+}
+
+void list_gadget_set_rows(ObjectNumber gadget, int count, ListRowText row_text, void* context) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record || !record->kind_table || record->kind_table->kind != GADGET_KIND_LIST) return;
+    static_cast<RowModel*>(list_view(record)->model())->set_rows(std::max(count, 0), row_text, context);
+}
+
+int list_gadget_rows_shown(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record || !record->kind_table || record->kind_table->kind != GADGET_KIND_LIST) return 1;
+    QListView* view = list_view(record);
+    const int row_height =
+        std::max(1, view->sizeHintForRow(0) > 0 ? view->sizeHintForRow(0) : view->fontMetrics().height());
+    return std::max(1, view->viewport()->height() / row_height);
 }
 
 // ---------------------------------------------------------------------------------------------

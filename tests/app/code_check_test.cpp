@@ -4,6 +4,7 @@
 
 #include "app/code_check.h"
 #include "editor/code_editor.h"
+#include "editor/names/symbols.h"
 #include "editor/scintilla.h"
 
 #include <QApplication>
@@ -19,6 +20,15 @@ std::intptr_t send(unsigned message, std::uintptr_t wparam = 0, std::intptr_t lp
 
 // The 1-based line of the first error marker; 0 when none is shown.
 int marked_line() { return static_cast<int>(send(SCI_MARKERNEXT, 0, 1 << MARKER_SYNTAX_ERROR)) + 1; }
+
+// The names of the symbol index the check handed over, "-" before any.
+std::string symbol_names() {
+    const auto index = code_check_symbols();
+    if (!index) return "-";
+    std::string names;
+    for (std::size_t i = 0; i < index->size(); ++i) names += std::string(index->at(i).name) + " ";
+    return names;
+}
 
 class CodeCheck : public ::testing::Test {
 protected:
@@ -81,29 +91,33 @@ TEST_F(CodeCheck, OpenChecksAtOnceNewClearsAndAStaleAnswerIsDropped) {
         if (marked_line() == 0) return false;
         EXPECT_EQ(marked_line(), 2);
         EXPECT_EQ(code_check_status_text(), u"Line 2, column 15: missing ] after element list");
+        EXPECT_EQ(symbol_names(), "f ");
         return true;
     });
     driver.key(Qt::Key_N, Qt::ControlModifier).answer("Confirm", "Create a new extension?", "Yes");
     driver.then("New clears the marks", [] { return marked_line() == 0 && code_check_status_text().empty(); });
     CodeCheckFigures before{};
     driver.then("type a broken call, ask for its check and fix the call before the answer is taken", [&before] {
-        type_into(gadget_widget(GADGET_CODE), "f(;");
+        type_into(gadget_widget(GADGET_CODE), "function g() {}\nf(;");
         before = code_check_figures();
         code_check_texts_settled();
         code_check_tick();
-        send(SCI_INSERTTEXT, 2, reinterpret_cast<std::intptr_t>(")"));
+        send(SCI_INSERTTEXT, send(SCI_GETLENGTH) - 1, reinterpret_cast<std::intptr_t>(")"));
         return true;
     });
-    driver.then("the answer about the broken call is dropped unshown; the fixed text is checked", [&before] {
-        if (code_check_figures().dropped != before.dropped + 1) return false;
-        EXPECT_EQ(code_check_figures().shown, before.shown);
-        code_check_texts_settled();
-        return true;
-    });
+    driver.then("the answer about the broken call is dropped unshown, its index too; the fixed text is checked",
+                [&before] {
+                    if (code_check_figures().dropped != before.dropped + 1) return false;
+                    EXPECT_EQ(code_check_figures().shown, before.shown);
+                    EXPECT_EQ(symbol_names(), "");
+                    code_check_texts_settled();
+                    return true;
+                });
     driver.then("and found clean, with no mark", [&before] {
         if (code_check_figures().shown == before.shown) return false;
         EXPECT_EQ(marked_line(), 0);
         EXPECT_EQ(code_check_status_text(), u"");
+        EXPECT_EQ(symbol_names(), "g ");
         return true;
     });
     driver.exit_program().run_application();

@@ -1,6 +1,6 @@
 /** @file main_window_test.cpp
  * The main window around its fields, on Qt's offscreen platform through the program's own loop:
- * sizing, the status line, the Edit and View menus, and the find bar. */
+ * sizing, the status line, the Edit and View menus, the find bar and Go to Symbol. */
 #include "app_driver.h"
 
 #include "app/application.h"
@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "app/settings.h"
 #include "app/status_line.h"
+#include "app/symbol_bar.h"
 #include "editor/code_editor.h"
 
 #include <QAccessible>
@@ -17,6 +18,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -48,6 +50,15 @@ TEST(GoToField, TakesALineOrLineAndColumnWithinTheText) {
         if (c.result != GO_TO_LINE) continue;
         EXPECT_EQ(std::pair(line, column), std::pair(c.line, c.column));
     }
+}
+
+TEST(GoToSymbolCount, GroupsThousandsWithCommas) {
+    for (auto [number, text] : {std::pair<std::size_t, const char16_t*>{0, u"0"},
+                                {999, u"999"},
+                                {1000, u"1,000"},
+                                {17952, u"17,952"},
+                                {1234567, u"1,234,567"}})
+        EXPECT_EQ(grouped_number(number), text) << number;
 }
 
 class MainWindow : public ::testing::Test {
@@ -157,7 +168,8 @@ TEST_F(MainWindow, TheStatusLineFollowsTheCaretTheSelectionAndTheUnsavedTexts) {
 }
 
 TEST_F(MainWindow, EditAndViewMenusActWhereTheyCan) {
-    const QString find_items = "Find...|Find Next(off)|Find Previous(off)|Replace...|Go to Line...|Go to Error(off)";
+    const QString find_items =
+        "Find...|Find Next(off)|Find Previous(off)|Replace...|Go to Line...|Go to Symbol...|Go to Error(off)";
     AppDriver driver;
     driver.then("the menus with nothing to act on", [find_items] {
         QGuiApplication::clipboard()->clear();
@@ -286,11 +298,75 @@ void replace_in_keyboard_selection(bool tick_first) {
     });
     driver.then("only the three selected lines change", [] {
         return message() == "Replaced 3 matches" && code_text() == u"alpha 1\r\nZZ 2\r\nZZ 3\r\nZZ 4\r\nalpha 5";
-    });
-    driver.exit_program().run_application();
-}
+        // The list's rows as it shows them, "|" between, and the selected row's number.
+        QString symbol_rows() {
+            const QAbstractItemModel* model = static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->model();
+            QStringList rows;
+            for (int row = 0; row < model->rowCount(); ++row) rows << model->index(row, 0).data().toString();
+            return rows.join("|");
+        }
+        int selected_symbol() {
+            return static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->currentIndex().row();
+        }
+        QString spoken(long long gadget) {
+            return QAccessible::queryAccessibleInterface(gadget_widget(gadget))->text(QAccessible::Name);
+        }
 
-TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
-TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) { replace_in_keyboard_selection(false); }
+        // Ctrl+Shift+O lists the check's symbols; typing filters them, word-part matches first; Up and
+        // Down move in the list while the caret stays in the field; Enter goes to the name, Escape puts
+        // the caret back.
+        TEST_F(MainWindow, GoToSymbolFiltersAsTypedAndGoesToTheName) {
+            AppDriver driver;
+            driver.then("code with a function and a class", [] {
+                code(SCI_SETTEXT, 0,
+                     reinterpret_cast<std::intptr_t>(
+                         "function reparse() {}\r\nclass Parser {\r\n  parseExpression() {}\r\n"
+                         "  parseStatement() {}\r\n}\r\n"));
+                code(SCI_GOTOPOS, 5);
+                return true;
+            });
+            driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier)
+                .then("every symbol, counted, once checked", [] {
+                    if (!focused(GADGET_SYMBOL_FIELD) || message(GADGET_SYMBOL_COUNT) != "4 of 4") return false;
+                    EXPECT_EQ(
+                        symbol_rows(),
+                        "reparse \u2014 function, line 1|Parser \u2014 class, line 2|parseExpression \u2014 method in "
+                        "Parser, line 3|parseStatement \u2014 method in Parser, line 4");
+                    EXPECT_EQ(selected_symbol(), 0);
+                    EXPECT_LT(gadget_widget(GADGET_CODE)->height(), 703 - gadget_widget(GADGET_SYMBOL_LIST)->height());
+                    for (long long gadget :
+                         {GADGET_SYMBOL_LABEL, GADGET_SYMBOL_FIELD, GADGET_SYMBOL_CLOSE, GADGET_SYMBOL_LIST})
+                        EXPECT_TRUE(shown(gadget) && !spoken(gadget).isEmpty()) << gadget;
+                    EXPECT_EQ(spoken(GADGET_SYMBOL_COUNT), "4 of 4 symbols");
+                    return keys(GADGET_SYMBOL_FIELD, "parse");
+                });
+            driver.then("the names that start with it first, then those that hold it", [] {
+                return symbol_rows().startsWith("Parser") &&
+                       symbol_rows().contains("Statement \u2014 method in Parser, line 4|reparse") &&
+                       message(GADGET_SYMBOL_COUNT) == "4 of 4";
+            });
+            driver.key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Up);
+            driver.then("Down, Down, Up: the second row, the caret still in the field",
+                        [] { return selected_symbol() == 1 && focused(GADGET_SYMBOL_FIELD); });
+            driver.key(Qt::Key_Return).then("Enter goes to the name, the bar closed", [] {
+                return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_LIST) && code(SCI_GETCURRENTPOS) == 25 + 16;
+            });
+            driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier).then("the initials of word parts", [] {
+                return focused(GADGET_SYMBOL_FIELD) && keys(GADGET_SYMBOL_FIELD, "pS");
+            });
+            driver.then("find the one name", [] {
+                return symbol_rows() == "parseStatement \u2014 method in Parser, line 4" &&
+                       message(GADGET_SYMBOL_COUNT) == "1 of 4";
+            });
+            driver.key(Qt::Key_Escape).then("Escape puts the caret back", [] {
+                return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_FIELD) && code(SCI_GETCURRENTPOS) == 25 + 16;
+            });
+            driver.exit_program().run_application();
+        }
+
+        TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
+        TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) {
+            replace_in_keyboard_selection(false);
+        }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The real program under Xvfb, typed at by xdotool: Replace All in the find bar, then undo, with
-# the bytes on disk compared after each Save; Ctrl+G to a line and column, and F8 to a syntax
-# error, where the next key lands.
+# the bytes on disk compared after each Save; Ctrl+G to a line and column, F8 to a syntax error,
+# and Ctrl+Shift+O to a function by part of its name, where the next key lands.
 # Usage: xvfb_find_replace_go_to.sh <quorval-extension-maker>
 set -euo pipefail
 
@@ -69,5 +69,22 @@ xdotool key ctrl+s
 saved_message_closed "after going to the error and fixing it"
 expect_bytes Extensions/Sparkle.qex "$(code_line 'Zvar a = 1;\r\nvar Qb = a + a;\r\nvar c = (a + 2);')"
 
+# Two functions below; from the top, Go to Symbol with part of the second one's name, and Enter:
+# the next key lands on its name.
+xdotool key ctrl+End Return
+xdotool type --delay 20 'function debounceLater() {}'
+xdotool key Return
+xdotool type --delay 20 'function other() {}'
+xdotool key ctrl+Home ctrl+shift+o
+xdotool type --delay 20 'later'
+sleep 1
+xdotool key Return
+sleep 0.2
+xdotool type --delay 20 'W'
+xdotool key ctrl+s
+saved_message_closed "after going to a symbol"
+expect_bytes Extensions/Sparkle.qex \
+  "$(code_line 'Zvar a = 1;\r\nvar Qb = a + a;\r\nvar c = (a + 2);\r\nfunction WdebounceLater() {}\r\nfunction other() {}')"
+
 exit_with_yes
-echo "PASS: Replace All and its undo saved byte for byte; Ctrl+G to 2:5 and F8 to a syntax error put the next key there"
+echo "PASS: Replace All and its undo saved byte for byte; Ctrl+G to 2:5, F8 to a syntax error and Ctrl+Shift+O to a function put the next key there"

@@ -1,12 +1,14 @@
-// Gadgets on real (offscreen) Qt: the five kinds, numbers and handles, text in and out (the editor
+// Gadgets on real (offscreen) Qt: the six kinds, numbers and handles, text in and out (the editor
 // with CR LF), fonts and their -1 forms, data, colours and the brush cache, events from clicks,
-// typing and reported keys, moving, hiding and focus, undo and the clipboard, destruction and its
-// queued events, and the per-window gadget lists.
+// typing and reported keys, a list that asks only for the rows it shows, moving, hiding and
+// focus, undo and the clipboard, destruction and its queued events, and the per-window gadget
+// lists.
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -397,6 +399,46 @@ TEST_F(GadgetQt, ControlsThatReportKeysGiveEnterEscapeAndTabAsEventsAndKeepThem)
     EXPECT_EQ(text_of(7), u"a");
     QTest::keyClick(control(8), Qt::Key_Return);
     for (const Seen& s : collect()) EXPECT_FALSE(s.type >= GADGET_EVENT_RETURN && s.type <= GADGET_EVENT_SHIFT_TAB);
+}
+
+// A list of 100,000 rows asks for the text of those it paints; it selects and moves within its
+// rows. A field made with the arrow flag gives Up, Down, Page Up and Page Down as events.
+TEST_F(GadgetQt, AListAsksOnlyForTheRowsItShowsAndAFieldCanMoveInIt) {
+    list_gadget_create(14, 10, 10, 200, 100, GADGET_KEY_EVENTS_FLAG);
+    string_gadget_create(7, 10, 120, 100, 22, nullptr, GADGET_ARROW_EVENTS_FLAG);
+    EXPECT_EQ(gadget_kind(14), GADGET_KIND_LIST);
+    static int asked = 0;
+    static std::u16string row;
+    list_gadget_set_rows(
+        14, 100000,
+        [](void*, int at) {
+            ++asked;
+            row = u"row " + std::u16string(1, char16_t(u'0' + at % 10));
+            return row.c_str();
+        },
+        nullptr);
+    control(14)->grab();
+    const int shown = list_gadget_rows_shown(14);
+    EXPECT_GE(shown, 2);
+    EXPECT_GT(asked, 0);
+    EXPECT_LE(asked, 4 * (shown + 2));
+    EXPECT_EQ(gadget_get_state(14), -1);
+    gadget_set_state(14, 99999);
+    EXPECT_EQ(gadget_get_state(14), 99999);
+    QTest::keyClick(control(14), Qt::Key_Return);
+    EXPECT_EQ(count(collect(), EVENT_GADGET, 14, GADGET_EVENT_RETURN), 1);
+    struct Move {
+        int selected, by, count, row;
+    };
+    for (const Move& m : {Move{-1, 1, 5, 0}, Move{-1, -1, 5, -1}, Move{0, -1, 5, 0}, Move{2, -1, 5, 1},
+                          Move{3, 10, 5, 4}, Move{0, 1, 0, -1}})
+        EXPECT_EQ(list_row_after_move(m.selected, m.by, m.count), m.row) << m.selected << " " << m.by;
+    for (auto [key, type] :
+         {std::pair{Qt::Key_Up, GADGET_EVENT_UP}, std::pair{Qt::Key_Down, GADGET_EVENT_DOWN},
+          std::pair{Qt::Key_PageUp, GADGET_EVENT_PAGE_UP}, std::pair{Qt::Key_PageDown, GADGET_EVENT_PAGE_DOWN}}) {
+        QTest::keyClick(control(7), key);
+        EXPECT_EQ(count(collect(), EVENT_GADGET, 7, type), 1) << type;
+    }
 }
 
 TEST_F(GadgetQt, GadgetsMoveHideAndTellWhichHasTheFocus) {
