@@ -298,75 +298,71 @@ void replace_in_keyboard_selection(bool tick_first) {
     });
     driver.then("only the three selected lines change", [] {
         return message() == "Replaced 3 matches" && code_text() == u"alpha 1\r\nZZ 2\r\nZZ 3\r\nZZ 4\r\nalpha 5";
-        // The list's rows as it shows them, "|" between, and the selected row's number.
-        QString symbol_rows() {
-            const QAbstractItemModel* model = static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->model();
-            QStringList rows;
-            for (int row = 0; row < model->rowCount(); ++row) rows << model->index(row, 0).data().toString();
-            return rows.join("|");
-        }
-        int selected_symbol() {
-            return static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->currentIndex().row();
-        }
-        QString spoken(long long gadget) {
-            return QAccessible::queryAccessibleInterface(gadget_widget(gadget))->text(QAccessible::Name);
-        }
+    });
+    driver.exit_program().run_application();
+}
 
-        // Ctrl+Shift+O lists the check's symbols; typing filters them, word-part matches first; Up and
-        // Down move in the list while the caret stays in the field; Enter goes to the name, Escape puts
-        // the caret back.
-        TEST_F(MainWindow, GoToSymbolFiltersAsTypedAndGoesToTheName) {
-            AppDriver driver;
-            driver.then("code with a function and a class", [] {
-                code(SCI_SETTEXT, 0,
-                     reinterpret_cast<std::intptr_t>(
-                         "function reparse() {}\r\nclass Parser {\r\n  parseExpression() {}\r\n"
-                         "  parseStatement() {}\r\n}\r\n"));
-                code(SCI_GOTOPOS, 5);
-                return true;
-            });
-            driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier)
-                .then("every symbol, counted, once checked", [] {
-                    if (!focused(GADGET_SYMBOL_FIELD) || message(GADGET_SYMBOL_COUNT) != "4 of 4") return false;
-                    EXPECT_EQ(
-                        symbol_rows(),
-                        "reparse \u2014 function, line 1|Parser \u2014 class, line 2|parseExpression \u2014 method in "
-                        "Parser, line 3|parseStatement \u2014 method in Parser, line 4");
-                    EXPECT_EQ(selected_symbol(), 0);
-                    EXPECT_LT(gadget_widget(GADGET_CODE)->height(), 703 - gadget_widget(GADGET_SYMBOL_LIST)->height());
-                    for (long long gadget :
-                         {GADGET_SYMBOL_LABEL, GADGET_SYMBOL_FIELD, GADGET_SYMBOL_CLOSE, GADGET_SYMBOL_LIST})
-                        EXPECT_TRUE(shown(gadget) && !spoken(gadget).isEmpty()) << gadget;
-                    EXPECT_EQ(spoken(GADGET_SYMBOL_COUNT), "4 of 4 symbols");
-                    return keys(GADGET_SYMBOL_FIELD, "parse");
-                });
-            driver.then("the names that start with it first, then those that hold it", [] {
-                return symbol_rows().startsWith("Parser") &&
-                       symbol_rows().contains("Statement \u2014 method in Parser, line 4|reparse") &&
-                       message(GADGET_SYMBOL_COUNT) == "4 of 4";
-            });
-            driver.key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Up);
-            driver.then("Down, Down, Up: the second row, the caret still in the field",
-                        [] { return selected_symbol() == 1 && focused(GADGET_SYMBOL_FIELD); });
-            driver.key(Qt::Key_Return).then("Enter goes to the name, the bar closed", [] {
-                return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_LIST) && code(SCI_GETCURRENTPOS) == 25 + 16;
-            });
-            driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier).then("the initials of word parts", [] {
-                return focused(GADGET_SYMBOL_FIELD) && keys(GADGET_SYMBOL_FIELD, "pS");
-            });
-            driver.then("find the one name", [] {
-                return symbol_rows() == "parseStatement \u2014 method in Parser, line 4" &&
-                       message(GADGET_SYMBOL_COUNT) == "1 of 4";
-            });
-            driver.key(Qt::Key_Escape).then("Escape puts the caret back", [] {
-                return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_FIELD) && code(SCI_GETCURRENTPOS) == 25 + 16;
-            });
-            driver.exit_program().run_application();
-        }
+// The list's rows as it shows them, "|" between, and the selected row's number.
+QString symbol_rows() {
+    const QAbstractItemModel* model = static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->model();
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) rows << model->index(row, 0).data().toString();
+    return rows.join("|");
+}
+int selected_symbol() { return static_cast<QListView*>(gadget_widget(GADGET_SYMBOL_LIST))->currentIndex().row(); }
+QString spoken(long long gadget) {
+    return QAccessible::queryAccessibleInterface(gadget_widget(gadget))->text(QAccessible::Name);
+}
 
-        TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
-        TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) {
-            replace_in_keyboard_selection(false);
-        }
+// Ctrl+Shift+O lists the check's symbols; typing filters them, word-part matches first; Up and
+// Down move in the list while the caret stays in the field; Enter goes to the name, Escape puts
+// the caret back.
+TEST_F(MainWindow, GoToSymbolFiltersAsTypedAndGoesToTheName) {
+    AppDriver driver;
+    driver.then("code with a function and a class", [] {
+        code(SCI_SETTEXT, 0,
+             reinterpret_cast<std::intptr_t>("function reparse() {}\r\nclass Parser {\r\n  parseExpression() {}\r\n"
+                                             "  parseStatement() {}\r\n}\r\n"));
+        code(SCI_GOTOPOS, 5);
+        return true;
+    });
+    driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier).then("every symbol, counted, once checked", [] {
+        if (!focused(GADGET_SYMBOL_FIELD) || message(GADGET_SYMBOL_COUNT) != "4 of 4") return false;
+        EXPECT_EQ(symbol_rows(),
+                  "reparse \u2014 function, line 1|Parser \u2014 class, line 2|parseExpression \u2014 method in "
+                  "Parser, line 3|parseStatement \u2014 method in Parser, line 4");
+        EXPECT_EQ(selected_symbol(), 0);
+        EXPECT_LT(gadget_widget(GADGET_CODE)->height(), 703 - gadget_widget(GADGET_SYMBOL_LIST)->height());
+        for (long long gadget : {GADGET_SYMBOL_LABEL, GADGET_SYMBOL_FIELD, GADGET_SYMBOL_CLOSE, GADGET_SYMBOL_LIST})
+            EXPECT_TRUE(shown(gadget) && !spoken(gadget).isEmpty()) << gadget;
+        EXPECT_EQ(spoken(GADGET_SYMBOL_COUNT), "4 of 4 symbols");
+        return keys(GADGET_SYMBOL_FIELD, "parse");
+    });
+    driver.then("the names that start with it first, then those that hold it", [] {
+        return symbol_rows().startsWith("Parser") &&
+               symbol_rows().contains("Statement \u2014 method in Parser, line 4|reparse") &&
+               message(GADGET_SYMBOL_COUNT) == "4 of 4";
+    });
+    driver.key(Qt::Key_Down).key(Qt::Key_Down).key(Qt::Key_Up);
+    driver.then("Down, Down, Up: the second row, the caret still in the field",
+                [] { return selected_symbol() == 1 && focused(GADGET_SYMBOL_FIELD); });
+    driver.key(Qt::Key_Return).then("Enter goes to the name, the bar closed", [] {
+        return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_LIST) && code(SCI_GETCURRENTPOS) == 25 + 16;
+    });
+    driver.key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier).then("the initials of word parts", [] {
+        return focused(GADGET_SYMBOL_FIELD) && keys(GADGET_SYMBOL_FIELD, "pS");
+    });
+    driver.then("find the one name", [] {
+        return symbol_rows() == "parseStatement \u2014 method in Parser, line 4" &&
+               message(GADGET_SYMBOL_COUNT) == "1 of 4";
+    });
+    driver.key(Qt::Key_Escape).then("Escape puts the caret back", [] {
+        return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_FIELD) && code(SCI_GETCURRENTPOS) == 25 + 16;
+    });
+    driver.exit_program().run_application();
+}
+
+TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
+TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) { replace_in_keyboard_selection(false); }
 
 }  // namespace
