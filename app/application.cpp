@@ -179,8 +179,10 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     code_editor_configure_javascript(GADGET_CODE);
     code_editor_configure_syntax_marks(GADGET_CODE, SYNTAX_MARK_COLORS);
 
-    // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
-    shortcut_remove(WINDOW_MAIN, SHORTCUT_ALL);
+    // Tab leaves the one-line fields, which never take a tab character; the code editor and the
+    // multi-line fields keep Tab for themselves and are left with Ctrl+Tab, as in Qt and GTK
+    // programs. The order is the order of creation: name, author, description, help, code, bar.
+    shortcut_add_focus_keys(WINDOW_MAIN);
     code_editor_set_text(GADGET_CODE, u"", 0);
 
     gadget_set_font(name_label, font_handle(label_font));

@@ -25,7 +25,8 @@ struct BarGadget {
     int width;  // the least width; fields and messages take a share of what is left
 };
 
-// In the order of their rows and of Tab.
+// In the order of their rows and of Tab, which goes on from the code editor to the bar's
+// fields, buttons and toggles.
 constexpr BarGadget bar_gadgets[] = {
     {GADGET_FIND_LABEL, Kind::LABEL, u"Find", FIND_ROW, 64},
     {GADGET_FIND_FIELD, Kind::FIELD, u"", FIND_ROW, 160},
@@ -137,19 +138,6 @@ void go_to_typed_line() {
     gadget_set_text(GADGET_GO_TO_MESSAGE, u"");
     code_editor_go_to(GADGET_CODE, line, column);
     gadget_set_focus(GADGET_CODE);
-}
-
-// Tab and Shift+Tab go round the bar's gadgets that take the keyboard.
-void move_focus(ObjectNumber from, bool forward) {
-    std::vector<ObjectNumber> stops;
-    for (const BarGadget& gadget : bar_gadgets)
-        if (visible(gadget) && gadget.kind != Kind::LABEL && gadget.kind != Kind::MESSAGE)
-            stops.push_back(gadget.number);
-    for (std::size_t i = 0; i < stops.size(); ++i)
-        if (stops[i] == from) {
-            gadget_set_focus(stops[(i + (forward ? 1 : stops.size() - 1)) % stops.size()]);
-            return;
-        }
 }
 
 void click(ObjectNumber gadget) {
@@ -310,10 +298,6 @@ bool find_bar_event(ObjectNumber gadget, std::intptr_t type) {
         break;
     case GADGET_EVENT_ESCAPE:
         find_bar_close();
-        break;
-    case GADGET_EVENT_TAB:
-    case GADGET_EVENT_SHIFT_TAB:
-        move_focus(gadget, type == GADGET_EVENT_TAB);
         break;
     default:
         break;

@@ -12,6 +12,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
+#include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window_qt.h"
 
 #include "editor/scintilla_qt.h"
@@ -367,6 +368,8 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     // each line on screen again: several milliseconds where the lines are long.
     widget->send(QsciScintillaBase::SCI_SETLAYOUTCACHE, QsciScintillaBase::SC_CACHE_PAGE);
     widget->setGeometry(x, y, width, height);
+    // Tab indents and Shift+Tab takes it back; the window's Ctrl+Tab moves on.
+    widget->setProperty(SHORTCUT_TAKES_TAB_PROPERTY, 1);
     accessible_install(widget);
     widget->show();
     ObjectNumber id = 0;
