@@ -144,6 +144,11 @@ void window_sized() {
 
 void application_start(int* toolkit_argc, char** toolkit_argv) {
     // Heap and string area, files, the toolkit's parts, and last the editing component.
+    // A size given with -qwindowgeometry (or -geometry) stands for the remembered one, and is
+    // fitted to the screen as that is; Qt places the window where the option says. Read before
+    // the toolkit starts, which takes its options out.
+    int given_width = 0, given_height = 0;
+    const bool sized = toolkit_argc && toolkit_window_size(*toolkit_argc, toolkit_argv, &given_width, &given_height);
     runtime_core_start();
     files_init();
     toolkit_start(toolkit_argc, toolkit_argv);
@@ -159,8 +164,11 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     catch_menu_images();
 
     the_settings = settings_load();
-    window_open(WINDOW_MAIN, 0, 0, the_settings.width, the_settings.height, u"Quorval Extension Maker",
-                MAIN_WINDOW_FLAGS | (the_settings.maximized ? WINDOW_MAXIMIZE : 0));
+    int width = the_settings.width, height = the_settings.height;
+    if (sized) width = given_width, height = given_height;
+    const bool maximized = the_settings.maximized && !sized;
+    window_open(WINDOW_MAIN, 0, 0, width, height, u"Quorval Extension Maker",
+                MAIN_WINDOW_FLAGS | (maximized ? WINDOW_MAXIMIZE : 0));
 
     ObjectNumber name_label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
     string_gadget_create(GADGET_NAME, 10, 35, 200, 22, u"");
