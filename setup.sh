@@ -22,9 +22,11 @@ fonts-dejavu-core fonts-liberation2"
 
 # To test it as well: GoogleTest, Qt's private headers (a test stands in for a screen reader), an X
 # server and xdotool for the tests of the real program, the desktop's validators and man for the
-# install test, clang-format for the layout check, and getfacl/setfacl for the tests of access lists.
+# install test, clang-format for the layout check, getfacl/setfacl for the tests of access lists,
+# and the accessibility bus with its Python binding for the test that reads the program as a screen
+# reader does.
 TEST_PACKAGES="libgtest-dev libgmock-dev qt6-base-private-dev \
-xvfb xauth xdotool x11-xkb-utils \
+xvfb xauth xdotool x11-xkb-utils at-spi2-core python3-pyatspi dbus-daemon dbus-bin \
 desktop-file-utils appstream man-db clang-format acl"
 
 packages=$RUN_PACKAGES

@@ -153,6 +153,11 @@ void window_sized() {
 
 void application_start(int* toolkit_argc, char** toolkit_argv) {
     // Heap and string area, files, the toolkit's parts, and last the editing component.
+    // A size given with -qwindowgeometry (or -geometry) stands for the remembered one, and is
+    // fitted to the screen as that is; Qt places the window where the option says. Read before
+    // the toolkit starts, which takes its options out.
+    int given_width = 0, given_height = 0;
+    const bool sized = toolkit_argc && toolkit_window_size(*toolkit_argc, toolkit_argv, &given_width, &given_height);
     runtime_core_start();
     files_init();
     toolkit_start(toolkit_argc, toolkit_argv);
@@ -168,8 +173,11 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     catch_menu_images();
 
     the_settings = settings_load();
-    window_open(WINDOW_MAIN, 0, 0, the_settings.width, the_settings.height, u"Quorval Extension Maker",
-                MAIN_WINDOW_FLAGS | (the_settings.maximized ? WINDOW_MAXIMIZE : 0));
+    int width = the_settings.width, height = the_settings.height;
+    if (sized) width = given_width, height = given_height;
+    const bool maximized = the_settings.maximized && !sized;
+    window_open(WINDOW_MAIN, 0, 0, width, height, u"Quorval Extension Maker",
+                MAIN_WINDOW_FLAGS | (maximized ? WINDOW_MAXIMIZE : 0));
 
     ObjectNumber name_label = text_gadget_create(ANY_NUMBER, 10, 10, 200, 22, u"Extension name");
     string_gadget_create(GADGET_NAME, 10, 35, 200, 22, u"");
@@ -188,8 +196,10 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     code_editor_configure_javascript(GADGET_CODE);
     code_editor_configure_syntax_marks(GADGET_CODE, SYNTAX_MARK_COLORS);
 
-    // Without the Tab entries, Tab reaches the fields and the code editor instead of moving the focus.
-    shortcut_remove(WINDOW_MAIN, SHORTCUT_ALL);
+    // Tab leaves the one-line fields, which never take a tab character; the code editor and the
+    // multi-line fields keep Tab for themselves and are left with Ctrl+Tab, as in Qt and GTK
+    // programs. The order is the order of creation: name, author, description, help, code, bar.
+    shortcut_add_focus_keys(WINDOW_MAIN);
     code_editor_set_text(GADGET_CODE, u"", 0);
 
     gadget_set_font(name_label, font_handle(label_font));

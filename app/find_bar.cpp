@@ -3,6 +3,7 @@
  * bar_layout, their events turned into calls of editor/search/find.h. */
 #include "app/find_bar.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/application.h"
@@ -26,7 +27,8 @@ struct BarGadget {
     int width;  // the least width; fields and messages take a share of what is left
 };
 
-// In the order of their rows and of Tab.
+// In the order of their rows and of Tab, which goes on from the code editor to the bar's
+// fields, buttons and toggles.
 constexpr BarGadget bar_gadgets[] = {
     {GADGET_FIND_LABEL, Kind::LABEL, u"Find", FIND_ROW, 64},
     {GADGET_FIND_FIELD, Kind::FIELD, u"", FIND_ROW, 160},
@@ -61,14 +63,21 @@ FindBar the_bar;
 
 bool visible(const BarGadget& gadget) { return the_bar.shown && (gadget.row != REPLACE_ROW || the_bar.replacing); }
 
-// The rows of the gadgets that show, and which gadget each place is for.
-std::vector<BarItem> bar_items(std::vector<ObjectNumber>* numbers) {
+// The least width of a gadget in a bar of that width: a message asks for its whole text, so that a
+// long one moves to a row with the room for it.
+int least_width(const BarGadget& gadget, int bar_width) {
+    if (gadget.kind != Kind::MESSAGE) return gadget.width;
+    return std::max(gadget.width, std::min(gadget_text_width(gadget.number), bar_width));
+}
+
+// The rows of the gadgets that show in a bar of that width, and which gadget each place is for.
+std::vector<BarItem> bar_items(int width, std::vector<ObjectNumber>* numbers) {
     std::vector<BarItem> items;
     Row row = FIND_ROW;
     for (const BarGadget& gadget : bar_gadgets) {
         if (!visible(gadget)) continue;
         const bool grows = gadget.kind == Kind::FIELD || gadget.kind == Kind::MESSAGE;
-        items.push_back({gadget.width, grows, !items.empty() && gadget.row != row});
+        items.push_back({least_width(gadget, width), grows, !items.empty() && gadget.row != row});
         row = gadget.row;
         if (numbers) numbers->push_back(gadget.number);
     }
@@ -106,11 +115,29 @@ FindQuery query_of_bar() {
     return query;
 }
 
+// A message of the bar: the bar is laid out again, so that one longer than its place moves to a
+// row with the room for it (and a shorter one back).
+void set_message(ObjectNumber gadget, const std::u16string& text) {
+    if (text_of(gadget) == text) return;
+    gadget_set_text(gadget, text.c_str());
+    if (the_bar.shown) main_window_lay_out();
+}
+
+void set_message_utf8(ObjectNumber gadget, const std::string& text) {
+    std::u16string converted;
+    {
+        TempScope scope;
+        string_from_memory(text.data(), std::int32_t(text.size()), TEXT_UTF8, scope.start());
+        converted = scope.text();
+    }
+    set_message(gadget, converted);
+}
+
 // The report in the bar's words; a move that came round the end says so.
 void show(const FindReport& report, bool forward = true) {
     std::string text = find_status_text(report);
     if (report.wrapped) text += forward ? ", search wrapped to the top" : ", search wrapped to the bottom";
-    set_utf8(GADGET_FIND_MESSAGE, text);
+    set_message_utf8(GADGET_FIND_MESSAGE, text);
 }
 
 void search_again() { show(find_set_query(GADGET_CODE, query_of_bar())); }
@@ -122,35 +149,22 @@ void go_to_typed_line() {
     long line = 0, column = 0;
     switch (parse_go_to(text_of(GADGET_GO_TO_FIELD), last_line, &line, &column)) {
     case GO_TO_NOT_A_NUMBER:
-        gadget_set_text(GADGET_GO_TO_MESSAGE, u"Type a line number, or line:column");
+        set_message(GADGET_GO_TO_MESSAGE, u"Type a line number, or line:column");
         return;
     case GO_TO_OUT_OF_RANGE: {
         const std::string text = "The lines go from 1 to " + std::to_string(last_line);
-        set_utf8(GADGET_GO_TO_MESSAGE, text);
+        set_message_utf8(GADGET_GO_TO_MESSAGE, text);
         return;
     }
     case GO_TO_COLUMN_ZERO:
-        gadget_set_text(GADGET_GO_TO_MESSAGE, u"The columns start at 1");
+        set_message(GADGET_GO_TO_MESSAGE, u"The columns start at 1");
         return;
     case GO_TO_LINE:
         break;
     }
-    gadget_set_text(GADGET_GO_TO_MESSAGE, u"");
+    set_message(GADGET_GO_TO_MESSAGE, u"");
     code_editor_go_to(GADGET_CODE, line, column);
     gadget_set_focus(GADGET_CODE);
-}
-
-// Tab and Shift+Tab go round the bar's gadgets that take the keyboard.
-void move_focus(ObjectNumber from, bool forward) {
-    std::vector<ObjectNumber> stops;
-    for (const BarGadget& gadget : bar_gadgets)
-        if (visible(gadget) && gadget.kind != Kind::LABEL && gadget.kind != Kind::MESSAGE)
-            stops.push_back(gadget.number);
-    for (std::size_t i = 0; i < stops.size(); ++i)
-        if (stops[i] == from) {
-            gadget_set_focus(stops[(i + (forward ? 1 : stops.size() - 1)) % stops.size()]);
-            return;
-        }
 }
 
 void click(ObjectNumber gadget) {
@@ -213,14 +227,18 @@ void enter(ObjectNumber gadget, bool shift) {
 }  // namespace
 
 void find_bar_create(const Settings& settings) {
-    // New gadgets start hidden: a bar that an earlier window left open is not this one's.
+    // A new window's bar starts closed, whatever an earlier window's was.
     the_bar = FindBar{};
     for (const BarGadget& gadget : bar_gadgets) {
         const ObjectNumber n = gadget.number;
         switch (gadget.kind) {
         case Kind::LABEL:
-        case Kind::MESSAGE:
             text_gadget_create(n, 0, 0, gadget.width, 22, gadget.text);
+            break;
+        case Kind::MESSAGE:
+            // A message moves to a row of its own when it needs the room, and is shortened only
+            // when it is wider than the whole bar.
+            text_gadget_create(n, 0, 0, gadget.width, 22, gadget.text, GADGET_SHORTEN_FLAG);
             break;
         case Kind::FIELD:
             string_gadget_create(n, 0, 0, gadget.width, 22, gadget.text, GADGET_KEY_EVENTS_FLAG);
@@ -253,7 +271,7 @@ bool find_bar_shown() { return the_bar.shown; }
 int find_bar_height(int width) {
     if (!the_bar.shown) return 0;
     int height = 0;
-    bar_layout(bar_items(nullptr), 0, 0, width, ROW_HEIGHT, GAP, &height);
+    bar_layout(bar_items(width, nullptr), 0, 0, width, ROW_HEIGHT, GAP, &height);
     return height;
 }
 
@@ -262,7 +280,7 @@ void find_bar_place(const GadgetPlace& bar) {
     if (!the_bar.shown) return;
     std::vector<ObjectNumber> numbers;
     const std::vector<GadgetPlace> places =
-        bar_layout(bar_items(&numbers), bar.x, bar.y, bar.width, ROW_HEIGHT, GAP, nullptr);
+        bar_layout(bar_items(bar.width, &numbers), bar.x, bar.y, bar.width, ROW_HEIGHT, GAP, nullptr);
     for (std::size_t i = 0; i < places.size(); ++i) {
         const int drop = gadget_kind(numbers[i]) == GADGET_KIND_TEXT ? TEXT_DROP : 0;
         gadget_resize(numbers[i], places[i].x, places[i].y + drop, places[i].width, places[i].height - drop);
@@ -275,7 +293,7 @@ void find_bar_open(FindBarMode mode) {
     the_bar.shown = true;
     main_window_lay_out();
     if (mode == FIND_BAR_GO_TO) {
-        gadget_set_text(GADGET_GO_TO_MESSAGE, u"");
+        set_message(GADGET_GO_TO_MESSAGE, u"");
         gadget_set_focus(GADGET_GO_TO_FIELD);
         gadget_edit(GADGET_GO_TO_FIELD, EDIT_SELECT_ALL);
         return;
@@ -315,7 +333,7 @@ bool find_bar_event(ObjectNumber gadget, std::intptr_t type) {
     case EN_CHANGE:
         // Searching as the pattern is typed.
         if (gadget == GADGET_FIND_FIELD && the_bar.shown) search_again();
-        if (gadget == GADGET_GO_TO_FIELD) gadget_set_text(GADGET_GO_TO_MESSAGE, u"");
+        if (gadget == GADGET_GO_TO_FIELD) set_message(GADGET_GO_TO_MESSAGE, u"");
         break;
     case GADGET_EVENT_RETURN:
     case GADGET_EVENT_SHIFT_RETURN:
@@ -323,10 +341,6 @@ bool find_bar_event(ObjectNumber gadget, std::intptr_t type) {
         break;
     case GADGET_EVENT_ESCAPE:
         find_bar_close();
-        break;
-    case GADGET_EVENT_TAB:
-    case GADGET_EVENT_SHIFT_TAB:
-        move_focus(gadget, type == GADGET_EVENT_TAB);
         break;
     default:
         break;

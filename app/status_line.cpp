@@ -79,13 +79,13 @@ std::u16string status_text(const StatusFacts& facts) {
 }
 
 void status_line_create(const GadgetPlace& status, const GadgetPlace& message) {
-    // A new status gadget shows nothing yet: what an earlier window showed must not hold back its
-    // first text.
+    // A new window's line shows its text even when an earlier window's showed the same.
     the_line = StatusLine{};
-    text_gadget_create(GADGET_STATUS, status.x, status.y, status.width, status.height, u"");
-    text_gadget_create(GADGET_STATUS_MESSAGE, message.x, message.y, message.width, message.height, u"");
-    // A new label shows nothing yet, whatever an earlier window of the process showed.
-    the_line.shown.clear();
+    // A text longer than the room beside the status (a syntax error's message at the least size)
+    // is shown shortened; its accessible name keeps it whole.
+    text_gadget_create(GADGET_STATUS, status.x, status.y, status.width, status.height, u"", GADGET_SHORTEN_FLAG);
+    text_gadget_create(GADGET_STATUS_MESSAGE, message.x, message.y, message.width, message.height, u"",
+                       GADGET_SHORTEN_FLAG);
     status_line_texts_settled();
 }
 

@@ -235,8 +235,12 @@ void code_editor_desktop_theme_changed(ObjectNumber gadget);
 struct SyntaxMarkColors {
     int squiggle;
     int marker;
+    // The call tip of the message: its page, its text and a highlighted part.
+    int tip_back;
+    int tip_fore;
+    int tip_highlight;
 };
-inline constexpr SyntaxMarkColors SYNTAX_MARK_COLORS = {0x1C1CD0, 0x1C1CD0};
+inline constexpr SyntaxMarkColors SYNTAX_MARK_COLORS = {0x1C1CD0, 0x1C1CD0, 0xFFFFFF, 0x808080, 0x800000};
 
 // Defines the squiggle and the marker (shown in the fold margin), and the mouse's rest time after
 // which the message of the squiggle under it shows.

@@ -115,3 +115,7 @@ inline void editor_restyle_all(ObjectNumber gadget) { code_editor_restyle_lines(
 void find_note_change(EditorRecord* record, const SCNotification* notification);
 void find_note_update(EditorRecord* record);
 void find_release(EditorRecord* record);
+
+struct EditorTheme;
+// The syntax marks' colours of a light or dark table (check/syntax_marks.cpp).
+SyntaxMarkColors syntax_mark_colors_of(const EditorTheme& theme);

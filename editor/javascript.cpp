@@ -137,7 +137,7 @@ void style_colours(ObjectNumber gadget, const EditorTheme& theme) {
     code_editor_set_style_color(gadget, STYLE_BRACELIGHT, theme.brace_match_fore, theme.brace_match_back);
     code_editor_set_style_color(gadget, STYLE_BRACEBAD, theme.brace_bad_fore, theme.brace_bad_back);
     find_set_highlight_colour(gadget, theme.find_match);
-    code_editor_set_syntax_mark_colors(gadget, {theme.error_indicator, theme.error_marker_back});
+    code_editor_set_syntax_mark_colors(gadget, syntax_mark_colors_of(theme));
 }
 
 // A switch between the light and the dark table: the colours again, with the font flags that the

@@ -12,6 +12,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
+#include "runtime/ui/shortcut_qt.h"
 #include "runtime/ui/window_qt.h"
 
 #include "editor/scintilla_qt.h"
@@ -102,6 +103,8 @@ static_assert(int(SCI_INDICSETSTYLE) == int(QsciScintillaBase::SCI_INDICSETSTYLE
               int(SCI_INDICSETOUTLINEALPHA) == int(QsciScintillaBase::SCI_INDICSETOUTLINEALPHA) &&
               INDIC_ROUNDBOX == QsciScintillaBase::INDIC_ROUNDBOX);
 static_assert(int(SCI_CALLTIPSHOW) == int(QsciScintillaBase::SCI_CALLTIPSHOW) &&
+              int(SCI_CALLTIPSETBACK) == int(QsciScintillaBase::SCI_CALLTIPSETBACK) &&
+              int(SCI_CALLTIPSETFORE) == int(QsciScintillaBase::SCI_CALLTIPSETFORE) &&
               int(SCI_CALLTIPCANCEL) == int(QsciScintillaBase::SCI_CALLTIPCANCEL) &&
               int(SCI_CALLTIPACTIVE) == int(QsciScintillaBase::SCI_CALLTIPACTIVE) &&
               int(SCI_SETMOUSEDWELLTIME) == int(QsciScintillaBase::SCI_SETMOUSEDWELLTIME) &&
@@ -366,7 +369,13 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     // By default only the caret's line keeps its layout, so every repaint after a key lays out
     // each line on screen again: several milliseconds where the lines are long.
     widget->send(QsciScintillaBase::SCI_SETLAYOUTCACHE, QsciScintillaBase::SC_CACHE_PAGE);
+    // The component assumes lines 2,000 pixels wide and shows a scroll bar under three short ones;
+    // it grows with the widest line drawn, so the bar shows only when a line needs it.
+    widget->send(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1);
+    widget->send(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1);
     widget->setGeometry(x, y, width, height);
+    // Tab indents and Shift+Tab takes it back; the window's Ctrl+Tab moves on.
+    widget->setProperty(SHORTCUT_TAKES_TAB_PROPERTY, 1);
     accessible_install(widget);
     widget->show();
     ObjectNumber id = 0;

@@ -42,6 +42,10 @@ constexpr EditorTheme light_theme = {
     .error_indicator = rgb(208, 28, 28),
     .error_marker_fore = rgb(255, 255, 255),
     .error_marker_back = rgb(208, 28, 28),
+    // The component's own tip.
+    .tip_back = rgb(255, 255, 255),
+    .tip_fore = rgb(128, 128, 128),
+    .tip_highlight = rgb(0, 0, 128),
 };
 
 // The same hues, lighter where they are text, on a dark page; every text colour keeps a
@@ -77,6 +81,9 @@ constexpr EditorTheme dark_theme = {
     .error_indicator = rgb(255, 100, 100),
     .error_marker_fore = rgb(30, 30, 30),
     .error_marker_back = rgb(240, 100, 100),
+    .tip_back = rgb(48, 48, 48),
+    .tip_fore = rgb(220, 220, 220),
+    .tip_highlight = rgb(140, 180, 255),
 };
 
 int red_of(int colour) { return colour & 0xFF; }

@@ -45,6 +45,10 @@ struct EditorTheme {
     int error_indicator;
     int error_marker_fore;
     int error_marker_back;
+    // The call tip that shows an error's message: its page, its text and a highlighted part.
+    int tip_back;
+    int tip_fore;
+    int tip_highlight;
 };
 
 inline constexpr int THEME_LIGHT = 0;

@@ -56,6 +56,10 @@ void clear_marks(EditorRecord* record) {
 
 }  // namespace
 
+SyntaxMarkColors syntax_mark_colors_of(const EditorTheme& theme) {
+    return {theme.error_indicator, theme.error_marker_back, theme.tip_back, theme.tip_fore, theme.tip_highlight};
+}
+
 void code_editor_configure_syntax_marks(ObjectNumber gadget, const SyntaxMarkColors& colors) {
     EditorRecord* record = editor_record_of(gadget);
     if (!record) return;
@@ -64,7 +68,7 @@ void code_editor_configure_syntax_marks(ObjectNumber gadget, const SyntaxMarkCol
     // An editor that follows the desktop's light or dark table takes the marks' colours from it.
     if (record->theme_colours) {
         const EditorTheme& theme = theme_table(record->theme_kind);
-        code_editor_set_syntax_mark_colors(gadget, {theme.error_indicator, theme.error_marker_back});
+        code_editor_set_syntax_mark_colors(gadget, syntax_mark_colors_of(theme));
     } else {
         code_editor_set_syntax_mark_colors(gadget, colors);
     }
@@ -78,6 +82,10 @@ void code_editor_set_syntax_mark_colors(ObjectNumber gadget, const SyntaxMarkCol
     if (!editor_record_of(gadget)) return;
     send(gadget, SCI_INDICSETFORE, INDICATOR_SYNTAX_ERROR, colors.squiggle);
     send(gadget, SCI_MARKERSETBACK, MARKER_SYNTAX_ERROR, colors.marker);
+    // The tip's own colours: the tip style's are not the ones it is drawn in.
+    send(gadget, SCI_CALLTIPSETBACK, colors.tip_back);
+    send(gadget, SCI_CALLTIPSETFORE, colors.tip_fore);
+    send(gadget, SCI_CALLTIPSETFOREHLT, colors.tip_highlight);
 }
 
 void code_editor_mark_syntax_error(ObjectNumber gadget, const JsSyntaxError* error) {

@@ -27,12 +27,15 @@ inline constexpr int COLOR_BACK = 2;
 inline constexpr int GADGET_BORDER_FLAG = 0x20000;
 // Creation flag of string, checkbox and button gadgets: Enter, Escape and Tab (with or without
 // Shift) in the control are gadget events (GADGET_EVENT_RETURN and the others, event.h) instead
-// of keys the control handles. A bar of fields steps through them itself this way.
+// of keys the control handles. Tab arrives only where the window's focus keys leave it alone.
 inline constexpr int GADGET_KEY_EVENTS_FLAG = 0x40000;
 // Creation flag of string gadgets: Up, Down, Page Up and Page Down are gadget events
 // (GADGET_EVENT_UP and the others), so that a field can move through a list under it while the
 // caret stays in the field.
 inline constexpr int GADGET_ARROW_EVENTS_FLAG = 0x80000;
+// Creation flag of text gadgets: a text too long for the label is shown shortened with "…" at its
+// end, while the label gives back, and reads out as its accessible name, the whole text.
+inline constexpr int GADGET_SHORTEN_FLAG = 0x100000;
 
 // What gadget_edit does in a field: its own undo history, the clipboard and its selection.
 inline constexpr int EDIT_UNDO = 1;
@@ -135,6 +138,9 @@ void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name);
 int gadget_set_focus(ObjectNumber gadget);
 // The gadget that has the keyboard focus in that window (its control or a widget inside it), or -1.
 ObjectNumber gadget_with_focus(ObjectNumber window);
+// The width the control needs to show its whole text on one line, in its own font and with its
+// margins: a label's layout makes room for a message with it. 0 for an invalid gadget.
+int gadget_text_width(ObjectNumber gadget);
 // Moves and sizes the control (client coordinates of its window).
 int gadget_resize(ObjectNumber gadget, int x, int y, int width, int height);
 // state 1 hides the control, 0 shows it again.

@@ -10,6 +10,7 @@
  *     click in a list
  * [X] colours through the widget's palette, set when the colour is
  * [X] undo, redo, the clipboard and select all of string fields and editors (WM_UNDO, WM_CUT, ...)
+ * [X] labels that shorten a text too long for them (GADGET_SHORTEN_FLAG), and the width a text needs
  * [ ] not emulated: WM_CTLCOLOR... (Qt never asks for a colour), themed borders, drop targets */
 #include "runtime/core/registry.h"
 #include "runtime/core/strings.h"
@@ -160,6 +161,41 @@ void report_keys(QWidget* control, int flags) {
     if (!the_key_filter) the_key_filter = new KeyEventFilter;
     control->installEventFilter(the_key_filter);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Labels that shorten a text too long for them (GADGET_SHORTEN_FLAG): the whole text is kept in a
+// property, and the label shows as much of it as its width holds, again after every resize.
+
+constexpr const char* FULL_TEXT_PROPERTY = "QZ_FullText";
+
+bool shortens(const QLabel* label) { return label->property(FULL_TEXT_PROPERTY).isValid(); }
+
+QString label_text(const QLabel* label) {
+    return shortens(label) ? label->property(FULL_TEXT_PROPERTY).toString() : label->text();
+}
+
+void shorten(QLabel* label) {
+    const QString full = label->property(FULL_TEXT_PROPERTY).toString();
+    const int room = label->contentsRect().width() - 2 * label->margin();
+    label->setText(label->fontMetrics().elidedText(full, Qt::ElideRight, std::max(room, 0)));
+}
+
+void set_label_text(QLabel* label, const QString& text) {
+    label->setProperty(FULL_TEXT_PROPERTY, text);
+    label->setAccessibleName(text);
+    shorten(label);
+}
+
+class ShortenFilter : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)
+            shorten(static_cast<QLabel*>(object));
+        return false;
+    }
+};
+
+ShortenFilter* the_shorten_filter = nullptr;
 
 // ---------------------------------------------------------------------------------------------
 // Colours of text and string gadgets.
@@ -543,8 +579,16 @@ ObjectNumber text_gadget_create(ObjectNumber number, int x, int y, int width, in
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (flags & GADGET_BORDER_FLAG) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setText(text ? QString::fromUtf16(text) : QString());
-    return finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height, flags);
+    const QString value = text ? QString::fromUtf16(text) : QString();
+    const ObjectNumber result = finish_creation(number, label, GADGET_KIND_TEXT, x, y, width, height, flags);
+    if (result && (flags & GADGET_SHORTEN_FLAG)) {
+        if (!the_shorten_filter) the_shorten_filter = new ShortenFilter;
+        label->installEventFilter(the_shorten_filter);
+        set_label_text(label, value);
+    } else {
+        label->setText(value);
+    }
+    return result;
 }
 
 ObjectNumber string_gadget_create(ObjectNumber number, int x, int y, int width, int height, const char16_t* text,
@@ -672,7 +716,7 @@ void gadget_set_text(ObjectNumber gadget, const char16_t* text) {
     QWidget* w = control_widget(record);
     QString value = QString::fromUtf16(text);
     if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(value);
+        shortens(label) ? set_label_text(label, value) : label->setText(value);
     else if (auto* field = qobject_cast<QLineEdit*>(w))
         field->setText(value);
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -688,7 +732,7 @@ char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at) {
     QWidget* w = control_widget(record);
     QString value;
     if (auto* label = qobject_cast<QLabel*>(w))
-        value = label->text();
+        value = label_text(label);
     else if (auto* field = qobject_cast<QLineEdit*>(w))
         value = field->text();
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -717,6 +761,22 @@ int gadget_set_font(ObjectNumber gadget, NativeHandle font) {
 void gadget_set_accessible_name(ObjectNumber gadget, const char16_t* name) {
     GadgetRecord* record = gadget_lookup(gadget);
     if (record) control_widget(record)->setAccessibleName(name ? QString::fromUtf16(name) : QString());
+}
+
+int gadget_text_width(ObjectNumber gadget) {
+    GadgetRecord* record = gadget_lookup(gadget);
+    if (!record) return 0;
+    QWidget* w = control_widget(record);
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        const QString text = label_text(label);
+        const QMargins margins = label->contentsMargins();
+        return text.isEmpty() ? 0
+                              : label->fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() +
+                                    2 * label->margin();
+    }
+    const QString text = w->property("text").toString();
+    const QMargins margins = w->contentsMargins();
+    return text.isEmpty() ? 0 : w->fontMetrics().horizontalAdvance(text) + margins.left() + margins.right();
 }
 
 int gadget_resize(ObjectNumber gadget, int x, int y, int width, int height) {

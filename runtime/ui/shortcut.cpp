@@ -128,12 +128,28 @@ int shortcut_remove(ObjectNumber window, int value) {
     return 1;
 }
 
+AcceleratorTable* shortcut_add_focus_keys(ObjectNumber window) {
+    static constexpr int keys[][2] = {
+        {VK_TAB, COMMAND_FOCUS_NEXT},
+        {SHORTCUT_SHIFT | VK_TAB, COMMAND_FOCUS_PREVIOUS},
+        {SHORTCUT_CONTROL | VK_TAB, COMMAND_FOCUS_NEXT},
+        {SHORTCUT_CONTROL | SHORTCUT_SHIFT | VK_TAB, COMMAND_FOCUS_PREVIOUS},
+    };
+    AcceleratorTable* table = nullptr;
+    for (const auto& key : keys)
+        if (!(table = shortcut_add(window, key[0], key[1]))) return nullptr;
+    return table;
+}
+
 const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus, std::uint16_t key,
                                               std::uint8_t fvirt) {
     if (focus.has_focus) {
         // A writable multi-line editor receives a plain Tab itself.
         bool plain_tab = key == VK_TAB && (fvirt & (FSHIFT | FCONTROL | FALT)) == 0;
         if (plain_tab && focus.multiline_editor && !focus.read_only) return nullptr;
+        // The code editor indents with Tab and takes Shift+Tab back; only Ctrl+Tab leaves it.
+        bool shifted_tab = key == VK_TAB && (fvirt & (FCONTROL | FALT)) == 0;
+        if (shifted_tab && focus.takes_tab) return nullptr;
         if (focus.hotkey) return nullptr;
     }
     return active ? active->accelerator_table : nullptr;

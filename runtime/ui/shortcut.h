@@ -65,3 +65,9 @@ inline constexpr std::uint16_t VK_OEM_102 = 0xE2;     // the extra key beside le
 AcceleratorTable* shortcut_add(ObjectNumber window, int value, int command);
 // Removes the window's shortcut for that value (every one for SHORTCUT_ALL); 1 when one went.
 int shortcut_remove(ObjectNumber window, int value);
+
+// Gives the window the keys that move the focus among its controls: Tab and Shift+Tab, and
+// Ctrl+Tab and Ctrl+Shift+Tab, which also leave the controls that take Tab themselves (a
+// writable multi-line field, the code editor). Returns the window's table, null for an invalid
+// window.
+AcceleratorTable* shortcut_add_focus_keys(ObjectNumber window);

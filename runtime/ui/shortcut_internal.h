@@ -63,7 +63,8 @@ struct ShortcutFocus {
     bool has_focus;         // a control of the window has the focus
     bool multiline_editor;  // the focused control is a multi-line editor ("Rich...")
     bool read_only;
-    bool hotkey;  // the focused control has SHORTCUT_HOTKEY_PROPERTY
+    bool hotkey;     // the focused control has SHORTCUT_HOTKEY_PROPERTY
+    bool takes_tab;  // the focused control has SHORTCUT_TAKES_TAB_PROPERTY
 };
 // The table to translate with for a key of the active window (its record may be null), or null.
 const AcceleratorTable* shortcut_choose_table(const WindowRecord* active, const ShortcutFocus& focus, std::uint16_t key,

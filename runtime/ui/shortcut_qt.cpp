@@ -174,6 +174,7 @@ public:
             info.read_only = rich->isReadOnly();
         }
         info.hotkey = focus->property(SHORTCUT_HOTKEY_PROPERTY).toLongLong() != 0;
+        info.takes_tab = focus->property(SHORTCUT_TAKES_TAB_PROPERTY).toLongLong() != 0;
 
         std::uint8_t fvirt = shortcut_key_fvirt(*key);
         const AcceleratorTable* table = shortcut_choose_table(record, info, vk, fvirt);

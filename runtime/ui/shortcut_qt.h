@@ -15,6 +15,10 @@ std::uint16_t shortcut_virtual_key(const QKeyEvent& key);
 // fVirt for the event's modifiers (Backtab counts as Shift+Tab).
 std::uint8_t shortcut_key_fvirt(const QKeyEvent& key);
 
+// A control with this property set (non-zero) receives Tab and Shift+Tab itself, as the code
+// editor does for indenting; Ctrl+Tab still leaves it.
+inline constexpr const char* SHORTCUT_TAKES_TAB_PROPERTY = "QZ_TakesTab";
+
 // Installs (once) and removes the application-wide key filter.
 void shortcut_filter_install();
 void shortcut_filter_remove();

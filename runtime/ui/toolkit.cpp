@@ -11,6 +11,7 @@
 #include "runtime/ui/toolkit_internal.h"
 #include "runtime/ui/window_internal.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -84,6 +85,29 @@ void toolkit_end() {
 }
 
 int toolkit_started() { return started ? 1 : 0; }
+
+int toolkit_window_size(int toolkit_argc, char** toolkit_argv, int* width, int* height) {
+    int found = 0;
+    for (int i = 1; i + 1 < toolkit_argc; ++i) {
+        const char* name = toolkit_argv[i] + (std::strncmp(toolkit_argv[i], "--", 2) == 0 ? 2 : 1);
+        if (toolkit_argv[i][0] != '-' ||
+            (std::strcmp(name, "qwindowgeometry") != 0 && std::strcmp(name, "geometry") != 0))
+            continue;
+        // The X11 form: [=][<width>{xX}<height>][{+-}<x>{+-}<y>].
+        const char* value = toolkit_argv[++i];
+        if (*value == '=') ++value;
+        char* end = nullptr;
+        const long w = std::strtol(value, &end, 10);
+        if (end == value || (*end != 'x' && *end != 'X')) continue;
+        const char* rest = end + 1;
+        const long h = std::strtol(rest, &end, 10);
+        if (end == rest || w <= 0 || h <= 0 || w > 100000 || h > 100000) continue;
+        *width = int(w);
+        *height = int(h);
+        found = 1;
+    }
+    return found;
+}
 
 int toolkit_take_options(int argc, char** argv, char** toolkit_argv, int* toolkit_argc) {
     int kept = 0;

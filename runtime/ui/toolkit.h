@@ -20,3 +20,6 @@ int toolkit_started();
 // toolkit_argv needs room for argc + 1 entries; it ends with a null, and *toolkit_argc receives its
 // count, ready for toolkit_start. After "--" nothing is taken, so a file may be named "-reverse".
 int toolkit_take_options(int argc, char** argv, char** toolkit_argv, int* toolkit_argc);
+// The window size that -qwindowgeometry or -geometry among the toolkit's options asks for
+// ("700x600+10+10", the last one given wins): 1 with *width and *height set, 0 when none gives a size.
+int toolkit_window_size(int toolkit_argc, char** toolkit_argv, int* width, int* height);

@@ -906,33 +906,65 @@ TEST_F(EndToEnd, OtherMenuNumbersAndOtherEventsDoNothing) {
 
 // --- Keys in the main window ------------------------------------------------------------------
 
-TEST_F(EndToEnd, TabStaysInOneLineFieldsAndInsertsATabInTheEditors) {
+// A key, and the control that has the focus after it.
+struct FocusStep {
+    int key;
+    int modifiers;
+    ObjectNumber focused;
+};
+
+void expect_focus_steps(std::initializer_list<FocusStep> steps) {
+    for (const FocusStep& step : steps) {
+        press(step.key, step.modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(step.focused))
+            << "after key " << step.key << " with " << step.modifiers << ", " << step.focused << " was expected";
+    }
+}
+
+TEST_F(EndToEnd, TabLeavesOneLineFieldsCtrlTabEveryControlInOrderRoundTheOpenBar) {
+    constexpr int SHIFT = Qt::ShiftModifier, CTRL = Qt::ControlModifier;
     start();
     AppDriver driver;
-    driver.then("Tab in the name field", [] {
+    driver.then("Tab in the one-line fields, a tab typed in the editors, Ctrl+Tab out of them", [] {
         type_into(gadget_widget(GADGET_NAME), "a");
-        press(Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_NAME));
+        expect_focus_steps({{Qt::Key_Tab, 0, GADGET_AUTHOR},
+                            {Qt::Key_Backtab, SHIFT, GADGET_NAME},
+                            {Qt::Key_Tab, 0, GADGET_AUTHOR},
+                            {Qt::Key_Tab, 0, GADGET_DESCRIPTION},
+                            {Qt::Key_Tab, 0, GADGET_DESCRIPTION},
+                            {Qt::Key_Tab, CTRL, GADGET_HELP},
+                            {Qt::Key_Tab, CTRL, GADGET_CODE},
+                            {Qt::Key_Tab, 0, GADGET_CODE},
+                            {Qt::Key_Backtab, SHIFT, GADGET_CODE},
+                            {Qt::Key_Tab, 0, GADGET_CODE},
+                            {Qt::Key_Tab, CTRL, GADGET_NAME},
+                            {Qt::Key_Backtab, CTRL | SHIFT, GADGET_CODE}});
         return true;
     });
-    driver.then("Tab in the description", [] {
-        type_into(gadget_widget(GADGET_DESCRIPTION), "a");
-        press(Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), "b");
-        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_DESCRIPTION));
+    driver.key(Qt::Key_H, Qt::ControlModifier).then("the open bar's fields, buttons and toggles, then round", [] {
+        EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_FIND_FIELD));
+        expect_focus_steps({{Qt::Key_Backtab, SHIFT, GADGET_CODE},
+                            {Qt::Key_Tab, CTRL, GADGET_FIND_FIELD},
+                            {Qt::Key_Tab, 0, GADGET_FIND_PREVIOUS},
+                            {Qt::Key_Tab, 0, GADGET_FIND_NEXT},
+                            {Qt::Key_Tab, 0, GADGET_FIND_CLOSE},
+                            {Qt::Key_Tab, 0, GADGET_REPLACE_FIELD},
+                            {Qt::Key_Tab, 0, GADGET_REPLACE_ONE},
+                            {Qt::Key_Tab, 0, GADGET_REPLACE_ALL},
+                            {Qt::Key_Tab, 0, GADGET_MATCH_CASE},
+                            {Qt::Key_Tab, 0, GADGET_WHOLE_WORD},
+                            {Qt::Key_Tab, 0, GADGET_REGULAR_EXPRESSION},
+                            {Qt::Key_Tab, 0, GADGET_IN_SELECTION},
+                            {Qt::Key_Tab, 0, GADGET_GO_TO_FIELD},
+                            {Qt::Key_Tab, 0, GADGET_NAME},
+                            {Qt::Key_Backtab, SHIFT, GADGET_GO_TO_FIELD}});
         return true;
     });
-    driver.then("Tab in the code editor", [] {
-        type_into(gadget_widget(GADGET_CODE), "a");
-        press(Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), "b");
-        return true;
-    });
-    driver.pause(50);
-    driver.then("the texts", [] {
+    // The code editor took Tab, Shift+Tab (which took the tab back) and Tab again.
+    driver.then("the texts: a tab in the description and in the code, none in the name", [] {
         EXPECT_EQ(field_text(GADGET_NAME), u"a");
-        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"a\tb");
-        EXPECT_EQ(code_text(), u"a\tb");
+        EXPECT_EQ(field_text(GADGET_DESCRIPTION), u"\t");
+        EXPECT_EQ(code_text(), u"\t");
         return true;
     });
     driver.exit_program().run_application();

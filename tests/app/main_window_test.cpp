@@ -365,4 +365,59 @@ TEST_F(MainWindow, GoToSymbolFiltersAsTypedAndGoesToTheName) {
 TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
 TEST_F(MainWindow, InSelectionTickedAfterTypingReplacesInTheUsersSelection) { replace_in_keyboard_selection(false); }
 
+// What keeps a label from showing its whole text, "" when nothing does: the text's width in the
+// label's font must fit the label, the label lie inside the window's client area, and its
+// accessible name hold the whole text. A label that may shorten its text only reads out the rest.
+std::string cut_label(long long gadget, const QString& expected, bool may_shorten = false) {
+    auto* label = static_cast<QLabel*>(gadget_widget(gadget));
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    const QRect client = label->parentWidget()->rect();
+    std::string fault;
+    if (!label->text().startsWith(may_shorten ? expected.left(8) : expected))
+        fault += " reads \"" + label->text().toStdString() + "\"";
+    if (needed > label->contentsRect().width())
+        fault +=
+            " needs " + std::to_string(needed) + " of " + std::to_string(label->contentsRect().width()) + " pixels";
+    if (!client.contains(label->geometry())) fault += " reaches outside the window";
+    if (!QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).contains(expected))
+        fault += " has another accessible name";
+    return fault;
+}
+
+TEST_F(MainWindow, EveryMessageIsShownWholeAtTheDefaultAndTheLeastSize) {
+    AppDriver driver;
+    for (const bool least : {false, true}) {
+        const std::string size = least ? "at the least size: " : "at 1024 x 768: ";
+        driver.then(size + "a short text and the replace row", [least] {
+            if (least) main_window()->resize(MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT + menu_bar_height());
+            code(SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(""));
+            typed(GADGET_CODE, "a\nb");
+            return true;
+        });
+        driver.key(Qt::Key_H, Qt::ControlModifier).then(size + "an unclosed group", [] {
+            if (!ticked(GADGET_REGULAR_EXPRESSION)) clicked(GADGET_REGULAR_EXPRESSION);
+            return keys(GADGET_FIND_FIELD, "a(b");
+        });
+        driver.then(size + "go to a word", [] { return go_to("abc"); });
+        driver.then(size + "the pattern's and the go-to field's messages", [] {
+            EXPECT_EQ(cut_label(GADGET_FIND_MESSAGE, "Missing closing parenthesis at character"), "");
+            EXPECT_EQ(cut_label(GADGET_GO_TO_MESSAGE, "Type a line number, or line:column"), "");
+            return go_to("77");
+        });
+        driver.then(size + "the range of lines and the status line", [] {
+            EXPECT_EQ(cut_label(GADGET_GO_TO_MESSAGE, "The lines go from 1 to 2"), "");
+            EXPECT_EQ(cut_label(GADGET_STATUS, "Line 2, Column 2  |  2 lines  |  Modified"), "");
+            // A syntax error's message beside it is shortened where the room ends.
+            status_line_set_message(u"expected expression, got end of script; the statement before it is not closed",
+                                    u"Syntax error: expected expression, got end of script; the statement before "
+                                    u"it is not closed");
+            EXPECT_EQ(cut_label(GADGET_STATUS_MESSAGE, "expected expression, got end of script; the statement", true),
+                      "");
+            status_line_set_message(u"", nullptr);
+            return true;
+        });
+    }
+    driver.exit_program().run_application();
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The real program under Xvfb on a 1280 x 720 screen: the window opens on the screen whole,
 # with the code editor reaching down to its bottom; made larger, the code editor takes the room
-# (a click into it there types into the code); and the next start opens at that size.
+# (a click into it there types into the code); and the next start opens at that size, or at the
+# size given with -qwindowgeometry.
 # Usage: xvfb_window_size.sh <quorval-extension-maker>
 set -euo pipefail
 
@@ -44,4 +45,20 @@ geometry
 [ "$WIDTH" -eq 1200 ] && [ "$HEIGHT" -eq 690 ] || fail "the second start opened at ${WIDTH}x${HEIGHT}, not 1200x690"
 grep -qx 'width=1200' "$XDG_CONFIG_HOME/quorval-extension-maker/settings.conf" || fail "the width was not remembered"
 exit_with_yes
-echo "PASS: on a 1280x720 screen the window fits, grows with the code editor and reopens at its size"
+
+# A size given with -qwindowgeometry stands for the remembered one (both below the menu bar, whose
+# height is the window's less the remembered height), at the place given; too large, it is fitted.
+remembered=$(sed -n 's/^height=//p' "$XDG_CONFIG_HOME/quorval-extension-maker/settings.conf")
+menu_bar=$((690 - remembered))
+start_program -qwindowgeometry 700x600+10+10
+main_window_shown "with -qwindowgeometry"
+geometry
+[ "$WIDTH" -eq 700 ] && [ "$HEIGHT" -eq $((600 + menu_bar)) ] && [ "$X" -eq 10 ] && [ "$Y" -eq 10 ] ||
+  fail "-qwindowgeometry 700x600+10+10 opened the window at ${WIDTH}x${HEIGHT}+${X}+${Y}"
+exit_with_yes
+start_program -qwindowgeometry 3000x2000+10+10
+main_window_shown "with a size larger than the screen"
+geometry
+[ "$WIDTH" -le 1280 ] && [ "$HEIGHT" -le 720 ] || fail "-qwindowgeometry 3000x2000 was not fitted: ${WIDTH}x${HEIGHT}"
+exit_with_yes
+echo "PASS: on a 1280x720 screen the window fits, grows with the code editor, reopens at its size and takes a size given with -qwindowgeometry"

@@ -2,6 +2,8 @@
 // fonts, margins, tabs, options, line stylers, and the whole text in and out.
 #include <Qsci/qsciscintillabase.h>
 #include <QApplication>
+#include <QScrollBar>
+#include <QTest>
 #include <functional>
 
 #include "editor/editor_internal.h"
@@ -59,6 +61,20 @@ TEST_F(EditorConfig, CreationSetsUpTheComponent) {
 
     create_editor(EDITOR_CASE_SENSITIVE, false);
     EXPECT_EQ(send(SCI_AUTOCGETIGNORECASE), 0);
+
+    // The horizontal scroll bar shows only once a line drawn is wider than the editor.
+    widget()->window()->show();
+    const auto scroll_bar_after = [&](const std::string& text) {
+        send(SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(text.c_str()));
+        // Painting measures the lines; the component then sets the bar.
+        for (int i = 0; i < 3; ++i) {
+            widget()->viewport()->repaint();
+            QTest::qWait(20);
+        }
+        return widget()->horizontalScrollBar()->isVisible();
+    };
+    EXPECT_FALSE(scroll_bar_after("a\nb\nc"));
+    EXPECT_TRUE(scroll_bar_after("a\n" + std::string(400, 'w') + "\nc"));
 }
 
 TEST_F(EditorConfig, CreationWithAnyNumberUsesTheDynamicNumber) {

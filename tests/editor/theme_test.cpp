@@ -2,6 +2,7 @@
 // live switch when the application's palette changes.
 #include <QApplication>
 #include <QColor>
+#include <QImage>
 #include <QPalette>
 
 #include <algorithm>
@@ -101,6 +102,28 @@ protected:
         return values;
     }
 
+    // The call tip shown with that text: the colour of its corner and the darkest or lightest
+    // colour inside it, whichever stands out from the corner most (its text).
+    std::pair<int, int> tip_colours(const char* text) const {
+        send(SCI_CALLTIPSHOW, 0, reinterpret_cast<std::intptr_t>(text));
+        QWidget* tip = nullptr;
+        // The tip is a window of its own that the editor owns.
+        for (QWidget* w : widget()->findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible()) tip = w;
+        if (!tip) return {-1, -1};
+        const QImage image = tip->grab().toImage();
+        send(SCI_CALLTIPCANCEL);
+        const auto bgr = [](QRgb c) { return int(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16)); };
+        const QRgb back = image.pixel(image.width() / 2, 2);
+        QRgb fore = back;
+        // Inside the tip's frame.
+        for (int y = 2; y < image.height() - 2; ++y)
+            for (int x = 2; x < image.width() - 2; ++x)
+                if (std::abs(qGray(image.pixel(x, y)) - qGray(back)) > std::abs(qGray(fore) - qGray(back)))
+                    fore = image.pixel(x, y);
+        return {bgr(back), bgr(fore)};
+    }
+
     const QPalette light_palette_ = QApplication::palette();
 };
 
@@ -133,8 +156,11 @@ TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
     };
     // clang-format on
     for (std::size_t i = 0; i < std::size(shown); ++i) EXPECT_EQ(shown[i].first, shown[i].second) << i;
+    // The call tip of an error is drawn on the table's page, in its text colour.
+    EXPECT_EQ(tip_colours("missing ) after argument list"), std::make_pair(dark.tip_back, dark.tip_fore));
     QApplication::setPalette(light_palette_);
     EXPECT_EQ(look(), light_look);
+    EXPECT_EQ(tip_colours("x"), std::make_pair(light.tip_back, light.tip_fore));
 }
 
 }  // namespace

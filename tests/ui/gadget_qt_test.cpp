@@ -127,6 +127,26 @@ TEST_F(GadgetQt, TextRoundTripsAndNullClears) {
     gadget_set_text(99, u"nothing");  // invalid: nothing happens
 }
 
+TEST_F(GadgetQt, AShorteningLabelShowsWhatFitsAndGivesBackAndReadsOutTheWholeText) {
+    const std::u16string whole = u"Missing closing parenthesis at character 3";
+    ObjectNumber label = text_gadget_create(ANY_NUMBER, 0, 0, 400, 20, whole.c_str(), GADGET_SHORTEN_FLAG);
+    auto* shown = qobject_cast<QLabel*>(control(label));
+    const int needed = gadget_text_width(label);
+    EXPECT_GE(needed, shown->fontMetrics().horizontalAdvance(QString::fromStdU16String(whole)));
+    // Narrower than the text, wide enough again, and a new text while narrow.
+    const std::pair<int, std::u16string> cases[] = {
+        {needed / 2, whole}, {needed, whole}, {needed / 4, u"Line 1, Column 1"}};
+    for (const auto& [width, text] : cases) {
+        gadget_resize(label, 0, 0, width, 20);
+        gadget_set_text(label, text.c_str());
+        const QString full = QString::fromStdU16String(text);
+        EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->contentsRect().width()) << width;
+        EXPECT_EQ(shown->text() == full, gadget_text_width(label) <= width) << width;
+        EXPECT_EQ(text_of(label), text);
+        EXPECT_EQ(shown->accessibleName(), full);
+    }
+}
+
 TEST_F(GadgetQt, EditorTextReadsWithCrLfWhateverTheLineEndsWere) {
     editor_gadget_create(9, 0, 0, 200, 100);
     EXPECT_EQ(text_of(9), u"");

@@ -1,5 +1,6 @@
 // Accelerator entries as the windows keep them: fVirt packing, the two Tab entries, replacing and
-// removing, and the choice of table for a key (the multi-line editor's Tab, a hotkey control).
+// removing, and the choice of table for a key (the multi-line editor's Tab, the code editor's Tab
+// and Shift+Tab, a hotkey control).
 #include <gtest/gtest.h>
 
 #include "runtime/core/memory.h"
@@ -102,6 +103,11 @@ TEST(ShortcutChoice, WritableMultiLineEditorReceivesPlainTab) {
     // A control that captures keys itself gets every key.
     ShortcutFocus hotkey{true, false, false, true};
     EXPECT_EQ(shortcut_choose_table(&record, hotkey, 0x58, 11), nullptr);
+    // The code editor takes Tab and Shift+Tab; Ctrl+Tab and Ctrl+Shift+Tab still leave it.
+    ShortcutFocus code{true, false, false, false, true};
+    for (std::uint8_t fvirt : {3, 7}) EXPECT_EQ(shortcut_choose_table(&record, code, VK_TAB, fvirt), nullptr);
+    for (std::uint8_t fvirt : {11, 15})
+        EXPECT_EQ(shortcut_choose_table(&record, code, VK_TAB, fvirt), record.accelerator_table);
     ShortcutFocus field{true, false, false, false};
     EXPECT_EQ(shortcut_choose_table(&record, field, VK_TAB, 3), record.accelerator_table);
     EXPECT_EQ(shortcut_choose_table(nullptr, field, VK_TAB, 3), nullptr);

@@ -50,4 +50,24 @@ TEST(ToolkitOptions, QtsOptionsAndTheirValuesGoToTheToolkitInOrder) {
     for (auto [in, expected] : cases) EXPECT_EQ(split(in), expected) << in;
 }
 
+TEST(ToolkitOptions, TheWindowSizeOfAGeometryOption) {
+    // The options as the toolkit receives them; the size, or {0, 0} when none is given.
+    const std::pair<std::vector<const char*>, std::pair<int, int>> cases[] = {
+        {{"qem", "-qwindowgeometry", "700x600+10+10"}, {700, 600}},
+        {{"qem", "--geometry", "=640X480"}, {640, 480}},
+        {{"qem", "-reverse", "-geometry", "800x500", "-qwindowgeometry", "900x700-0+0"}, {900, 700}},
+        {{"qem", "-qwindowgeometry", "+10+10"}, {0, 0}},
+        {{"qem", "-qwindowgeometry", "700x"}, {0, 0}},
+        {{"qem", "-qwindowgeometry", "0x600"}, {0, 0}},
+        {{"qem", "-style", "700x600", "-qwindowgeometry"}, {0, 0}},
+    };
+    for (const auto& [options, size] : cases) {
+        std::vector<char*> argv;
+        for (const char* option : options) argv.push_back(const_cast<char*>(option));
+        int width = 0, height = 0;
+        EXPECT_EQ(toolkit_window_size(int(argv.size()), argv.data(), &width, &height), size.first ? 1 : 0);
+        EXPECT_EQ(std::make_pair(width, height), size) << options.back();
+    }
+}
+
 }  // namespace
