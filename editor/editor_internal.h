@@ -115,3 +115,10 @@ inline void editor_restyle_all(ObjectNumber gadget) { code_editor_restyle_lines(
 void find_note_change(EditorRecord* record, const SCNotification* notification);
 void find_note_update(EditorRecord* record);
 void find_release(EditorRecord* record);
+
+// The code's names (editor/names/) hear of the editor's changes: a change of the text (the names
+// are gathered again once typing pauses), the component's SCN_UPDATEUI (the occurrence marks follow
+// the caret and the screen), and the editor's end.
+void names_note_change(EditorRecord* record, const SCNotification* notification);
+void names_note_update(EditorRecord* record, const SCNotification* notification);
+void names_release(EditorRecord* record);

@@ -42,6 +42,7 @@ constexpr EditorTheme light_theme = {
     .error_indicator = rgb(208, 28, 28),
     .error_marker_fore = rgb(255, 255, 255),
     .error_marker_back = rgb(208, 28, 28),
+    .occurrence_mark = rgb(150, 170, 200),
 };
 
 // The same hues, lighter where they are text, on a dark page; every text colour keeps a
@@ -77,6 +78,7 @@ constexpr EditorTheme dark_theme = {
     .error_indicator = rgb(255, 100, 100),
     .error_marker_fore = rgb(30, 30, 30),
     .error_marker_back = rgb(240, 100, 100),
+    .occurrence_mark = rgb(120, 140, 170),
 };
 
 int red_of(int colour) { return colour & 0xFF; }

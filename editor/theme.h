@@ -45,6 +45,8 @@ struct EditorTheme {
     int error_indicator;
     int error_marker_fore;
     int error_marker_back;
+    // The soft box behind each occurrence of the name at the caret.
+    int occurrence_mark;
 };
 
 inline constexpr int THEME_LIGHT = 0;
