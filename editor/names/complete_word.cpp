@@ -2,11 +2,10 @@
  * The names of the whole text, gathered in slices once typing pauses, and Complete Word's list
  * made of them, of the lines on screen, of the declared names and of the keywords. */
 #include <algorithm>
-#include <cstring>
 
 #include "editor/names/names_internal.h"
-#include "runtime/core/list.h"
 #include "editor/theme.h"
+#include "runtime/core/list.h"
 #include "runtime/core/strings.h"
 #include "runtime/ui/event.h"
 
@@ -34,14 +33,6 @@ NamesState* state_of(ObjectNumber gadget) {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The table's order: by lower-case spelling, then by the spelling itself.
-bool table_before(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i)
-        if (lower(a[i]) != lower(b[i])) return lower(a[i]) < lower(b[i]);
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
-
 // Whether the lower-case spelling of the name's first word.size() bytes comes before the word's.
 bool prefix_before(const std::string& name, std::string_view word) {
     for (std::size_t i = 0; i < word.size(); ++i) {
@@ -60,7 +51,8 @@ std::intptr_t next_line_start(ObjectNumber gadget, std::intptr_t position, std::
 
 void finish_gathering(NamesState& state) {
     state.table.assign(state.gathered.begin(), state.gathered.end());
-    std::sort(state.table.begin(), state.table.end(), table_before);
+    std::sort(state.table.begin(), state.table.end(),
+              [](const std::string& a, const std::string& b) { return name_before(a, b); });
     state.gathered = {};
     state.table_current = true;
     state.gathering = NamesState::Gathering::IDLE;
@@ -101,12 +93,7 @@ std::string word_before_caret(ObjectNumber gadget) {
 std::vector<std::string_view> table_matches(const NamesState& state, std::string_view word) {
     std::vector<std::string_view> matches;
     auto at = std::lower_bound(state.table.begin(), state.table.end(), word, prefix_before);
-    for (; at != state.table.end() && !prefix_before(*at, word); ++at) {
-        bool same = at->size() >= word.size();
-        for (std::size_t i = 0; same && i < word.size(); ++i) same = lower((*at)[i]) == lower(word[i]);
-        if (!same) break;
-        matches.push_back(*at);
-    }
+    for (; at != state.table.end() && name_begins_with(*at, word); ++at) matches.push_back(*at);
     return matches;
 }
 

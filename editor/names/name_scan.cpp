@@ -51,23 +51,23 @@ std::size_t block_comment_end(std::string_view text, std::size_t at) {
     return end == std::string_view::npos ? end : end + 2;
 }
 
-bool starts_with_ignoring_case(std::string_view name, std::string_view word) {
-    if (name.size() < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i)
-        if (lower(name[i]) != lower(word[i])) return false;
-    return true;
-}
+}  // namespace
 
-bool before_ignoring_case(std::string_view a, std::string_view b) {
+bool is_name_byte(unsigned char byte) { return name_bytes[byte]; }
+
+bool name_before(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i)
         if (lower(a[i]) != lower(b[i])) return lower(a[i]) < lower(b[i]);
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
-}  // namespace
-
-bool is_name_byte(unsigned char byte) { return name_bytes[byte]; }
+bool name_begins_with(std::string_view name, std::string_view word) {
+    if (name.size() < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (lower(name[i]) != lower(word[i])) return false;
+    return true;
+}
 
 NameScanState scan_names(std::string_view text, NameScanState state, std::vector<std::string_view>* names) {
     std::size_t at = 0;
@@ -111,8 +111,8 @@ std::vector<std::string> completion_entries(std::string_view word, const std::ve
     auto add_group = [&](const std::vector<std::string_view>& group) {
         std::vector<std::string_view> matching;
         for (std::string_view name : group)
-            if (name != word && starts_with_ignoring_case(name, word)) matching.push_back(name);
-        std::sort(matching.begin(), matching.end(), before_ignoring_case);
+            if (name != word && name_begins_with(name, word)) matching.push_back(name);
+        std::sort(matching.begin(), matching.end(), name_before);
         for (std::string_view name : matching) {
             if (entries.size() >= most) return;
             if (taken.insert(name).second) entries.emplace_back(name);
