@@ -10,10 +10,10 @@ xvfb_start
 start_program
 main_window_shown
 
-type_at 100 70 'Waiter'                                # Extension name
+type_at 100 70 'Waiter'                                     # Extension name
 type_at 600 400 'function debounce(wait) { return wait; }'  # Code
 xdotool key Return
-xdotool type --delay 20 'deb'
+xdotool type --delay 20 'deb'    # the keyword list opens by itself at the third letter
 xdotool key ctrl+space
 sleep 0.3
 xdotool key Return
