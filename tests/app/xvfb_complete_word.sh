@@ -15,7 +15,7 @@ type_at 600 400 'function debounce(wait) { return wait; }'  # Code
 xdotool key Return
 xdotool type --delay 20 'deb'    # the keyword list opens by itself at the third letter
 xdotool key ctrl+space
-sleep 0.3
+sleep 0.5
 xdotool key Return
 xdotool key ctrl+s
 prompt=$(new_window '^Enter the extension name$') || fail "Ctrl+S did not open the name prompt"
