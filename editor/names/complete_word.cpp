@@ -17,10 +17,6 @@ constexpr double GATHER_SLICE_MS = 4.0;
 constexpr std::intptr_t GATHER_SLICE_BYTES = 256 * 1024;
 // The most of the lines on screen read afresh by Complete Word.
 constexpr std::intptr_t SCREEN_BYTES = 256 * 1024;
-// Scintilla's list order that keeps the entries as given.
-constexpr unsigned SCI_AUTOCSETORDER_MESSAGE = 2660;
-constexpr unsigned SCI_AUTOCGETORDER_MESSAGE = 2661;
-constexpr int SC_ORDER_CUSTOM_VALUE = 2;
 
 double ms_since(NamesClock::time_point start) {
     return std::chrono::duration<double, std::milli>(NamesClock::now() - start).count();
@@ -120,11 +116,11 @@ void show_list(ObjectNumber gadget, std::size_t word_length, const std::vector<s
         list += entry;
     }
     // The entries keep their order; the editor's own keyword list is sorted and keeps its own.
-    const std::intptr_t order = names_send(gadget, SCI_AUTOCGETORDER_MESSAGE);
-    names_send(gadget, SCI_AUTOCSETORDER_MESSAGE, SC_ORDER_CUSTOM_VALUE);
+    const std::intptr_t order = names_send(gadget, SCI_AUTOCGETORDER);
+    names_send(gadget, SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
     names_send(gadget, SCI_AUTOCSHOW, static_cast<std::intptr_t>(word_length),
                reinterpret_cast<std::intptr_t>(list.c_str()));
-    names_send(gadget, SCI_AUTOCSETORDER_MESSAGE, order);
+    names_send(gadget, SCI_AUTOCSETORDER, order);
 }
 
 }  // namespace
