@@ -18,6 +18,7 @@
 #include "app/settings.h"
 #include "app/status_line.h"
 #include "editor/code_editor.h"
+#include "editor/names/names.h"
 #include "editor/scintilla.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/strings.h"
@@ -195,6 +196,7 @@ void application_start(int* toolkit_argc, char** toolkit_argv) {
     code_editor_create(GADGET_CODE, 220, 35, 794, 703, code_notification, EDITOR_LINE_NUMBERS);
     code_editor_configure_javascript(GADGET_CODE);
     code_editor_configure_syntax_marks(GADGET_CODE, SYNTAX_MARK_COLORS);
+    names_start(GADGET_CODE, the_settings.highlight_occurrences);
 
     // Tab leaves the one-line fields, which never take a tab character; the code editor and the
     // multi-line fields keep Tab for themselves and are left with Ctrl+Tab, as in Qt and GTK
@@ -255,9 +257,10 @@ void main_window_lay_out() {
 }
 
 bool application_step(int longest_wait) {
-    // Never past the moment the recovery copy, the check or the find count is due.
+    // Never past the moment the recovery copy, the check, the find count or the code's names are due.
     int wait = shorter_wait(recovery_wait_time(), code_check_wait_time());
-    wait = shorter_wait(shorter_wait(wait, find_bar_wait_time()), longest_wait);
+    wait = shorter_wait(shorter_wait(wait, find_bar_wait_time()), names_wait_time(GADGET_CODE));
+    wait = shorter_wait(wait, longest_wait);
     int event = event_wait(wait);
     bool go_on = true;
     // A command that runs out of memory stops where it stands: each builds what it needs before it
@@ -269,6 +272,7 @@ bool application_step(int longest_wait) {
             code_check_tick();
             find_bar_tick();
             symbol_bar_tick();
+            names_tick(GADGET_CODE);
         }
     } catch (const std::bad_alloc&) {
         show_message(u"Error", OUT_OF_MEMORY_TEXT);
@@ -356,6 +360,7 @@ int application_main(int argc, char** argv) {
     application_run();
     recovery_end();
     the_settings.zoom = code_zoom();
+    the_settings.highlight_occurrences = code_editor_occurrences_on(GADGET_CODE);
     find_bar_store_settings(&the_settings);
     settings_save(the_settings);
     application_end();

@@ -69,9 +69,11 @@ inline constexpr ObjectNumber MENU_GO_TO_LINE = 111;
 inline constexpr ObjectNumber MENU_TOGGLE_COMMENT = 112;
 inline constexpr ObjectNumber MENU_GO_TO_ERROR = 113;
 inline constexpr ObjectNumber MENU_GO_TO_SYMBOL = 114;
+inline constexpr ObjectNumber MENU_COMPLETE_WORD = 115;
 inline constexpr ObjectNumber MENU_ZOOM_IN = 121;
 inline constexpr ObjectNumber MENU_ZOOM_OUT = 122;
 inline constexpr ObjectNumber MENU_ZOOM_NORMAL = 123;
+inline constexpr ObjectNumber MENU_HIGHLIGHT_OCCURRENCES = 124;
 
 // Brings the runtime up and builds the main window, its menu and shortcuts. The toolkit's
 // options (see toolkit_take_options) go to the QApplication, which keeps using them: they must

@@ -1,9 +1,11 @@
 /** @file edit_menu.cpp
- * The Edit and View menus as tables: an item's text, shortcuts, command and the test of whether
- * it can act. A new item is one more row. */
+ * The Edit and View menus as tables: an item's text, shortcuts, command, the test of whether it
+ * can act and, for an item with a check mark, whether it shows. A new item is one more row. */
 #include "app/edit_menu.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "app/application.h"
 #include "app/code_check.h"
@@ -11,6 +13,8 @@
 #include "app/settings.h"
 #include "app/symbol_bar.h"
 #include "editor/code_editor.h"
+#include "editor/names/names.h"
+#include "editor/names/symbols.h"
 #include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
 #include "runtime/ui/menu.h"
@@ -61,6 +65,19 @@ void zoom_normal() { set_code_zoom(0); }
 bool can_zoom_in() { return code_zoom() < ZOOM_MOST; }
 bool can_zoom_out() { return code_zoom() > ZOOM_LEAST; }
 bool zoomed() { return code_zoom() != 0; }
+bool code_has_focus() { return gadget_with_focus(WINDOW_MAIN) == GADGET_CODE; }
+
+// The declared names come first in the list: those of the index as last checked.
+void complete_word() {
+    const std::shared_ptr<const SymbolIndex> symbols = code_check_symbols();
+    std::vector<std::string_view> declared;
+    if (symbols)
+        for (std::size_t i = 0; i < symbols->size(); ++i) declared.push_back(symbols->at(i).name);
+    code_editor_complete_word(GADGET_CODE, declared);
+}
+
+bool occurrences_on() { return code_editor_occurrences_on(GADGET_CODE); }
+void toggle_occurrences() { code_editor_set_occurrences(GADGET_CODE, !occurrences_on()); }
 
 struct MenuCommand {
     ObjectNumber item;
@@ -68,7 +85,8 @@ struct MenuCommand {
     bool separator_before;
     int shortcuts[3];  // 0 ends the list
     void (*run)();
-    bool (*can_act)();  // null: always
+    bool (*can_act)();            // null: always
+    bool (*checked)() = nullptr;  // an item with a check mark: whether it shows; null: none
 };
 
 const MenuCommand edit_commands[] = {
@@ -87,6 +105,7 @@ const MenuCommand edit_commands[] = {
     {MENU_GO_TO_SYMBOL, u"Go to Symbol...\tCtrl+Shift+O", false, {CTRL + SHIFT + VK_O}, symbol_bar_open, nullptr},
     {MENU_GO_TO_ERROR, u"Go to Error\tF8", false, {VK_F8}, go_to_error, error_marked},
     {MENU_TOGGLE_COMMENT, u"Toggle Comment\tCtrl+/", true, {CTRL + VK_OEM_2}, toggle_comment, nullptr},
+    {MENU_COMPLETE_WORD, u"Complete Word\tCtrl+Space", false, {CTRL + VK_SPACE}, complete_word, code_has_focus},
 };
 
 // Ctrl++ is Ctrl+Shift+= on most keyboards; the keypad's keys do the same.
@@ -99,6 +118,7 @@ const MenuCommand view_commands[] = {
      can_zoom_in},
     {MENU_ZOOM_OUT, u"Zoom Out\tCtrl+-", false, {CTRL + VK_OEM_MINUS, CTRL + VK_SUBTRACT}, zoom_out, can_zoom_out},
     {MENU_ZOOM_NORMAL, u"Normal Size\tCtrl+0", false, {CTRL + '0', CTRL + VK_NUMPAD0}, zoom_normal, zoomed},
+    {MENU_HIGHLIGHT_OCCURRENCES, u"Highlight Occurrences", true, {}, toggle_occurrences, nullptr, occurrences_on},
 };
 
 struct Menu {
@@ -123,6 +143,7 @@ void edit_menus_build() {
             const MenuCommand& command = menu.commands[i];
             if (command.separator_before) menu_separator();
             menu_item(command.item, command.text, nullptr);
+            if (command.checked) menu_item_check(MENU_MAIN, command.item, command.checked() ? 1 : 0);
             for (int shortcut : command.shortcuts)
                 if (shortcut) shortcut_add(WINDOW_MAIN, shortcut, command.item);
         }
@@ -136,6 +157,7 @@ bool edit_menus_command(ObjectNumber item) {
             if (command.item != item) continue;
             // A shortcut acts only when its item could.
             if (!command.can_act || command.can_act()) command.run();
+            if (command.checked) menu_item_check(MENU_MAIN, command.item, command.checked() ? 1 : 0);
             return true;
         }
     return false;
@@ -149,6 +171,7 @@ std::intptr_t edit_menus_message(NativeHandle, unsigned message, std::uintptr_t,
     for (std::size_t i = 0; i < menu.count; ++i) {
         const MenuCommand& command = menu.commands[i];
         menu_item_disable(MENU_MAIN, command.item, command.can_act && !command.can_act() ? 1 : 0);
+        if (command.checked) menu_item_check(MENU_MAIN, command.item, command.checked() ? 1 : 0);
     }
     return CALLBACK_CONTINUE;
 }

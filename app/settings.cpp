@@ -43,6 +43,7 @@ const Entry entries[] = {
     {"match_case", nullptr, &Settings::match_case, 0, 1},
     {"whole_word", nullptr, &Settings::whole_word, 0, 1},
     {"regular_expression", nullptr, &Settings::regular_expression, 0, 1},
+    {"highlight_occurrences", nullptr, &Settings::highlight_occurrences, 0, 1},
 };
 
 // An optional minus and one to six digits, nothing else.

@@ -1,7 +1,7 @@
 /** @file settings.h
- * What the editor remembers between runs: the window's size, the code editor's zoom and the
- * find toggles, in a small key=value file in the user's settings folder. A missing or damaged
- * file means the defaults. */
+ * What the editor remembers between runs: the window's size, the code editor's zoom, the
+ * find toggles and whether occurrences are highlighted, in a small key=value file in the user's
+ * settings folder. A missing or damaged file means the defaults. */
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ struct Settings {
     bool match_case = false;
     bool whole_word = false;
     bool regular_expression = false;
+    bool highlight_occurrences = true;  // View > Highlight Occurrences
 };
 
 // The code editor's zoom range.

@@ -45,6 +45,7 @@ std::intptr_t send(ObjectNumber gadget, unsigned message, std::intptr_t wparam =
 void release_record(EditorRecord* record) {
     if (!record) return;
     find_release(record);
+    names_release(record);
     editor_word_table_free(record);
     editor_acceleration_free(record);
     if (record->separators) string_var_free(record->separators);

@@ -114,6 +114,7 @@ struct EditorTheme;
 // Gives an editor the colours of a table (see editor/theme.h).
 using EditorThemeColours = void (*)(ObjectNumber gadget, const EditorTheme& theme);
 struct FindState;
+struct NamesState;
 
 // One per editor, attached as the gadget's data.
 struct EditorRecord {
@@ -142,6 +143,8 @@ struct EditorRecord {
     int theme_kind;
     // Find and replace (find.h), from the first query on; null before.
     FindState* find;
+    // The code's names and the occurrence marks (editor/names/names.h), from names_start on; null before.
+    NamesState* names;
     // The syntax error marked now: its message (UTF-8, heap; null: none) and its column (1-based,
     // in characters); its line is the marker's, which moves with the text.
     char* syntax_message;

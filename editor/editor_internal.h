@@ -119,3 +119,9 @@ void find_release(EditorRecord* record);
 struct EditorTheme;
 // The syntax marks' colours of a light or dark table (check/syntax_marks.cpp).
 SyntaxMarkColors syntax_mark_colors_of(const EditorTheme& theme);
+// The code's names (editor/names/) hear of the editor's changes: a change of the text (the names
+// are gathered again once typing pauses), the component's SCN_UPDATEUI (the occurrence marks follow
+// the caret and the screen), and the editor's end.
+void names_note_change(EditorRecord* record, const SCNotification* notification);
+void names_note_update(EditorRecord* record, const SCNotification* notification);
+void names_release(EditorRecord* record);

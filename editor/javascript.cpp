@@ -3,6 +3,7 @@
  * the component's line states) and the JavaScript configuration of an editor. */
 #include "editor/editor_internal.h"
 #include "editor/search/find.h"
+#include "editor/names/names.h"
 #include "editor/theme.h"
 #include "runtime/core/strings.h"
 
@@ -137,6 +138,7 @@ void style_colours(ObjectNumber gadget, const EditorTheme& theme) {
     code_editor_set_style_color(gadget, STYLE_BRACELIGHT, theme.brace_match_fore, theme.brace_match_back);
     code_editor_set_style_color(gadget, STYLE_BRACEBAD, theme.brace_bad_fore, theme.brace_bad_back);
     find_set_highlight_colour(gadget, theme.find_match);
+    code_editor_set_occurrence_colour(gadget, theme.occurrence_mark);
     code_editor_set_syntax_mark_colors(gadget, syntax_mark_colors_of(theme));
 }
 

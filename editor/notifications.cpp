@@ -1,7 +1,7 @@
 /** @file notifications.cpp
  * The editor's answer to the component's notifications: styling requests, the line-number
  * margin, folding, auto-indent, the keyword completion list, what find and replace hears of
- * changes and of the screen, and the call tip of a syntax error. */
+ * changes and of the screen (as do the code's names), and the call tip of a syntax error. */
 #include <cstring>
 #include <string>
 
@@ -185,6 +185,7 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
         break;
     case SCN_MODIFIED:
         find_note_change(record, notification);
+        names_note_change(record, notification);
         if (notification->linesAdded != 0) code_editor_update_line_numbers(gadget);
         if (record && (notification->modificationType & SC_MOD_DELETETEXT) &&
             (record->options & (OPTION_AUTOCOMPLETE | OPTION_CALLTIPS)))
@@ -202,6 +203,7 @@ std::intptr_t on_editor_notification(ObjectNumber gadget, const SCNotification* 
         break;
     case SCN_UPDATEUI:
         find_note_update(record);
+        names_note_update(record, notification);
         break;
     case SCN_DWELLSTART:
     case SCN_DWELLEND:

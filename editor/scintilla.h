@@ -61,6 +61,8 @@ enum : unsigned {
     SCI_AUTOCACTIVE = 2102,
     SCI_AUTOCSETIGNORECASE = 2115,
     SCI_AUTOCGETIGNORECASE = 2116,
+    SCI_AUTOCSETORDER = 2660,
+    SCI_AUTOCGETORDER = 2661,
     SCI_GETUSETABS = 2125,
     SCI_SETUSETABS = 2124,
     SCI_GETTABWIDTH = 2121,
@@ -176,6 +178,9 @@ inline constexpr int SC_UPDATE_CONTENT = 0x1;
 inline constexpr int SC_UPDATE_SELECTION = 0x2;
 inline constexpr int SC_UPDATE_V_SCROLL = 0x4;
 inline constexpr int SC_UPDATE_H_SCROLL = 0x8;
+
+// The order of a completion list's entries: as given, kept in that order.
+inline constexpr int SC_ORDER_CUSTOM = 2;
 
 // Indicator styles, and the search flags of SCI_SEARCHINTARGET.
 inline constexpr int INDIC_ROUNDBOX = 7;

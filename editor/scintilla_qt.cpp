@@ -44,6 +44,9 @@ static_assert(int(SCI_GETCARETLINEVISIBLE) == int(QsciScintillaBase::SCI_GETCARE
 static_assert(int(SCI_GETLINEVISIBLE) == int(QsciScintillaBase::SCI_GETLINEVISIBLE));
 static_assert(int(SCI_GETFOLDEXPANDED) == int(QsciScintillaBase::SCI_GETFOLDEXPANDED));
 static_assert(int(SCI_AUTOCGETIGNORECASE) == int(QsciScintillaBase::SCI_AUTOCGETIGNORECASE));
+static_assert(int(SCI_AUTOCSETORDER) == int(QsciScintillaBase::SCI_AUTOCSETORDER) &&
+              int(SCI_AUTOCGETORDER) == int(QsciScintillaBase::SCI_AUTOCGETORDER) &&
+              SC_ORDER_CUSTOM == QsciScintillaBase::SC_ORDER_CUSTOM);
 static_assert(int(SCI_GETMARGINWIDTHN) == int(QsciScintillaBase::SCI_GETMARGINWIDTHN));
 static_assert(int(SCI_INSERTTEXT) == int(QsciScintillaBase::SCI_INSERTTEXT));
 static_assert(int(SCI_AUTOCPOSSTART) == int(QsciScintillaBase::SCI_AUTOCPOSSTART));

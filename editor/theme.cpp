@@ -46,6 +46,7 @@ constexpr EditorTheme light_theme = {
     .tip_back = rgb(255, 255, 255),
     .tip_fore = rgb(128, 128, 128),
     .tip_highlight = rgb(0, 0, 128),
+    .occurrence_mark = rgb(150, 170, 200),
 };
 
 // The same hues, lighter where they are text, on a dark page; every text colour keeps a
@@ -84,6 +85,7 @@ constexpr EditorTheme dark_theme = {
     .tip_back = rgb(48, 48, 48),
     .tip_fore = rgb(220, 220, 220),
     .tip_highlight = rgb(140, 180, 255),
+    .occurrence_mark = rgb(120, 140, 170),
 };
 
 int red_of(int colour) { return colour & 0xFF; }

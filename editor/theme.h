@@ -49,6 +49,8 @@ struct EditorTheme {
     int tip_back;
     int tip_fore;
     int tip_highlight;
+    // The soft box behind each occurrence of the name at the caret.
+    int occurrence_mark;
 };
 
 inline constexpr int THEME_LIGHT = 0;

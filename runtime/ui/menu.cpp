@@ -172,6 +172,13 @@ int menu_item_disable(ObjectNumber menu, ObjectNumber item, int state) {
     return 1;
 }
 
+int menu_item_check(ObjectNumber menu, ObjectNumber item, int state) {
+    MenuRecord* record = menu_lookup(menu);
+    if (!record) return 0;
+    menu_native_check_item(record->menu, item, state != 0);
+    return 1;
+}
+
 int menu_free(ObjectNumber number) {
     MenuRecord* record = menu_lookup(number);
     if (!record) return 0;

@@ -22,4 +22,7 @@ int menu_item(ObjectNumber identifier, const char16_t* text, ImageHandle image);
 int menu_separator();
 // state 1 greys the item out (it cannot be chosen), 0 enables it again; 0 when the menu is none.
 int menu_item_disable(ObjectNumber menu, ObjectNumber item, int state);
+// state 1 shows a check mark before the item (it becomes an item that can be checked), 0 takes it
+// away; 0 when the menu is none.
+int menu_item_check(ObjectNumber menu, ObjectNumber item, int state);
 int menu_free(ObjectNumber number);

@@ -94,6 +94,8 @@ void menu_native_add_item(void* dropdown, ObjectNumber identifier, const char16_
 void menu_native_add_separator(void* dropdown, MenuItemRecord* item);
 // Greys the bar's item with that identifier out (disabled true) or gives it back.
 void menu_native_disable_item(void* bar, ObjectNumber identifier, bool disabled);
+// Checks the bar's item with that identifier (checked true) or takes the check mark away.
+void menu_native_check_item(void* bar, ObjectNumber identifier, bool checked);
 // Shows the bar in the owner window (null bar: removes it).
 void menu_native_set_bar(NativeHandle owner, void* bar);
 // Every image-menu item that shows this image lets go of it (and is drawn again).

@@ -4,6 +4,7 @@
  * [X] WM_COMMAND (high word 0, low word the item identifier) to the owner's window procedure when
  *     an item is chosen; WM_INITMENUPOPUP before a drop-down of the bar opens
  * [X] disabled items: greyed, and they cannot be chosen
+ * [X] checked items: a check mark before the text
  * [ ] no shortcut is registered: "\tCtrl+N" is display text only
  * [ ] not emulated: converting items that others appended behind our back (WM_INITMENUPOPUP) and
  *     the explicit WM_MENUCHAR search; Qt's own mnemonic handling selects "&" items by their letter */
@@ -254,14 +255,30 @@ void menu_native_add_separator(void* dropdown, MenuItemRecord* item) {
     widget->addAction(action);
 }
 
-void menu_native_disable_item(void* bar, ObjectNumber identifier, bool disabled) {
+namespace {
+
+// Every action of the bar's drop-downs (the bar's children, their actions theirs) with the identifier.
+template <typename Change>
+void change_items(void* bar, ObjectNumber identifier, Change change) {
     auto* menu_bar = static_cast<QMenuBar*>(bar);
     if (!menu_bar) return;
-    // The drop-downs are the bar's children, their actions theirs.
     for (QAction* action : menu_bar->findChildren<QAction*>()) {
         const QVariant id = action->property(IDENTIFIER_PROPERTY);
-        if (id.isValid() && id.toLongLong() == identifier) action->setEnabled(!disabled);
+        if (id.isValid() && id.toLongLong() == identifier) change(action);
     }
+}
+
+}  // namespace
+
+void menu_native_disable_item(void* bar, ObjectNumber identifier, bool disabled) {
+    change_items(bar, identifier, [disabled](QAction* action) { action->setEnabled(!disabled); });
+}
+
+void menu_native_check_item(void* bar, ObjectNumber identifier, bool checked) {
+    change_items(bar, identifier, [checked](QAction* action) {
+        action->setCheckable(true);
+        action->setChecked(checked);
+    });
 }
 
 void menu_native_set_bar(NativeHandle owner, void* bar) {

@@ -19,7 +19,7 @@ if(XVFB AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_name_not_utf8.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_name_not_utf8 PROPERTIES TIMEOUT 180)
-  foreach(test xvfb_find_replace_go_to xvfb_find_back_reference xvfb_window_size)
+  foreach(test xvfb_find_replace_go_to xvfb_find_back_reference xvfb_window_size xvfb_complete_word)
     add_test(NAME app.${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/${test}.sh $<TARGET_FILE:quorval-extension-maker>)
     set_tests_properties(app.${test} PROPERTIES TIMEOUT 180)
   endforeach()

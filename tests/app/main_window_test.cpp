@@ -10,6 +10,7 @@
 #include "app/status_line.h"
 #include "app/symbol_bar.h"
 #include "editor/code_editor.h"
+#include "editor/names/names.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -107,13 +108,15 @@ bool go_to(const char* entry) {
 }
 
 // The drop-down at that place of the bar, opened as a click would open it, and its items' texts
-// with "-" for separators and "(off)" after a greyed item.
+// with "-" for separators, "(off)" after a greyed item and "(checked)" after one with a check mark.
 QString opened_menu(int place) {
     QMenu* menu = main_window()->findChild<QMenuBar*>()->actions()[place]->menu();
     menu->popup(QPoint(0, 0));
     QStringList items;
     for (QAction* action : menu->actions())
-        items << (action->isSeparator() ? QStringLiteral("-") : action->text() + (action->isEnabled() ? "" : "(off)"));
+        items << (action->isSeparator() ? QStringLiteral("-")
+                                        : action->text() + (action->isEnabled() ? "" : "(off)") +
+                                              (action->isChecked() ? "(checked)" : ""));
     menu->hide();
     // The offscreen platform lets the menu take the activation; a desktop leaves it with the window.
     main_window()->activateWindow();
@@ -175,15 +178,22 @@ TEST_F(MainWindow, EditAndViewMenusActWhereTheyCan) {
         QGuiApplication::clipboard()->clear();
         focus_on(gadget_widget(GADGET_CODE));
         EXPECT_EQ(opened_menu(1), "Undo(off)|Redo(off)|-|Cut(off)|Copy(off)|Paste(off)|Select All(off)|-|" +
-                                      find_items + "|-|Toggle Comment");
-        EXPECT_EQ(opened_menu(2), "Zoom In|Zoom Out|Normal Size(off)");
+                                      find_items + "|-|Toggle Comment|Complete Word");
+        EXPECT_EQ(opened_menu(2), "Zoom In|Zoom Out|Normal Size(off)|-|Highlight Occurrences(checked)");
         return true;
+    });
+    driver.then("View > Highlight Occurrences turns the marks off", [] {
+        for (QAction* action : main_window()->findChild<QMenuBar*>()->actions()[2]->menu()->actions())
+            if (action->text() == "Highlight Occurrences") action->trigger();
+        return !code_editor_occurrences_on(GADGET_CODE) &&
+               opened_menu(2) == "Zoom In|Zoom Out|Normal Size(off)|-|Highlight Occurrences";
     });
     // The clipboard items act in the field with the focus.
     driver.then("type in the author field", [] { return typed(GADGET_AUTHOR, "Ann"); });
     driver.key(Qt::Key_A, Qt::ControlModifier).key(Qt::Key_C, Qt::ControlModifier);
     driver.then("the items that can act now", [find_items] {
-        EXPECT_EQ(opened_menu(1), "Undo|Redo(off)|-|Cut|Copy|Paste|Select All|-|" + find_items + "|-|Toggle Comment");
+        EXPECT_EQ(opened_menu(1), "Undo|Redo(off)|-|Cut|Copy|Paste|Select All|-|" + find_items +
+                                      "|-|Toggle Comment|Complete Word(off)");
         focus_on(gadget_widget(GADGET_CODE));
         return true;
     });

@@ -11,6 +11,7 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include "editor/names/names.h"
 #include "editor/search/find.h"
 #include "editor/scintilla.h"
 #include "editor/theme.h"
@@ -138,6 +139,7 @@ TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
     EXPECT_EQ(send(QsciScintillaBase::SCI_GETCARETFORE), light.caret);
 
     create_editor(EDITOR_LINE_NUMBERS, true);
+    names_start(kEditor, true);
     const std::vector<std::intptr_t> light_look = look();
     const EditorTheme& dark = theme_table(THEME_DARK);
     QApplication::setPalette(QPalette(QColor(53, 53, 53)));
@@ -150,6 +152,7 @@ TEST_F(EditorThemeSwitch, APaletteChangeSwitchesTheTableLiveAndBack) {
         {send(SCI_STYLEGETBACK, STYLE_BRACELIGHT), dark.brace_match_back},
         {send(QsciScintillaBase::SCI_INDICGETFORE, FIND_INDICATOR), dark.find_match},
         {send(QsciScintillaBase::SCI_INDICGETFORE, INDICATOR_SYNTAX_ERROR), dark.error_indicator},
+        {send(QsciScintillaBase::SCI_INDICGETFORE, OCCURRENCE_INDICATOR), dark.occurrence_mark},
         {send(SCI_GETCARETLINEBACK), dark.current_line}, {send(QsciScintillaBase::SCI_GETCARETFORE), dark.caret},
         // The fonts stay: comments italic, the red spare style bold.
         {send(SCI_STYLEGETITALIC, STYLE_COMMENT), 1}, {send(SCI_STYLEGETBOLD, STYLE_SPARE_RED_BOLD), 1},
