@@ -61,12 +61,8 @@ def type_text(text):
     time.sleep(0.2)
 
 
-def states(accessible):
-    return accessible.getState()
-
-
 def has_state(accessible, state):
-    return states(accessible).contains(state)
+    return accessible.getState().contains(state)
 
 
 def click(accessible):
