@@ -31,10 +31,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 
-#include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -400,22 +398,15 @@ TEST_F(EndToEnd, SavingOverAnotherExtensionOrOneChangedOnDiskAsksFirst) {
     driver.key(Qt::Key_S, Qt::ControlModifier).answer(PROGRAM, saved("Sparkle"), "OK");
     // Programs that rewrite the file where it is: same inode, then even the same size with the
     // modification time put back (cp -p, touch -d); only the change time tells.
-    const std::pair<const char*, std::function<void()>> rewrites[] = {
-        {"rewrites it in place, longer", [] { write_file("Extensions/Sparkle.qex", "rewritten in place"); }},
-        {"rewrites it in place, same size, time put back",
-         [] {
-             struct stat before {};
-             ::stat("Extensions/Sparkle.qex", &before);
-             std::string same_size(static_cast<std::size_t>(before.st_size), 'x');
-             write_file("Extensions/Sparkle.qex", same_size);
-             const timespec times[2] = {before.st_atim, before.st_mtim};
-             ::utimensat(AT_FDCWD, "Extensions/Sparkle.qex", times, 0);
-         }},
-    };
-    for (const auto& [how, rewrite] : rewrites) {
-        driver.then(std::string("another program ") + how, [rewrite] {
-            rewrite();
-            return true;
+    for (const bool same_size : {false, true}) {
+        const char* how = same_size ? "rewrites it in place, same size, time put back" : "rewrites it in place";
+        driver.then(std::string("another program ") + how, [same_size] {
+            struct stat before {};
+            ::stat("Extensions/Sparkle.qex", &before);
+            write_file("Extensions/Sparkle.qex",
+                       same_size ? std::string(static_cast<std::size_t>(before.st_size), 'x') : "rewritten in place");
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            return !same_size || ::utimensat(AT_FDCWD, "Extensions/Sparkle.qex", times, 0) == 0;
         });
         driver.key(Qt::Key_S, Qt::ControlModifier).answer(CONFIRM, changed_sparkle, "Yes");
         driver.answer(PROGRAM, saved("Sparkle"), "OK");
@@ -555,14 +546,7 @@ TEST_F(EndToEnd, ACommandThatRunsOutOfMemorySaysSoAndChangesNothing) {
                 ::_exit(127);
             }
             int status = 0;
-            pid_t ended = 0;
-            for (int tenth = 0; tenth < 1200 && (ended = ::waitpid(child, &status, WNOHANG)) == 0; ++tenth)
-                ::usleep(100'000);
-            if (ended == 0) {
-                ::kill(child, SIGKILL);
-                ::waitpid(child, &status, 0);
-                FAIL() << "the child did not end within two minutes";
-            }
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
             ASSERT_TRUE(WIFEXITED(status)) << "the program ended abnormally";
             EXPECT_EQ(WEXITSTATUS(status), 0);
         }
@@ -753,12 +737,9 @@ TEST_F(EndToEnd, FilesWhoseBytesWouldChangeAreRefusedAndASaveLeavesThemAsTheyWer
         const std::string order = big_endian ? " big-endian" : " little-endian";
         const std::u16string text(head.begin(), head.end());
         cases.push_back({"UTF-16 with an odd byte" + order, utf16_file(text + u"f();", big_endian) + 'X'});
-        cases.push_back({"UTF-16 with D800 alone" + order, utf16_file(text + u"a\xD800"
-                                                                             u"b\r\n",
-                                                                      big_endian)});
-        cases.push_back({"UTF-16 with DC00 alone" + order, utf16_file(text + u"a\xDC00"
-                                                                             u"b\r\n",
-                                                                      big_endian)});
+        for (const char16_t lone : {u'\xD800', u'\xDC00'})
+            cases.push_back({std::string("UTF-16 with ") + (lone == u'\xD800' ? "D800" : "DC00") + " alone" + order,
+                             utf16_file(text + u"a" + lone + u"b\r\n", big_endian)});
     }
     for (std::size_t i = 0; i < cases.size(); ++i)
         write_file("Extensions/H" + std::to_string(i) + ".qex", cases[i].second);
@@ -927,37 +908,28 @@ TEST_F(EndToEnd, TabLeavesOneLineFieldsCtrlTabEveryControlInOrderRoundTheOpenBar
     AppDriver driver;
     driver.then("Tab in the one-line fields, a tab typed in the editors, Ctrl+Tab out of them", [] {
         type_into(gadget_widget(GADGET_NAME), "a");
-        expect_focus_steps({{Qt::Key_Tab, 0, GADGET_AUTHOR},
-                            {Qt::Key_Backtab, SHIFT, GADGET_NAME},
-                            {Qt::Key_Tab, 0, GADGET_AUTHOR},
-                            {Qt::Key_Tab, 0, GADGET_DESCRIPTION},
-                            {Qt::Key_Tab, 0, GADGET_DESCRIPTION},
-                            {Qt::Key_Tab, CTRL, GADGET_HELP},
-                            {Qt::Key_Tab, CTRL, GADGET_CODE},
-                            {Qt::Key_Tab, 0, GADGET_CODE},
-                            {Qt::Key_Backtab, SHIFT, GADGET_CODE},
-                            {Qt::Key_Tab, 0, GADGET_CODE},
-                            {Qt::Key_Tab, CTRL, GADGET_NAME},
-                            {Qt::Key_Backtab, CTRL | SHIFT, GADGET_CODE}});
+        // clang-format off
+        expect_focus_steps({{Qt::Key_Tab, 0, GADGET_AUTHOR},   {Qt::Key_Backtab, SHIFT, GADGET_NAME},
+                            {Qt::Key_Tab, 0, GADGET_AUTHOR},   {Qt::Key_Tab, 0, GADGET_DESCRIPTION},
+                            {Qt::Key_Tab, 0, GADGET_DESCRIPTION}, {Qt::Key_Tab, CTRL, GADGET_HELP},
+                            {Qt::Key_Tab, CTRL, GADGET_CODE},  {Qt::Key_Tab, 0, GADGET_CODE},
+                            {Qt::Key_Backtab, SHIFT, GADGET_CODE}, {Qt::Key_Tab, 0, GADGET_CODE},
+                            {Qt::Key_Tab, CTRL, GADGET_NAME},  {Qt::Key_Backtab, CTRL | SHIFT, GADGET_CODE}});
+        // clang-format on
         return true;
     });
     driver.key(Qt::Key_H, Qt::ControlModifier).then("the open bar's fields, buttons and toggles, then round", [] {
         EXPECT_EQ(QApplication::focusWidget(), gadget_widget(GADGET_FIND_FIELD));
-        expect_focus_steps({{Qt::Key_Backtab, SHIFT, GADGET_CODE},
-                            {Qt::Key_Tab, CTRL, GADGET_FIND_FIELD},
-                            {Qt::Key_Tab, 0, GADGET_FIND_PREVIOUS},
-                            {Qt::Key_Tab, 0, GADGET_FIND_NEXT},
-                            {Qt::Key_Tab, 0, GADGET_FIND_CLOSE},
-                            {Qt::Key_Tab, 0, GADGET_REPLACE_FIELD},
-                            {Qt::Key_Tab, 0, GADGET_REPLACE_ONE},
-                            {Qt::Key_Tab, 0, GADGET_REPLACE_ALL},
-                            {Qt::Key_Tab, 0, GADGET_MATCH_CASE},
-                            {Qt::Key_Tab, 0, GADGET_WHOLE_WORD},
-                            {Qt::Key_Tab, 0, GADGET_REGULAR_EXPRESSION},
-                            {Qt::Key_Tab, 0, GADGET_IN_SELECTION},
-                            {Qt::Key_Tab, 0, GADGET_GO_TO_FIELD},
-                            {Qt::Key_Tab, 0, GADGET_NAME},
+        // clang-format off
+        expect_focus_steps({{Qt::Key_Backtab, SHIFT, GADGET_CODE}, {Qt::Key_Tab, CTRL, GADGET_FIND_FIELD},
+                            {Qt::Key_Tab, 0, GADGET_FIND_PREVIOUS}, {Qt::Key_Tab, 0, GADGET_FIND_NEXT},
+                            {Qt::Key_Tab, 0, GADGET_FIND_CLOSE},    {Qt::Key_Tab, 0, GADGET_REPLACE_FIELD},
+                            {Qt::Key_Tab, 0, GADGET_REPLACE_ONE},   {Qt::Key_Tab, 0, GADGET_REPLACE_ALL},
+                            {Qt::Key_Tab, 0, GADGET_MATCH_CASE},    {Qt::Key_Tab, 0, GADGET_WHOLE_WORD},
+                            {Qt::Key_Tab, 0, GADGET_REGULAR_EXPRESSION}, {Qt::Key_Tab, 0, GADGET_IN_SELECTION},
+                            {Qt::Key_Tab, 0, GADGET_GO_TO_FIELD},   {Qt::Key_Tab, 0, GADGET_NAME},
                             {Qt::Key_Backtab, SHIFT, GADGET_GO_TO_FIELD}});
+        // clang-format on
         return true;
     });
     // The code editor took Tab, Shift+Tab (which took the tab back) and Tab again.

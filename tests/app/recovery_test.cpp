@@ -35,6 +35,16 @@ namespace {
 const QString PROGRAM = QStringLiteral("Quorval Extension Maker");
 const QString CONFIRM = QStringLiteral("Confirm");
 
+// The line of a copy that names the file its texts were saved to: device, inode, size, times.
+std::string source_line(const char* path, bool with_change_time) {
+    struct stat saved {};
+    ::stat(path, &saved);
+    auto nanoseconds = [](const timespec& t) { return std::to_string(t.tv_sec * 1000000000LL + t.tv_nsec) + " "; };
+    return "; source: 1 " + std::to_string(saved.st_dev) + " " + std::to_string(saved.st_ino) + " " +
+           std::to_string(saved.st_size) + " " + nanoseconds(saved.st_mtim) +
+           (with_change_time ? nanoseconds(saved.st_ctim) : "") + fs::canonical(path).string() + "\r\n";
+}
+
 class Recovery : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,13 +139,7 @@ TEST_F(Recovery, TypingLeavesAPrivateCopyThatSaveAndNewRemove) {
     // The file the texts were saved to is named with its identity, so that a Save after a
     // recovery knows it as this work's own.
     auto second = [] {
-        struct stat saved {};
-        ::stat("Extensions/Sparkle.qex", &saved);
-        return "; current name: Sparkle\r\n; source: 1 " + std::to_string(saved.st_dev) + " " +
-               std::to_string(saved.st_ino) + " " + std::to_string(saved.st_size) + " " +
-               std::to_string(saved.st_mtim.tv_sec * 1000000000LL + saved.st_mtim.tv_nsec) + " " +
-               std::to_string(saved.st_ctim.tv_sec * 1000000000LL + saved.st_ctim.tv_nsec) + " " +
-               fs::canonical("Extensions/Sparkle.qex").string() + "\r\n" +
+        return "; current name: Sparkle\r\n" + source_line("Extensions/Sparkle.qex", true) +
                extension_file("Sparkle", "", "Shines.", "Call it.", "1var x;");
     };
     driver.then("a new copy with the current name and the saved file", [&] { return copy_bytes() == second(); });
@@ -210,12 +214,7 @@ TEST_F(Recovery, CopiesOfEndedInstancesAreOfferedNewestFirst) {
     // The old copy was written by an earlier version, whose source line has no change time.
     fs::create_directory("Extensions");
     write_file("Extensions/Old.qex", "saved before");
-    struct stat source {};
-    ASSERT_EQ(::stat("Extensions/Old.qex", &source), 0);
-    const std::string old_header = "; current name: Old\\nName\r\n; source: 1 " + std::to_string(source.st_dev) + " " +
-                                   std::to_string(source.st_ino) + " " + std::to_string(source.st_size) + " " +
-                                   std::to_string(source.st_mtim.tv_sec * 1000000000LL + source.st_mtim.tv_nsec) + " " +
-                                   fs::canonical("Extensions/Old.qex").string() + "\r\n";
+    const std::string old_header = "; current name: Old\\nName\r\n" + source_line("Extensions/Old.qex", false);
     place("instance-old.qex", old_header + extension_file("Old one", "Ann", "", "Use it.", "old();"), now - 7200);
     write_file(folder_ + "/instance-old.lock", "");
     place("instance-new.qex", "; current name: New\r\n" + extension_file("New one", "", "", "", "new();"), now - 3600);
@@ -345,20 +344,18 @@ TEST_F(Recovery, ThousandsOfLeftoverCopiesUnderADescriptorLimitAreOfferedNewestF
 // Waits for a "Confirm" question whose text starts and ends so, and answers it with Return as a
 // habit would, or with the button named.
 AppDriver& answer_question(AppDriver& driver, const QString& starts, const QString& ends, const QString& button = {}) {
-    return driver.then("answer \"" + starts.toStdString() + "...\" with " +
-                           (button.isEmpty() ? std::string("Return") : button.toStdString()),
-                       [=] {
-                           QMessageBox* box = open_message();
-                           if (!box || !box->isVisible() || QApplication::activeWindow() != box) return false;
-                           EXPECT_EQ(box->windowTitle(), CONFIRM);
-                           EXPECT_TRUE(box->text().startsWith(starts) && box->text().endsWith(ends))
-                               << box->text().toStdString();
-                           if (button.isEmpty())
-                               press(Qt::Key_Return);
-                           else
-                               box->button(button == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
-                           return true;
-                       });
+    const std::string with = button.isEmpty() ? std::string("Return") : button.toStdString();
+    return driver.then("answer \"" + starts.toStdString() + "...\" with " + with, [=] {
+        QMessageBox* box = open_message();
+        if (!box || !box->isVisible() || QApplication::activeWindow() != box) return false;
+        EXPECT_EQ(box->windowTitle(), CONFIRM);
+        EXPECT_TRUE(box->text().startsWith(starts) && box->text().endsWith(ends)) << box->text().toStdString();
+        if (button.isEmpty())
+            press(Qt::Key_Return);
+        else
+            box->button(button == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        return true;
+    });
 }
 
 const QString EXIT_QUESTION = QStringLiteral("Exit from Quorval Extension Maker?");

@@ -26,16 +26,10 @@ def check(condition, what):
     return condition
 
 
-def pump(seconds=0.0):
+def pump():
     # AT-SPI events arrive through GLib's main context.
-    context = GLib.MainContext.default()
-    end = time.monotonic() + seconds
-    while True:
-        while context.iteration(False):
-            pass
-        if time.monotonic() >= end:
-            return
-        time.sleep(0.02)
+    while GLib.MainContext.default().iteration(False):
+        pass
 
 
 def wait_for(predicate, seconds=8.0):
@@ -61,12 +55,8 @@ def type_text(text):
     time.sleep(0.2)
 
 
-def states(accessible):
-    return accessible.getState()
-
-
 def has_state(accessible, state):
-    return states(accessible).contains(state)
+    return accessible.getState().contains(state)
 
 
 def click(accessible):
@@ -90,22 +80,16 @@ def find_application():
 
 
 def descendants(root):
-    found = []
-
-    def walk(accessible):
-        for child in accessible:
-            if child is not None:
-                found.append(child)
-                walk(child)
-
-    walk(root)
-    return found
+    for child in root:
+        if child is not None:
+            yield child
+            yield from descendants(child)
 
 
 application = wait_for(find_application, 20)
 if not check(application is not None, "the program is not in the accessibility registry"):
     sys.exit(1)
-everything = descendants(application)
+everything = list(descendants(application))
 
 
 def named(role, name):

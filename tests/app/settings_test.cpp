@@ -22,30 +22,16 @@ TEST(SettingsLine, KnownKeysWithValuesInRangeAreTakenAndNothingElse) {
         const char16_t* line;
         bool taken;
     };
+    // clang-format off
     const Case cases[] = {
-        {u"width=1200", true},
-        {u"height=900", true},
-        {u"zoom=-3", true},
-        {u"maximized=1", true},
-        {u"whole_word=1", true},
-        {u"width=100", false},
-        {u"width=99999", false},
-        {u"zoom=21", false},
-        {u"zoom=-11", false},
-        {u"maximized=2", false},
-        {u"width= 1200", false},
-        {u"width=12x", false},
-        {u"width=", false},
-        {u"=5", false},
-        {u"width", false},
-        {u"colour=1", false},
-        {u"Width=1200", false},
-        {u"width=1200\r", false},
-        {u"match_case=-0", true},
-        {u"zoom=1234567", false},
-        {u"highlight_occurrences=0", true},
-        {u"highlight_occurrences=2", false},
+        {u"width=1200", true},   {u"height=900", true},    {u"zoom=-3", true},       {u"maximized=1", true},
+        {u"whole_word=1", true}, {u"width=100", false},    {u"width=99999", false},  {u"zoom=21", false},
+        {u"zoom=-11", false},    {u"maximized=2", false},  {u"width= 1200", false},  {u"width=12x", false},
+        {u"width=", false},      {u"=5", false},           {u"width", false},        {u"colour=1", false},
+        {u"Width=1200", false},  {u"width=1200\r", false}, {u"match_case=-0", true}, {u"zoom=1234567", false},
+        {u"highlight_occurrences=0", true}, {u"highlight_occurrences=2", false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Settings settings;
         EXPECT_EQ(settings_read_line(&settings, c.line), c.taken) << "case " << (&c - cases);
@@ -70,12 +56,8 @@ protected:
 TEST_F(SettingsFile, WhatIsSavedComesBackAndADamagedFileGivesTheDefaults) {
     EXPECT_EQ(settings_path(), folder_ + "/config/quorval-extension-maker/settings.conf");
     EXPECT_TRUE(settings_load() == Settings{});  // no file yet
-    const Settings changed{.width = 1280,
-                           .height = 700,
-                           .maximized = true,
-                           .zoom = -4,
-                           .regular_expression = true,
-                           .highlight_occurrences = false};
+    Settings changed{.width = 1280, .height = 700, .maximized = true, .zoom = -4, .regular_expression = true};
+    changed.highlight_occurrences = false;
     ASSERT_TRUE(settings_save(changed));
     EXPECT_EQ(file_test::read_bytes(settings_path()),
               "width=1280\nheight=700\nmaximized=1\nzoom=-4\nmatch_case=0\nwhole_word=0\nregular_expression=1\n"

@@ -125,7 +125,6 @@ TEST_F(Names, CompleteWordOffersDeclaredNamesFirstThenTheCodesNamesThenKeywords)
         std::vector<std::string> offered;
     } cases[] = {
         {"deb", {"debounce"}, {"debounce", "Debit", "debtor", "debugger"}},
-        {"DEBT", {}, {"debtor"}},
         {"", {"debounce", "nope"}, {"debounce", "nope"}},
         {"", {}, {}},
         {"qqq", {"debounce"}, {}},

@@ -274,22 +274,18 @@ TEST_F(Files, BytesThatDoNotDecodeBecomeReplacementCharactersAndMarkTheFile) {
         std::vector<std::u16string> lines;
         int not_text;
     } cases[] = {
-        {"a\xFF"
-         "b\xC3\n",
-         TEXT_UTF8,
-         {u"a\ufffdb\ufffd"},
-         1},
+        // clang-format off
+        {"a\xFF" "b\xC3\n", TEXT_UTF8, {u"a\ufffdb\ufffd"}, 1},
         {std::string("a\0", 2), TEXT_UTF8, {u"a"}, 1},
-        {"\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF\xF0\x9F\x98\x80\xC2\x80",
-         TEXT_UTF8,
-         {u"\ufffd\ud7ff\ue000\U0010ffff\U0001F600\u0080"},
-         0},
+        {"\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF\xF0\x9F\x98\x80\xC2\x80", TEXT_UTF8,
+         {u"\ufffd\ud7ff\ue000\U0010ffff\U0001F600\u0080"}, 0},
         {std::string("a\0\x3D\xD8\x00\xDE", 6), TEXT_UTF16, {u"a\U0001F600"}, 0},
         {std::string("a\0b", 3), TEXT_UTF16, {u"a"}, 1},  // an odd byte
         {std::string("\x00\xD8\n\0\x00\xDC", 6), TEXT_UTF16, {u"\xD800", u"\xDC00"}, 1},
         {std::string("\xD8\x3D\xDE\x00\xDC\x00", 6), TEXT_UTF16_BE, {u"\U0001F600\xDC00"}, 1},
         {std::string("\x00\xDC\x00\xDC", 4), TEXT_UTF16, {u"\xDC00\xDC00"}, 1},  // low then low is no pair
         {std::string("a\0\0\0", 4), TEXT_UTF16, {u"a"}, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         int not_text = -1;

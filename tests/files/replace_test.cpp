@@ -164,15 +164,13 @@ TEST_P(Replace, ALinkIsFollowedToTheFileItNames) {
     ASSERT_EQ(directory_create(u"tracked"), 1);
     write_raw("tracked/real.txt", "old");
     ASSERT_EQ(::chmod("tracked/real.txt", 0640), 0);
+    // clang-format off
     const std::pair<const char*, const char*> links[] = {
-        {"link.txt", "tracked/real.txt"},
-        {"chain.txt", "link.txt"},
-        {"absolute.txt", ""},
-        {"dangling.txt", "tracked/new.txt"},
-        {"nowhere.txt", "missing/new.txt"},
-        {"loop.txt", "loop.txt"},
+        {"link.txt", "tracked/real.txt"},    {"chain.txt", "link.txt"},          {"absolute.txt", ""},
+        {"dangling.txt", "tracked/new.txt"}, {"nowhere.txt", "missing/new.txt"}, {"loop.txt", "loop.txt"},
         {"Extensions/up.txt", "../tracked/real.txt"},  // relative to its own folder, not the current one
     };
+    // clang-format on
     ASSERT_EQ(directory_create(u"Extensions"), 1);
     for (const auto& [link, target] : links)
         ASSERT_EQ(::symlink(*target ? target : (folder_ + "/tracked/real.txt").c_str(), link), 0);
