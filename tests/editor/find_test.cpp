@@ -246,6 +246,26 @@ TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
     if (script.empty()) SKIP_WITHOUT_NPM_INPUT(script_path);
 }
 
+// Regular expressions are searched by the worker: the query returns at once, a new pattern cuts
+// the old engine call short instead of waiting for its second, and a count made on a copy of the
+// text before an edit is made again on the edited text.
+TEST_F(Find, TheWorkerAnswersLaterAndANewPatternOrAnEditAbandonsItsSearch) {
+    std::string line;
+    while (line.size() < 20'000) line += "ab";
+    set_utf8(line + " needle\r\n");
+    select(0, 0);
+    EXPECT_EQ(find_status_text(find_set_query(kEditor, {"(.*)\\1\\1\\d", false, false, true, false})),
+              FIND_SEARCHING_TEXT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(query("ne+dle", true).total, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(selected(), (Span{20'001, 20'007}));
+    EXPECT_EQ(query("b", true).total, 10'000);
+    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("bb"));
+    EXPECT_EQ(counted().total, 10'002);
+}
+
 TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     set_utf8("x x\r\nx x x\r\nx");
     select(5, 10);
