@@ -21,7 +21,6 @@
 #include "editor/scintilla.h"
 #include "editor/search/search.h"
 #include "runtime/core/strings.h"
-#include "runtime/ui/event.h"
 #include "runtime/ui/gadget.h"
 
 #include <Qsci/qsciscintillabase.h>
@@ -115,9 +114,10 @@ FindReport find_all(const FindQuery& query, bool fresh = true) {
     if (fresh) find_close(GADGET_CODE);
     find_set_query(GADGET_CODE, query);
     for (;;) {
-        // The worker's answers wake the toolkit's wait (find_set_wake).
+        // The worker's answer is looked for as the loop would take it, without the repaints that
+        // the loop's events would bring (which the count of the old text did not pay either).
         if (find_searching(GADGET_CODE)) {
-            event_wait(10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             find_tick(GADGET_CODE);
         } else if (find_wait_time(GADGET_CODE) != 0 || find_tick(GADGET_CODE)) {
             break;

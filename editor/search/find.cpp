@@ -666,7 +666,7 @@ void abandon(FindState& state) {
 // job as the engine's own limits would: "too complex".
 void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_ptr<const std::string>& text,
                 const Span& range, Wanted wanted, std::intptr_t from, bool not_empty, bool count,
-                const std::string& pattern, const SearchOptions& options, void (*wake)(),
+                const std::string& pattern, const SearchOptions& options, void (*wake)(), std::vector<Span>& matches,
                 const std::atomic<bool>& cancelled) {
     bool moved = wanted == Wanted::NOTHING;
     try {
@@ -689,7 +689,6 @@ void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_p
             if (move.status == SearchStatus::TOO_COMPLEX) return;
         }
         if (!count) return;
-        std::vector<Span> matches;
         std::intptr_t counted = 0;
         const Count result = count_all(compiled, whole, range, cancelled, matches, counted);
         if (cancelled.load()) return;
@@ -720,9 +719,16 @@ void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intp
     const Span range = scope(gadget, state);
     std::shared_ptr<const std::string> text = snapshot_of(gadget, state);
     auto output = std::make_shared<WorkerOutput>();
+    // The last count's storage, emptied: a count of the same text then allocates nothing.
+    std::vector<Span> matches;
+    if (count) {
+        matches = std::move(state.matches);
+        matches.clear();
+    }
     auto job = [output, text, range, wanted, from, not_empty, count, pattern = state.pattern->pattern(),
-                options = state.pattern->options(), wake = wake_function](const std::atomic<bool>& cancelled) {
-        search_job(output, text, range, wanted, from, not_empty, count, pattern, options, wake, cancelled);
+                options = state.pattern->options(), wake = wake_function,
+                matches = std::move(matches)](const std::atomic<bool>& cancelled) mutable {
+        search_job(output, text, range, wanted, from, not_empty, count, pattern, options, wake, matches, cancelled);
     };
     bool started = true;
     try {
