@@ -134,15 +134,15 @@ void set_message_utf8(ObjectNumber gadget, const std::string& text) {
 }
 
 // The report in the bar's words; a move that came round the end says so.
-void show(const FindReport& report, bool forward = true) {
+void show(const FindReport& report) {
     std::string text = find_status_text(report);
-    if (report.wrapped) text += forward ? ", search wrapped to the top" : ", search wrapped to the bottom";
+    if (report.wrapped) text += report.backward ? ", search wrapped to the bottom" : ", search wrapped to the top";
     set_message_utf8(GADGET_FIND_MESSAGE, text);
 }
 
 void search_again() { show(find_set_query(GADGET_CODE, query_of_bar())); }
 
-void step(bool forward) { show(forward ? find_next(GADGET_CODE) : find_previous(GADGET_CODE), forward); }
+void step(bool forward) { show(forward ? find_next(GADGET_CODE) : find_previous(GADGET_CODE)); }
 
 void go_to_typed_line() {
     const long last_line = long(scintilla_send(GADGET_CODE, SCI_GETLINECOUNT));
@@ -227,6 +227,8 @@ void enter(ObjectNumber gadget, bool shift) {
 }  // namespace
 
 void find_bar_create(const Settings& settings) {
+    // The search worker's answers wake the loop, which then shows them (find_bar_tick).
+    find_set_wake(event_wake);
     // A new window's bar starts closed, whatever an earlier window's was.
     the_bar = FindBar{};
     for (const BarGadget& gadget : bar_gadgets) {

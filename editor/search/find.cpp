@@ -5,12 +5,17 @@
 #include "editor/search/find.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "editor/editor_internal.h"
 #include "editor/search/search.h"
+#include "editor/search/search_worker.h"
 
 namespace {
 
@@ -55,6 +60,21 @@ struct Move {
     bool wrapped = false;
 };
 
+// What a job of the search worker hands back: a move, then the count. Each job has its own, so
+// that what an abandoned job writes is never read.
+struct WorkerOutput {
+    std::mutex mutex;
+    bool move_ready = false;
+    Move move;
+    bool count_ready = false;
+    Count count = Count::FAILED;
+    std::intptr_t counted = 0;
+    std::vector<Span> matches;
+};
+
+// Called from the worker's thread when a job has something to show (find_set_wake).
+void (*wake_function)() = nullptr;
+
 }  // namespace
 
 struct FindState {
@@ -95,6 +115,16 @@ struct FindState {
     std::intptr_t marked_last = -1;
     std::intptr_t marked_start = 0;
     std::intptr_t marked_end = 0;
+
+    // Regular expressions are searched by the worker, over a copy of the text taken once per
+    // change of it (text_generation counts the changes). `output` is the job whose answer is
+    // awaited: a move while the outcome is FIND_SEARCHING, the count while it is RUNNING.
+    std::unique_ptr<SearchWorker> worker;
+    std::shared_ptr<WorkerOutput> output;
+    std::uint64_t text_generation = 0;
+    std::uint64_t snapshot_generation = 0;
+    std::shared_ptr<const std::string> snapshot;
+    bool backward = false;
 };
 
 namespace {
@@ -181,23 +211,23 @@ bool is_continuation(const SearchText& text, std::size_t offset) {
 
 // --- Moves ---------------------------------------------------------------------------------------
 
-// The first match at or after `from` in the searched range; else, round the end, the first one.
-Move search_forward(ObjectNumber gadget, const FindState& state, std::intptr_t from, bool not_empty) {
-    const Span range = scope(gadget, state);
-    const SearchText text = component_text(gadget, range.start, range.end);
+// The first match at or after `from` in the searched range `text`, which holds the bytes of
+// `range`; else, round the end, the first one.
+Move forward_in(const SearchPattern& pattern, const SearchText& text, const Span& range, std::intptr_t from,
+                bool not_empty) {
     if (from < range.start) {
         from = range.start;
         not_empty = false;
     }
     Move move;
     if (from <= range.end) {
-        SearchScanner scanner(*state.pattern, text, static_cast<std::size_t>(from - range.start), not_empty);
+        SearchScanner scanner(pattern, text, static_cast<std::size_t>(from - range.start), not_empty);
         move.status = scanner.next();
         move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
                       range.start + static_cast<std::intptr_t>(scanner.end())};
         if (move.status != SearchStatus::NO_MATCH) return move;
     }
-    SearchScanner scanner(*state.pattern, text, 0);
+    SearchScanner scanner(pattern, text, 0);
     move.status = scanner.next();
     move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
                   range.start + static_cast<std::intptr_t>(scanner.end())};
@@ -205,10 +235,14 @@ Move search_forward(ObjectNumber gadget, const FindState& state, std::intptr_t f
     return move;
 }
 
-// The last match that starts before `limit`, looking back from it a growing distance.
-Move last_match_before(ObjectNumber gadget, const FindState& state, std::intptr_t limit) {
+Move search_forward(ObjectNumber gadget, const FindState& state, std::intptr_t from, bool not_empty) {
     const Span range = scope(gadget, state);
-    const SearchText whole = component_text(gadget, range.start, range.end);
+    return forward_in(*state.pattern, component_text(gadget, range.start, range.end), range, from, not_empty);
+}
+
+// The last match that starts before `limit` in `whole` (the bytes of `range`), looking back from
+// it a growing distance.
+Move last_match_before(const SearchPattern& pattern, const SearchText& whole, const Span& range, std::intptr_t limit) {
     const auto before = static_cast<std::size_t>(std::min(limit, range.end) - range.start);
     const std::size_t start_limit = limit > range.end ? SEARCH_ANYWHERE : before;
     Move move;
@@ -216,7 +250,7 @@ Move last_match_before(ObjectNumber gadget, const FindState& state, std::intptr_
         std::size_t low = before > look ? before - look : 0;
         while (low > 0 && is_continuation(whole, low)) --low;
         bool found = false;
-        SearchScanner scanner(*state.pattern, whole, low, false, start_limit);
+        SearchScanner scanner(pattern, whole, low, false, start_limit);
         SearchStatus status;
         while ((status = scanner.next()) == SearchStatus::MATCH) {
             move.match = {range.start + static_cast<std::intptr_t>(scanner.start()),
@@ -246,15 +280,34 @@ Move counted_match_before(const FindState& state, std::intptr_t limit) {
     return move;
 }
 
-// The last match that starts before `before`; else, round the start, the last one of all.
-Move search_backward(ObjectNumber gadget, const FindState& state, std::intptr_t before) {
-    const bool counted = state.count == Count::DONE && static_cast<std::size_t>(state.counted) == state.matches.size();
-    const std::intptr_t end = scope(gadget, state).end;
-    Move move = counted ? counted_match_before(state, before) : last_match_before(gadget, state, before);
+// Whether the count holds every match of the searched text, in place.
+bool counted_all(const FindState& state) {
+    return state.count == Count::DONE && static_cast<std::size_t>(state.counted) == state.matches.size();
+}
+
+// The last match that starts before `before` in `whole` (the bytes of `range`); else, round the
+// start, the last one of all.
+Move backward_in(const SearchPattern& pattern, const SearchText& whole, const Span& range, std::intptr_t before) {
+    Move move = last_match_before(pattern, whole, range, before);
     if (move.status != SearchStatus::NO_MATCH) return move;
-    move = counted ? counted_match_before(state, end + 1) : last_match_before(gadget, state, end + 1);
+    move = last_match_before(pattern, whole, range, range.end + 1);
     move.wrapped = move.status == SearchStatus::MATCH;
     return move;
+}
+
+// The same from the count when it has every match in hand.
+Move counted_backward(const FindState& state, std::intptr_t before, std::intptr_t end) {
+    Move move = counted_match_before(state, before);
+    if (move.status != SearchStatus::NO_MATCH) return move;
+    move = counted_match_before(state, end + 1);
+    move.wrapped = move.status == SearchStatus::MATCH;
+    return move;
+}
+
+Move search_backward(ObjectNumber gadget, const FindState& state, std::intptr_t before) {
+    const Span range = scope(gadget, state);
+    if (counted_all(state)) return counted_backward(state, before, range.end);
+    return backward_in(*state.pattern, component_text(gadget, range.start, range.end), range, before);
 }
 
 void show_match(ObjectNumber gadget, const Span& match) {
@@ -428,8 +481,26 @@ std::vector<Span> matches_to_mark(ObjectNumber gadget, FindState& state, const S
     return matches;
 }
 
+// Whether the worker searches this pattern: a regular expression may take long on a text.
+// Literal text (memmem) is searched where it is asked for.
+bool off_thread(const FindState& state) { return state.pattern && state.pattern->options().regex; }
+
+// The non-empty counted matches in the window, MARKS_MAX at most (the worker's patterns are
+// marked from its count, never searched on this thread).
+std::vector<Span> counted_to_mark(const FindState& state, const Span& window) {
+    std::vector<Span> matches;
+    auto at = std::lower_bound(state.matches.begin(), state.matches.end(), window.start,
+                               [](const Span& match, std::intptr_t start) { return match.start < start; });
+    for (; at != state.matches.end() && at->start < window.end && matches.size() < MARKS_MAX; ++at)
+        if (at->end > at->start) matches.push_back({at->start, std::min(at->end, window.end)});
+    return matches;
+}
+
 void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
     if (!state.pattern || !state.pattern->valid() || gave_up(state)) return;
+    // Marked again once the worker's count is in.
+    const bool from_count = off_thread(state);
+    if (from_count && state.count != Count::DONE) return;
     const std::intptr_t page = std::max<std::intptr_t>(1, send(gadget, SCI_LINESONSCREEN));
     const std::intptr_t top = send(gadget, SCI_GETFIRSTVISIBLELINE);
     const std::intptr_t first = send(gadget, SCI_DOCLINEFROMVISIBLE, top);
@@ -438,11 +509,14 @@ void refresh_marks(ObjectNumber gadget, FindState& state, bool force) {
 
     std::intptr_t slack = page;
     Span window = marking_window(gadget, state, first, last, slack);
-    std::vector<Span> wanted = matches_to_mark(gadget, state, window);
+    auto matches_in = [&](const Span& in) {
+        return from_count ? counted_to_mark(state, in) : matches_to_mark(gadget, state, in);
+    };
+    std::vector<Span> wanted = matches_in(window);
     if (wanted.size() >= MARKS_MAX) {
         slack = 0;
         window = marking_window(gadget, state, first, last, slack);
-        wanted = matches_to_mark(gadget, state, window);
+        wanted = matches_in(window);
     }
     // Marks left from an earlier window go; those in this one change only when they differ,
     // since every change of them repaints.
@@ -495,6 +569,7 @@ FindReport report_of(ObjectNumber gadget, const FindState& state) {
         report.error = message + " at character " + std::to_string(characters + 1);
     }
     const bool searched = state.outcome == FIND_FOUND || state.outcome == FIND_NO_MATCH;
+    report.backward = state.backward;
     if (searched && state.count == Count::DONE) {
         report.total = state.counted;
         report.outcome = state.counted > 0 ? FIND_FOUND : FIND_NO_MATCH;
@@ -505,13 +580,238 @@ FindReport report_of(ObjectNumber gadget, const FindState& state) {
     return report;
 }
 
+// --- The search worker ---------------------------------------------------------------------------
+
+// Counts every match in `text` (the bytes of `range`), keeping the first KEPT_MATCHES; a stretch of
+// COUNT_SLICE_BYTES that takes longer than a search step gives up (FAILED), as does a raised flag.
+// With back-references the whole count is one step: it gets STEP_TIME_LIMIT_MS in all, since
+// each of its stretches could take almost that long.
+Count count_stretches(const SearchPattern& pattern, const SearchText& text, const Span& range,
+                      const std::atomic<bool>& cancelled, std::vector<Span>& matches, std::intptr_t& counted) {
+    std::intptr_t resume = range.start;
+    bool resume_not_empty = false;
+    const bool one_step = pattern.has_back_references();
+    const Clock::time_point count_started = Clock::now();
+    // Back-references make each match slow to find: the clock is then read after each of them.
+    const std::intptr_t between_reads = one_step ? 1 : MATCHES_BETWEEN_CLOCK_READS;
+    for (;;) {
+        const std::intptr_t cut = std::min(range.end, resume + COUNT_SLICE_BYTES);
+        const std::size_t start_limit =
+            cut == range.end ? SEARCH_ANYWHERE : static_cast<std::size_t>(cut - range.start);
+        const Clock::time_point stretch_started = one_step ? count_started : Clock::now();
+        SearchScanner scanner(pattern, text, static_cast<std::size_t>(resume - range.start), resume_not_empty,
+                              start_limit);
+        SearchStatus status;
+        while ((status = scanner.next()) == SearchStatus::MATCH) {
+            if (matches.size() < KEPT_MATCHES)
+                matches.push_back({range.start + static_cast<std::intptr_t>(scanner.start()),
+                                   range.start + static_cast<std::intptr_t>(scanner.end())});
+            if (++counted % between_reads == 0 &&
+                (cancelled.load(std::memory_order_relaxed) || ms_since(stretch_started) > STEP_TIME_LIMIT_MS))
+                return Count::FAILED;
+        }
+        if (cancelled.load(std::memory_order_relaxed)) return Count::FAILED;
+        if (status != SearchStatus::INCOMPLETE)
+            return status == SearchStatus::TOO_COMPLEX ? Count::FAILED : Count::DONE;
+        resume = range.start + static_cast<std::intptr_t>(scanner.resume_from());
+        resume_not_empty = scanner.resume_not_empty();
+        if (ms_since(stretch_started) > STEP_TIME_LIMIT_MS) return Count::FAILED;
+    }
+}
+
+Count count_all(const SearchPattern& pattern, const SearchText& text, const Span& range,
+                const std::atomic<bool>& cancelled, std::vector<Span>& matches, std::intptr_t& counted) {
+    struct Deadline {
+        explicit Deadline(Clock::time_point at) { search_set_deadline(at); }
+        ~Deadline() { search_set_deadline(Clock::time_point::max()); }
+    } deadline(pattern.has_back_references()
+                   ? Clock::now() + std::chrono::milliseconds(static_cast<int>(STEP_TIME_LIMIT_MS))
+                   : Clock::time_point::max());
+    return count_stretches(pattern, text, range, cancelled, matches, counted);
+}
+
+// The pattern as the worker's thread compiled it: the engine keeps per-pattern state while it
+// matches, so the worker never shares the user-interface thread's.
+const SearchPattern& worker_pattern(const std::string& pattern, const SearchOptions& options) {
+    thread_local std::unique_ptr<SearchPattern> compiled;
+    if (!compiled || compiled->pattern() != pattern || !(compiled->options() == options))
+        compiled = std::make_unique<SearchPattern>(pattern, options);
+    return *compiled;
+}
+
+// The code's bytes as they stand, copied once per change of the text.
+std::shared_ptr<const std::string> snapshot_of(ObjectNumber gadget, FindState& state) {
+    if (!state.snapshot || state.snapshot_generation != state.text_generation) {
+        state.snapshot.reset();
+        const SearchText text = component_text(gadget, 0, send(gadget, SCI_GETLENGTH));
+        auto copy = std::make_shared<std::string>();
+        copy->reserve(text.size());
+        text.append(*copy, 0, text.size());
+        state.snapshot = std::move(copy);
+        state.snapshot_generation = state.text_generation;
+    }
+    return state.snapshot;
+}
+
+enum class Wanted { NOTHING, FORWARD, BACKWARD };
+
+// Abandons the worker's job: its answer is no longer awaited, and its engine call ends soon.
+void abandon(FindState& state) {
+    if (state.worker && state.output) state.worker->cancel();
+    state.output.reset();
+}
+
+// The worker's job: a move (from `from`) over the copy `text` of the code, published as soon as it
+// is known, then the count when `count`. Memory that runs out on the worker's thread ends the
+// job as the engine's own limits would: "too complex".
+void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_ptr<const std::string>& text,
+                const Span& range, Wanted wanted, std::intptr_t from, bool not_empty, bool count,
+                const std::string& pattern, const SearchOptions& options, void (*wake)(), std::vector<Span>& matches,
+                const std::atomic<bool>& cancelled) {
+    bool moved = wanted == Wanted::NOTHING;
+    try {
+        const SearchPattern& compiled = worker_pattern(pattern, options);
+        const SearchText whole{std::string_view(*text).substr(static_cast<std::size_t>(range.start),
+                                                              static_cast<std::size_t>(range.end - range.start)),
+                               {},
+                               true};
+        if (!moved) {
+            const Move move = wanted == Wanted::FORWARD ? forward_in(compiled, whole, range, from, not_empty)
+                                                        : backward_in(compiled, whole, range, from);
+            if (cancelled.load()) return;
+            {
+                std::lock_guard lock(output->mutex);
+                output->move = move;
+                output->move_ready = moved = true;
+            }
+            if (wake) wake();
+            // The count would give up on the same text as well.
+            if (move.status == SearchStatus::TOO_COMPLEX) return;
+        }
+        if (!count) return;
+        std::intptr_t counted = 0;
+        const Count result = count_all(compiled, whole, range, cancelled, matches, counted);
+        if (cancelled.load()) return;
+        {
+            std::lock_guard lock(output->mutex);
+            output->count = result;
+            output->counted = counted;
+            output->matches = std::move(matches);
+            output->count_ready = true;
+        }
+    } catch (const std::bad_alloc&) {
+        std::lock_guard lock(output->mutex);
+        if (!moved) {
+            output->move.status = SearchStatus::TOO_COMPLEX;
+            output->move_ready = true;
+        }
+        output->count = Count::FAILED;
+        output->counted = 0;
+        output->matches = {};
+        output->count_ready = count;
+    }
+    if (wake) wake();
+}
+
+// Hands a move and, when `count`, the count after it to the worker. Until the move's answer comes,
+// the outcome is FIND_SEARCHING; until the count's, the count RUNNING.
+void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty, bool count) {
+    const Span range = scope(gadget, state);
+    std::shared_ptr<const std::string> text = snapshot_of(gadget, state);
+    auto output = std::make_shared<WorkerOutput>();
+    // The last count's storage, emptied: a count of the same text then allocates nothing.
+    std::vector<Span> matches;
+    if (count) {
+        matches = std::move(state.matches);
+        matches.clear();
+    }
+    auto job = [output, text, range, wanted, from, not_empty, count, pattern = state.pattern->pattern(),
+                options = state.pattern->options(), wake = wake_function,
+                matches = std::move(matches)](const std::atomic<bool>& cancelled) mutable {
+        search_job(output, text, range, wanted, from, not_empty, count, pattern, options, wake, matches, cancelled);
+    };
+    bool started = true;
+    try {
+        if (!state.worker) state.worker = std::make_unique<SearchWorker>();
+    } catch (const std::system_error&) {
+        started = false;
+    }
+    state.output = output;
+    if (wanted != Wanted::NOTHING) {
+        state.outcome = FIND_SEARCHING;
+        state.backward = wanted == Wanted::BACKWARD;
+    }
+    if (count) {
+        state.matches.clear();
+        state.counted = 0;
+        state.count = Count::RUNNING;
+    }
+    if (started) {
+        state.worker->post(std::move(job));
+    } else {
+        // No thread to be had: searched here, as bounded as on the worker; find_tick takes it.
+        const std::atomic<bool> never{false};
+        job(never);
+    }
+}
+
+// Takes what the worker answered; true when the report changed.
+bool take_output(ObjectNumber gadget, FindState& state) {
+    if (!state.output) return false;
+    WorkerOutput& output = *state.output;
+    std::unique_lock lock(output.mutex);
+    bool changed = false;
+    if (output.move_ready && state.outcome == FIND_SEARCHING) {
+        const Move move = output.move;
+        output.move_ready = false;
+        lock.unlock();
+        apply(gadget, state, move);
+        changed = true;
+        if (state.outcome == FIND_TOO_COMPLEX) {
+            state.count = Count::FAILED;
+            clear_marks(gadget, state);
+        } else {
+            refresh_marks(gadget, state, false);
+        }
+        lock.lock();
+    }
+    if (output.count_ready && state.count == Count::RUNNING) {
+        state.count = output.count;
+        state.counted = output.counted;
+        state.matches = std::move(output.matches);
+        output.count_ready = false;
+        lock.unlock();
+        changed = true;
+        if (state.count == Count::FAILED)
+            clear_marks(gadget, state);
+        else
+            refresh_marks(gadget, state, true);
+    } else {
+        lock.unlock();
+    }
+    if (state.outcome != FIND_SEARCHING && state.count != Count::RUNNING) state.output.reset();
+    return changed;
+}
+
+// A move: on the worker for its patterns (the count goes on after it when it was under way),
+// else here at once.
+FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty);
+
 }  // namespace
 
 // --- The editor's side ---------------------------------------------------------------------------
 
 void find_note_change(EditorRecord* record, const SCNotification* notification) {
     FindState* state = record ? record->find : nullptr;
-    if (!state || !state->active) return;
+    if (!state) return;
+    const bool changes = notification->modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+    if (changes) {
+        // The worker's copy is old now, and so is what it is working out on it.
+        ++state->text_generation;
+        state->snapshot.reset();
+        abandon(*state);
+    }
+    if (!state->active) return;
     const std::intptr_t at = notification->position, length = notification->length;
     if (notification->modificationType & SC_MOD_BEFOREINSERT) {
         shift_for_insertion(state->scope_start, at, length, false);
@@ -529,7 +829,7 @@ void find_note_change(EditorRecord* record, const SCNotification* notification) 
         return;
     }
     state->marks_stale = true;
-    if (state->count != Count::IDLE && !gave_up(*state)) {
+    if ((state->count != Count::IDLE && !gave_up(*state)) || state->outcome == FIND_SEARCHING) {
         state->count = Count::WAITING;
         state->changed_at = Clock::now();
     }
@@ -542,6 +842,7 @@ void find_note_update(EditorRecord* record) {
     if (note_user_selection(record->gadget, state) && state.scoped) {
         state.marks_stale = true;
         if (state.count != Count::IDLE) {
+            abandon(state);
             state.count = Count::WAITING;
             state.changed_at = Clock::now();
         }
@@ -573,11 +874,19 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
         state->pattern = std::make_unique<SearchPattern>(query.pattern, options);
     state->query = query;
     state->wrapped = false;
+    state->backward = false;
     state->replaced = -1;
     state->count = Count::IDLE;
+    abandon(*state);
     if (!state->pattern->valid() || scope_missing(*state)) {
         state->outcome = state->pattern->valid() ? FIND_NO_MATCH : state->pattern->empty() ? FIND_NONE : FIND_INVALID;
         clear_marks(gadget, *state);
+        return report_of(gadget, *state);
+    }
+    if (off_thread(*state)) {
+        // The old pattern's marks go; the new one's come with its count.
+        clear_marks(gadget, *state);
+        post_search(gadget, *state, Wanted::FORWARD, state->anchor, false, true);
         return report_of(gadget, *state);
     }
     apply(gadget, *state, search_forward(gadget, *state, state->anchor, false));
@@ -608,19 +917,34 @@ FindReport after_move(ObjectNumber gadget, FindState& state, const Move& move) {
     return report_of(gadget, state);
 }
 
+FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty) {
+    state.backward = wanted == Wanted::BACKWARD;
+    if (!off_thread(state) || (state.backward && counted_all(state)))
+        return after_move(
+            gadget, state,
+            state.backward ? search_backward(gadget, state, from) : search_forward(gadget, state, from, not_empty));
+    state.replaced = -1;
+    state.wrapped = false;
+    // A count under way starts again after the move, since the move abandons it.
+    const bool count = state.count == Count::RUNNING;
+    abandon(state);
+    post_search(gadget, state, wanted, from, not_empty, count);
+    return report_of(gadget, state);
+}
+
 }  // namespace
 
 FindReport find_next(ObjectNumber gadget) {
     FindState* state = searchable(gadget);
     if (!state) return find_report(gadget);
     const Span selected = selection(gadget);
-    return after_move(gadget, *state, search_forward(gadget, *state, selected.end, selected.start == selected.end));
+    return move_to(gadget, *state, Wanted::FORWARD, selected.end, selected.start == selected.end);
 }
 
 FindReport find_previous(ObjectNumber gadget) {
     FindState* state = searchable(gadget);
     if (!state) return find_report(gadget);
-    return after_move(gadget, *state, search_backward(gadget, *state, selection(gadget).start));
+    return move_to(gadget, *state, Wanted::BACKWARD, selection(gadget).start, false);
 }
 
 FindReport find_replace(ObjectNumber gadget, const std::string& replacement) {
@@ -646,8 +970,7 @@ FindReport find_replace(ObjectNumber gadget, const std::string& replacement) {
     send(gadget, SCI_ENDUNDOACTION);
     const std::intptr_t after = selected.start + static_cast<std::intptr_t>(replaced.size());
     // An empty match replaced by nothing would be found again at the same place.
-    return after_move(gadget, *state,
-                      search_forward(gadget, *state, after, replaced.empty() && selected.start == selected.end));
+    return move_to(gadget, *state, Wanted::FORWARD, after, replaced.empty() && selected.start == selected.end);
 }
 
 FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement) {
@@ -717,6 +1040,10 @@ FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement)
         send(gadget, SCI_ENDUNDOACTION);
     }
     state->outcome = count > 0 ? FIND_FOUND : FIND_NO_MATCH;
+    if (off_thread(*state)) {
+        post_search(gadget, *state, Wanted::NOTHING, 0, false, true);
+        return report_of(gadget, *state);
+    }
     count_restart(gadget, *state);
     count_slice(gadget, *state, COUNT_SLICE_MS);
     refresh_marks(gadget, *state, true);
@@ -739,6 +1066,8 @@ std::string find_status_text(const FindReport& report) {
         return FIND_TOO_COMPLEX_TEXT;
     case FIND_NO_SELECTION:
         return FIND_NO_SELECTION_TEXT;
+    case FIND_SEARCHING:
+        return FIND_SEARCHING_TEXT;
     case FIND_TOO_LARGE:
         return "The replaced text would be too large (" + std::to_string((report.result_bytes + 500'000) / 1'000'000) +
                " MB). Nothing was replaced.";
@@ -770,14 +1099,19 @@ void find_close(ObjectNumber gadget) {
     FindState* state = state_of(gadget);
     if (!state || !state->active) return;
     clear_marks(gadget, *state);
+    abandon(*state);
     const int colour = state->colour;
+    std::unique_ptr<SearchWorker> worker = std::move(state->worker);
     *state = FindState{};
     state->colour = colour;
+    state->worker = std::move(worker);
 }
 
 int find_wait_time(ObjectNumber gadget) {
     const FindState* state = state_of(gadget);
     if (!state || !state->active) return -1;
+    // The worker's answer wakes the loop (find_set_wake).
+    if (state->output) return -1;
     if (state->count == Count::RUNNING) return 0;
     if (state->count != Count::WAITING) return -1;
     return std::max(0, COUNT_PAUSE_MS - static_cast<int>(ms_since(state->changed_at)));
@@ -786,9 +1120,24 @@ int find_wait_time(ObjectNumber gadget) {
 bool find_tick(ObjectNumber gadget) {
     FindState* state = state_of(gadget);
     if (!state || !state->active) return false;
+    if (off_thread(*state)) {
+        if (state->output) return take_output(gadget, *state);
+        if (state->count != Count::WAITING || ms_since(state->changed_at) < COUNT_PAUSE_MS) return false;
+        // A move that a change of the text abandoned starts again from where the search began.
+        const bool moving = state->outcome == FIND_SEARCHING;
+        post_search(gadget, *state, moving ? Wanted::FORWARD : Wanted::NOTHING, state->anchor, false, true);
+        return false;
+    }
     if (state->count == Count::WAITING && ms_since(state->changed_at) >= COUNT_PAUSE_MS) count_restart(gadget, *state);
     return count_slice(gadget, *state, COUNT_SLICE_MS);
 }
+
+bool find_searching(ObjectNumber gadget) {
+    const FindState* state = state_of(gadget);
+    return state && state->active && state->output != nullptr;
+}
+
+void find_set_wake(void (*wake)()) { wake_function = wake; }
 
 void find_set_highlight_colour(ObjectNumber gadget, int colour) {
     FindState* state = ensure_state(gadget);

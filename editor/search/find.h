@@ -3,14 +3,17 @@
  * match with wrap-around, "3 of 120", replacing one match or all of them as one undo step, and
  * every match on screen marked with an indicator. Qt-free: it drives the component through
  * scintilla_send and searches the component's own bytes (search.h) on both sides of its gap,
- * without a copy of the text.
+ * without a copy of the text; regular expressions, which may take long, are searched by a
+ * worker thread (search_worker.h) on a copy taken once per change of the text, and their
+ * answers come through find_tick.
  *
  * How a bar uses it:
  *   - each change of the field or of a toggle: find_set_query(); it selects the first match at or
  *     after where this search began (incremental search), and marks the matches on screen;
  *   - Enter / F3: find_next(); Shift+Enter / Shift+F3: find_previous();
  *   - Replace: find_replace(); Replace All: find_replace_all();
- *   - after each call, show find_status_text(report) (and a notice when report.wrapped);
+ *   - after each call, show find_status_text(report) (and a notice when report.wrapped), which
+ *     says "Searching…" while the worker looks for a regular expression's match;
  *   - Escape: find_close(), which clears the marks and forgets the query.
  *
  * Typing in the code stays as fast with the marks on: a change re-searches only the lines on
@@ -57,6 +60,8 @@ enum FindOutcome : int {
     FIND_NO_SELECTION,  // "in selection" with no selection of the user's: nothing is searched
     // Replace All would leave more than FIND_REPLACED_TEXT_MAX bytes (`result_bytes`): nothing was replaced.
     FIND_TOO_LARGE,
+    // A regular expression's move is being searched by the worker: "Searching…".
+    FIND_SEARCHING,
 };
 
 struct FindReport {
@@ -73,11 +78,14 @@ struct FindReport {
     std::string error;
     // FIND_TOO_LARGE: the size of the text that Replace All would have left.
     std::size_t result_bytes = 0;
+    // The last move went backwards (a wrap then came round the start).
+    bool backward = false;
 };
 
 inline constexpr char FIND_TOO_COMPLEX_TEXT[] = "The pattern is too complex for this text";
 inline constexpr char FIND_NO_MATCHES_TEXT[] = "No matches";
 inline constexpr char FIND_NO_SELECTION_TEXT[] = "No selection to search in";
+inline constexpr char FIND_SEARCHING_TEXT[] = "Searching…";
 // The most text Replace All leaves in the code, in bytes. Its new text is built whole before it
 // goes in, and the component then holds it beside its undo step: a few times this in memory,
 // which a machine that edits such files has. Beyond it nothing is built nor replaced.
@@ -120,11 +128,18 @@ bool find_active(ObjectNumber gadget);
 // Clears the marks and forgets the query (the bar closes); the selection stays.
 void find_close(ObjectNumber gadget);
 
-// Milliseconds until find_tick has something to do; -1 while it has nothing to do.
+// Milliseconds until find_tick has something to do; -1 while it has nothing to do, or while it
+// waits for the search worker, which calls the wake function when it answers.
 int find_wait_time(ObjectNumber gadget);
-// Counts the matches once typing has paused, a slice at a time. True when the report changed
-// (the count is complete): the bar then shows find_report again.
+// Counts the matches once typing has paused, a slice at a time; takes the worker's answer. True
+// when the report changed (a move was made, the count is complete): the bar then shows
+// find_report again.
 bool find_tick(ObjectNumber gadget);
+// Whether an answer of the search worker is awaited (find_tick takes it).
+bool find_searching(ObjectNumber gadget);
+// What the search worker calls, from its own thread, when it has an answer for find_tick (the
+// toolkit's event_wake); null for nothing, as in tests that poll find_searching.
+void find_set_wake(void (*wake)());
 
 // The colour of the marks (0xBBGGRR), for a theme.
 void find_set_highlight_colour(ObjectNumber gadget, int colour);

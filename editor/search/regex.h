@@ -5,6 +5,8 @@
  * CR LF, and ^ and $ match at every line. Nothing else in the tree sees the engine. */
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -79,3 +81,10 @@ private:
     const std::size_t* offsets_ = nullptr;
     std::size_t pairs_ = 0;
 };
+
+// A flag that, once raised, ends the calling thread's engine calls of patterns with
+// back-references (the only ones that can run long) as if their time were up; null for none.
+void regex_set_cancel_flag(const std::atomic<bool>* flag);
+// The latest moment the calling thread's engine calls of such patterns may run to (each call
+// also ends after its own time limit); time_point::max() for none.
+void regex_set_deadline(std::chrono::steady_clock::time_point deadline);

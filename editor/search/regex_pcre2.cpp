@@ -39,17 +39,28 @@ struct TimeLimit {
     unsigned calls = 0;
 };
 
+// The calling thread's cancel flag (regex_set_cancel_flag): a search worker's abandoned job.
+thread_local const std::atomic<bool>* cancel_flag = nullptr;
+// The calling thread's latest moment for any call (regex_set_deadline): a count's whole budget.
+thread_local Clock::time_point deadline_cap = Clock::time_point::max();
+
 int check_time_limit(pcre2_callout_block*, void* data) {
     auto* limit = static_cast<TimeLimit*>(data);
     if (limit->calls++ % CALLOUTS_BETWEEN_CLOCK_READS != 0) return 0;
+    if (cancel_flag && cancel_flag->load(std::memory_order_relaxed)) return PCRE2_ERROR_CALLOUT;
     // A negative value ends the match with that value as its error.
     return Clock::now() > limit->deadline ? PCRE2_ERROR_CALLOUT : 0;
 }
 
-// One JIT stack for every pattern: matching runs on one thread at a time.
-pcre2_jit_stack* shared_jit_stack() {
-    static pcre2_jit_stack* stack = pcre2_jit_stack_create(JIT_STACK_START, JIT_STACK_MAX, nullptr);
-    return stack;
+// One JIT stack per thread, for every pattern that thread matches (the user-interface thread and
+// the search worker match at the same time); the engine asks for it at each match.
+pcre2_jit_stack* thread_jit_stack(void*) {
+    struct Stack {
+        pcre2_jit_stack* stack = pcre2_jit_stack_create(JIT_STACK_START, JIT_STACK_MAX, nullptr);
+        ~Stack() { pcre2_jit_stack_free(stack); }
+    };
+    thread_local Stack stack;
+    return stack.stack;
 }
 
 std::string message_of(int code) {
@@ -112,7 +123,7 @@ Regex::Regex(std::string_view pattern, bool caseless) : impl_(std::make_unique<I
     impl_->context = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(impl_->context, MATCH_LIMIT);
     pcre2_set_heap_limit(impl_->context, HEAP_LIMIT_KIB);
-    if (impl_->jit) pcre2_jit_stack_assign(impl_->context, nullptr, shared_jit_stack());
+    if (impl_->jit) pcre2_jit_stack_assign(impl_->context, thread_jit_stack, nullptr);
     if (impl_->timed) pcre2_set_callout(impl_->context, check_time_limit, &impl_->time_limit);
     std::uint32_t lookbehind = 0, groups = 0;
     pcre2_pattern_info(impl_->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
@@ -130,6 +141,10 @@ std::size_t Regex::error_offset() const { return impl_->error_offset; }
 std::size_t Regex::lookbehind() const { return impl_->lookbehind; }
 int Regex::groups() const { return impl_->groups; }
 bool Regex::has_back_references() const { return impl_->timed; }
+
+void regex_set_cancel_flag(const std::atomic<bool>* flag) { cancel_flag = flag; }
+
+void regex_set_deadline(std::chrono::steady_clock::time_point deadline) { deadline_cap = deadline; }
 
 RegexMatch::RegexMatch(const Regex& regex)
     : regex_(regex), data_(regex.valid() ? pcre2_match_data_create_from_pattern(regex.impl_->code, nullptr) : nullptr) {
@@ -156,7 +171,7 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
     const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject ? subject : &nothing);
     const std::uint32_t options =
         (more_follows ? PCRE2_PARTIAL_HARD : 0u) | (not_empty_at_start ? PCRE2_NOTEMPTY_ATSTART : 0u);
-    if (regex.timed) regex.time_limit = {Clock::now() + STEP_TIME_LIMIT, 0};
+    if (regex.timed) regex.time_limit = {std::min(Clock::now() + STEP_TIME_LIMIT, deadline_cap), 0};
     const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
                                  : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
     // With partial matching the engine may pass its offset limit.

@@ -240,6 +240,10 @@ void SearchText::append(std::string& out, std::size_t start, std::size_t end) co
 
 bool search_is_word_byte(unsigned char byte) { return is_word_byte(byte); }
 
+void search_set_cancel_flag(const std::atomic<bool>* flag) { regex_set_cancel_flag(flag); }
+
+void search_set_deadline(std::chrono::steady_clock::time_point deadline) { regex_set_deadline(deadline); }
+
 bool SearchPattern::prefers_one_piece() const { return matcher_ && matcher_->regex(); }
 bool SearchPattern::has_back_references() const {
     return matcher_ && matcher_->regex() && matcher_->regex()->has_back_references();

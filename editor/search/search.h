@@ -4,6 +4,8 @@
  * each. No Qt and no component: the find glue (find.h) hands it the component's own bytes. */
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -155,6 +157,14 @@ private:
 // Counts every match of the pattern in a complete text; TOO_COMPLEX when the engine's limits
 // stopped it (the count then holds the matches found before).
 SearchStatus search_count(const SearchPattern& pattern, const SearchText& text, std::size_t* count);
+
+// A flag that, once raised, ends the calling thread's searches as the engine's limits would
+// (TOO_COMPLEX), for a search worker's abandoned job; null for none.
+void search_set_cancel_flag(const std::atomic<bool>* flag);
+// The latest moment the calling thread's searches may run to before they give up (TOO_COMPLEX);
+// time_point::max() for none. Only patterns with back-references watch it (their steps are the
+// ones that can be slow on few bytes).
+void search_set_deadline(std::chrono::steady_clock::time_point deadline);
 
 // Whether a byte belongs to a word for whole-word matching (see SearchOptions::whole_word).
 bool search_is_word_byte(unsigned char byte);

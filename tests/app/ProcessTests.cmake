@@ -19,7 +19,12 @@ if(XVFB AND XDOTOOL)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_name_not_utf8.sh
                    $<TARGET_FILE:quorval-extension-maker>)
   set_tests_properties(app.xvfb_name_not_utf8 PROPERTIES TIMEOUT 180)
-  foreach(test xvfb_find_replace_go_to xvfb_find_back_reference xvfb_window_size xvfb_complete_word)
+  # The back-reference test reads the status line from pictures of it.
+  add_test(NAME app.xvfb_find_back_reference
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/xvfb_find_back_reference.sh
+                   $<TARGET_FILE:quorval-extension-maker> $<TARGET_FILE:qem_x_screenshot>)
+  set_tests_properties(app.xvfb_find_back_reference PROPERTIES TIMEOUT 180)
+  foreach(test xvfb_find_replace_go_to xvfb_window_size xvfb_complete_word)
     add_test(NAME app.${test} COMMAND ${CMAKE_CURRENT_LIST_DIR}/${test}.sh $<TARGET_FILE:quorval-extension-maker>)
     set_tests_properties(app.${test} PROPERTIES TIMEOUT 180)
   endforeach()
