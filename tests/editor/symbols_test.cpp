@@ -108,20 +108,13 @@ TEST(SymbolFilter, RanksPrefixesThenWordPartsThenTheRest) {
         const char* query;
         SymbolMatch match;
     } cases[] = {
-        {"parseExpression", "parse", SymbolMatch::PREFIX},
-        {"parseExpression", "PARSEe", SymbolMatch::PREFIX},
-        {"parseExpression", "Expr", SymbolMatch::WORD_PART},
-        {"parseExpression", "pE", SymbolMatch::WORD_PART},
-        {"parseExpression", "pex", SymbolMatch::WORD_PART},
-        {"parseMaybeUnary", "pUn", SymbolMatch::WORD_PART},
-        {"XMLParser", "parser", SymbolMatch::WORD_PART},
-        {"get_value", "v", SymbolMatch::WORD_PART},
-        {"reparse", "parse", SymbolMatch::INSIDE},
-        {"parseExpression", "xpr", SymbolMatch::INSIDE},
-        {"XMLParser", "mlp", SymbolMatch::INSIDE},
-        {"parseExpression", "px", SymbolMatch::NONE},
-        {"xparseExpression", "pE", SymbolMatch::NONE},
-        {"parse", "parser", SymbolMatch::NONE},
+        {"parseExpression", "parse", SymbolMatch::PREFIX},   {"parseExpression", "PARSEe", SymbolMatch::PREFIX},
+        {"parseExpression", "Expr", SymbolMatch::WORD_PART}, {"parseExpression", "pE", SymbolMatch::WORD_PART},
+        {"parseExpression", "pex", SymbolMatch::WORD_PART},  {"parseMaybeUnary", "pUn", SymbolMatch::WORD_PART},
+        {"XMLParser", "parser", SymbolMatch::WORD_PART},     {"get_value", "v", SymbolMatch::WORD_PART},
+        {"reparse", "parse", SymbolMatch::INSIDE},           {"parseExpression", "xpr", SymbolMatch::INSIDE},
+        {"XMLParser", "mlp", SymbolMatch::INSIDE},           {"parseExpression", "px", SymbolMatch::NONE},
+        {"xparseExpression", "pE", SymbolMatch::NONE},       {"parse", "parser", SymbolMatch::NONE},
         {a_parts.c_str(), a_run.c_str(), SymbolMatch::NONE},
     };
     for (const auto& c : cases) EXPECT_EQ(symbol_match(c.name, c.query), c.match) << c.name << " " << c.query;
