@@ -84,15 +84,6 @@ std::vector<BarItem> bar_items(int width, std::vector<ObjectNumber>* numbers) {
     return items;
 }
 
-std::string utf8_of(ObjectNumber gadget) {
-    TempScope scope;
-    const char16_t* text = gadget_get_text(gadget, scope.start());
-    if (!text) return {};
-    std::string bytes(std::size_t(string_byte_length(text, TEXT_UTF8)), '\0');
-    string_to_memory(bytes.data(), text, -1, TEXT_UTF8);
-    return bytes;
-}
-
 std::u16string text_of(ObjectNumber gadget) {
     TempScope scope;
     const char16_t* text = gadget_get_text(gadget, scope.start());
@@ -107,7 +98,7 @@ void set_utf8(ObjectNumber gadget, const std::string& text) {
 
 FindQuery query_of_bar() {
     FindQuery query;
-    query.pattern = utf8_of(GADGET_FIND_FIELD);
+    query.pattern = gadget_text_utf8(GADGET_FIND_FIELD);
     query.match_case = gadget_get_state(GADGET_MATCH_CASE) != 0;
     query.whole_word = gadget_get_state(GADGET_WHOLE_WORD) != 0;
     query.regex = gadget_get_state(GADGET_REGULAR_EXPRESSION) != 0;
@@ -177,10 +168,10 @@ void click(ObjectNumber gadget) {
         find_bar_close();
         break;
     case GADGET_REPLACE_ONE:
-        show(find_replace(GADGET_CODE, utf8_of(GADGET_REPLACE_FIELD)));
+        show(find_replace(GADGET_CODE, gadget_text_utf8(GADGET_REPLACE_FIELD)));
         break;
     case GADGET_REPLACE_ALL: {
-        const FindReport report = find_replace_all(GADGET_CODE, utf8_of(GADGET_REPLACE_FIELD));
+        const FindReport report = find_replace_all(GADGET_CODE, gadget_text_utf8(GADGET_REPLACE_FIELD));
         if (report.outcome != FIND_TOO_LARGE) {
             show(report);
             break;

@@ -41,15 +41,6 @@ struct SymbolBar {
 
 SymbolBar the_bar;
 
-std::string utf8_of(ObjectNumber gadget) {
-    TempScope scope;
-    const char16_t* text = gadget_get_text(gadget, scope.start());
-    if (!text) return {};
-    std::string bytes(std::size_t(string_byte_length(text, TEXT_UTF8)), '\0');
-    string_to_memory(bytes.data(), text, -1, TEXT_UTF8);
-    return bytes;
-}
-
 std::u16string utf16_of(std::string_view bytes) {
     TempScope scope;
     string_from_memory(bytes.data(), std::int32_t(bytes.size()), TEXT_UTF8, scope.start());
@@ -78,7 +69,7 @@ void show_count() {
 // Lists the symbols that match the field, the best selected.
 void filter() {
     if (the_bar.index)
-        symbol_filter(*the_bar.index, utf8_of(GADGET_SYMBOL_FIELD), &the_bar.matches);
+        symbol_filter(*the_bar.index, gadget_text_utf8(GADGET_SYMBOL_FIELD), &the_bar.matches);
     else
         the_bar.matches.clear();
     list_gadget_set_rows(GADGET_SYMBOL_LIST, int(the_bar.matches.size()), row_text, nullptr);

@@ -9,6 +9,7 @@
 
 #include "runtime/core/memory.h"
 #include "runtime/core/registry.h"
+#include "runtime/core/strings.h"
 #include "runtime/ui/event_internal.h"
 #include "runtime/ui/font_internal.h"
 #include "runtime/ui/gadget_internal.h"
@@ -289,4 +290,13 @@ void gadget_brush_release(GadgetBrush* brush) {
 int gadget_brush_cache_size() {
     std::lock_guard<std::mutex> hold(brush_lock);
     return int(brush_cache.size());
+}
+
+std::string gadget_text_utf8(ObjectNumber gadget) {
+    TempScope scope;
+    const char16_t* text = gadget_get_text(gadget, scope.start());
+    if (!text) return {};
+    std::string bytes(std::size_t(string_byte_length(text, TEXT_UTF8)), '\0');
+    string_to_memory(bytes.data(), text, -1, TEXT_UTF8);
+    return bytes;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "runtime/core/types.h"
 #include "runtime/ui/window.h"
@@ -127,6 +128,8 @@ ObjectNumber gadget_register(ObjectNumber number, GadgetRecord* record, NativeHa
 void gadget_set_text(ObjectNumber gadget, const char16_t* text);
 // The text as a temporary string at `at` (normally temp_position()); null for an invalid gadget.
 char16_t* gadget_get_text(ObjectNumber gadget, std::int32_t at);
+// The text in UTF-8, as a pattern or a filter takes it; empty for an invalid gadget.
+std::string gadget_text_utf8(ObjectNumber gadget);
 // font: a font handle (font_handle), or -1 for the default GUI font; gadget -1 sets the default font
 // of gadgets created afterwards.
 int gadget_set_font(ObjectNumber gadget, NativeHandle font);

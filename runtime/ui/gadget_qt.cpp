@@ -83,6 +83,14 @@ public:
 
 StringFocusFilter* the_focus_filter = nullptr;
 
+// A key of a control that reports it becomes a gadget event of that type instead of reaching it.
+bool report_key(QObject* object, int type) {
+    const ObjectNumber id = identifier_of(object);
+    if (id < 0) return false;
+    event_enqueue(EVENT_GADGET, id, window_find_toolkit(static_cast<QWidget*>(object), nullptr), type);
+    return true;
+}
+
 // Enter, Escape and Tab of a control that reports them: gadget events, never the control's keys.
 class KeyEventFilter : public QObject {
 public:
@@ -109,10 +117,7 @@ public:
         default:
             return false;
         }
-        const ObjectNumber id = identifier_of(object);
-        if (id < 0) return false;
-        event_enqueue(EVENT_GADGET, id, window_find_toolkit(static_cast<QWidget*>(object), nullptr), type);
-        return true;
+        return report_key(object, type);
     }
 };
 
@@ -143,10 +148,7 @@ public:
         default:
             return false;
         }
-        const ObjectNumber id = identifier_of(object);
-        if (id < 0) return false;
-        event_enqueue(EVENT_GADGET, id, window_find_toolkit(static_cast<QWidget*>(object), nullptr), type);
-        return true;
+        return report_key(object, type);
     }
 };
 
