@@ -158,6 +158,19 @@ void go_to_typed_line() {
     gadget_set_focus(GADGET_CODE);
 }
 
+// Shows a report; a Replace All that would leave too large a text (answered at once, or later by
+// the search worker) replaced nothing: an Error says why, and the bar keeps what it showed.
+void show_or_tell(const FindReport& report) {
+    if (report.outcome != FIND_TOO_LARGE) {
+        show(report);
+        return;
+    }
+    std::u16string text;
+    for (char c : find_status_text(report)) text += char16_t(c);
+    show_message(u"Error", text);
+    show(find_report(GADGET_CODE));
+}
+
 void click(ObjectNumber gadget) {
     switch (gadget) {
     case GADGET_FIND_PREVIOUS:
@@ -170,19 +183,9 @@ void click(ObjectNumber gadget) {
     case GADGET_REPLACE_ONE:
         show(find_replace(GADGET_CODE, gadget_text_utf8(GADGET_REPLACE_FIELD)));
         break;
-    case GADGET_REPLACE_ALL: {
-        const FindReport report = find_replace_all(GADGET_CODE, gadget_text_utf8(GADGET_REPLACE_FIELD));
-        if (report.outcome != FIND_TOO_LARGE) {
-            show(report);
-            break;
-        }
-        // Nothing was replaced: an Error says why, and the bar keeps what it showed.
-        std::u16string text;
-        for (char c : find_status_text(report)) text += char16_t(c);
-        show_message(u"Error", text);
-        show(find_report(GADGET_CODE));
+    case GADGET_REPLACE_ALL:
+        show_or_tell(find_replace_all(GADGET_CODE, gadget_text_utf8(GADGET_REPLACE_FIELD)));
         break;
-    }
     case GADGET_MATCH_CASE:
     case GADGET_WHOLE_WORD:
     case GADGET_REGULAR_EXPRESSION:
@@ -344,7 +347,7 @@ bool find_bar_event(ObjectNumber gadget, std::intptr_t type) {
 int find_bar_wait_time() { return find_wait_time(GADGET_CODE); }
 
 void find_bar_tick() {
-    if (find_tick(GADGET_CODE)) show(find_report(GADGET_CODE));
+    if (find_tick(GADGET_CODE)) show_or_tell(find_report(GADGET_CODE));
 }
 
 GoToParse parse_go_to(const std::u16string& text, long last_line, long* line, long* column) {

@@ -60,8 +60,25 @@ struct Move {
     bool wrapped = false;
 };
 
-// What a job of the search worker hands back: a move, then the count. Each job has its own, so
-// that what an abandoned job writes is never read.
+// What replacing works out over the searched text, in offsets of it: Replace All's span from the
+// first match to the end of the last, or Replace's one match, and the text that replaces it.
+struct Replacing {
+    // MATCH: there is something to replace; NO_MATCH: nothing (for Replace, the selection is no
+    // match); TOO_COMPLEX: the engine gave up.
+    SearchStatus status = SearchStatus::NO_MATCH;
+    std::intptr_t count = 0;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    // Built only while it stays within FIND_REPLACED_TEXT_MAX; `size` is measured beyond that.
+    std::string text;
+    std::size_t size = 0;
+};
+
+// What the search worker is asked for: a move, Replace or Replace All (nothing: only the count).
+enum class Wanted { NOTHING, FORWARD, BACKWARD, REPLACE, REPLACE_ALL };
+
+// What a job of the search worker hands back: a move, then the count; or what replacing works
+// out. Each job has its own, so that what an abandoned job writes is never read.
 struct WorkerOutput {
     std::mutex mutex;
     bool move_ready = false;
@@ -70,6 +87,10 @@ struct WorkerOutput {
     Count count = Count::FAILED;
     std::intptr_t counted = 0;
     std::vector<Span> matches;
+    bool replacing_ready = false;
+    Replacing replacing;
+    // Memory ran out on the worker's thread while it replaced: the command is not carried out.
+    bool out_of_memory = false;
 };
 
 // Called from the worker's thread when a job has something to show (find_set_wake).
@@ -118,13 +139,22 @@ struct FindState {
 
     // Regular expressions are searched by the worker, over a copy of the text taken once per
     // change of it (text_generation counts the changes). `output` is the job whose answer is
-    // awaited: a move while the outcome is FIND_SEARCHING, the count while it is RUNNING.
+    // awaited: a move, Replace or Replace All while the outcome is FIND_SEARCHING (`awaited` says
+    // which), the count while it is RUNNING.
     std::unique_ptr<SearchWorker> worker;
     std::shared_ptr<WorkerOutput> output;
     std::uint64_t text_generation = 0;
     std::uint64_t snapshot_generation = 0;
     std::shared_ptr<const std::string> snapshot;
     bool backward = false;
+    Wanted awaited = Wanted::NOTHING;
+    // Replace and Replace All on the worker: the replacement, the selection when Replace was
+    // asked, and the outcome before, which a Replace All that changes nothing leaves.
+    std::string replacement;
+    Span replace_selection{0, 0};
+    FindOutcome outcome_before = FIND_NONE;
+    // The size of a Replace All that the worker found too large, for the next find_report.
+    std::size_t too_large = 0;
 };
 
 namespace {
@@ -308,6 +338,77 @@ Move search_backward(ObjectNumber gadget, const FindState& state, std::intptr_t 
     const Span range = scope(gadget, state);
     if (counted_all(state)) return counted_backward(state, before, range.end);
     return backward_in(*state.pattern, component_text(gadget, range.start, range.end), range, before);
+}
+
+// --- Replacing -----------------------------------------------------------------------------------
+
+// Replace: whether `selected` is a match in `text` (the bytes of `range`), and what replaces it.
+Replacing replace_selected(const SearchPattern& pattern, const SearchText& text, const Span& range,
+                           const Span& selected, const std::string& replacement) {
+    Replacing replacing;
+    if (selected.start < range.start || selected.end > range.end) return replacing;
+    const auto from = static_cast<std::size_t>(selected.start - range.start);
+    // Only a match that starts at the selection counts: the engine tries no other place.
+    SearchScanner scanner(pattern, text, from, false, from + 1);
+    const SearchStatus status = scanner.next();
+    if (status == SearchStatus::TOO_COMPLEX) replacing.status = status;
+    if (status != SearchStatus::MATCH || range.start + static_cast<std::intptr_t>(scanner.end()) != selected.end)
+        return replacing;
+    replacing.status = SearchStatus::MATCH;
+    replacing.count = 1;
+    replacing.first = scanner.start();
+    replacing.last = scanner.end();
+    scanner.append_replacement(replacing.text, replacement);
+    replacing.size = replacing.text.size();
+    return replacing;
+}
+
+// Replace All: every match of `text`, each replaced. A stretch of COUNT_SLICE_BYTES that takes
+// longer than a search step gives up (TOO_COMPLEX), as does a raised flag.
+Replacing replace_every_match(const SearchPattern& pattern, const SearchText& text, const std::string& replacement,
+                              const std::atomic<bool>& cancelled) {
+    Replacing all;
+    SearchScanner scanner(pattern, text, 0);
+    all.text.reserve(std::min(text.size() + text.size() / 8, FIND_REPLACED_TEXT_MAX));
+    std::string one;
+    // Where the current stretch of the text began, and when: it gets a search step's time. Only
+    // back-references make a stretch slow to search; the time of building would count too.
+    const bool timed = pattern.has_back_references();
+    std::size_t stretch_from = 0;
+    Clock::time_point stretch_started = Clock::now();
+    SearchStatus status;
+    while ((status = scanner.next()) == SearchStatus::MATCH) {
+        if (all.count % MATCHES_BETWEEN_CLOCK_READS == MATCHES_BETWEEN_CLOCK_READS - 1) {
+            if (cancelled.load(std::memory_order_relaxed)) {
+                status = SearchStatus::TOO_COMPLEX;
+                break;
+            }
+            if (timed && scanner.start() - stretch_from >= static_cast<std::size_t>(COUNT_SLICE_BYTES)) {
+                stretch_from = scanner.start();
+                stretch_started = Clock::now();
+            } else if (timed && ms_since(stretch_started) > STEP_TIME_LIMIT_MS) {
+                status = SearchStatus::TOO_COMPLEX;
+                break;
+            }
+        }
+        if (all.count++ == 0) all.first = all.last = scanner.start();
+        // Once the span's new size passes the limit it is only measured, one replacement at a time.
+        if (all.size <= FIND_REPLACED_TEXT_MAX) {
+            text.append(all.text, all.last, scanner.start());
+            scanner.append_replacement(all.text, replacement);
+            all.size = all.text.size();
+            if (all.size > FIND_REPLACED_TEXT_MAX) std::string().swap(all.text);
+        } else {
+            one.clear();
+            scanner.append_replacement(one, replacement);
+            all.size += scanner.start() - all.last + one.size();
+        }
+        all.last = scanner.end();
+    }
+    all.status = status == SearchStatus::TOO_COMPLEX ? status
+                 : all.count > 0                     ? SearchStatus::MATCH
+                                                     : SearchStatus::NO_MATCH;
+    return all;
 }
 
 void show_match(ObjectNumber gadget, const Span& match) {
@@ -557,6 +658,11 @@ FindReport report_of(ObjectNumber gadget, const FindState& state) {
         report.outcome = FIND_NO_SELECTION;
         return report;
     }
+    if (state.too_large > 0) {
+        report.outcome = FIND_TOO_LARGE;
+        report.result_bytes = state.too_large;
+        return report;
+    }
     report.wrapped = state.wrapped;
     report.replaced = state.replaced;
     if (state.outcome == FIND_INVALID) {
@@ -653,8 +759,6 @@ std::shared_ptr<const std::string> snapshot_of(ObjectNumber gadget, FindState& s
     return state.snapshot;
 }
 
-enum class Wanted { NOTHING, FORWARD, BACKWARD };
-
 // Abandons the worker's job: its answer is no longer awaited, and its engine call ends soon.
 void abandon(FindState& state) {
     if (state.worker && state.output) state.worker->cancel();
@@ -713,6 +817,19 @@ void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_p
     if (wake) wake();
 }
 
+// Posts a job to the worker, started on the first one.
+void run_on_worker(FindState& state, SearchWorker::Job job) {
+    try {
+        if (!state.worker) state.worker = std::make_unique<SearchWorker>();
+    } catch (const std::system_error&) {
+        // No thread to be had: searched here, as bounded as on the worker; find_tick takes it.
+        const std::atomic<bool> never{false};
+        job(never);
+        return;
+    }
+    state.worker->post(std::move(job));
+}
+
 // Hands a move and, when `count`, the count after it to the worker. Until the move's answer comes,
 // the outcome is FIND_SEARCHING; until the count's, the count RUNNING.
 void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty, bool count) {
@@ -730,15 +847,10 @@ void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intp
                 matches = std::move(matches)](const std::atomic<bool>& cancelled) mutable {
         search_job(output, text, range, wanted, from, not_empty, count, pattern, options, wake, matches, cancelled);
     };
-    bool started = true;
-    try {
-        if (!state.worker) state.worker = std::make_unique<SearchWorker>();
-    } catch (const std::system_error&) {
-        started = false;
-    }
     state.output = output;
     if (wanted != Wanted::NOTHING) {
         state.outcome = FIND_SEARCHING;
+        state.awaited = wanted;
         state.backward = wanted == Wanted::BACKWARD;
     }
     if (count) {
@@ -746,13 +858,89 @@ void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intp
         state.counted = 0;
         state.count = Count::RUNNING;
     }
-    if (started) {
-        state.worker->post(std::move(job));
-    } else {
-        // No thread to be had: searched here, as bounded as on the worker; find_tick takes it.
-        const std::atomic<bool> never{false};
-        job(never);
+    run_on_worker(state, std::move(job));
+}
+
+// A move: on the worker for its patterns (the count goes on after it when it was under way),
+// else here at once.
+FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty);
+// Carry out what replacing worked out, then move on (Replace) or count again (Replace All).
+FindReport replaced_one(ObjectNumber gadget, FindState& state, const Span& selected, const Replacing& one);
+FindReport replaced_all(ObjectNumber gadget, FindState& state, const Span& range, const Replacing& all);
+
+// The worker's Replace or Replace All over the copy `text` of the code. Memory that runs out on
+// its thread is handed back for the loop to say so: the command is then not carried out.
+void replace_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_ptr<const std::string>& text,
+                 const Span& range, Wanted wanted, const Span& selected, const std::string& replacement,
+                 const std::string& pattern, const SearchOptions& options, void (*wake)(),
+                 const std::atomic<bool>& cancelled) {
+    Replacing replacing;
+    bool out_of_memory = false;
+    try {
+        const SearchPattern& compiled = worker_pattern(pattern, options);
+        const SearchText whole{std::string_view(*text).substr(static_cast<std::size_t>(range.start),
+                                                              static_cast<std::size_t>(range.end - range.start)),
+                               {},
+                               true};
+        replacing = wanted == Wanted::REPLACE_ALL ? replace_every_match(compiled, whole, replacement, cancelled)
+                                                  : replace_selected(compiled, whole, range, selected, replacement);
+    } catch (const std::bad_alloc&) {
+        replacing = {};
+        out_of_memory = true;
     }
+    if (cancelled.load()) return;
+    {
+        std::lock_guard lock(output->mutex);
+        output->replacing = std::move(replacing);
+        output->out_of_memory = out_of_memory;
+        output->replacing_ready = true;
+    }
+    if (wake) wake();
+}
+
+// Hands Replace or Replace All to the worker; until its answer comes, the outcome is FIND_SEARCHING.
+void post_replace(ObjectNumber gadget, FindState& state, Wanted wanted, const std::string& replacement) {
+    abandon(state);
+    const Span range = scope(gadget, state);
+    const Span selected = selection(gadget);
+    std::shared_ptr<const std::string> text = snapshot_of(gadget, state);
+    auto output = std::make_shared<WorkerOutput>();
+    if (state.outcome != FIND_SEARCHING) state.outcome_before = state.outcome;
+    state.outcome = FIND_SEARCHING;
+    state.awaited = wanted;
+    state.replacement = replacement;
+    state.replace_selection = selected;
+    state.replaced = -1;
+    state.wrapped = false;
+    // The count that this abandons starts again once the replacing is done.
+    if (state.count == Count::RUNNING) {
+        state.count = Count::WAITING;
+        state.changed_at = Clock::now();
+    }
+    state.output = output;
+    run_on_worker(
+        state, [output, text, range, wanted, selected, replacement, pattern = state.pattern->pattern(),
+                options = state.pattern->options(), wake = wake_function](const std::atomic<bool>& cancelled) {
+            replace_job(output, text, range, wanted, selected, replacement, pattern, options, wake, cancelled);
+        });
+}
+
+// Takes the worker's Replace or Replace All; true when the report changed.
+bool take_replacing(ObjectNumber gadget, FindState& state, std::unique_lock<std::mutex>& lock) {
+    WorkerOutput& output = *state.output;
+    const Replacing replacing = std::move(output.replacing);
+    const bool out_of_memory = output.out_of_memory;
+    output.replacing_ready = false;
+    lock.unlock();
+    state.output.reset();
+    state.outcome = state.outcome_before;
+    // Nothing has changed yet; the application's loop says that memory ran out.
+    if (out_of_memory) throw std::bad_alloc();
+    if (state.awaited == Wanted::REPLACE_ALL)
+        replaced_all(gadget, state, scope(gadget, state), replacing);
+    else
+        replaced_one(gadget, state, state.replace_selection, replacing);
+    return true;
 }
 
 // Takes what the worker answered; true when the report changed.
@@ -760,6 +948,7 @@ bool take_output(ObjectNumber gadget, FindState& state) {
     if (!state.output) return false;
     WorkerOutput& output = *state.output;
     std::unique_lock lock(output.mutex);
+    if (output.replacing_ready && state.outcome == FIND_SEARCHING) return take_replacing(gadget, state, lock);
     bool changed = false;
     if (output.move_ready && state.outcome == FIND_SEARCHING) {
         const Move move = output.move;
@@ -792,10 +981,6 @@ bool take_output(ObjectNumber gadget, FindState& state) {
     if (state.outcome != FIND_SEARCHING && state.count != Count::RUNNING) state.output.reset();
     return changed;
 }
-
-// A move: on the worker for its patterns (the count goes on after it when it was under way),
-// else here at once.
-FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty);
 
 }  // namespace
 
@@ -872,10 +1057,13 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
     const SearchOptions options{query.match_case, query.whole_word, query.regex};
     if (!state->pattern || state->pattern->pattern() != query.pattern || !(state->pattern->options() == options))
         state->pattern = std::make_unique<SearchPattern>(query.pattern, options);
+    // The marks of the same query stay until its count replaces them.
+    const bool same_query = was_active && state->query == query;
     state->query = query;
     state->wrapped = false;
     state->backward = false;
     state->replaced = -1;
+    state->too_large = 0;
     state->count = Count::IDLE;
     abandon(*state);
     if (!state->pattern->valid() || scope_missing(*state)) {
@@ -885,7 +1073,7 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
     }
     if (off_thread(*state)) {
         // The old pattern's marks go; the new one's come with its count.
-        clear_marks(gadget, *state);
+        if (!same_query) clear_marks(gadget, *state);
         post_search(gadget, *state, Wanted::FORWARD, state->anchor, false, true);
         return report_of(gadget, *state);
     }
@@ -919,6 +1107,7 @@ FindReport after_move(ObjectNumber gadget, FindState& state, const Move& move) {
 
 FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty) {
     state.backward = wanted == Wanted::BACKWARD;
+    state.too_large = 0;
     if (!off_thread(state) || (state.backward && counted_all(state)))
         return after_move(
             gadget, state,
@@ -929,6 +1118,62 @@ FindReport move_to(ObjectNumber gadget, FindState& state, Wanted wanted, std::in
     const bool count = state.count == Count::RUNNING;
     abandon(state);
     post_search(gadget, state, wanted, from, not_empty, count);
+    return report_of(gadget, state);
+}
+
+FindReport replaced_one(ObjectNumber gadget, FindState& state, const Span& selected, const Replacing& one) {
+    if (one.status == SearchStatus::TOO_COMPLEX) {
+        state.count = Count::FAILED;
+        clear_marks(gadget, state);
+        return after_move(gadget, state, Move{SearchStatus::TOO_COMPLEX});
+    }
+    // A selection that is no match only moves on, as Find Next does.
+    if (one.status != SearchStatus::MATCH)
+        return move_to(gadget, state, Wanted::FORWARD, selected.end, selected.start == selected.end);
+    send(gadget, SCI_BEGINUNDOACTION);
+    send(gadget, SCI_SETTARGETRANGE, selected.start, selected.end);
+    send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(one.text.size()),
+         reinterpret_cast<std::intptr_t>(one.text.data()));
+    send(gadget, SCI_ENDUNDOACTION);
+    const std::intptr_t after = selected.start + static_cast<std::intptr_t>(one.text.size());
+    // An empty match replaced by nothing would be found again at the same place.
+    return move_to(gadget, state, Wanted::FORWARD, after, one.text.empty() && selected.start == selected.end);
+}
+
+FindReport replaced_all(ObjectNumber gadget, FindState& state, const Span& range, const Replacing& all) {
+    state.wrapped = false;
+    if (all.status == SearchStatus::TOO_COMPLEX) {
+        state.outcome = FIND_TOO_COMPLEX;
+        state.replaced = -1;
+        state.count = Count::FAILED;
+        clear_marks(gadget, state);
+        return report_of(gadget, state);
+    }
+    const std::size_t result =
+        static_cast<std::size_t>(send(gadget, SCI_GETLENGTH)) - (all.last - all.first) + all.size;
+    if (result > FIND_REPLACED_TEXT_MAX) {
+        // Nothing changes: the state stays as it was, and the report says why.
+        state.too_large = result;
+        return report_of(gadget, state);
+    }
+    state.replaced = all.count;
+    if (all.count > 0) {
+        // One change over the span from the first match to the last: one undo step.
+        send(gadget, SCI_BEGINUNDOACTION);
+        send(gadget, SCI_SETTARGETRANGE, range.start + static_cast<std::intptr_t>(all.first),
+             range.start + static_cast<std::intptr_t>(all.last));
+        send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(all.text.size()),
+             reinterpret_cast<std::intptr_t>(all.text.data()));
+        send(gadget, SCI_ENDUNDOACTION);
+    }
+    state.outcome = all.count > 0 ? FIND_FOUND : FIND_NO_MATCH;
+    if (off_thread(state)) {
+        post_search(gadget, state, Wanted::NOTHING, 0, false, true);
+        return report_of(gadget, state);
+    }
+    count_restart(gadget, state);
+    count_slice(gadget, state, COUNT_SLICE_MS);
+    refresh_marks(gadget, state, true);
     return report_of(gadget, state);
 }
 
@@ -950,109 +1195,42 @@ FindReport find_previous(ObjectNumber gadget) {
 FindReport find_replace(ObjectNumber gadget, const std::string& replacement) {
     FindState* state = searchable(gadget);
     if (!state) return find_report(gadget);
+    state->too_large = 0;
+    if (off_thread(*state)) {
+        post_replace(gadget, *state, Wanted::REPLACE, replacement);
+        return report_of(gadget, *state);
+    }
     const Span selected = selection(gadget);
     const Span range = scope(gadget, *state);
-    std::string replaced;
-    bool is_match = false;
-    if (selected.start >= range.start && selected.end <= range.end) {
-        const SearchText text = component_text(gadget, range.start, range.end);
-        SearchScanner scanner(*state->pattern, text, static_cast<std::size_t>(selected.start - range.start));
-        is_match = scanner.next() == SearchStatus::MATCH &&
-                   range.start + static_cast<std::intptr_t>(scanner.start()) == selected.start &&
-                   range.start + static_cast<std::intptr_t>(scanner.end()) == selected.end;
-        if (is_match) scanner.append_replacement(replaced, replacement);
-    }
-    if (!is_match) return find_next(gadget);
-    send(gadget, SCI_BEGINUNDOACTION);
-    send(gadget, SCI_SETTARGETRANGE, selected.start, selected.end);
-    send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(replaced.size()),
-         reinterpret_cast<std::intptr_t>(replaced.data()));
-    send(gadget, SCI_ENDUNDOACTION);
-    const std::intptr_t after = selected.start + static_cast<std::intptr_t>(replaced.size());
-    // An empty match replaced by nothing would be found again at the same place.
-    return move_to(gadget, *state, Wanted::FORWARD, after, replaced.empty() && selected.start == selected.end);
+    const Replacing one =
+        replace_selected(*state->pattern, component_text(gadget, range.start, range.end), range, selected, replacement);
+    return replaced_one(gadget, *state, selected, one);
 }
 
 FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement) {
     FindState* state = searchable(gadget);
     if (!state) return find_report(gadget);
-    const Span range = scope(gadget, *state);
-    const SearchText text = scan_text(gadget, *state, range);
-    SearchScanner scanner(*state->pattern, text, 0);
-    std::string replaced;
-    replaced.reserve(text.size() + text.size() / 8);
-    // The span's new size; once it passes the limit it is only measured, one replacement at a time.
-    std::size_t size = 0;
-    std::string one;
-    std::size_t first = 0, copied = 0;
-    std::intptr_t count = 0;
-    // Where the current stretch of the text began, and when: it gets a search step's time. Only
-    // back-references make a stretch slow to search; the time of building would count too.
-    const bool timed = state->pattern->has_back_references();
-    std::size_t stretch_from = 0;
-    Clock::time_point stretch_started = Clock::now();
-    SearchStatus status;
-    while ((status = scanner.next()) == SearchStatus::MATCH) {
-        if (timed && count % MATCHES_BETWEEN_CLOCK_READS == MATCHES_BETWEEN_CLOCK_READS - 1) {
-            if (scanner.start() - stretch_from >= static_cast<std::size_t>(COUNT_SLICE_BYTES)) {
-                stretch_from = scanner.start();
-                stretch_started = Clock::now();
-            } else if (ms_since(stretch_started) > STEP_TIME_LIMIT_MS) {
-                status = SearchStatus::TOO_COMPLEX;
-                break;
-            }
-        }
-        if (count++ == 0) first = copied = scanner.start();
-        if (size <= FIND_REPLACED_TEXT_MAX) {
-            text.append(replaced, copied, scanner.start());
-            scanner.append_replacement(replaced, replacement);
-            size = replaced.size();
-            if (size > FIND_REPLACED_TEXT_MAX) std::string().swap(replaced);
-        } else {
-            one.clear();
-            scanner.append_replacement(one, replacement);
-            size += scanner.start() - copied + one.size();
-        }
-        copied = scanner.end();
-    }
-    state->wrapped = false;
-    if (status == SearchStatus::TOO_COMPLEX) {
-        state->outcome = FIND_TOO_COMPLEX;
-        state->replaced = -1;
-        return report_of(gadget, *state);
-    }
-    const std::size_t result = static_cast<std::size_t>(send(gadget, SCI_GETLENGTH)) - (copied - first) + size;
-    if (result > FIND_REPLACED_TEXT_MAX) {
-        // Nothing changes: the state stays as it was, and the report says why.
-        FindReport report = report_of(gadget, *state);
-        report.outcome = FIND_TOO_LARGE;
-        report.result_bytes = result;
-        return report;
-    }
-    state->replaced = count;
-    if (count > 0) {
-        // One change over the span from the first match to the last: one undo step.
-        send(gadget, SCI_BEGINUNDOACTION);
-        send(gadget, SCI_SETTARGETRANGE, range.start + static_cast<std::intptr_t>(first),
-             range.start + static_cast<std::intptr_t>(copied));
-        send(gadget, SCI_REPLACETARGET, static_cast<std::intptr_t>(replaced.size()),
-             reinterpret_cast<std::intptr_t>(replaced.data()));
-        send(gadget, SCI_ENDUNDOACTION);
-    }
-    state->outcome = count > 0 ? FIND_FOUND : FIND_NO_MATCH;
+    state->too_large = 0;
     if (off_thread(*state)) {
-        post_search(gadget, *state, Wanted::NOTHING, 0, false, true);
+        post_replace(gadget, *state, Wanted::REPLACE_ALL, replacement);
         return report_of(gadget, *state);
     }
-    count_restart(gadget, *state);
-    count_slice(gadget, *state, COUNT_SLICE_MS);
-    refresh_marks(gadget, *state, true);
-    return report_of(gadget, *state);
+    const Span range = scope(gadget, *state);
+    const std::atomic<bool> never{false};
+    const Replacing all = replace_every_match(*state->pattern, scan_text(gadget, *state, range), replacement, never);
+    const FindReport report = replaced_all(gadget, *state, range, all);
+    // Told here, not again by find_report.
+    state->too_large = 0;
+    return report;
 }
 
 FindReport find_report(ObjectNumber gadget) {
-    const FindState* state = state_of(gadget);
-    return state && state->active ? report_of(gadget, *state) : FindReport{};
+    FindState* state = state_of(gadget);
+    if (!state || !state->active) return {};
+    const FindReport report = report_of(gadget, *state);
+    // A Replace All that the worker found too large is told once.
+    state->too_large = 0;
+    return report;
 }
 
 std::string find_status_text(const FindReport& report) {
@@ -1123,8 +1301,13 @@ bool find_tick(ObjectNumber gadget) {
     if (off_thread(*state)) {
         if (state->output) return take_output(gadget, *state);
         if (state->count != Count::WAITING || ms_since(state->changed_at) < COUNT_PAUSE_MS) return false;
-        // A move that a change of the text abandoned starts again from where the search began.
+        // A Replace or Replace All that a change of the text abandoned is done on the changed text.
         const bool moving = state->outcome == FIND_SEARCHING;
+        if (moving && (state->awaited == Wanted::REPLACE || state->awaited == Wanted::REPLACE_ALL)) {
+            post_replace(gadget, *state, state->awaited, std::string(state->replacement));
+            return false;
+        }
+        // A move that a change of the text abandoned starts again from where the search began.
         post_search(gadget, *state, moving ? Wanted::FORWARD : Wanted::NOTHING, state->anchor, false, true);
         return false;
     }

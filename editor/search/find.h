@@ -11,7 +11,9 @@
  *   - each change of the field or of a toggle: find_set_query(); it selects the first match at or
  *     after where this search began (incremental search), and marks the matches on screen;
  *   - Enter / F3: find_next(); Shift+Enter / Shift+F3: find_previous();
- *   - Replace: find_replace(); Replace All: find_replace_all();
+ *   - Replace: find_replace(); Replace All: find_replace_all(); for a regular expression the worker
+ *     works them out and find_tick carries them out, and a Replace All too large to carry out
+ *     comes once as find_report's FIND_TOO_LARGE;
  *   - after each call, show find_status_text(report) (and a notice when report.wrapped), which
  *     says "Searching…" while the worker looks for a regular expression's match;
  *   - Escape: find_close(), which clears the marks and forgets the query.
@@ -111,7 +113,8 @@ FindReport find_replace(ObjectNumber gadget, const std::string& replacement);
 // and the replaced text is built only up to that limit.
 FindReport find_replace_all(ObjectNumber gadget, const std::string& replacement);
 
-// The state as it stands: the current query's outcome, and the count once it is known.
+// The state as it stands: the current query's outcome, and the count once it is known; once,
+// after the worker found a Replace All too large, FIND_TOO_LARGE (nothing was replaced).
 FindReport find_report(ObjectNumber gadget);
 
 // What the bar shows for a report: "3 of 120", "120 matches", "No matches", "Counting matches…"

@@ -42,6 +42,11 @@ protected:
     }
     // The marks follow the screen when the component repaints.
     void repaint() const { QApplication::processEvents(); }
+    // Replace All (or Replace) as the bar does it, with the search worker's answer for a regular expression.
+    FindReport replace(const std::string& replacement, bool all = true) const {
+        const FindReport report = all ? find_replace_all(kEditor, replacement) : find_replace(kEditor, replacement);
+        return find_searching(kEditor) ? answered() : report;
+    }
     // The search worker's answers (regular expressions), taken as the loop does when woken.
     FindReport answered() const {
         while (find_searching(kEditor)) {
@@ -137,7 +142,7 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
     send(SCI_DELETERANGE, 28, 1);
     send(SCI_INSERTTEXT, 28, reinterpret_cast<std::intptr_t>("3"));
     EXPECT_EQ(query("f\\((\\d),\\s*(\\d)\\)", true).total, 3);
-    EXPECT_EQ(find_status_text(find_replace_all(kEditor, "g($2, $1)")), "Replaced 3 matches");
+    EXPECT_EQ(find_status_text(replace("g($2, $1)")), "Replaced 3 matches");
     EXPECT_EQ(text_utf8(), "let a = g(2, 1);\r\nlet b = g(4, 3);\r\ng(6, 5)");
     EXPECT_EQ(answered().outcome, FIND_NO_MATCH);
     send(SCI_UNDO);
@@ -146,11 +151,11 @@ TEST_F(Find, ReplaceAllIsOneUndoStepAndReplaceGoesOn) {
     select(0, 0);
     query("let", false);
     EXPECT_EQ(selected(), (Span{0, 3}));
-    find_replace(kEditor, "const");
+    replace("const", false);
     EXPECT_EQ(text_utf8().substr(0, 22), "const a = f(1, 2);\r\nle");
     EXPECT_EQ(selected(), (Span{20, 23}));
     select(1, 2);
-    find_replace(kEditor, "var");
+    replace("var", false);
     EXPECT_EQ(selected(), (Span{20, 23}));
     EXPECT_EQ(text_utf8().substr(0, 5), "const");
 }
@@ -171,7 +176,7 @@ TEST_F(Find, ReplaceAllOfEmptyMatchesStepsOnAndATooLargeResultChangesNothing) {
     for (const auto& row : rows) {
         set_utf8(text);
         query(row.pattern, true);
-        EXPECT_EQ(find_status_text(find_replace_all(kEditor, "|")), row.status) << row.pattern;
+        EXPECT_EQ(find_status_text(replace("|")), row.status) << row.pattern;
         EXPECT_EQ(text_utf8(), row.replaced) << row.pattern;
     }
     std::string big;
@@ -183,9 +188,9 @@ TEST_F(Find, ReplaceAllOfEmptyMatchesStepsOnAndATooLargeResultChangesNothing) {
     std::string copies;
     for (std::size_t i = 0; i < COPIES; ++i) copies += "$0";
     const std::size_t result = big.size() * COPIES;
-    EXPECT_EQ(find_status_text(find_replace_all(kEditor, copies)), "The replaced text would be too large (" +
-                                                                       std::to_string((result + 500'000) / 1'000'000) +
-                                                                       " MB). Nothing was replaced.");
+    EXPECT_EQ(find_status_text(replace(copies)), "The replaced text would be too large (" +
+                                                     std::to_string((result + 500'000) / 1'000'000) +
+                                                     " MB). Nothing was replaced.");
     EXPECT_TRUE(text_utf8() == big);
     EXPECT_EQ(send(SCI_CANUNDO), 0);
 }
@@ -254,9 +259,10 @@ TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
     if (script.empty()) SKIP_WITHOUT_NPM_INPUT(script_path);
 }
 
-// Regular expressions are searched by the worker: the query returns at once, a new pattern cuts
-// the old engine call short instead of waiting for its second, and a count made on a copy of the
-// text before an edit is made again on the edited text.
+// Regular expressions are searched by the worker: the query, Replace and Replace All return at
+// once, a new pattern cuts the old engine call short instead of waiting for its second, and a
+// count or a Replace All worked out on a copy of the text before an edit is made again on the
+// edited text.
 TEST_F(Find, TheWorkerAnswersLaterAndANewPatternOrAnEditAbandonsItsSearch) {
     std::string line;
     while (line.size() < 20'000) line += "ab";
@@ -272,6 +278,18 @@ TEST_F(Find, TheWorkerAnswersLaterAndANewPatternOrAnEditAbandonsItsSearch) {
     EXPECT_EQ(query("b", true).total, 10'000);
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("bb"));
     EXPECT_EQ(counted().total, 10'002);
+    select(0, 1);
+    EXPECT_EQ(find_status_text(find_replace(kEditor, "B")), FIND_SEARCHING_TEXT);
+    EXPECT_EQ(counted().current, 2);
+    EXPECT_EQ(text_utf8().substr(0, 4), "Bbab");
+    EXPECT_EQ(find_status_text(find_replace_all(kEditor, "$0$0")), FIND_SEARCHING_TEXT);
+    send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("b"));
+    EXPECT_EQ(find_status_text(counted()), "Replaced 10003 matches");
+    EXPECT_EQ(text_utf8().substr(0, 8), "bbBBbbab");
+    select(0, 0);
+    query("(.*)\\1\\1\\d", true);
+    EXPECT_EQ(find_status_text(replace("x")), FIND_TOO_COMPLEX_TEXT);
+    EXPECT_EQ(text_utf8().substr(0, 8), "bbBBbbab");
 }
 
 TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
@@ -282,7 +300,7 @@ TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     // Text put in front of the range moves it; the next query keeps it; turned off, it is gone.
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("xx "));
     EXPECT_EQ(query("x", false, true).total, 3);
-    find_replace_all(kEditor, "y");
+    replace("y");
     EXPECT_EQ(text_utf8(), "xx x x\r\ny y y\r\nx");
     EXPECT_EQ(query("x").total, 5);
     // The match the search selected is no scope: with no selection of the user's, nothing is searched.
@@ -290,7 +308,7 @@ TEST_F(Find, InSelectionSearchesTheRangeSelectedAsItFollowsEdits) {
     select(0, 0);
     query("x");
     EXPECT_EQ(find_status_text(query("x", false, true)), FIND_NO_SELECTION_TEXT);
-    EXPECT_EQ(find_status_text(find_replace_all(kEditor, "z")), FIND_NO_SELECTION_TEXT);
+    EXPECT_EQ(find_status_text(replace("z")), FIND_NO_SELECTION_TEXT);
     EXPECT_EQ(text_utf8(), "xx x x\r\ny y y\r\nx");
 }
 
