@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int COUNT_PAUSE_MS = 300;
 constexpr double COUNT_SLICE_MS = 4.0;
 constexpr std::intptr_t COUNT_SLICE_BYTES = 256 * 1024;
+// A regular expression is searched here for this long before the search worker takes it on.
+constexpr double QUICK_MS = COUNT_SLICE_MS;
 // How often a slice looks at the clock while matches come quickly.
 constexpr std::intptr_t MATCHES_BETWEEN_CLOCK_READS = 1024;
 // One search step may take this long before the search gives up ("too complex"): one call of the
@@ -91,6 +93,21 @@ struct WorkerOutput {
     Replacing replacing;
     // Memory ran out on the worker's thread while it replaced: the command is not carried out.
     bool out_of_memory = false;
+};
+
+// The latest moment this thread's engine calls may run to, while it stands.
+struct ThreadDeadline {
+    explicit ThreadDeadline(Clock::time_point at) { search_set_deadline(at); }
+    ~ThreadDeadline() { search_set_deadline(Clock::time_point::max()); }
+    ThreadDeadline(const ThreadDeadline&) = delete;
+    ThreadDeadline& operator=(const ThreadDeadline&) = delete;
+};
+
+// Where a count begins: the start of the searched range, or where a slice of it stopped.
+struct CountFrom {
+    std::intptr_t at = 0;
+    bool not_empty = false;
+    std::intptr_t counted = 0;
 };
 
 // Called from the worker's thread when a job has something to show (find_set_wake).
@@ -692,10 +709,10 @@ FindReport report_of(ObjectNumber gadget, const FindState& state) {
 // COUNT_SLICE_BYTES that takes longer than a search step gives up (FAILED), as does a raised flag.
 // With back-references the whole count is one step: it gets STEP_TIME_LIMIT_MS in all, since
 // each of its stretches could take almost that long.
-Count count_stretches(const SearchPattern& pattern, const SearchText& text, const Span& range,
+Count count_stretches(const SearchPattern& pattern, const SearchText& text, const Span& range, const CountFrom& from,
                       const std::atomic<bool>& cancelled, std::vector<Span>& matches, std::intptr_t& counted) {
-    std::intptr_t resume = range.start;
-    bool resume_not_empty = false;
+    std::intptr_t resume = from.at;
+    bool resume_not_empty = from.not_empty;
     const bool one_step = pattern.has_back_references();
     const Clock::time_point count_started = Clock::now();
     // Back-references make each match slow to find: the clock is then read after each of them.
@@ -725,15 +742,12 @@ Count count_stretches(const SearchPattern& pattern, const SearchText& text, cons
     }
 }
 
-Count count_all(const SearchPattern& pattern, const SearchText& text, const Span& range,
+Count count_all(const SearchPattern& pattern, const SearchText& text, const Span& range, const CountFrom& from,
                 const std::atomic<bool>& cancelled, std::vector<Span>& matches, std::intptr_t& counted) {
-    struct Deadline {
-        explicit Deadline(Clock::time_point at) { search_set_deadline(at); }
-        ~Deadline() { search_set_deadline(Clock::time_point::max()); }
-    } deadline(pattern.has_back_references()
-                   ? Clock::now() + std::chrono::milliseconds(static_cast<int>(STEP_TIME_LIMIT_MS))
-                   : Clock::time_point::max());
-    return count_stretches(pattern, text, range, cancelled, matches, counted);
+    const ThreadDeadline deadline(pattern.has_back_references()
+                                      ? Clock::now() + std::chrono::milliseconds(static_cast<int>(STEP_TIME_LIMIT_MS))
+                                      : Clock::time_point::max());
+    return count_stretches(pattern, text, range, from, cancelled, matches, counted);
 }
 
 // The pattern as the worker's thread compiled it: the engine keeps per-pattern state while it
@@ -770,8 +784,8 @@ void abandon(FindState& state) {
 // job as the engine's own limits would: "too complex".
 void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_ptr<const std::string>& text,
                 const Span& range, Wanted wanted, std::intptr_t from, bool not_empty, bool count,
-                const std::string& pattern, const SearchOptions& options, void (*wake)(), std::vector<Span>& matches,
-                const std::atomic<bool>& cancelled) {
+                const CountFrom& count_from, const std::string& pattern, const SearchOptions& options, void (*wake)(),
+                std::vector<Span>& matches, const std::atomic<bool>& cancelled) {
     bool moved = wanted == Wanted::NOTHING;
     try {
         const SearchPattern& compiled = worker_pattern(pattern, options);
@@ -793,8 +807,8 @@ void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_p
             if (move.status == SearchStatus::TOO_COMPLEX) return;
         }
         if (!count) return;
-        std::intptr_t counted = 0;
-        const Count result = count_all(compiled, whole, range, cancelled, matches, counted);
+        std::intptr_t counted = count_from.counted;
+        const Count result = count_all(compiled, whole, range, count_from, cancelled, matches, counted);
         if (cancelled.load()) return;
         {
             std::lock_guard lock(output->mutex);
@@ -831,21 +845,28 @@ void run_on_worker(FindState& state, SearchWorker::Job job) {
 }
 
 // Hands a move and, when `count`, the count after it to the worker. Until the move's answer comes,
-// the outcome is FIND_SEARCHING; until the count's, the count RUNNING.
-void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty, bool count) {
+// the outcome is FIND_SEARCHING; until the count's, the count RUNNING. A count that `goes_on`
+// starts where this thread's slice of it stopped, with the matches that slice found.
+void post_search(ObjectNumber gadget, FindState& state, Wanted wanted, std::intptr_t from, bool not_empty, bool count,
+                 bool goes_on = false) {
     const Span range = scope(gadget, state);
     std::shared_ptr<const std::string> text = snapshot_of(gadget, state);
     auto output = std::make_shared<WorkerOutput>();
     // The last count's storage, emptied: a count of the same text then allocates nothing.
     std::vector<Span> matches;
+    CountFrom count_from{range.start, false, 0};
     if (count) {
         matches = std::move(state.matches);
-        matches.clear();
+        if (goes_on)
+            count_from = {state.resume, state.resume_not_empty, state.counted};
+        else
+            matches.clear();
     }
-    auto job = [output, text, range, wanted, from, not_empty, count, pattern = state.pattern->pattern(),
+    auto job = [output, text, range, wanted, from, not_empty, count, count_from, pattern = state.pattern->pattern(),
                 options = state.pattern->options(), wake = wake_function,
                 matches = std::move(matches)](const std::atomic<bool>& cancelled) mutable {
-        search_job(output, text, range, wanted, from, not_empty, count, pattern, options, wake, matches, cancelled);
+        search_job(output, text, range, wanted, from, not_empty, count, count_from, pattern, options, wake, matches,
+                   cancelled);
     };
     state.output = output;
     if (wanted != Wanted::NOTHING) {
@@ -923,6 +944,29 @@ void post_replace(ObjectNumber gadget, FindState& state, Wanted wanted, const st
                 options = state.pattern->options(), wake = wake_function](const std::atomic<bool>& cancelled) {
             replace_job(output, text, range, wanted, selected, replacement, pattern, options, wake, cancelled);
         });
+}
+
+// A new query's move and count, first searched here for QUICK_MS at most (every engine call
+// ends by then): most patterns are found and counted within a millisecond or two, which handing
+// them to the worker would make slower. The worker takes on what is not done by then: the move
+// from the start, or the count from where it stopped.
+void search_here_first(ObjectNumber gadget, FindState& state) {
+    const Clock::time_point start = Clock::now();
+    const ThreadDeadline deadline(start + std::chrono::microseconds(static_cast<int>(QUICK_MS * 1000)));
+    const Move move = search_forward(gadget, state, state.anchor, false);
+    if (move.status == SearchStatus::TOO_COMPLEX) {
+        post_search(gadget, state, Wanted::FORWARD, state.anchor, false, true);
+        return;
+    }
+    apply(gadget, state, move);
+    count_restart(gadget, state);
+    count_slice(gadget, state, std::max(0.0, QUICK_MS - ms_since(start)));
+    if (state.count == Count::DONE) {
+        refresh_marks(gadget, state, true);
+        return;
+    }
+    // A count that the deadline cut short (FAILED) starts again there.
+    post_search(gadget, state, Wanted::NOTHING, 0, false, true, state.count == Count::RUNNING);
 }
 
 // Takes the worker's Replace or Replace All; true when the report changed.
@@ -1074,7 +1118,7 @@ FindReport find_set_query(ObjectNumber gadget, const FindQuery& query) {
     if (off_thread(*state)) {
         // The old pattern's marks go; the new one's come with its count.
         if (!same_query) clear_marks(gadget, *state);
-        post_search(gadget, *state, Wanted::FORWARD, state->anchor, false, true);
+        search_here_first(gadget, *state);
         return report_of(gadget, *state);
     }
     apply(gadget, *state, search_forward(gadget, *state, state->anchor, false));
