@@ -926,7 +926,7 @@ void post_replace(ObjectNumber gadget, FindState& state, Wanted wanted, const st
     const Span selected = selection(gadget);
     std::shared_ptr<const std::string> text = snapshot_of(gadget, state);
     auto output = std::make_shared<WorkerOutput>();
-    if (state.outcome != FIND_SEARCHING) state.outcome_before = state.outcome;
+    state.outcome_before = state.outcome;
     state.outcome = FIND_SEARCHING;
     state.awaited = wanted;
     state.replacement = replacement;
@@ -977,7 +977,9 @@ bool take_replacing(ObjectNumber gadget, FindState& state, std::unique_lock<std:
     output.replacing_ready = false;
     lock.unlock();
     state.output.reset();
-    state.outcome = state.outcome_before;
+    // What replacing finds sets the outcome; only a Replace All too large to carry out leaves it,
+    // and that one found matches, where a move it abandoned was still looking for one.
+    state.outcome = state.outcome_before == FIND_SEARCHING ? FIND_FOUND : state.outcome_before;
     // Nothing has changed yet; the application's loop says that memory ran out.
     if (out_of_memory) throw std::bad_alloc();
     if (state.awaited == Wanted::REPLACE_ALL)
