@@ -363,6 +363,9 @@ ObjectNumber scintilla_gadget_create(ObjectNumber gadget, int x, int y, int widt
     QWidget* parent = window_client_widget(parent_window);
     if (!parent) return 0;
     auto* widget = new ComponentWidget(parent);
+    // Code reads left to right in a mirrored window too: text, margins, caret and scroll bars, and
+    // the lists and call tips that pop up from it (they follow it, toolkit_qt.cpp).
+    widget->setLayoutDirection(Qt::LeftToRight);
     // The component ends new lines with LF on Linux; the extension file and every text of the
     // program use CR LF, the component's own default on the system it was made for.
     widget->send(QsciScintillaBase::SCI_SETEOLMODE, QsciScintillaBase::SC_EOL_CRLF);

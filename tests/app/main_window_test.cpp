@@ -1,6 +1,6 @@
 /** @file main_window_test.cpp
  * The main window around its fields, on Qt's offscreen platform through the program's own loop:
- * sizing, the status line, the Edit and View menus, the find bar and Go to Symbol. */
+ * sizing, the status line, the Edit and View menus, the find bar, Go to Symbol and Qt's -reverse. */
 #include "app_driver.h"
 
 #include "app/application.h"
@@ -17,17 +17,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTest>
 #include <QScreen>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -370,6 +373,47 @@ TEST_F(MainWindow, GoToSymbolFiltersAsTypedAndGoesToTheName) {
         return focused(GADGET_CODE) && !shown(GADGET_SYMBOL_FIELD) && code(SCI_GETCURRENTPOS) == 25 + 16;
     });
     driver.exit_program().run_application();
+}
+
+// The code editor holding f(a[1]); and lines enough for a scroll bar, as drawn, with the keyboard
+// in the author field so that no caret blinks in the picture.
+QImage drawn_code() {
+    const std::string text = "f(a[1]);" + std::string(100, '\n');
+    code(SCI_SETTEXT, 0, reinterpret_cast<std::intptr_t>(text.c_str()));
+    type_into(gadget_widget(GADGET_AUTHOR), "Ann");
+    QCoreApplication::processEvents();  // the component shows its scroll bar then
+    return gadget_widget(GADGET_CODE)->grab().toImage();
+}
+
+// Under Qt's -reverse the window and its messages are mirrored, but the code, and what pops up from
+// it, is drawn as without.
+TEST(RightToLeft, TheWindowIsMirroredButNotTheCode) {
+    ScratchDirectory scratch;
+    application_start();
+    const QImage plain = drawn_code();
+    application_end();
+    QGuiApplication::setLayoutDirection(Qt::RightToLeft);  // what -reverse does before the program starts
+    struct Back {
+        ~Back() { QGuiApplication::setLayoutDirection(Qt::LeftToRight); }
+    } back;
+    application_start();
+    EXPECT_TRUE(drawn_code() == plain) << "the code is drawn otherwise";
+    QMenuBar* bar = main_window()->findChild<QMenuBar*>();
+    EXPECT_GT(bar->actionGeometry(bar->actions()[0]).left(), bar->width() / 2) << "File is not on the right";
+    EXPECT_TRUE(gadget_widget(GADGET_AUTHOR)->isRightToLeft());
+    code(SCI_AUTOCSHOW, 0, reinterpret_cast<std::intptr_t>("alpha alphabet"));
+    code(SCI_CALLTIPSHOW, 0, reinterpret_cast<std::intptr_t>("f(a[1])"));
+    QStringList popups;
+    for (QWidget* popup : gadget_widget(GADGET_CODE)->findChildren<QWidget*>())
+        if (popup->isWindow() && popup->isVisible()) popups << (popup->isLeftToRight() ? "LTR" : "RTL");
+    EXPECT_EQ(popups.join(' ').toStdString(), "LTR LTR");
+    AppDriver driver;
+    driver.key(Qt::Key_X, Qt::ControlModifier).then("the exit question is mirrored", [] {
+        if (!open_message()) return false;
+        EXPECT_TRUE(open_message()->isRightToLeft());
+        return true;
+    });
+    driver.answer("Confirm", "Exit from Quorval Extension Maker?", "Yes").run_application();
 }
 
 TEST_F(MainWindow, InSelectionTickedFirstReplacesInTheUsersSelection) { replace_in_keyboard_selection(true); }
