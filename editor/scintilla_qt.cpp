@@ -18,8 +18,10 @@
 #include "editor/scintilla_qt.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 
@@ -335,6 +337,43 @@ bool ComponentWidget::viewportEvent(QEvent* event) {
     const bool result = QsciScintillaBase::viewportEvent(event);
     if (alive && --depth == 0) settle(this);
     return result;
+}
+
+void ComponentWidget::contextMenuEvent(QContextMenuEvent* event) {
+    // The component's own menu connects its items through a signal that Qt 6 no longer has, so
+    // none of them would act: this one has the same items, each done as the Edit menu does it.
+    QMenu menu(this);
+    const auto item = [this, &menu](const char* text, int action) {
+        QAction* added = menu.addAction(QString::fromLatin1(text));
+        GadgetRecord* record = gadget_lookup(gadget);
+        added->setEnabled(record && component_edit(record, action, false) != 0);
+        QObject::connect(added, &QAction::triggered, this, [this, action] {
+            if (GadgetRecord* record = gadget_lookup(gadget)) component_edit(record, action, true);
+        });
+    };
+    item("Undo", EDIT_UNDO);
+    item("Redo", EDIT_REDO);
+    menu.addSeparator();
+    item("Cut", EDIT_CUT);
+    item("Copy", EDIT_COPY);
+    item("Paste", EDIT_PASTE);
+    QAction* erase = menu.addAction(QStringLiteral("Delete"));
+    erase->setEnabled(send(SCI_GETSELECTIONEMPTY) == 0 && send(SCI_GETREADONLY) == 0);
+    QObject::connect(erase, &QAction::triggered, this, [this] {
+        ComponentCall call(this);
+        send(SCI_CLEAR);
+    });
+    menu.addSeparator();
+    item("Select All", EDIT_SELECT_ALL);
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard, the menu opens under the caret, where the user's eyes are.
+        const long caret = send(SCI_GETCURRENTPOS);
+        const int x = static_cast<int>(send(SCI_POINTXFROMPOSITION, 0, caret));
+        const int y = static_cast<int>(send(SCI_POINTYFROMPOSITION, 0, caret) + send(SCI_TEXTHEIGHT, 0));
+        at = viewport()->mapToGlobal(QPoint(x, y));
+    }
+    menu.exec(at);
 }
 
 ComponentCall::~ComponentCall() {

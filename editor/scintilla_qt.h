@@ -52,6 +52,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 // A call into the component: while one runs, reports wait; the outermost one reports on return.

@@ -1,10 +1,18 @@
 /** @file editing_commands_test.cpp
  * What the code editor does beyond styling: bracket partners, commenting lines out and in, going
- * to a line and column, and line numbers that follow the zoom. Undo and the clipboard are tested
- * through the main window's Edit menu. */
+ * to a line and column, line numbers that follow the zoom, and the menu of a right click or the
+ * Menu key. Undo and the clipboard are tested through the main window's Edit menu. */
 #include "editor_support.h"
 
 #include <Qsci/qsciscintillabase.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
+
+#include "editor/scintilla.h"
 
 namespace {
 
@@ -135,6 +143,35 @@ TEST_F(EditingCommands, TheLineNumbersFollowTheZoom) {
     EXPECT_GT(send(SCI_GETMARGINWIDTHN, MARGIN_LINE_NUMBERS), normal);
     send(SCI_SETZOOM, 0);
     EXPECT_EQ(send(SCI_GETMARGINWIDTHN, MARGIN_LINE_NUMBERS), normal);
+}
+
+// Each item of the code's own menu acts, and is offered only when it can.
+TEST_F(EditingCommands, TheMenuOfTheCodeActsOnIt) {
+    QGuiApplication::clipboard()->clear();
+    set_utf8("abc");
+    auto* viewport = static_cast<QsciScintillaBase*>(scintilla_widget(kEditor))->viewport();
+    // Opens the menu from the keyboard, and takes the item `chosen`; answers the items offered.
+    const auto choose = [viewport](const QString& chosen) {
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator() && action->isEnabled()) offered += action->text() + ",";
+            for (QAction* action : menu->actions())
+                if (action->text() == chosen) action->trigger();
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QApplication::sendEvent(viewport, &event);
+        return offered;
+    };
+    EXPECT_EQ(choose("Select All"), "Select All,");
+    EXPECT_EQ(send(SCI_GETSELECTIONEND), 3);
+    EXPECT_EQ(choose("Delete"), "Cut,Copy,Delete,Select All,");
+    EXPECT_EQ(text_utf8(), "");
+    EXPECT_EQ(choose("Undo"), "Undo,");
+    EXPECT_EQ(text_utf8(), "abc");
 }
 
 }  // namespace
