@@ -23,7 +23,7 @@ enum class RegexOutcome {
     // more text can tell (asked for with `more_follows`).
     PARTIAL,
     // The engine's match, depth, heap or stack limit ended the attempt, or it ran out of its
-    // time (about a second for one call; see regex_pcre2.cpp).
+    // time (about a second for one call; see regex_pcre2.cpp), or the thread's cancel flag ended it.
     TOO_COMPLEX,
 };
 
@@ -43,7 +43,7 @@ public:
     std::size_t lookbehind() const;
     // The number of capture groups.
     int groups() const;
-    // Whether it refers back to a group: each call of the engine then watches its time.
+    // Whether it refers back to a group: each of its steps may compare many bytes.
     bool has_back_references() const;
 
     struct Impl;
@@ -82,9 +82,10 @@ private:
     std::size_t pairs_ = 0;
 };
 
-// A flag that, once raised, ends the calling thread's engine calls of patterns with
-// back-references (the only ones that can run long) as if their time were up; null for none.
+// A flag that, once raised, ends the calling thread's engine calls as if their time were up,
+// within ENGINE_WATCH_TICK (engine_watch.h); null for none. Without the JIT only patterns with
+// back-references watch it, and the deadline below.
 void regex_set_cancel_flag(const std::atomic<bool>* flag);
-// The latest moment the calling thread's engine calls of such patterns may run to (each call
-// also ends after its own time limit); time_point::max() for none.
+// The latest moment the calling thread's engine calls may run to (each call also ends after its
+// own time limit); time_point::max() for none.
 void regex_set_deadline(std::chrono::steady_clock::time_point deadline);

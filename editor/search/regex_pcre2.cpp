@@ -1,12 +1,14 @@
 /** @file regex_pcre2.cpp
  * regex.h on PCRE2 (8-bit): the one file that calls the engine. Patterns compile in UTF mode
  * with JIT for complete and hard-partial matching; subjects may hold invalid UTF-8, which never
- * matches a character. The engine's limits, and a call that runs out of its time, come back as
- * TOO_COMPLEX. */
+ * matches a character. The engine's limits, and a call that runs out of its time or is cancelled,
+ * come back as TOO_COMPLEX. */
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include "editor/search/regex.h"
+
+#include "editor/search/engine_watch.h"
 
 #include <chrono>
 #include <cstdint>
@@ -24,11 +26,15 @@ constexpr PCRE2_SIZE JIT_STACK_MAX = 16 * 1024 * 1024;
 constexpr std::uint32_t MATCH_LIMIT = 10'000'000;
 constexpr std::uint32_t HEAP_LIMIT_KIB = 64 * 1024;
 
-// One call of the engine gives up ("too complex") after this much time. The limits above count
-// backtracking steps, not the bytes a back-reference compares at each of them, so `(.*)\1\1\d`
-// on a line of 20,000 bytes would run for minutes within them. A pattern with back-references is
-// therefore compiled with a callout before each of its items, and the callout reads the clock
-// every CALLOUTS_BETWEEN_CLOCK_READS calls; patterns without them pay nothing.
+// One call of the engine gives up ("too complex") after about this much time. The limits above
+// count the backtracking steps from one start position, not the start positions a call tries nor
+// the bytes a back-reference compares at each step: `(?:ab)+\d` on a line of a million bytes does
+// a legal amount of work at every place and runs for minutes, and so does `(.*)\1\1\d` on 20,000
+// bytes. A JIT call is watched (engine_watch.h), which leaves it by a jump at no cost per step.
+// The interpreter allocates as it matches and cannot be left that way: without the JIT only the
+// callouts bound it. A pattern with back-references is compiled with a callout before each of
+// its items (3 to 40 times slower, too slow for every pattern), which reads the clock every
+// CALLOUTS_BETWEEN_CLOCK_READS calls; other patterns have only the limits there.
 constexpr std::chrono::milliseconds STEP_TIME_LIMIT{1000};
 constexpr unsigned CALLOUTS_BETWEEN_CLOCK_READS = 64;
 
@@ -53,7 +59,8 @@ int check_time_limit(pcre2_callout_block*, void* data) {
 }
 
 // One JIT stack per thread, for every pattern that thread matches (the user-interface thread and
-// the search worker match at the same time); the engine asks for it at each match.
+// the search worker match at the same time); the engine asks for it at each match, and it is
+// made before the first watched call, which must not be left while it allocates.
 pcre2_jit_stack* thread_jit_stack(void*) {
     struct Stack {
         pcre2_jit_stack* stack = pcre2_jit_stack_create(JIT_STACK_START, JIT_STACK_MAX, nullptr);
@@ -62,6 +69,25 @@ pcre2_jit_stack* thread_jit_stack(void*) {
     thread_local Stack stack;
     return stack.stack;
 }
+
+// A JIT call as the watch runs it.
+struct JitCall {
+    const pcre2_code* code;
+    PCRE2_SPTR subject;
+    PCRE2_SIZE length;
+    PCRE2_SIZE start;
+    std::uint32_t options;
+    pcre2_match_data* data;
+    pcre2_match_context* context;
+};
+
+int run_jit_call(void* context) {
+    const auto& call = *static_cast<const JitCall*>(context);
+    return pcre2_jit_match(call.code, call.subject, call.length, call.start, call.options, call.data, call.context);
+}
+
+// What a watched call that was left gives: an error of the engine's that is no "no match".
+constexpr int WATCH_GAVE_UP = PCRE2_ERROR_CALLOUT;
 
 std::string message_of(int code) {
     PCRE2_UCHAR buffer[256];
@@ -172,8 +198,15 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
     const std::uint32_t options =
         (more_follows ? PCRE2_PARTIAL_HARD : 0u) | (not_empty_at_start ? PCRE2_NOTEMPTY_ATSTART : 0u);
     if (regex.timed) regex.time_limit = {std::min(Clock::now() + STEP_TIME_LIMIT, deadline_cap), 0};
-    const int result = regex.jit ? pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context)
-                                 : pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
+    int result;
+    if (regex.jit) {
+        thread_jit_stack(nullptr);
+        JitCall call{regex.code, bytes, length, start, options, data, regex.context};
+        result = engine_watch_call(run_jit_call, &call, {STEP_TIME_LIMIT, deadline_cap, cancel_flag}, WATCH_GAVE_UP);
+        if (result == WATCH_GAVE_UP) return RegexOutcome::TOO_COMPLEX;
+    } else {
+        result = pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
+    }
     // With partial matching the engine may pass its offset limit.
     const bool beyond_limit = start_limit != REGEX_ANYWHERE && offsets_[0] >= start_limit;
     if (result >= 0) return beyond_limit ? RegexOutcome::NO_MATCH : RegexOutcome::MATCH;

@@ -162,8 +162,8 @@ SearchStatus search_count(const SearchPattern& pattern, const SearchText& text, 
 // (TOO_COMPLEX), for a search worker's abandoned job; null for none.
 void search_set_cancel_flag(const std::atomic<bool>* flag);
 // The latest moment the calling thread's searches may run to before they give up (TOO_COMPLEX);
-// time_point::max() for none. Only patterns with back-references watch it (their steps are the
-// ones that can be slow on few bytes).
+// time_point::max() for none. Every call of the engine watches it (without the JIT, only those of
+// patterns with back-references).
 void search_set_deadline(std::chrono::steady_clock::time_point deadline);
 
 // Whether a byte belongs to a word for whole-word matching (see SearchOptions::whole_word).

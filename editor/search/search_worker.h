@@ -1,7 +1,7 @@
 /** @file search_worker.h
  * One thread that runs the searches that may take long (regular expressions) away from the
  * user-interface thread. The caller posts a job; a job posted while another runs abandons it:
- * its cancel flag is raised (the engine's callouts and the job's own loops read it, search.h's
+ * its cancel flag is raised (the engine's watch and the job's own loops read it, search.h's
  * search_set_cancel_flag) and whatever it produces is the caller's to drop. A job reports through
  * what it captured, and calls the wake function when it has something to show (the
  * application's loop then takes it). No Qt. */
@@ -19,7 +19,7 @@ public:
     using Job = std::function<void(const std::atomic<bool>& cancelled)>;
 
     SearchWorker();
-    // Abandons the running job and waits for it to end (its engine call ends within its time limit).
+    // Abandons the running job and waits for it to end (its engine call ends at the watch's next tick).
     ~SearchWorker();
     SearchWorker(const SearchWorker&) = delete;
     SearchWorker& operator=(const SearchWorker&) = delete;

@@ -198,8 +198,8 @@ TEST_F(Find, ReplaceAllOfEmptyMatchesStepsOnAndATooLargeResultChangesNothing) {
 // Hostile patterns on a line of a million bytes and on a 9 MB script, searched and counted as
 // the bar does: each row ends within two seconds with its count or "too complex" (a search step
 // gets about a second), and empty matches step on instead of finding one place again.
-// Back-references compare many bytes at each backtracking step, which the engine's own limits
-// do not count.
+// Back-references compare many bytes at each backtracking step, and `(?:ab)+\d` does a long but
+// legal search from every place of the line, neither of which the engine's own limits count.
 #ifdef __SANITIZE_ADDRESS__
 // The sanitizers' checks multiply the time of every step but the engine's; there the outcome is
 // what counts, and the optimised build holds the time.
@@ -223,6 +223,8 @@ TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
         {"(a|b)+", EITHER},
         {"(a*)*b", 500'000},
         {"(?:x+x+)+y", 0},
+        {"(?:ab)+\\d", TOO_COMPLEX},
+        {"(?:[a-c]|x)+\\s", TOO_COMPLEX},
         {"^", 1},
         {"$", 2},
         {"\\b", 2},
@@ -265,16 +267,22 @@ TEST_F(Find, EveryPatternEndsWithItsCountOrTooComplexWithinTwoSeconds) {
 // edited text.
 TEST_F(Find, TheWorkerAnswersLaterAndANewPatternOrAnEditAbandonsItsSearch) {
     std::string line;
-    while (line.size() < 20'000) line += "ab";
+    while (line.size() < 100'000) line += "ab";
     set_utf8(line + " needle\r\n");
-    select(0, 0);
-    EXPECT_EQ(find_status_text(find_set_query(kEditor, {"(.*)\\1\\1\\d", false, false, true, false})),
-              FIND_SEARCHING_TEXT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(query("ne+dle", true).total, 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    EXPECT_EQ(selected(), (Span{20'001, 20'007}));
+    // Slow at each step, and slow through a legal amount of work from every place: each runs for
+    // seconds here unless abandoned.
+    for (const char* slow : {"(.*)\\1\\1\\d", "(?:ab)+\\d"}) {
+        SCOPED_TRACE(slow);
+        select(0, 0);
+        EXPECT_EQ(find_status_text(find_set_query(kEditor, {slow, false, false, true, false})), FIND_SEARCHING_TEXT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(query("ne+dle", true).total, 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+        EXPECT_EQ(selected(), (Span{100'001, 100'007}));
+    }
+    line.resize(20'000);
+    set_utf8(line + " needle\r\n");
     EXPECT_EQ(query("b", true).total, 10'000);
     send(SCI_INSERTTEXT, 0, reinterpret_cast<std::intptr_t>("bb"));
     EXPECT_EQ(counted().total, 10'002);
