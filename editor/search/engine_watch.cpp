@@ -144,9 +144,12 @@ bool create_timer() {
 [[gnu::noinline]] bool arm() {
     const int state = watch.state.load(RELAXED);
     if (state == UNAVAILABLE) return false;
-    if (state == NO_TIMER && !create_timer()) {
-        watch.state.store(UNAVAILABLE, RELAXED);
-        return false;
+    if (state == NO_TIMER) {
+        if (!create_timer()) {
+            watch.state.store(UNAVAILABLE, RELAXED);
+            return false;
+        }
+        watch.state.store(DISARMED, RELAXED);
     }
     const itimerspec every{{0, TICK_NS}, {0, TICK_NS}};
     if (timer_settime(watch.timer, 0, &every, nullptr) != 0) return false;

@@ -3,8 +3,10 @@
 // limit and on; replacements expand groups; bad patterns and the engine's limits are reported.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -163,6 +165,25 @@ TEST(Search, FindsReplacesAndReportsOnPlainBytesWhereverTheTextIsSplit) {
     EXPECT_TRUE(status == SearchStatus::TOO_COMPLEX || (status == SearchStatus::NO_MATCH && count == 1));
     const std::string backtracks = std::string(40, 'a') + "b";
     EXPECT_EQ(search_count(SearchPattern("(a+)+$", REGEX), {backtracks, {}, true}, &count), SearchStatus::TOO_COMPLEX);
+}
+
+// Each thread that searches gets a timer that watches its engine calls; the timer goes with the
+// thread, so that no tick is ever aimed at a thread that is gone.
+TEST(Search, AThreadsWatchOverTheEngineEndsWithTheThread) {
+    const auto timers = [] {
+        std::ifstream list("/proc/self/timers");
+        std::size_t count = 0;
+        for (std::string line; std::getline(list, line);) count += line.rfind("ID:", 0) == 0;
+        return count;
+    };
+    if (!std::ifstream("/proc/self/timers")) GTEST_SKIP() << "the kernel lists no timers";
+    const std::size_t before = timers();
+    std::thread([&] {
+        std::size_t count = 0;
+        EXPECT_EQ(search_count(SearchPattern("b+", REGEX), {"abba", {}, true}, &count), SearchStatus::NO_MATCH);
+        EXPECT_EQ(timers(), before + 1);
+    }).join();
+    EXPECT_EQ(timers(), before);
 }
 
 }  // namespace
