@@ -30,11 +30,12 @@ constexpr std::uint32_t HEAP_LIMIT_KIB = 64 * 1024;
 // count the backtracking steps from one start position, not the start positions a call tries nor
 // the bytes a back-reference compares at each step: `(?:ab)+\d` on a line of a million bytes does
 // a legal amount of work at every place and runs for minutes, and so does `(.*)\1\1\d` on 20,000
-// bytes. A JIT call is watched (engine_watch.h), which leaves it by a jump at no cost per step.
-// The interpreter allocates as it matches and cannot be left that way: without the JIT only the
-// callouts bound it. A pattern with back-references is compiled with a callout before each of
-// its items (3 to 40 times slower, too slow for every pattern), which reads the clock every
-// CALLOUTS_BETWEEN_CLOCK_READS calls; other patterns have only the limits there.
+// bytes. A JIT call is watched (engine_watch.h), which ends it by a jump at no cost per step. The
+// interpreter, used where there is no JIT, allocates as it matches and cannot be left that way;
+// there only callouts bound it: a pattern with back-references is compiled with one before each
+// of its items (3 to 40 times slower, too slow for every pattern), which reads the clock every
+// CALLOUTS_BETWEEN_CLOCK_READS calls, and other patterns have only the limits. Such a pattern
+// keeps its callouts under the JIT too, for a thread that can have no timer.
 constexpr std::chrono::milliseconds STEP_TIME_LIMIT{1000};
 constexpr unsigned CALLOUTS_BETWEEN_CLOCK_READS = 64;
 
