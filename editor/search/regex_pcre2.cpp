@@ -71,22 +71,6 @@ pcre2_jit_stack* thread_jit_stack(void*) {
     return stack.stack;
 }
 
-// A JIT call as the watch runs it.
-struct JitCall {
-    const pcre2_code* code;
-    PCRE2_SPTR subject;
-    PCRE2_SIZE length;
-    PCRE2_SIZE start;
-    std::uint32_t options;
-    pcre2_match_data* data;
-    pcre2_match_context* context;
-};
-
-int run_jit_call(void* context) {
-    const auto& call = *static_cast<const JitCall*>(context);
-    return pcre2_jit_match(call.code, call.subject, call.length, call.start, call.options, call.data, call.context);
-}
-
 // What a watched call that was left gives: an error of the engine's that is no "no match".
 constexpr int WATCH_GAVE_UP = PCRE2_ERROR_CALLOUT;
 
@@ -202,8 +186,9 @@ RegexOutcome RegexMatch::match(const char* subject, std::size_t length, std::siz
     int result;
     if (regex.jit) {
         thread_jit_stack(nullptr);
-        JitCall call{regex.code, bytes, length, start, options, data, regex.context};
-        result = engine_watch_call(run_jit_call, &call, {STEP_TIME_LIMIT, deadline_cap, cancel_flag}, WATCH_GAVE_UP);
+        // This frame is where the watch jumps back to: it holds nothing with a destructor.
+        ENGINE_WATCH_CALL(result, (EngineBudget{STEP_TIME_LIMIT, deadline_cap, cancel_flag}), WATCH_GAVE_UP,
+                          pcre2_jit_match(regex.code, bytes, length, start, options, data, regex.context));
         if (result == WATCH_GAVE_UP) return RegexOutcome::TOO_COMPLEX;
     } else {
         result = pcre2_match(regex.code, bytes, length, start, options, data, regex.context);
