@@ -62,12 +62,14 @@ void on_tick(int) {
         errno = saved_errno;
         return;
     }
-    // The call began within the last tick; its time counts from here.
+    // The call began within the last tick; its time counts from here. The ticks come a tick apart
+    // give or take their delivery, so half a tick of slack keeps the one that is due from slipping
+    // to the next: the call ends between its time and a tick later.
     const Nanoseconds now = monotonic_ns();
     if (new_call) engine_watch.seen_at_ns = now;
     const std::atomic<bool>* const cancel = engine_watch.cancel.load(RELAXED);
     const bool over = (cancel && cancel->load(RELAXED)) ||
-                      now - engine_watch.seen_at_ns >= engine_watch.limit_ns.load(RELAXED) ||
+                      now - engine_watch.seen_at_ns >= engine_watch.limit_ns.load(RELAXED) - TICK_NS / 2 ||
                       now >= engine_watch.latest_ns.load(RELAXED);
     errno = saved_errno;
     if (!over) return;
