@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -135,8 +136,13 @@ bool engine_watch_arm() {
         }
         engine_watch.state.store(DISARMED, RELAXED);
     }
-    const itimerspec every{{0, TICK_NS}, {0, TICK_NS}};
-    if (timer_settime(engine_watch.timer, 0, &every, nullptr) != 0) return false;
+    // Once per latest moment, not per call: a count's calls share theirs, and most have none. A
+    // near one is the first few milliseconds of a new query, searched on the user-interface thread.
+    const Nanoseconds latest = engine_watch.latest_ns.load(RELAXED);
+    const Nanoseconds first = std::min(monotonic_ns() + TICK_NS, latest);
+    const itimerspec every{{0, TICK_NS}, {first / 1'000'000'000, first % 1'000'000'000}};
+    if (timer_settime(engine_watch.timer, TIMER_ABSTIME, &every, nullptr) != 0) return false;
+    engine_watch.aimed_at_ns = latest;
     engine_watch.state.store(ARMED, RELAXED);
     return true;
 }

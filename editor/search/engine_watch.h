@@ -65,26 +65,30 @@ struct EngineWatch {
     // The handler's own: the calls it counted at its last tick, and when it first saw this call.
     unsigned seen_calls = 0;
     std::int64_t seen_at_ns = 0;
+    // The latest moment the timer was last started for: a nearer one needs a tick of its own.
+    std::int64_t aimed_at_ns = 0;
 };
 
 // Constant-initialised and trivially destroyed, and initial-exec: reaching it allocates nothing
 // and calls nothing, so the handler may, and the fast path below is a few stores.
 extern constinit thread_local EngineWatch engine_watch [[gnu::tls_model("initial-exec")]];
 
-// Starts the thread's timer, making it at the thread's first call; false when it can have none.
+// Starts the thread's timer, making it at the thread's first call, with its first tick at the
+// call's latest moment when that comes sooner than a tick; false when it can have none.
 bool engine_watch_arm();
 
 inline bool engine_watch_begin(const EngineBudget& budget) {
     constexpr auto relaxed = std::memory_order_relaxed;
     EngineWatch& watch = engine_watch;
     watch.calls.store(watch.calls.load(relaxed) + 1, relaxed);
+    const std::int64_t latest = std::chrono::nanoseconds(budget.latest.time_since_epoch()).count();
     watch.limit_ns.store(std::chrono::nanoseconds(budget.limit).count(), relaxed);
-    watch.latest_ns.store(std::chrono::nanoseconds(budget.latest.time_since_epoch()).count(), relaxed);
+    watch.latest_ns.store(latest, relaxed);
     watch.cancel.store(budget.cancel, relaxed);
     // A tick from here on sees the new call, so it does not stop the timer that the test below
     // finds armed.
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    return watch.state.load(relaxed) == EngineWatch::ARMED || engine_watch_arm();
+    return (watch.state.load(relaxed) == EngineWatch::ARMED && latest == watch.aimed_at_ns) || engine_watch_arm();
 }
 
 inline void engine_watch_enter(EngineJump& back) {

@@ -270,11 +270,13 @@ TEST_F(Find, TheWorkerAnswersLaterAndANewPatternOrAnEditAbandonsItsSearch) {
     while (line.size() < 100'000) line += "ab";
     set_utf8(line + " needle\r\n");
     // Slow at each step, and slow through a legal amount of work from every place: each runs for
-    // seconds here unless abandoned.
+    // seconds here unless abandoned, and the first few milliseconds searched here end on time.
     for (const char* slow : {"(.*)\\1\\1\\d", "(?:ab)+\\d"}) {
         SCOPED_TRACE(slow);
         select(0, 0);
+        const auto asked = std::chrono::steady_clock::now();
         EXPECT_EQ(find_status_text(find_set_query(kEditor, {slow, false, false, true, false})), FIND_SEARCHING_TEXT);
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(query("ne+dle", true).total, 1);
