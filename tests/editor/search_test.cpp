@@ -3,6 +3,8 @@
 // limit and on; replacements expand groups; bad patterns and the engine's limits are reported.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <string>
@@ -165,6 +167,18 @@ TEST(Search, FindsReplacesAndReportsOnPlainBytesWhereverTheTextIsSplit) {
     EXPECT_TRUE(status == SearchStatus::TOO_COMPLEX || (status == SearchStatus::NO_MATCH && count == 1));
     const std::string backtracks = std::string(40, 'a') + "b";
     EXPECT_EQ(search_count(SearchPattern("(a+)+$", REGEX), {backtracks, {}, true}, &count), SearchStatus::TOO_COMPLEX);
+    // A long but legal search from every place of a line, which those limits let run for minutes:
+    // it ends when its time is up, or when its cancel flag is raised.
+    std::string pairs;
+    while (pairs.size() < 1'000'000) pairs += "ab";
+    const SearchPattern everywhere("(?:ab)+\\d", REGEX);
+    EXPECT_EQ(search_count(everywhere, {pairs, {}, true}, &count), SearchStatus::TOO_COMPLEX);
+    const std::atomic<bool> cancelled{true};
+    search_set_cancel_flag(&cancelled);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(search_count(everywhere, {pairs, {}, true}, &count), SearchStatus::TOO_COMPLEX);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    search_set_cancel_flag(nullptr);
 }
 
 // Each thread that searches gets a timer that watches its engine calls; the timer goes with the
