@@ -28,6 +28,7 @@ constexpr double COUNT_SLICE_MS = 4.0;
 constexpr std::intptr_t COUNT_SLICE_BYTES = 256 * 1024;
 // A regular expression is searched here for this long before the search worker takes it on.
 constexpr double QUICK_MS = COUNT_SLICE_MS;
+constexpr double QUICK_DEADLINE_MS = 3 * QUICK_MS;
 // How often a slice looks at the clock while matches come quickly.
 constexpr std::intptr_t MATCHES_BETWEEN_CLOCK_READS = 1024;
 // One search step may take this long before the search gives up ("too complex"): one call of the
@@ -952,7 +953,9 @@ void post_replace(ObjectNumber gadget, FindState& state, Wanted wanted, const st
 // from the start, or the count from where it stopped.
 void search_here_first(ObjectNumber gadget, FindState& state) {
     const Clock::time_point start = Clock::now();
-    const ThreadDeadline deadline(start + std::chrono::microseconds(static_cast<int>(QUICK_MS * 1000)));
+    // An engine call may run on past the count's budget, to QUICK_DEADLINE_MS: a count stopped
+    // between calls goes on from there on the worker, one cut short in a call starts again.
+    const ThreadDeadline deadline(start + std::chrono::microseconds(static_cast<int>(QUICK_DEADLINE_MS * 1000)));
     const Move move = search_forward(gadget, state, state.anchor, false);
     if (move.status == SearchStatus::TOO_COMPLEX) {
         post_search(gadget, state, Wanted::FORWARD, state.anchor, false, true);

@@ -162,7 +162,7 @@ TEST_F(EditingCommands, TheMenuOfTheCodeActsOnIt) {
                 if (action->text() == chosen) action->trigger();
             menu->close();
         });
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1), viewport->mapToGlobal(QPoint(1, 1)));
         QApplication::sendEvent(viewport, &event);
         return offered;
     };
