@@ -19,6 +19,8 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCursor>
+#include <QKeyEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
@@ -324,6 +326,14 @@ ComponentWidget::~ComponentWidget() {
 bool ComponentWidget::event(QEvent* event) {
     // The widget may go with the event; deletion is never a change of its text.
     if (event->type() == QEvent::DeferredDelete) return QsciScintillaBase::event(event);
+    // The Menu key opens the menu, as in the fields: the component takes the key as its own, so
+    // Qt never turns it into a menu request.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Menu &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos());
+        contextMenuEvent(&request);
+        return true;
+    }
     QPointer<ComponentWidget> alive(this);
     ++depth;
     const bool result = QsciScintillaBase::event(event);

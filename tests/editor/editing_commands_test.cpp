@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 
 #include "editor/scintilla.h"
@@ -149,9 +150,10 @@ TEST_F(EditingCommands, TheLineNumbersFollowTheZoom) {
 TEST_F(EditingCommands, TheMenuOfTheCodeActsOnIt) {
     QGuiApplication::clipboard()->clear();
     set_utf8("abc");
-    auto* viewport = static_cast<QsciScintillaBase*>(scintilla_widget(kEditor))->viewport();
-    // Opens the menu from the keyboard, and takes the item `chosen`; answers the items offered.
-    const auto choose = [viewport](const QString& chosen) {
+    auto* editor = static_cast<QsciScintillaBase*>(scintilla_widget(kEditor));
+    // Opens the menu, from the Menu key or else a right click, and takes the item `chosen`;
+    // answers the items offered.
+    const auto choose = [editor](const QString& chosen, bool key = true) {
         QString offered;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -162,15 +164,20 @@ TEST_F(EditingCommands, TheMenuOfTheCodeActsOnIt) {
                 if (action->text() == chosen) action->trigger();
             menu->close();
         });
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1), viewport->mapToGlobal(QPoint(1, 1)));
-        QApplication::sendEvent(viewport, &event);
+        if (key) {
+            QTest::keyClick(editor, Qt::Key_Menu);
+        } else {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                    editor->viewport()->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(editor->viewport(), &click);
+        }
         return offered;
     };
     EXPECT_EQ(choose("Select All"), "Select All,");
     EXPECT_EQ(send(SCI_GETSELECTIONEND), 3);
     EXPECT_EQ(choose("Delete"), "Cut,Copy,Delete,Select All,");
     EXPECT_EQ(text_utf8(), "");
-    EXPECT_EQ(choose("Undo"), "Undo,");
+    EXPECT_EQ(choose("Undo", false), "Undo,");
     EXPECT_EQ(text_utf8(), "abc");
 }
 
