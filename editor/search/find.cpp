@@ -166,9 +166,10 @@ struct FindState {
     std::shared_ptr<const std::string> snapshot;
     bool backward = false;
     Wanted awaited = Wanted::NOTHING;
-    // Replace and Replace All on the worker: the replacement, the selection when Replace was
-    // asked, and the outcome before, which a Replace All that changes nothing leaves.
+    // Replace and Replace All on the worker: the replacement, the searched range and the selection
+    // when it was asked, and the outcome before, which a Replace All that changes nothing leaves.
     std::string replacement;
+    Span replace_range{0, 0};
     Span replace_selection{0, 0};
     FindOutcome outcome_before = FIND_NONE;
     // The size of a Replace All that the worker found too large, for the next find_report.
@@ -931,6 +932,7 @@ void post_replace(ObjectNumber gadget, FindState& state, Wanted wanted, const st
     state.outcome = FIND_SEARCHING;
     state.awaited = wanted;
     state.replacement = replacement;
+    state.replace_range = range;
     state.replace_selection = selected;
     state.replaced = -1;
     state.wrapped = false;
@@ -986,7 +988,7 @@ bool take_replacing(ObjectNumber gadget, FindState& state, std::unique_lock<std:
     // Nothing has changed yet; the application's loop says that memory ran out.
     if (out_of_memory) throw std::bad_alloc();
     if (state.awaited == Wanted::REPLACE_ALL)
-        replaced_all(gadget, state, scope(gadget, state), replacing);
+        replaced_all(gadget, state, state.replace_range, replacing);
     else
         replaced_one(gadget, state, state.replace_selection, replacing);
     return true;
