@@ -18,6 +18,7 @@
 #include <pcre2.h>
 
 #include "app/application.h"
+#include "bench/support/code.h"
 #include "bench/support/typing.h"
 #include "editor/code_editor.h"
 #include "editor/search/find.h"
@@ -51,8 +52,10 @@
 namespace {
 
 using bench::Clock;
+using bench::code_bytes;
 using bench::ms_between;
 using bench::percentile;
+using bench::set_code;
 using Sci = QsciScintillaBase;
 constexpr int REPEATS = 9;
 constexpr int BLOCKS_PER_MODE = 8;
@@ -118,18 +121,6 @@ void measure_in_turns(std::vector<Timed*> works) {
 
 std::intptr_t send(unsigned message, std::intptr_t wparam = 0, std::intptr_t lparam = 0) {
     return scintilla_send(GADGET_CODE, message, static_cast<std::uintptr_t>(wparam), lparam);
-}
-
-void set_code(const std::string& text) {
-    std::int32_t at = temp_position();
-    code_editor_set_text(GADGET_CODE,
-                         string_from_memory(text.data(), static_cast<std::int32_t>(text.size()), TEXT_UTF8, at), 1);
-    temp_reset(at);
-}
-
-std::string code_bytes() {
-    const auto* bytes = reinterpret_cast<const char*>(send(SCI_GETCHARACTERPOINTER));
-    return std::string(bytes, static_cast<std::size_t>(send(SCI_GETLENGTH)));
 }
 
 // An edit in the middle leaves the component's gap there, as typing does.
