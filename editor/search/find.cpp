@@ -761,6 +761,14 @@ const SearchPattern& worker_pattern(const std::string& pattern, const SearchOpti
     return *compiled;
 }
 
+// The searched range of the worker's copy of the code, as one complete piece.
+SearchText copy_range(const std::string& text, const Span& range) {
+    return {std::string_view(text).substr(static_cast<std::size_t>(range.start),
+                                          static_cast<std::size_t>(range.end - range.start)),
+            {},
+            true};
+}
+
 // The code's bytes as they stand, copied once per change of the text.
 std::shared_ptr<const std::string> snapshot_of(ObjectNumber gadget, FindState& state) {
     if (!state.snapshot || state.snapshot_generation != state.text_generation) {
@@ -791,10 +799,7 @@ void search_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_p
     bool moved = wanted == Wanted::NOTHING;
     try {
         const SearchPattern& compiled = worker_pattern(pattern, options);
-        const SearchText whole{std::string_view(*text).substr(static_cast<std::size_t>(range.start),
-                                                              static_cast<std::size_t>(range.end - range.start)),
-                               {},
-                               true};
+        const SearchText whole = copy_range(*text, range);
         if (!moved) {
             const Move move = wanted == Wanted::FORWARD ? forward_in(compiled, whole, range, from, not_empty)
                                                         : backward_in(compiled, whole, range, from);
@@ -901,10 +906,7 @@ void replace_job(const std::shared_ptr<WorkerOutput>& output, const std::shared_
     bool out_of_memory = false;
     try {
         const SearchPattern& compiled = worker_pattern(pattern, options);
-        const SearchText whole{std::string_view(*text).substr(static_cast<std::size_t>(range.start),
-                                                              static_cast<std::size_t>(range.end - range.start)),
-                               {},
-                               true};
+        const SearchText whole = copy_range(*text, range);
         replacing = wanted == Wanted::REPLACE_ALL ? replace_every_match(compiled, whole, replacement, cancelled)
                                                   : replace_selected(compiled, whole, range, selected, replacement);
     } catch (const std::bad_alloc&) {
